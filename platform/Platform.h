@@ -1,0 +1,118 @@
+#pragma once
+// The seam between the driver and the operating system. Portable code reaches the
+// system only through CPlatform; the Win32 build installs CWin32Platform, tests install
+// a recording fake, and tools may install their own.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+using WindowHandle = std::uintptr_t;
+using LibraryHandle = void*;
+using MonitorHandle = std::uintptr_t;
+
+// Message box styles, with the values Windows gives them.
+enum : std::uint32_t
+{
+    BOX_OK = 0x00000000,
+    BOX_YESNO = 0x00000004,
+    BOX_ICONERROR = 0x00000010,
+    BOX_ICONQUESTION = 0x00000020,
+    BOX_ICONWARNING = 0x00000030,
+    BOX_ICONINFORMATION = 0x00000040,
+};
+
+// Screen metrics, with the indexes GetSystemMetrics uses.
+enum : int
+{
+    METRIC_CXSCREEN = 0,
+    METRIC_CYSCREEN = 1,
+    METRIC_CMONITORS = 80,
+};
+
+// Mouse input flags, with the values SendInput uses.
+enum : std::uint32_t
+{
+    MOUSE_MOVE = 0x0001,
+    MOUSE_LEFTDOWN = 0x0002,
+    MOUSE_LEFTUP = 0x0004,
+    MOUSE_RIGHTDOWN = 0x0008,
+    MOUSE_RIGHTUP = 0x0010,
+    MOUSE_ABSOLUTE = 0x8000,
+};
+
+struct MOUSE_RECORD
+{
+    std::int32_t dx = 0;
+    std::int32_t dy = 0;
+    std::uint32_t mouseData = 0;
+    std::uint32_t flags = 0;
+    std::uint32_t time = 0;
+    std::uintptr_t extraInfo = 0;
+};
+
+// One monitor as the enumeration reports it.
+struct MONITOR_DESC
+{
+    MonitorHandle hMonitor = 0;
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+    std::wstring deviceName;
+    bool primary = false;
+};
+
+class CPlatform
+{
+public:
+    virtual ~CPlatform() = default;
+
+    // Message box with the application title; returns the button id.
+    virtual int ShowMessageBox(const std::wstring& text, std::uint32_t style) = 0;
+    virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // Monotonic clock, microseconds from an arbitrary origin.
+    virtual std::uint64_t MonotonicMicros() = 0;
+
+    // Run-time libraries: searched in the application folder and the system folder only.
+    virtual LibraryHandle LoadAppLibrary(const std::wstring& name) = 0;
+    virtual void* GetLibrarySymbol(LibraryHandle library, const char* name) = 0;
+    virtual void FreeAppLibrary(LibraryHandle library) = 0;
+
+    // Screens and monitors.
+    virtual int GetSystemMetric(int index) = 0;
+    // Calls visit once per monitor in enumeration order until it returns false.
+    virtual void EnumerateMonitors(const std::function<bool(const MONITOR_DESC&)>& visit) = 0;
+    // Size of the current display mode of the primary display.
+    virtual bool GetCurrentDisplayMode(int& width, int& height) = 0;
+
+    // Input and windows.
+    virtual void SendMouseInput(const MOUSE_RECORD& record) = 0;
+    virtual void SetCursorPosition(int x, int y) = 0;
+    virtual int ShowMouseCursor(bool show) = 0;
+    virtual WindowHandle FindWindowByClass(const char* className) = 0;
+    virtual bool IsWindowShown(WindowHandle window) = 0;
+    virtual bool PostWindowMessage(WindowHandle window, std::uint32_t message,
+                                   std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    // The driver's own main window.
+    virtual void PostMainMessage(std::uint32_t message, std::uintptr_t wParam,
+                                 std::intptr_t lParam) = 0;
+    // The tray menu's exit command: remove the tray icon and end the program.
+    virtual void QuitFromTray() = 0;
+
+    // Language and files.
+    virtual std::uint16_t GetSystemLanguageId() = 0;
+    virtual std::wstring GetModuleDirectory() = 0;
+    // Profile (INI) strings with the rules of the Windows profile API; bufferChars counts
+    // the terminating zero, so at most bufferChars - 1 characters come back.
+    virtual std::wstring ReadProfileString(const std::wstring& path, const std::wstring& section,
+                                           const std::wstring& key,
+                                           const std::wstring& defaultValue,
+                                           std::size_t bufferChars) = 0;
+    virtual bool WriteProfileString(const std::wstring& path, const std::wstring& section,
+                                    const std::wstring& key, const std::wstring& value) = 0;
+};
+
+// The platform in use. Installed once before any thread starts.
+CPlatform& Platform();
+void SetPlatform(CPlatform* platform);

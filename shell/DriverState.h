@@ -1,0 +1,79 @@
+#pragma once
+// The driver's run-time state: the members of the main dialog. The Win32 main dialog
+// derives from this record, so portable code reads and writes it without any window.
+// Fields that the reader thread and the user-interface thread share are atomic.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+class CStartWizardDlg;
+class CTrayIcon;
+
+enum : int
+{
+    RUN_STATE_BUSY = 0,
+    RUN_STATE_RUNNING = 1000,
+    RUN_STATE_FIRST_WIZARD = 1003,
+    RUN_STATE_SUSPENDED = 1004,
+};
+
+enum : int
+{
+    CALIB_MODEL_SIXTEEN = 0,
+    CALIB_MODEL_NINE = 1,
+};
+
+constexpr int WIZARD_TEXT_COUNT = 16;
+constexpr int TRAY_TEXT_COUNT = 7;
+constexpr int CONFIG_TEXT_COUNT = 10;
+constexpr int CALIB_TEXT_COUNT = 3;
+constexpr int MSG_TEXT_COUNT = 12;
+constexpr int SERVER_SLOT_COUNT = 255;
+
+class CDriverState
+{
+public:
+    CDriverState();
+    virtual ~CDriverState() = default;
+    CDriverState(const CDriverState&) = delete;
+    CDriverState& operator=(const CDriverState&) = delete;
+
+    std::uint16_t m_nSkin = 0;
+    std::wstring m_strWizardText[WIZARD_TEXT_COUNT];
+    std::wstring m_strTrayText[TRAY_TEXT_COUNT];
+    std::wstring m_strConfigText[CONFIG_TEXT_COUNT];
+    std::wstring m_strCalibText[CALIB_TEXT_COUNT];
+    std::wstring m_strMsgText[MSG_TEXT_COUNT];
+    std::int32_t m_bStartProgram = 0;
+    std::atomic<std::int32_t> m_nInkoraPenMode{0};
+    std::atomic<std::int32_t> m_nCalibModel{CALIB_MODEL_SIXTEEN};
+    CStartWizardDlg* m_pActiveWizard = nullptr;
+    CTrayIcon* m_pTrayIcon = nullptr;
+    std::atomic<std::int32_t> m_bCalibrated{0};
+    std::int32_t m_nDeviceSetting2 = 0;
+    std::int32_t m_nDeviceSetting3 = 0;
+    std::int32_t m_nDeviceSetting6 = 0;
+    std::atomic<std::int32_t> m_bGreyImage{0};
+    std::atomic<std::int32_t> m_nRunState{RUN_STATE_BUSY};
+    std::atomic<std::int32_t> m_cxScreen{0};
+    std::atomic<std::int32_t> m_cyScreen{0};
+    std::wstring m_strLangCode;
+    std::wstring m_strServerAlias[SERVER_SLOT_COUNT];
+    std::wstring m_strServerUrl[SERVER_SLOT_COUNT];
+    std::int32_t m_bNewVersionAvailable = 0;
+    std::int32_t m_nSelectServer = 0;
+    std::int32_t m_nRadioServer = 0;
+    std::int32_t m_nServerCount = 0;
+    std::atomic<double> m_dFirmwareVersion{0.0};
+    std::int32_t m_nWizardOrigin = -1;
+    std::wstring m_strConfigPath;
+    std::atomic<std::int32_t> m_bMoreCameras{0};
+    std::atomic<std::int32_t> m_bCeilingMount{0};
+    std::atomic<std::int32_t> m_bRearProjection{0};
+    void* m_hMutex = nullptr;
+    void* m_hIcon = nullptr;
+};
+
+// The one driver state record, set at start-up and valid until the process ends.
+extern CDriverState* g_pMainDlg;

@@ -1,0 +1,229 @@
+#include "tests/support/FakePlatform.h"
+
+#include <algorithm>
+#include <cwctype>
+
+CFakePlatform::CFakePlatform()
+{
+    SetSingleMonitor(1024, 768);
+}
+
+void CFakePlatform::SetSingleMonitor(int width, int height)
+{
+    std::lock_guard guard(m_lock);
+    m_metrics[METRIC_CXSCREEN] = width;
+    m_metrics[METRIC_CYSCREEN] = height;
+    m_metrics[METRIC_CMONITORS] = 1;
+    m_nDisplayWidth = width;
+    m_nDisplayHeight = height;
+    MONITOR_DESC monitor;
+    monitor.hMonitor = 0x10001;
+    monitor.right = width;
+    monitor.bottom = height;
+    monitor.deviceName = L"\\\\.\\DISPLAY1";
+    monitor.primary = true;
+    m_monitors = {monitor};
+}
+
+void CFakePlatform::AddWindow(const std::string& className, WindowHandle handle, bool visible)
+{
+    std::lock_guard guard(m_lock);
+    m_windowsByClass[className] = handle;
+    m_windowVisible[handle] = visible;
+}
+
+int CFakePlatform::ShowMessageBox(const std::wstring& text, std::uint32_t style)
+{
+    std::lock_guard guard(m_lock);
+    m_boxes.push_back({text, style});
+    return 1;
+}
+
+void CFakePlatform::Sleep(std::uint32_t milliseconds)
+{
+    std::function<void(std::uint32_t)> sleeper;
+    {
+        std::lock_guard guard(m_lock);
+        m_sleeps.push_back(milliseconds);
+        sleeper = m_sleeper;
+        if (!sleeper)
+            m_nVirtualMicros += std::uint64_t{milliseconds} * 1000;
+    }
+    if (sleeper)
+        sleeper(milliseconds);
+}
+
+std::uint64_t CFakePlatform::MonotonicMicros()
+{
+    std::function<std::uint64_t()> clock;
+    {
+        std::lock_guard guard(m_lock);
+        clock = m_clock;
+        if (!clock)
+            return m_nVirtualMicros;
+    }
+    return clock();
+}
+
+LibraryHandle CFakePlatform::LoadAppLibrary(const std::wstring& name)
+{
+    std::wstring lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+    std::lock_guard guard(m_lock);
+    auto it = m_libraries.find(lower);
+    if (it == m_libraries.end())
+        return nullptr;
+    return &it->second;
+}
+
+void* CFakePlatform::GetLibrarySymbol(LibraryHandle library, const char* name)
+{
+    if (library == nullptr)
+        return nullptr;
+    std::lock_guard guard(m_lock);
+    auto& symbols = *static_cast<std::map<std::string, void*>*>(library);
+    auto it = symbols.find(name);
+    return it == symbols.end() ? nullptr : it->second;
+}
+
+void CFakePlatform::FreeAppLibrary(LibraryHandle)
+{
+}
+
+int CFakePlatform::GetSystemMetric(int index)
+{
+    std::lock_guard guard(m_lock);
+    auto it = m_metrics.find(index);
+    return it == m_metrics.end() ? 0 : it->second;
+}
+
+void CFakePlatform::EnumerateMonitors(const std::function<bool(const MONITOR_DESC&)>& visit)
+{
+    std::vector<MONITOR_DESC> monitors;
+    {
+        std::lock_guard guard(m_lock);
+        monitors = m_monitors;
+    }
+    for (const MONITOR_DESC& monitor : monitors)
+    {
+        if (!visit(monitor))
+            break;
+    }
+}
+
+bool CFakePlatform::GetCurrentDisplayMode(int& width, int& height)
+{
+    std::lock_guard guard(m_lock);
+    width = m_nDisplayWidth;
+    height = m_nDisplayHeight;
+    return true;
+}
+
+void CFakePlatform::SendMouseInput(const MOUSE_RECORD& record)
+{
+    std::lock_guard guard(m_lock);
+    m_mouse.push_back(record);
+}
+
+void CFakePlatform::SetCursorPosition(int x, int y)
+{
+    std::lock_guard guard(m_lock);
+    m_cursorPositions.emplace_back(x, y);
+}
+
+int CFakePlatform::ShowMouseCursor(bool show)
+{
+    std::lock_guard guard(m_lock);
+    m_cursorShows.push_back(show);
+    return show ? 0 : -1;
+}
+
+WindowHandle CFakePlatform::FindWindowByClass(const char* className)
+{
+    std::lock_guard guard(m_lock);
+    ++m_nFindWindowCalls;
+    auto it = m_windowsByClass.find(className);
+    return it == m_windowsByClass.end() ? 0 : it->second;
+}
+
+bool CFakePlatform::IsWindowShown(WindowHandle window)
+{
+    std::lock_guard guard(m_lock);
+    auto it = m_windowVisible.find(window);
+    return it != m_windowVisible.end() && it->second;
+}
+
+bool CFakePlatform::PostWindowMessage(WindowHandle window, std::uint32_t message,
+                                      std::uintptr_t wParam, std::intptr_t lParam)
+{
+    std::lock_guard guard(m_lock);
+    m_windowMessages.push_back({window, message, wParam, lParam});
+    return window != 0;
+}
+
+void CFakePlatform::PostMainMessage(std::uint32_t message, std::uintptr_t wParam,
+                                    std::intptr_t lParam)
+{
+    std::lock_guard guard(m_lock);
+    m_mainMessages.push_back({0, message, wParam, lParam});
+}
+
+void CFakePlatform::QuitFromTray()
+{
+    std::lock_guard guard(m_lock);
+    ++m_nQuits;
+}
+
+std::uint16_t CFakePlatform::GetSystemLanguageId()
+{
+    std::lock_guard guard(m_lock);
+    return m_nLanguageId;
+}
+
+std::wstring CFakePlatform::GetModuleDirectory()
+{
+    std::lock_guard guard(m_lock);
+    return m_strModuleDirectory;
+}
+
+std::wstring CFakePlatform::ReadProfileString(const std::wstring& path,
+                                              const std::wstring& section,
+                                              const std::wstring& key,
+                                              const std::wstring& defaultValue,
+                                              std::size_t bufferChars)
+{
+    if (m_profileReader)
+        return m_profileReader(path, section, key, defaultValue, bufferChars);
+    if (bufferChars == 0)
+        return std::wstring();
+    return defaultValue.substr(0, bufferChars - 1);
+}
+
+bool CFakePlatform::WriteProfileString(const std::wstring& path, const std::wstring& section,
+                                       const std::wstring& key, const std::wstring& value)
+{
+    if (m_profileWriter)
+        return m_profileWriter(path, section, key, value);
+    return false;
+}
+
+namespace
+{
+std::vector<CPlatform*> g_previousPlatforms;
+CPlatform* g_pCurrent = nullptr;
+}
+
+CScopedPlatform::CScopedPlatform(CPlatform& platform)
+{
+    g_previousPlatforms.push_back(g_pCurrent);
+    g_pCurrent = &platform;
+    SetPlatform(&platform);
+}
+
+CScopedPlatform::~CScopedPlatform()
+{
+    g_pCurrent = g_previousPlatforms.back();
+    g_previousPlatforms.pop_back();
+    SetPlatform(g_pCurrent);
+}

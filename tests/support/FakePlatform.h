@@ -1,0 +1,108 @@
+#pragma once
+// A recording platform for tests and tools: it records what the driver asks of the
+// system and answers from fields the test sets. Its clock is virtual unless a clock
+// function is given (the simulator's clock, usually).
+
+#include "platform/Platform.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct RECORDED_BOX
+{
+    std::wstring text;
+    std::uint32_t style = 0;
+};
+
+struct RECORDED_MESSAGE
+{
+    WindowHandle window = 0;
+    std::uint32_t message = 0;
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+};
+
+class CFakePlatform : public CPlatform
+{
+public:
+    CFakePlatform();
+
+    int ShowMessageBox(const std::wstring& text, std::uint32_t style) override;
+    void Sleep(std::uint32_t milliseconds) override;
+    std::uint64_t MonotonicMicros() override;
+    LibraryHandle LoadAppLibrary(const std::wstring& name) override;
+    void* GetLibrarySymbol(LibraryHandle library, const char* name) override;
+    void FreeAppLibrary(LibraryHandle library) override;
+    int GetSystemMetric(int index) override;
+    void EnumerateMonitors(const std::function<bool(const MONITOR_DESC&)>& visit) override;
+    bool GetCurrentDisplayMode(int& width, int& height) override;
+    void SendMouseInput(const MOUSE_RECORD& record) override;
+    void SetCursorPosition(int x, int y) override;
+    int ShowMouseCursor(bool show) override;
+    WindowHandle FindWindowByClass(const char* className) override;
+    bool IsWindowShown(WindowHandle window) override;
+    bool PostWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam) override;
+    void PostMainMessage(std::uint32_t message, std::uintptr_t wParam,
+                         std::intptr_t lParam) override;
+    void QuitFromTray() override;
+    std::uint16_t GetSystemLanguageId() override;
+    std::wstring GetModuleDirectory() override;
+    std::wstring ReadProfileString(const std::wstring& path, const std::wstring& section,
+                                   const std::wstring& key, const std::wstring& defaultValue,
+                                   std::size_t bufferChars) override;
+    bool WriteProfileString(const std::wstring& path, const std::wstring& section,
+                            const std::wstring& key, const std::wstring& value) override;
+
+    // Sets one primary monitor of the given size at (0, 0), with matching metrics.
+    void SetSingleMonitor(int width, int height);
+    void AddWindow(const std::string& className, WindowHandle handle, bool visible);
+
+    // What the test sets. Guarded by m_lock where the reader thread may touch it.
+    std::mutex m_lock;
+    std::map<int, int> m_metrics;
+    std::vector<MONITOR_DESC> m_monitors;
+    int m_nDisplayWidth = 1024;
+    int m_nDisplayHeight = 768;
+    std::uint16_t m_nLanguageId = 0x0409;
+    std::wstring m_strModuleDirectory = L".";
+    // Library name (lower case) -> symbols. A name absent from the map fails to load.
+    std::map<std::wstring, std::map<std::string, void*>> m_libraries;
+    std::map<std::string, WindowHandle> m_windowsByClass;
+    std::map<WindowHandle, bool> m_windowVisible;
+    std::function<std::uint64_t()> m_clock;
+    std::function<void(std::uint32_t)> m_sleeper;
+    // Profile strings go to this hook when set; otherwise reads give the default.
+    std::function<std::wstring(const std::wstring&, const std::wstring&, const std::wstring&,
+                               const std::wstring&, std::size_t)>
+        m_profileReader;
+    std::function<bool(const std::wstring&, const std::wstring&, const std::wstring&,
+                       const std::wstring&)>
+        m_profileWriter;
+
+    // What the driver did.
+    std::vector<RECORDED_BOX> m_boxes;
+    std::vector<std::uint32_t> m_sleeps;
+    std::vector<MOUSE_RECORD> m_mouse;
+    std::vector<std::pair<int, int>> m_cursorPositions;
+    std::vector<bool> m_cursorShows;
+    std::vector<RECORDED_MESSAGE> m_windowMessages;
+    std::vector<RECORDED_MESSAGE> m_mainMessages;
+    int m_nQuits = 0;
+    int m_nFindWindowCalls = 0;
+    std::uint64_t m_nVirtualMicros = 0;
+};
+
+// Installs a platform for the life of a scope and restores the previous one after.
+class CScopedPlatform
+{
+public:
+    explicit CScopedPlatform(CPlatform& platform);
+    ~CScopedPlatform();
+    CScopedPlatform(const CScopedPlatform&) = delete;
+    CScopedPlatform& operator=(const CScopedPlatform&) = delete;
+};
