@@ -1,0 +1,26 @@
+#pragma once
+// One record per camera: handle, last byte read and the monitor it serves.
+
+#include "device/D2xxApi.h"
+
+#include <cstdint>
+
+struct CAMERA_RECORD
+{
+    // Cameras in the table when it was filled; all bits set when this camera's firmware
+    // version could not be read.
+    std::uint32_t count = 0;
+    std::uint16_t index = 0;
+    std::uint32_t bytesRead = 0;
+    FT_HANDLE handle = nullptr;
+    std::int32_t imageWidth = 0;
+    std::int32_t imageHeight = 0;
+    // The byte of the last read in the low 8 bits.
+    std::uint32_t rxByte = 0;
+    std::uint32_t location = 0;
+    double firmwareVersion = 0.0;
+    std::int32_t monitorRect[4] = {0, 0, 0, 0};
+    std::uint16_t monitorIndex = 0xFFFF;
+};
+
+constexpr std::uint32_t CAMERA_RECORD_UNREADABLE = 0xFFFFFFFFu;

@@ -1,0 +1,16 @@
+#pragma once
+// Globals of the device layer, shared with the pen driver and the calibration.
+
+#include <atomic>
+#include <cstdint>
+
+struct MONITOR_AREA;
+
+// Cameras found by the listing at start-up: 0, 1 or 2 once start-up has succeeded.
+extern std::atomic<std::uint16_t> g_nDeviceCount;
+// The camera the single-camera reader reads.
+extern std::atomic<std::uint16_t> g_nCurrentDevice;
+// Set by firmware detection: the camera keeps settings and calibration in its own store.
+extern std::atomic<std::int32_t> g_bSettingsInDevice;
+// The monitor table of the device controller, published for the pen driver.
+extern std::atomic<MONITOR_AREA*> g_pMonitorAreas;

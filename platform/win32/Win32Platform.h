@@ -1,0 +1,49 @@
+#pragma once
+// The seam's Win32 implementation. Each concern's member functions live in their own
+// file beside this one (Win32Platform.cpp: boxes, time, libraries, monitors; other files
+// add input, profile strings and so on).
+
+#include "platform/Platform.h"
+
+#include <windows.h>
+
+class CWin32Platform : public CPlatform
+{
+public:
+    CWin32Platform();
+
+    int ShowMessageBox(const std::wstring& text, std::uint32_t style) override;
+    void Sleep(std::uint32_t milliseconds) override;
+    std::uint64_t MonotonicMicros() override;
+    LibraryHandle LoadAppLibrary(const std::wstring& name) override;
+    void* GetLibrarySymbol(LibraryHandle library, const char* name) override;
+    void FreeAppLibrary(LibraryHandle library) override;
+    int GetSystemMetric(int index) override;
+    void EnumerateMonitors(const std::function<bool(const MONITOR_DESC&)>& visit) override;
+    bool GetCurrentDisplayMode(int& width, int& height) override;
+    void SendMouseInput(const MOUSE_RECORD& record) override;
+    void SetCursorPosition(int x, int y) override;
+    int ShowMouseCursor(bool show) override;
+    WindowHandle FindWindowByClass(const char* className) override;
+    bool IsWindowShown(WindowHandle window) override;
+    bool PostWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam) override;
+    void PostMainMessage(std::uint32_t message, std::uintptr_t wParam,
+                         std::intptr_t lParam) override;
+    void QuitFromTray() override;
+    std::uint16_t GetSystemLanguageId() override;
+    std::wstring GetModuleDirectory() override;
+    std::wstring ReadProfileString(const std::wstring& path, const std::wstring& section,
+                                   const std::wstring& key, const std::wstring& defaultValue,
+                                   std::size_t bufferChars) override;
+    bool WriteProfileString(const std::wstring& path, const std::wstring& section,
+                            const std::wstring& key, const std::wstring& value) override;
+
+    // The window that receives PostMainMessage; null until the main window exists.
+    HWND m_hMainWnd = nullptr;
+    // Message boxes carry this title.
+    std::wstring m_strTitle = L"Tavelo";
+
+private:
+    LARGE_INTEGER m_frequency{};
+};
