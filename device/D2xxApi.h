@@ -33,20 +33,20 @@ enum : std::uint32_t
 };
 
 // X(name, return, parameter list), in the order the library is bound.
-#define TAVELO_D2XX_ENTRY_POINTS(X)                                                              \
-    X(FT_Write, (FT_HANDLE handle, void* buffer, std::uint32_t bytesToWrite,                     \
-                 std::uint32_t* bytesWritten))                                                   \
-    X(FT_Read, (FT_HANDLE handle, void* buffer, std::uint32_t bytesToRead,                       \
-                std::uint32_t* bytesReturned))                                                   \
-    X(FT_Open, (int deviceNumber, FT_HANDLE* handle))                                            \
-    X(FT_OpenEx, (void* arg1, std::uint32_t flags, FT_HANDLE* handle))                           \
-    X(FT_SetBaudRate, (FT_HANDLE handle, std::uint32_t baudRate))                                \
-    X(FT_ListDevices, (void* arg1, void* arg2, std::uint32_t flags))                             \
-    X(FT_Close, (FT_HANDLE handle))                                                              \
-    X(FT_ResetDevice, (FT_HANDLE handle))                                                        \
-    X(FT_Purge, (FT_HANDLE handle, std::uint32_t mask))                                          \
-    X(FT_SetTimeouts, (FT_HANDLE handle, std::uint32_t readTimeout, std::uint32_t writeTimeout)) \
-    X(FT_GetQueueStatus, (FT_HANDLE handle, std::uint32_t* rxBytes))
+#define TAVELO_D2XX_ENTRY_POINTS(X)                                                                \
+    X(FT_Write,                                                                                    \
+      (FT_HANDLE handle, void* buffer, std::uint32_t bytesToWrite, std::uint32_t* bytesWritten))   \
+    X(FT_Read,                                                                                     \
+      (FT_HANDLE handle, void* buffer, std::uint32_t bytesToRead, std::uint32_t* bytesReturned))   \
+    X(FT_Open, (int deviceNumber, FT_HANDLE* handle))                                              \
+    X(FT_OpenEx, (void* arg1, std::uint32_t flags, FT_HANDLE* handle))                             \
+    X(FT_SetBaudRate, (FT_HANDLE handle, std::uint32_t baudRate))                                  \
+    X(FT_ListDevices, (void* arg1, void* arg2, std::uint32_t flags))                               \
+    X(FT_Close, (FT_HANDLE handle))                                                                \
+    X(FT_ResetDevice, (FT_HANDLE handle))                                                          \
+    X(FT_Purge, (FT_HANDLE handle, std::uint32_t mask))                                            \
+    X(FT_SetTimeouts, (FT_HANDLE handle, std::uint32_t readTimeout, std::uint32_t writeTimeout))   \
+    X(FT_GetQueueStatus, (FT_HANDLE handle, std::uint32_t * rxBytes))
 
 #define TAVELO_D2XX_TYPEDEF(name, params) using PFN_##name = FT_STATUS(TAVELO_STDCALL*) params;
 TAVELO_D2XX_ENTRY_POINTS(TAVELO_D2XX_TYPEDEF)

@@ -136,7 +136,7 @@ std::array<std::uint8_t, MULTI_SPOT_LENGTH> MakeMultiSpot(std::uint8_t type, std
                                                           std::uint32_t b, std::uint32_t c)
 {
     auto byteOf = [](std::uint32_t v, int shift) { return static_cast<std::uint8_t>(v >> shift); };
-    return {PACKET_START, type,          byteOf(a, 16), byteOf(a, 8), byteOf(a, 0), byteOf(b, 16),
-            byteOf(b, 8), byteOf(b, 0),  byteOf(c, 16), byteOf(c, 8), byteOf(c, 0), PACKET_END};
+    return {PACKET_START, type,         byteOf(a, 16), byteOf(a, 8), byteOf(a, 0), byteOf(b, 16),
+            byteOf(b, 8), byteOf(b, 0), byteOf(c, 16), byteOf(c, 8), byteOf(c, 0), PACKET_END};
 }
 } // namespace protocol

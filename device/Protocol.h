@@ -38,13 +38,13 @@ constexpr std::uint8_t IMAGE_320x240 = 0x03;
 constexpr std::uint8_t IMAGE_160x120 = 0x05;
 
 // Packet types (byte 1 of what the camera sends).
-constexpr std::uint8_t TYPE_SPOT_A = 0x31;        // '1', single-spot form
-constexpr std::uint8_t TYPE_REPLY = 0x32;         // '2', setting reply; also a single-spot type
-constexpr std::uint8_t TYPE_NO_SPOT = 0x36;       // '6'
-constexpr std::uint8_t TYPE_FIRST_SPOT = 0x37;    // '7', first spot, closes the previous frame
-constexpr std::uint8_t TYPE_SECOND_SPOT = 0x38;   // '8'
-constexpr std::uint8_t TYPE_THIRD_SPOT = 0x39;    // '9'
-constexpr std::uint8_t TYPE_FOURTH_SPOT = 0x3A;   // ':'
+constexpr std::uint8_t TYPE_SPOT_A = 0x31;      // '1', single-spot form
+constexpr std::uint8_t TYPE_REPLY = 0x32;       // '2', setting reply; also a single-spot type
+constexpr std::uint8_t TYPE_NO_SPOT = 0x36;     // '6'
+constexpr std::uint8_t TYPE_FIRST_SPOT = 0x37;  // '7', first spot, closes the previous frame
+constexpr std::uint8_t TYPE_SECOND_SPOT = 0x38; // '8'
+constexpr std::uint8_t TYPE_THIRD_SPOT = 0x39;  // '9'
+constexpr std::uint8_t TYPE_FOURTH_SPOT = 0x3A; // ':'
 
 using COMMAND_PACKET = std::array<std::uint8_t, COMMAND_LENGTH>;
 
@@ -83,7 +83,7 @@ constexpr COMMAND_PACKET SettingRead(std::uint8_t address)
 struct NUMBERED_COMMAND
 {
     COMMAND_PACKET packet;
-    std::int32_t imageWidth;  // -1: the command does not change the recorded image size
+    std::int32_t imageWidth; // -1: the command does not change the recorded image size
     std::int32_t imageHeight;
 };
 

@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+// The seam has a member of this name; the driver never uses the win.ini variant.
+#undef WriteProfileString
+
 class CWin32Platform : public CPlatform
 {
 public:

@@ -1,0 +1,530 @@
+#include "device/CameraLink.h"
+
+#include "device/DeviceGlobals.h"
+#include "device/Protocol.h"
+
+#include <atomic>
+#include <cstring>
+
+namespace
+{
+std::wstring Widen(const char* text)
+{
+    std::wstring wide;
+    for (; *text != '\0'; ++text)
+        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*text)));
+    return wide;
+}
+
+FT_STATUS MissingEntryPoint(const char* name)
+{
+    Platform().ShowMessageBox(Widen(name) + L" is not valid!", BOX_ICONERROR);
+    return 1;
+}
+
+// Message box style when an entry point is missing: two of them get a plain box.
+std::uint32_t MissingSymbolStyle(const char* name)
+{
+    if (std::strcmp(name, "FT_Open") == 0 || std::strcmp(name, "FT_OpenEx") == 0)
+        return BOX_OK;
+    return BOX_ICONERROR;
+}
+} // namespace
+
+CAMERA_RECORD SnapshotRecord(CAMERA_RECORD& record)
+{
+    CAMERA_RECORD copy;
+    copy.count = record.count;
+    copy.index = record.index;
+    copy.bytesRead = record.bytesRead;
+    copy.handle = record.handle;
+    copy.imageWidth =
+        std::atomic_ref<std::int32_t>(record.imageWidth).load(std::memory_order_relaxed);
+    copy.imageHeight =
+        std::atomic_ref<std::int32_t>(record.imageHeight).load(std::memory_order_relaxed);
+    copy.rxByte = record.rxByte;
+    copy.location = record.location;
+    copy.firmwareVersion = record.firmwareVersion;
+    std::memcpy(copy.monitorRect, record.monitorRect, sizeof copy.monitorRect);
+    copy.monitorIndex = record.monitorIndex;
+    return copy;
+}
+
+CCameraLink::CCameraLink()
+{
+    BindLibrary();
+}
+
+CCameraLink::~CCameraLink()
+{
+    if (m_bFailed == 0)
+        StopReader();
+    StopReaderThread();
+    if (m_versionThread.joinable())
+    {
+        m_bStopVersion = true;
+        m_versionThread.join();
+    }
+}
+
+bool CCameraLink::BindLibrary()
+{
+    m_hLibrary = Platform().LoadAppLibrary(L"Ftd2xx.dll");
+    if (m_hLibrary == nullptr)
+    {
+        Platform().ShowMessageBox(L"Error: Can't Load ft8u232.dll", BOX_ICONERROR);
+        return false;
+    }
+#define TAVELO_BIND(name, params)                                                                  \
+    {                                                                                              \
+        void* symbol = Platform().GetLibrarySymbol(m_hLibrary, #name);                             \
+        if (symbol == nullptr)                                                                     \
+        {                                                                                          \
+            Platform().ShowMessageBox(L"Error: Can't Find " + Widen(#name),                        \
+                                      MissingSymbolStyle(#name));                                  \
+            return false;                                                                          \
+        }                                                                                          \
+        m_d2xx.p##name = reinterpret_cast<PFN_##name>(symbol);                                     \
+    }
+    TAVELO_D2XX_ENTRY_POINTS(TAVELO_BIND)
+#undef TAVELO_BIND
+    return true;
+}
+
+FT_STATUS CCameraLink::Write(FT_HANDLE handle, const void* buffer, std::uint32_t length,
+                             std::uint32_t* written)
+{
+    if (m_d2xx.pFT_Write == nullptr)
+        return MissingEntryPoint("FT_Write");
+    return m_d2xx.pFT_Write(handle, const_cast<void*>(buffer), length, written);
+}
+
+FT_STATUS CCameraLink::Read(FT_HANDLE handle, void* buffer, std::uint32_t length,
+                            std::uint32_t* got)
+{
+    if (m_d2xx.pFT_Read == nullptr)
+        return MissingEntryPoint("FT_Read");
+    return m_d2xx.pFT_Read(handle, buffer, length, got);
+}
+
+FT_STATUS CCameraLink::ListDevicesRaw(void* arg1, void* arg2, std::uint32_t flags)
+{
+    if (m_d2xx.pFT_ListDevices == nullptr)
+        return MissingEntryPoint("FT_ListDevices");
+    return m_d2xx.pFT_ListDevices(arg1, arg2, flags);
+}
+
+FT_STATUS CCameraLink::Open(int index, FT_HANDLE* handle)
+{
+    if (m_d2xx.pFT_Open == nullptr)
+        return MissingEntryPoint("FT_Open");
+    return m_d2xx.pFT_Open(index, handle);
+}
+
+FT_STATUS CCameraLink::SetBaudRate(FT_HANDLE handle, std::uint32_t baud)
+{
+    if (m_d2xx.pFT_SetBaudRate == nullptr)
+        return MissingEntryPoint("FT_SetBaudRate");
+    return m_d2xx.pFT_SetBaudRate(handle, baud);
+}
+
+FT_STATUS CCameraLink::Close(FT_HANDLE handle)
+{
+    if (m_d2xx.pFT_Close == nullptr)
+        return MissingEntryPoint("FT_Close");
+    return m_d2xx.pFT_Close(handle);
+}
+
+FT_STATUS CCameraLink::ResetDevice(FT_HANDLE handle)
+{
+    if (m_d2xx.pFT_ResetDevice == nullptr)
+        return MissingEntryPoint("FT_ResetDevice");
+    return m_d2xx.pFT_ResetDevice(handle);
+}
+
+FT_STATUS CCameraLink::Purge(FT_HANDLE handle, std::uint32_t mask)
+{
+    if (m_d2xx.pFT_Purge == nullptr)
+        return MissingEntryPoint("FT_Purge");
+    return m_d2xx.pFT_Purge(handle, mask);
+}
+
+FT_STATUS CCameraLink::SetTimeouts(FT_HANDLE handle, std::uint32_t readMs, std::uint32_t writeMs)
+{
+    if (m_d2xx.pFT_SetTimeouts == nullptr)
+        return MissingEntryPoint("FT_SetTimeouts");
+    return m_d2xx.pFT_SetTimeouts(handle, readMs, writeMs);
+}
+
+FT_STATUS CCameraLink::ListDevices(std::uint32_t* locations, std::uint16_t* count)
+{
+    *count = 0;
+    // Ask for the number first: listing all devices writes one id per device, and the
+    // caller's array holds only LOCATION_SLOTS of them.
+    std::uint32_t devices = 0;
+    FT_STATUS status = ListDevicesRaw(&devices, nullptr, FT_LIST_NUMBER_ONLY);
+    if (status != FT_OK)
+        return status;
+    if (devices > LOCATION_SLOTS)
+    {
+        *count = static_cast<std::uint16_t>(devices > 0xFFFF ? 0xFFFF : devices);
+        return FT_OK;
+    }
+    // A device plugged in between the two calls still lands inside this scratch array.
+    std::uint32_t scratch[4 * LOCATION_SLOTS] = {};
+    std::uint32_t listed = 0;
+    status = ListDevicesRaw(scratch, &listed, FT_LIST_ALL | FT_OPEN_BY_LOCATION);
+    if (status != FT_OK)
+        return status;
+    if (listed > LOCATION_SLOTS)
+    {
+        *count = static_cast<std::uint16_t>(listed);
+        return FT_OK;
+    }
+    std::memcpy(locations, scratch, listed * sizeof(std::uint32_t));
+    *count = static_cast<std::uint16_t>(listed);
+    return FT_OK;
+}
+
+void CCameraLink::ConfigureHandle(FT_HANDLE handle)
+{
+    ResetDevice(handle);
+    SetBaudRate(handle, protocol::BAUD_RATE);
+    Purge(handle, FT_PURGE_RX);
+    ResetDevice(handle);
+    SetTimeouts(handle, protocol::READ_TIMEOUT_MS, protocol::WRITE_TIMEOUT_MS);
+}
+
+bool CCameraLink::OpenAll(const std::uint32_t* locations, std::uint16_t count)
+{
+    m_nCount = count;
+    if (!m_pRecords || m_nAllocated < count)
+    {
+        m_pRecords = std::make_unique<CAMERA_RECORD[]>(count);
+        m_nAllocated = count;
+    }
+    ResetAll();
+    for (std::uint16_t i = 0; i < count; ++i)
+    {
+        CAMERA_RECORD& record = m_pRecords[i];
+        record = CAMERA_RECORD{};
+        record.count = m_nCount;
+        record.index = i;
+        record.location = locations[i];
+        FT_HANDLE handle = nullptr;
+        if (Open(i, &handle) != FT_OK)
+        {
+            m_bFailed = 1;
+            return false;
+        }
+        record.handle = handle;
+        ConfigureHandle(handle);
+    }
+    return true;
+}
+
+void CCameraLink::ResetAll()
+{
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        for (std::uint16_t i = 0; i < m_nCount; ++i)
+        {
+            FT_HANDLE handle = nullptr;
+            if (Open(i, &handle) != FT_OK)
+                continue;
+            ResetDevice(handle);
+            std::uint32_t written = 0;
+            Write(handle, protocol::STREAM_OFF.data(), protocol::COMMAND_LENGTH, &written);
+            Close(handle);
+        }
+    }
+}
+
+void CCameraLink::Reconfigure()
+{
+    for (std::uint16_t i = 0; i < m_nCount; ++i)
+        ConfigureHandle(m_pRecords[i].handle);
+}
+
+bool CCameraLink::WritePacket(std::uint16_t camera, const std::uint8_t* buffer,
+                              std::uint32_t length, std::uint32_t* written)
+{
+    if (buffer == nullptr || m_nCount == 0 || camera >= m_nCount || !m_pRecords)
+        return false;
+    std::uint32_t ignored = 0;
+    return Write(m_pRecords[camera].handle, buffer, length,
+                 written != nullptr ? written : &ignored) == FT_OK;
+}
+
+bool CCameraLink::SendCommand(std::uint16_t camera, int code)
+{
+    const protocol::NUMBERED_COMMAND* command = protocol::FindNumberedCommand(code);
+    if (command == nullptr)
+        return false;
+    if (command->imageWidth >= 0 && camera < m_nCount && m_pRecords)
+    {
+        // The reader thread may be copying this record right now.
+        std::atomic_ref<std::int32_t>(m_pRecords[camera].imageWidth)
+            .store(command->imageWidth, std::memory_order_relaxed);
+        std::atomic_ref<std::int32_t>(m_pRecords[camera].imageHeight)
+            .store(command->imageHeight, std::memory_order_relaxed);
+    }
+    std::uint32_t written = 0;
+    WritePacket(camera, command->packet.data(), protocol::COMMAND_LENGTH, &written);
+    return true;
+}
+
+std::uint8_t CCameraLink::ReadReply(std::uint16_t camera)
+{
+    if (camera >= m_nCount || !m_pRecords)
+        return 0;
+    FT_HANDLE handle = m_pRecords[camera].handle;
+    protocol::CSettingReplyReader reader;
+    // A read that brings no byte leaves the previous byte, which is looked at again.
+    std::uint8_t byte = 1;
+    const std::uint64_t start = Platform().MonotonicMicros();
+    const std::uint64_t limit = std::uint64_t{SETTING_REPLY_WAIT_MS} * 1000;
+    int emptyReads = 0;
+    const int emptyReadLimit =
+        static_cast<int>(SETTING_REPLY_WAIT_MS / protocol::READ_TIMEOUT_MS) + 1;
+    for (;;)
+    {
+        std::uint32_t got = 0;
+        const FT_STATUS status = Read(handle, &byte, 1, &got);
+        if (reader.Feed(byte))
+            return reader.Value();
+        if (status != FT_OK || got == 0)
+        {
+            if (++emptyReads > emptyReadLimit)
+                return 0;
+        }
+        if (Platform().MonotonicMicros() - start >= limit)
+            return 0;
+    }
+}
+
+void CCameraLink::SetMonitor(std::uint16_t camera, std::int32_t left, std::int32_t top,
+                             std::int32_t right, std::int32_t bottom)
+{
+    if (camera >= m_nCount || !m_pRecords)
+        return;
+    CAMERA_RECORD& record = m_pRecords[camera];
+    record.monitorIndex = camera;
+    record.monitorRect[0] = left;
+    record.monitorRect[1] = top;
+    record.monitorRect[2] = right;
+    record.monitorRect[3] = bottom;
+}
+
+bool CCameraLink::WaitForVersionReply(std::uint16_t camera)
+{
+    if (m_versionThread.joinable())
+        return false;
+    m_nReplyValue = -1;
+    m_bStopVersion = false;
+    FT_HANDLE handle = m_pRecords[camera].handle;
+    m_versionThread = std::thread(
+        [this, handle]
+        {
+            protocol::CVersionReplyReader reader;
+            const std::uint64_t start = Platform().MonotonicMicros();
+            const std::uint64_t limit = std::uint64_t{VERSION_REPLY_WAIT_MS} * 1000;
+            while (!m_bStopVersion)
+            {
+                std::uint8_t byte = 0;
+                std::uint32_t got = 0;
+                const FT_STATUS status = Read(handle, &byte, 1, &got);
+                if (status == FT_OK && got == 1 && reader.Feed(byte))
+                {
+                    m_nReplyValue = reader.Value();
+                    return;
+                }
+                if (Platform().MonotonicMicros() - start >= limit)
+                    return;
+                if (status != FT_OK)
+                    Platform().Sleep(1);
+            }
+        });
+    m_versionThread.join();
+    return m_nReplyValue != -1;
+}
+
+std::string CCameraLink::ReadFirmwareVersion(std::uint16_t camera)
+{
+    std::string text;
+    m_nReplyDevice = camera;
+    if (!m_pRecords || camera >= m_nCount)
+    {
+        m_nReplyDevice = -1;
+        return text;
+    }
+    const auto probe = protocol::SettingRead(protocol::ADDR_VERSION_PROBE);
+    WritePacket(camera, probe.data(), protocol::COMMAND_LENGTH, nullptr);
+    if (!WaitForVersionReply(camera))
+    {
+        m_nReplyDevice = -1;
+        return text;
+    }
+    text = protocol::FirmwareVersionPrefix();
+    const auto minorRead = protocol::SettingRead(protocol::ADDR_FIRMWARE_MINOR);
+    WritePacket(camera, minorRead.data(), protocol::COMMAND_LENGTH, nullptr);
+    if (!WaitForVersionReply(camera))
+    {
+        // The minor byte never came, so the version was not confirmed.
+        m_bVersionValid = 0;
+        m_nReplyDevice = -1;
+        return text;
+    }
+    const int minor = m_nReplyValue;
+    m_bVersionValid = protocol::IsValidFirmwareMinor(minor) ? 1 : 0;
+    text += protocol::FirmwareMinorText(minor);
+    m_nReplyDevice = -1;
+    return text;
+}
+
+bool CCameraLink::DetectFirmware()
+{
+    int badCount = 0;
+    int invalidCount = 0;
+    for (std::uint16_t i = 0; i < m_nCount; ++i)
+    {
+        const std::string text = ReadFirmwareVersion(i);
+        if (m_bVersionValid == 0)
+            ++invalidCount;
+        badCount += protocol::CountLetters(text);
+        if (text.empty() || text == "0.")
+        {
+            ++badCount;
+            m_pRecords[i].count = CAMERA_RECORD_UNREADABLE;
+        }
+        else
+        {
+            m_pRecords[i].firmwareVersion = protocol::ParseVersionText(text);
+        }
+    }
+    if (badCount >= 1)
+    {
+        m_bFailed = 1;
+        return false;
+    }
+    g_bSettingsInDevice = invalidCount == 0 ? 1 : 0;
+    return true;
+}
+
+bool CCameraLink::SetCallback(int mode, READER_CALLBACK callback)
+{
+    if (mode == 0)
+    {
+        if (callback.pfnTable != nullptr)
+            return false;
+        m_nMode = 0;
+        if (callback.pfnRecord == nullptr && m_pfnRecordCallback.load() == nullptr)
+            return false;
+        m_pfnRecordCallback = callback.pfnRecord;
+        return true;
+    }
+    if (mode == 1)
+    {
+        if (callback.pfnRecord != nullptr)
+            return false;
+        m_nMode = 1;
+        if (callback.pfnTable == nullptr && m_pfnTableCallback.load() == nullptr)
+            return false;
+        m_pfnTableCallback = callback.pfnTable;
+        return true;
+    }
+    return false;
+}
+
+bool CCameraLink::StartReader()
+{
+    if (m_nMode != 0 && m_nMode != 1)
+        return false;
+    for (std::uint16_t i = 0; i < m_nCount; ++i)
+        SendCommand(i, protocol::CMD_NUM_STREAM_ON);
+    // Only one reader may run: a start without a stop replaces the running thread.
+    StopReaderThread();
+    if (m_nCount == 0 || !m_pRecords)
+        return true;
+    m_bStopReader = false;
+    m_readerThread = std::thread(&CCameraLink::ReaderLoop, this);
+    return true;
+}
+
+bool CCameraLink::ReadInto(CAMERA_RECORD& record)
+{
+    std::uint8_t byte = 0;
+    std::uint32_t got = 0;
+    const FT_STATUS status = Read(record.handle, &byte, 1, &got);
+    record.bytesRead = got;
+    if (status == FT_OK && got == 1)
+        record.rxByte = (record.rxByte & ~0xFFu) | byte;
+    return status == FT_OK;
+}
+
+void CCameraLink::ReaderLoop()
+{
+    const int mode = m_nMode;
+    while (!m_bStopReader)
+    {
+        bool failed = false;
+        if (mode == 0)
+        {
+            const std::uint16_t camera = g_nCurrentDevice;
+            if (camera >= m_nCount)
+                return;
+            failed = !ReadInto(m_pRecords[camera]);
+            if (m_bStopReader)
+                return;
+            if (PFN_RECORD_CALLBACK callback = m_pfnRecordCallback)
+                callback(SnapshotRecord(m_pRecords[camera]));
+        }
+        else
+        {
+            for (std::uint16_t i = 0; i < m_nCount; ++i)
+                failed = !ReadInto(m_pRecords[i]) || failed;
+            if (m_bStopReader)
+                return;
+            if (PFN_TABLE_CALLBACK callback = m_pfnTableCallback)
+                callback(m_pRecords.get());
+        }
+        // A failing read returns at once; wait as long as a read time-out would so an
+        // unplugged camera does not spin this thread.
+        if (failed)
+            Platform().Sleep(protocol::READ_TIMEOUT_MS);
+    }
+}
+
+void CCameraLink::StopReaderThread()
+{
+    if (!m_readerThread.joinable())
+        return;
+    m_bStopReader = true;
+    m_readerThread.join();
+}
+
+void CCameraLink::StopReader()
+{
+    for (std::uint16_t i = 0; i < m_nCount; ++i)
+        SendCommand(i, protocol::CMD_NUM_STREAM_OFF);
+    StopReaderThread();
+}
+
+bool CCameraLink::CloseAll()
+{
+    if (m_nCount == 0)
+        return false;
+    for (std::uint16_t i = 0; i < m_nCount; ++i)
+        SendCommand(i, protocol::CMD_NUM_STREAM_OFF);
+    // The reader must be gone before the handles it reads are closed.
+    const bool hadReader = m_readerThread.joinable();
+    StopReaderThread();
+    for (std::uint16_t i = 0; i < m_nCount; ++i)
+        Close(m_pRecords[i].handle);
+    return hadReader;
+}
+
+void CCameraLink::SetCurrentDevice(std::uint16_t camera)
+{
+    g_nCurrentDevice = camera;
+}

@@ -1,0 +1,113 @@
+#pragma once
+// The driver's only path to the camera units: binds the D2XX library at run time, keeps
+// one record per camera, writes command packets, reads setting replies, detects firmware
+// and runs the reader thread that hands every received byte to a callback.
+
+#include "device/CameraRecord.h"
+#include "device/D2xxApi.h"
+#include "platform/Platform.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+// Mode 0: the record of the one camera read, by value. Mode 1: the whole table, after one
+// byte of every camera was read.
+using PFN_RECORD_CALLBACK = void (*)(CAMERA_RECORD record);
+using PFN_TABLE_CALLBACK = void (*)(CAMERA_RECORD* records);
+
+// Either kind of reader callback, or none.
+struct READER_CALLBACK
+{
+    READER_CALLBACK(std::nullptr_t) {}
+    READER_CALLBACK(PFN_RECORD_CALLBACK callback) : pfnRecord(callback) {}
+    READER_CALLBACK(PFN_TABLE_CALLBACK callback) : pfnTable(callback) {}
+    PFN_RECORD_CALLBACK pfnRecord = nullptr;
+    PFN_TABLE_CALLBACK pfnTable = nullptr;
+};
+
+constexpr int LOCATION_SLOTS = 16;
+// A version reply must come within this time.
+constexpr std::uint32_t VERSION_REPLY_WAIT_MS = 500;
+// A setting reply must come within this time; a missing one reads as 0.
+constexpr std::uint32_t SETTING_REPLY_WAIT_MS = 1000;
+
+class CCameraLink
+{
+public:
+    CCameraLink();
+    virtual ~CCameraLink();
+    CCameraLink(const CCameraLink&) = delete;
+    CCameraLink& operator=(const CCameraLink&) = delete;
+
+    bool BindLibrary();
+
+    // Call wrappers: a missing entry point shows a message and gives status 1.
+    FT_STATUS Write(FT_HANDLE handle, const void* buffer, std::uint32_t length,
+                    std::uint32_t* written);
+    FT_STATUS Read(FT_HANDLE handle, void* buffer, std::uint32_t length, std::uint32_t* got);
+    FT_STATUS ListDevicesRaw(void* arg1, void* arg2, std::uint32_t flags);
+    FT_STATUS Open(int index, FT_HANDLE* handle);
+    FT_STATUS SetBaudRate(FT_HANDLE handle, std::uint32_t baud);
+    FT_STATUS Close(FT_HANDLE handle);
+    FT_STATUS ResetDevice(FT_HANDLE handle);
+    FT_STATUS Purge(FT_HANDLE handle, std::uint32_t mask);
+    FT_STATUS SetTimeouts(FT_HANDLE handle, std::uint32_t readMs, std::uint32_t writeMs);
+
+    // Fills up to LOCATION_SLOTS location ids; the library never writes past them.
+    [[nodiscard]] FT_STATUS ListDevices(std::uint32_t* locations, std::uint16_t* count);
+    [[nodiscard]] bool OpenAll(const std::uint32_t* locations, std::uint16_t count);
+    void ResetAll();
+    void Reconfigure();
+    bool WritePacket(std::uint16_t camera, const std::uint8_t* buffer, std::uint32_t length,
+                     std::uint32_t* written);
+    bool SendCommand(std::uint16_t camera, int code);
+    std::uint8_t ReadReply(std::uint16_t camera);
+    void SetMonitor(std::uint16_t camera, std::int32_t left, std::int32_t top, std::int32_t right,
+                    std::int32_t bottom);
+    CAMERA_RECORD* GetRecords() { return m_pRecords.get(); }
+    std::uint16_t GetCount() const { return m_nCount; }
+    std::string ReadFirmwareVersion(std::uint16_t camera);
+    [[nodiscard]] bool DetectFirmware();
+
+    // Reader thread.
+    // Mode 0 takes a record callback, mode 1 a table callback; a null callback is refused
+    // only when none of that mode was set before.
+    bool SetCallback(int mode, READER_CALLBACK callback);
+    bool StartReader();
+    void StopReader();
+    bool CloseAll();
+    void SetCurrentDevice(std::uint16_t camera);
+    bool IsReaderRunning() const { return m_readerThread.joinable(); }
+
+    D2XX_TABLE m_d2xx;
+    std::atomic<std::int32_t> m_nReplyValue{-1};
+    std::unique_ptr<CAMERA_RECORD[]> m_pRecords;
+    LibraryHandle m_hLibrary = nullptr;
+    std::atomic<PFN_RECORD_CALLBACK> m_pfnRecordCallback{nullptr};
+    std::atomic<PFN_TABLE_CALLBACK> m_pfnTableCallback{nullptr};
+    std::int32_t m_nMode = 0;
+    std::uint16_t m_nCount = 0;
+    std::atomic<std::int32_t> m_nReplyDevice{-1};
+    std::atomic<std::int32_t> m_bFailed{0};
+    std::int32_t m_bVersionValid = -1;
+
+private:
+    void ConfigureHandle(FT_HANDLE handle);
+    bool WaitForVersionReply(std::uint16_t camera);
+    void ReaderLoop();
+    // Reads one byte of a camera into its record; false when the read failed.
+    bool ReadInto(CAMERA_RECORD& record);
+    void StopReaderThread();
+
+    std::uint16_t m_nAllocated = 0;
+    std::thread m_readerThread;
+    std::atomic<bool> m_bStopReader{false};
+    std::thread m_versionThread;
+    std::atomic<bool> m_bStopVersion{false};
+};
+
+// A copy of a record that is safe while the user-interface thread updates its image size.
+CAMERA_RECORD SnapshotRecord(CAMERA_RECORD& record);

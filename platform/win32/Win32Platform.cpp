@@ -1,0 +1,172 @@
+#include "platform/win32/Win32Platform.h"
+
+#include <vector>
+
+CWin32Platform::CWin32Platform()
+{
+    QueryPerformanceFrequency(&m_frequency);
+}
+
+int CWin32Platform::ShowMessageBox(const std::wstring& text, std::uint32_t style)
+{
+    return MessageBoxW(m_hMainWnd, text.c_str(), m_strTitle.c_str(), style);
+}
+
+void CWin32Platform::Sleep(std::uint32_t milliseconds)
+{
+    ::Sleep(milliseconds);
+}
+
+std::uint64_t CWin32Platform::MonotonicMicros()
+{
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    const auto ticks = static_cast<std::uint64_t>(counter.QuadPart);
+    const auto frequency = static_cast<std::uint64_t>(m_frequency.QuadPart);
+    return ticks / frequency * 1000000 + ticks % frequency * 1000000 / frequency;
+}
+
+LibraryHandle CWin32Platform::LoadAppLibrary(const std::wstring& name)
+{
+    // The driver runs elevated: never search the current folder or the PATH.
+    return LoadLibraryExW(name.c_str(), nullptr,
+                          LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+void* CWin32Platform::GetLibrarySymbol(LibraryHandle library, const char* name)
+{
+    if (library == nullptr)
+        return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void CWin32Platform::FreeAppLibrary(LibraryHandle library)
+{
+    if (library != nullptr)
+        FreeLibrary(static_cast<HMODULE>(library));
+}
+
+int CWin32Platform::GetSystemMetric(int index)
+{
+    return GetSystemMetrics(index);
+}
+
+namespace
+{
+struct ENUM_CONTEXT
+{
+    const std::function<bool(const MONITOR_DESC&)>* visit;
+};
+
+BOOL CALLBACK MonitorVisitor(HMONITOR monitor, HDC, LPRECT rect, LPARAM context)
+{
+    auto* enumContext = reinterpret_cast<ENUM_CONTEXT*>(context);
+    MONITORINFOEXW info{};
+    info.cbSize = sizeof info;
+    MONITOR_DESC desc;
+    desc.hMonitor = reinterpret_cast<MonitorHandle>(monitor);
+    desc.left = rect->left;
+    desc.top = rect->top;
+    desc.right = rect->right;
+    desc.bottom = rect->bottom;
+    if (GetMonitorInfoW(monitor, &info))
+    {
+        desc.deviceName.assign(info.szDevice, wcsnlen(info.szDevice, CCHDEVICENAME));
+        desc.primary = (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
+    }
+    return (*enumContext->visit)(desc) ? TRUE : FALSE;
+}
+} // namespace
+
+void CWin32Platform::EnumerateMonitors(const std::function<bool(const MONITOR_DESC&)>& visit)
+{
+    ENUM_CONTEXT context{&visit};
+    EnumDisplayMonitors(nullptr, nullptr, MonitorVisitor, reinterpret_cast<LPARAM>(&context));
+}
+
+bool CWin32Platform::GetCurrentDisplayMode(int& width, int& height)
+{
+    DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    if (!EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode))
+        return false;
+    width = static_cast<int>(mode.dmPelsWidth);
+    height = static_cast<int>(mode.dmPelsHeight);
+    return true;
+}
+
+void CWin32Platform::SendMouseInput(const MOUSE_RECORD& record)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = record.dx;
+    input.mi.dy = record.dy;
+    input.mi.mouseData = record.mouseData;
+    input.mi.dwFlags = record.flags;
+    input.mi.time = record.time;
+    input.mi.dwExtraInfo = record.extraInfo;
+    SendInput(1, &input, sizeof input);
+}
+
+void CWin32Platform::SetCursorPosition(int x, int y)
+{
+    SetCursorPos(x, y);
+}
+
+int CWin32Platform::ShowMouseCursor(bool show)
+{
+    return ShowCursor(show ? TRUE : FALSE);
+}
+
+WindowHandle CWin32Platform::FindWindowByClass(const char* className)
+{
+    return reinterpret_cast<WindowHandle>(FindWindowA(className, nullptr));
+}
+
+bool CWin32Platform::IsWindowShown(WindowHandle window)
+{
+    return window != 0 && IsWindowVisible(reinterpret_cast<HWND>(window));
+}
+
+bool CWin32Platform::PostWindowMessage(WindowHandle window, std::uint32_t message,
+                                       std::uintptr_t wParam, std::intptr_t lParam)
+{
+    return PostMessageW(reinterpret_cast<HWND>(window), message, wParam, lParam) != FALSE;
+}
+
+void CWin32Platform::PostMainMessage(std::uint32_t message, std::uintptr_t wParam,
+                                     std::intptr_t lParam)
+{
+    if (m_hMainWnd != nullptr)
+        PostMessageW(m_hMainWnd, message, wParam, lParam);
+}
+
+void CWin32Platform::QuitFromTray()
+{
+    // Until the tray exists, leaving means destroying the main window, which ends the
+    // program through its quit path.
+    PostMainMessage(WM_DESTROY, 0, 0);
+}
+
+std::uint16_t CWin32Platform::GetSystemLanguageId()
+{
+    return GetSystemDefaultLangID();
+}
+
+std::wstring CWin32Platform::GetModuleDirectory()
+{
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;)
+    {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+        if (length == 0)
+            return std::wstring();
+        if (length < path.size())
+        {
+            std::wstring full(path.data(), length);
+            const auto slash = full.find_last_of(L"\\/");
+            return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
+        }
+        path.resize(path.size() * 2);
+    }
+}

@@ -1,0 +1,90 @@
+#include "device/Protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace protocol;
+
+namespace
+{
+// Feeds bytes to a reader; returns the values of the replies that ended, in order.
+template <typename Reader> std::vector<int> FeedAll(Reader& reader, std::vector<int> bytes)
+{
+    std::vector<int> values;
+    for (int b : bytes)
+    {
+        if (reader.Feed(static_cast<std::uint8_t>(b)))
+            values.push_back(reader.Value());
+    }
+    return values;
+}
+} // namespace
+
+TEST(ProtocolSettingReply, CompleteReplyGivesByteFive)
+{
+    CSettingReplyReader reader;
+    EXPECT_EQ(FeedAll(reader, {0x00, 0x24, 0x32, 1, 2, 3, 0x5A, 0x26}), std::vector<int>{0x5A});
+}
+
+TEST(ProtocolSettingReply, EndsEarlyOnAnEndByteInsideThePacket)
+{
+    CSettingReplyReader reader;
+    EXPECT_EQ(FeedAll(reader, {0x24, 0x32, 0x26}), std::vector<int>{0});
+    EXPECT_EQ(FeedAll(reader, {0x24, 0x32, 9, 9, 0x26}), std::vector<int>{0});
+    EXPECT_EQ(FeedAll(reader, {0x24, 0x32, 9, 9, 9, 0x26}), std::vector<int>{0x26});
+}
+
+TEST(ProtocolSettingReply, WrongTypeOrBrokenEndIsDroppedAndTheNextReplyIsRead)
+{
+    CSettingReplyReader reader;
+    // The type byte is '$' itself: it does not restart a packet.
+    EXPECT_TRUE(FeedAll(reader, {0x24, 0x24, 0x32, 1, 2, 3, 4, 0x26}).empty());
+    EXPECT_TRUE(FeedAll(reader, {0x24, 0x32, 1, 2, 3, 4, 0x25}).empty());
+    EXPECT_EQ(FeedAll(reader, {0x24, 0x32, 1, 2, 3, 7, 0x26}), std::vector<int>{7});
+}
+
+TEST(ProtocolVersionReply, TakesByteFiveWhateverTheLastByte)
+{
+    CVersionReplyReader reader;
+    EXPECT_EQ(FeedAll(reader, {0x24, 0x32, 0x26, 0x26, 0x26, 0x23, 0x00}), std::vector<int>{0x23});
+    EXPECT_TRUE(FeedAll(reader, {0x24, 0x37, 1, 2, 3, 4, 0x26}).empty());
+}
+
+TEST(ProtocolVersionText, MinorByteFormsTheText)
+{
+    EXPECT_EQ(FirmwareVersionPrefix() + FirmwareMinorText(0x23), "1.23");
+    EXPECT_EQ(FirmwareVersionPrefix() + FirmwareMinorText(0x09), "1.0");
+    EXPECT_EQ(FirmwareVersionPrefix() + FirmwareMinorText(0xFF), "1.0");
+    EXPECT_EQ(FirmwareVersionPrefix() + FirmwareMinorText(0x2A), "1.2a");
+    EXPECT_EQ(CountLetters("1.2a"), 1);
+    EXPECT_DOUBLE_EQ(ParseVersionText("1.23"), 1.23);
+    EXPECT_DOUBLE_EQ(ParseVersionText("1."), 1.0);
+    EXPECT_GE(ParseVersionText("1.23"), MULTI_SPOT_VERSION);
+    EXPECT_LT(ParseVersionText("1.22"), MULTI_SPOT_VERSION);
+}
+
+TEST(ProtocolPackets, SingleSpotBitPackingMatchesTheDecodingRule)
+{
+    const auto packet = MakeSingleSpot(325, 0x1AB);
+    const int x = packet[3] * 16 + (packet[4] >> 4);
+    const int y = (packet[4] & 0x0F) * 256 + packet[5];
+    EXPECT_EQ(x, 325);
+    EXPECT_EQ(y, 0x1AB);
+    EXPECT_EQ(packet[0], PACKET_START);
+    EXPECT_EQ(packet[6], PACKET_END);
+}
+
+TEST(ProtocolPackets, NumberedCommandsCoverCodesTwoToNineOnly)
+{
+    EXPECT_EQ(FindNumberedCommand(1), nullptr);
+    EXPECT_EQ(FindNumberedCommand(10), nullptr);
+    ASSERT_NE(FindNumberedCommand(9), nullptr);
+    EXPECT_EQ(FindNumberedCommand(9)->packet, (COMMAND_PACKET{0x24, 0x06, 0, 0, 0x05, 0x26}));
+    EXPECT_EQ(FindNumberedCommand(9)->imageWidth, 160);
+    EXPECT_EQ(FindNumberedCommand(2)->packet, (COMMAND_PACKET{0x24, 0x07, 0, 0, 0x01, 0x26}));
+    EXPECT_EQ(FindNumberedCommand(5)->packet, (COMMAND_PACKET{0x24, 0x01, 0, 0, 0x00, 0x26}));
+    EXPECT_EQ(FindNumberedCommand(5)->imageWidth, -1);
+    EXPECT_EQ(CalibWordHigh(31), 44);
+    EXPECT_EQ(CalibWordLow(0), 45);
+}
