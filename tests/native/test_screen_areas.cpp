@@ -1,0 +1,99 @@
+#include "tests/support/FakePlatform.h"
+#include "tracking/ScreenAreas.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+MONITOR_DESC Monitor(int left, int top, int right, int bottom, bool primary, const wchar_t* name)
+{
+    MONITOR_DESC m;
+    m.hMonitor = static_cast<MonitorHandle>(0x100 + left + 7 * top);
+    m.left = left;
+    m.top = top;
+    m.right = right;
+    m.bottom = bottom;
+    m.primary = primary;
+    m.deviceName = name;
+    return m;
+}
+
+void SetMonitors(CFakePlatform& platform, std::vector<MONITOR_DESC> monitors)
+{
+    platform.m_metrics[METRIC_CMONITORS] = static_cast<int>(monitors.size());
+    platform.m_monitors = std::move(monitors);
+}
+
+std::vector<int> Rect(const MONITOR_AREA& area)
+{
+    return {area.rect[0], area.rect[1], area.rect[2], area.rect[3]};
+}
+} // namespace
+
+TEST(ScreenAreas, SecondaryEnumeratedFirstStillLeavesThePrimaryInAreaZero)
+{
+    CFakePlatform platform;
+    SetMonitors(platform, {Monitor(1920, 0, 3200, 1024, false, L"\\\\.\\DISPLAY2"),
+                           Monitor(0, 0, 1920, 1080, true, L"\\\\.\\DISPLAY1")});
+    CScopedPlatform scope(platform);
+    CScreenAreas areas;
+    areas.Init();
+    areas.Enumerate();
+    ASSERT_EQ(areas.GetCount(), 2);
+    MONITOR_AREA* table = areas.GetAreas();
+    EXPECT_EQ(Rect(table[0]), (std::vector<int>{0, 0, 1920, 1080}));
+    EXPECT_EQ(Rect(table[1]), (std::vector<int>{1920, 0, 3200, 1024}));
+    // Flags, names and handles follow the enumeration order.
+    EXPECT_EQ(table[0].primary, 0);
+    EXPECT_EQ(table[1].primary, 1);
+    EXPECT_EQ(std::wstring(table[0].deviceName, 12), L"\\\\.\\DISPLAY2");
+    EXPECT_EQ(table[1].hMonitor, static_cast<MonitorHandle>(0x100));
+}
+
+TEST(ScreenAreas, OneMonitorFillsOnlyAreaZero)
+{
+    CFakePlatform platform;
+    platform.SetSingleMonitor(1280, 1024);
+    CScopedPlatform scope(platform);
+    CScreenAreas areas;
+    areas.Init();
+    areas.Enumerate();
+    EXPECT_EQ(areas.GetCapacity(), 1);
+    EXPECT_EQ(Rect(areas.GetAreas()[0]), (std::vector<int>{0, 0, 1280, 1024}));
+}
+
+TEST(ScreenAreas, MonitorLeftOfThePrimaryKeepsItsNegativeEdge)
+{
+    CFakePlatform platform;
+    SetMonitors(platform, {Monitor(0, 0, 1024, 768, true, L"\\\\.\\DISPLAY1"),
+                           Monitor(-1280, -200, 0, 824, false, L"\\\\.\\DISPLAY2")});
+    CScopedPlatform scope(platform);
+    CScreenAreas areas;
+    areas.Init();
+    areas.Enumerate();
+    EXPECT_EQ(Rect(areas.GetAreas()[1]), (std::vector<int>{-1280, -200, 0, 824}));
+    EXPECT_TRUE(CScreenAreas::Contains(areas.GetAreas()[1], -5, 0));
+    EXPECT_FALSE(CScreenAreas::Contains(areas.GetAreas()[1], -1280, 0));
+}
+
+TEST(ScreenAreas, MoreMonitorsThanTheFirstTableNeverWritePastIt)
+{
+    CFakePlatform platform;
+    platform.SetSingleMonitor(1024, 768);
+    CScopedPlatform scope(platform);
+    CScreenAreas areas;
+    areas.Init();
+    areas.Enumerate();
+    // A second and third monitor appear later; the table keeps its single entry.
+    SetMonitors(platform, {Monitor(0, 0, 1024, 768, false, L"\\\\.\\DISPLAY3"),
+                           Monitor(1024, 0, 2048, 768, false, L"\\\\.\\DISPLAY2"),
+                           Monitor(0, 0, 800, 600, true, L"\\\\.\\DISPLAY1")});
+    areas.Init();
+    areas.Enumerate();
+    EXPECT_EQ(areas.GetCapacity(), 1);
+    EXPECT_EQ(g_nAreaIndex, 1);
+    // Only the first monitor enumerated was recorded; it is not primary, and area 1 does
+    // not exist, so area 0 keeps the old primary rectangle.
+    EXPECT_EQ(Rect(areas.GetAreas()[0]), (std::vector<int>{0, 0, 1024, 768}));
+    EXPECT_EQ(areas.GetAreas()[0].primary, 0);
+}
