@@ -1,0 +1,17 @@
+#pragma once
+// The reader-thread callbacks: OnPenByte while pens are tracked, OnCalibrationByte while a
+// camera is calibrated. Both run the stall watch first.
+
+#include "device/CameraRecord.h"
+
+#include <cstdint>
+
+// Mode-1 reader callback: one byte of every camera, in the record table.
+void OnPenByte(CAMERA_RECORD* records);
+// Mode-0 reader callback during calibration: the calibrated camera's record.
+void OnCalibrationByte(CAMERA_RECORD record);
+
+// Ends the program when one camera sends the same byte 1001 times in a row.
+void StallWatch(std::uint16_t camera, std::uint8_t byte);
+// Forgets the bytes the stall watch has counted, for every camera.
+void ResetStallWatch();
