@@ -251,6 +251,9 @@ bool CCameraLink::WritePacket(std::uint16_t camera, const std::uint8_t* buffer,
 {
     if (buffer == nullptr || m_nCount == 0 || camera >= m_nCount || !m_pRecords)
         return false;
+    // A closed camera's handle is gone; the library must never see it again.
+    if (m_pRecords[camera].handle == nullptr)
+        return false;
     std::uint32_t ignored = 0;
     return Write(m_pRecords[camera].handle, buffer, length,
                  written != nullptr ? written : &ignored) == FT_OK;
@@ -520,7 +523,10 @@ bool CCameraLink::CloseAll()
     const bool hadReader = m_readerThread.joinable();
     StopReaderThread();
     for (std::uint16_t i = 0; i < m_nCount; ++i)
+    {
         Close(m_pRecords[i].handle);
+        m_pRecords[i].handle = nullptr;
+    }
     return hadReader;
 }
 

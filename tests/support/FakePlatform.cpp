@@ -87,9 +87,7 @@ void* CFakePlatform::GetLibrarySymbol(LibraryHandle library, const char* name)
     return it == symbols.end() ? nullptr : it->second;
 }
 
-void CFakePlatform::FreeAppLibrary(LibraryHandle)
-{
-}
+void CFakePlatform::FreeAppLibrary(LibraryHandle) {}
 
 int CFakePlatform::GetSystemMetric(int index)
 {
@@ -187,8 +185,7 @@ std::wstring CFakePlatform::GetModuleDirectory()
     return m_strModuleDirectory;
 }
 
-std::wstring CFakePlatform::ReadProfileString(const std::wstring& path,
-                                              const std::wstring& section,
+std::wstring CFakePlatform::ReadProfileString(const std::wstring& path, const std::wstring& section,
                                               const std::wstring& key,
                                               const std::wstring& defaultValue,
                                               std::size_t bufferChars)
@@ -212,7 +209,7 @@ namespace
 {
 std::vector<CPlatform*> g_previousPlatforms;
 CPlatform* g_pCurrent = nullptr;
-}
+} // namespace
 
 CScopedPlatform::CScopedPlatform(CPlatform& platform)
 {
