@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on a fresh Debian 12 machine (as root).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+packages=(
+    cmake ninja-build g++ clang libclang-rt-14-dev clang-format
+    libgtest-dev libeigen3-dev
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+    wine wine64 xvfb xauth python3
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

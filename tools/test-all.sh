@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Runs every test tier: formatting, native, native with address/undefined-behaviour
+# sanitizers and the fuzz targets, native with the thread sanitizer, the win64 build with
+# its tests under Wine, and the i686 build (compiled, not run: this machine cannot start
+# 32-bit programs).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+logdir="$root/build/test-logs"
+mkdir -p "$logdir"
+
+passed=0
+failed=0
+failures=()
+
+tier() { printf '\n==== %s ====\n' "$1"; }
+
+# Adds one ctest run's counts to the totals.
+count_ctest() {
+    local log=$1 name=$2
+    local line total fails
+    line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+    if [ -z "$line" ]; then
+        failed=$((failed + 1))
+        failures+=("$name: no test result")
+        return
+    fi
+    total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+    fails=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
+    passed=$((passed + total - fails))
+    failed=$((failed + fails))
+    [ "$fails" -eq 0 ] || failures+=("$name: $fails failed")
+}
+
+run_preset() {
+    local preset=$1
+    tier "$preset"
+    if ! cmake --preset "$preset" >"$logdir/$preset-configure.log" 2>&1; then
+        tail -n 40 "$logdir/$preset-configure.log"
+        failed=$((failed + 1)); failures+=("$preset: configure failed"); return 1
+    fi
+    if ! cmake --build --preset "$preset" >"$logdir/$preset-build.log" 2>&1; then
+        grep -E 'error|FAILED' "$logdir/$preset-build.log" | head -n 40
+        failed=$((failed + 1)); failures+=("$preset: build failed"); return 1
+    fi
+    echo "built $preset"
+}
+
+run_ctest() {
+    local preset=$1
+    ctest --preset "$preset" 2>&1 | tee "$logdir/$preset-test.log" | grep -vE '^ +[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' || true
+    count_ctest "$logdir/$preset-test.log" "$preset"
+}
+
+tier "format"
+mapfile -t sources < <(git ls-files '*.cpp' '*.h')
+if clang-format --dry-run -Werror "${sources[@]}" >"$logdir/format.log" 2>&1; then
+    echo "format: clean (${#sources[@]} files)"
+    passed=$((passed + 1))
+else
+    head -n 40 "$logdir/format.log"
+    failed=$((failed + 1)); failures+=("format")
+fi
+
+run_preset native && run_ctest native
+run_preset native-asan && run_ctest native-asan
+run_preset native-tsan && run_ctest native-tsan
+
+# The Windows build's tests run under Wine: one prefix and one Xvfb for the whole run, with
+# two screens joined by Xinerama so that Windows sees two monitors.
+if run_preset win64; then
+    export WINEPREFIX="$root/build/wineprefix"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    display=":$((90 + RANDOM % 100))"
+    Xvfb "$display" -screen 0 1024x768x24 -screen 1 1024x768x24 +xinerama -extension RANDR \
+        -nolisten tcp >"$logdir/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY="$display"
+    sleep 2
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        timeout 300 wineboot -i >"$logdir/wineboot.log" 2>&1 || true
+    fi
+    timeout 120 wineserver -w || true
+    wineserver -p >/dev/null 2>&1 || true
+    run_ctest win64
+    wineserver -k >/dev/null 2>&1 || true
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+fi
+
+if run_preset win32; then
+    passed=$((passed + 1))
+fi
+
+echo
+for f in "${failures[@]}"; do echo "FAILED: $f"; done
+echo "tests: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
