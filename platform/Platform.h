@@ -103,6 +103,8 @@ public:
     // Language and files.
     virtual std::uint16_t GetSystemLanguageId() = 0;
     virtual std::wstring GetModuleDirectory() = 0;
+    // True when a file or folder of that name exists (the check a file search makes).
+    virtual bool FileExists(const std::wstring& path) = 0;
     // Profile (INI) strings with the rules of the Windows profile API; bufferChars counts
     // the terminating zero, so at most bufferChars - 1 characters come back.
     virtual std::wstring ReadProfileString(const std::wstring& path, const std::wstring& section,

@@ -36,6 +36,7 @@ public:
     void QuitFromTray() override;
     std::uint16_t GetSystemLanguageId() override;
     std::wstring GetModuleDirectory() override;
+    bool FileExists(const std::wstring& path) override;
     std::wstring ReadProfileString(const std::wstring& path, const std::wstring& section,
                                    const std::wstring& key, const std::wstring& defaultValue,
                                    std::size_t bufferChars) override;

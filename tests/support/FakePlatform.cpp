@@ -185,6 +185,13 @@ std::wstring CFakePlatform::GetModuleDirectory()
     return m_strModuleDirectory;
 }
 
+bool CFakePlatform::FileExists(const std::wstring& path)
+{
+    if (m_fileExists)
+        return m_fileExists(path);
+    return false;
+}
+
 std::wstring CFakePlatform::ReadProfileString(const std::wstring& path, const std::wstring& section,
                                               const std::wstring& key,
                                               const std::wstring& defaultValue,

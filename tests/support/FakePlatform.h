@@ -52,6 +52,7 @@ public:
     void QuitFromTray() override;
     std::uint16_t GetSystemLanguageId() override;
     std::wstring GetModuleDirectory() override;
+    bool FileExists(const std::wstring& path) override;
     std::wstring ReadProfileString(const std::wstring& path, const std::wstring& section,
                                    const std::wstring& key, const std::wstring& defaultValue,
                                    std::size_t bufferChars) override;
@@ -83,6 +84,8 @@ public:
     std::function<bool(const std::wstring&, const std::wstring&, const std::wstring&,
                        const std::wstring&)>
         m_profileWriter;
+    // Answers FileExists when set; otherwise no file exists.
+    std::function<bool(const std::wstring&)> m_fileExists;
 
     // What the driver did.
     std::vector<RECORDED_BOX> m_boxes;
