@@ -3,6 +3,8 @@
 // derives from this record, so portable code reads and writes it without any window.
 // Fields that the reader thread and the user-interface thread share are atomic.
 
+#include "settings/IniFile.h"
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -50,6 +52,8 @@ public:
     std::atomic<std::int32_t> m_nCalibModel{CALIB_MODEL_SIXTEEN};
     CStartWizardDlg* m_pActiveWizard = nullptr;
     CTrayIcon* m_pTrayIcon = nullptr;
+    CIniFile m_iniConfig;
+    CIniFile m_iniLanguage;
     std::atomic<std::int32_t> m_bCalibrated{0};
     std::int32_t m_nDeviceSetting2 = 0;
     std::int32_t m_nDeviceSetting3 = 0;
