@@ -1,0 +1,208 @@
+#pragma once
+// One simulated camera unit: its setting store, its response to command packets, and
+// the byte stream it sends (setting replies, spot reports, image packets). Time comes
+// in from the caller in microseconds; the unit keeps its own link timeline so every
+// byte it sends has the instant it becomes readable (460800 baud, 10 bits per byte).
+// Not thread-safe by itself: the bus serialises every call.
+
+#include "device/Protocol.h"
+#include "sim/SimByteQueue.h"
+#include "sim/SimImage.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+enum class SIM_FAULT : std::uint8_t
+{
+    Stall,        // sends nothing at all
+    Garbage,      // a few random bytes before every packet
+    Broken,       // every second packet ends in 0x00 instead of '&'
+    NoVersion,    // no reply to reads of addresses 0 and 1
+    Letters,      // address 1 reads back as 0x2A (version text 1.2a)
+    Unplug,       // gone from the bus: listing skips it, open handles fail
+    FirstVersion, // answers only the first read of address 0 or 1
+    Count
+};
+
+constexpr std::uint32_t SimFaultBit(SIM_FAULT fault)
+{
+    return 1u << static_cast<unsigned>(fault);
+}
+
+// A command packet as the unit received it. `framed` is false when the sixth byte
+// was not '&' (the unit then ignored it).
+struct SIM_PACKET_RECORD
+{
+    std::uint64_t micros = 0;
+    protocol::COMMAND_PACKET bytes{};
+    bool framed = true;
+};
+
+// What the host did to the unit's link through the bridge.
+struct SIM_LINK_RECORD
+{
+    std::uint32_t baudRate = 0; // 0 until set
+    std::uint32_t readTimeoutMs = 300;
+    std::uint32_t writeTimeoutMs = 300;
+    int opens = 0;
+    int closes = 0;
+    int resets = 0;
+    int purgesRx = 0;
+    int purgesTx = 0;
+};
+
+struct SIM_UNIT_STATS
+{
+    std::uint64_t spotFrames = 0;  // spot frames sent
+    std::uint64_t imageFrames = 0; // image frames started
+    std::uint64_t packets = 0;     // packets of any kind sent
+    std::uint64_t bytesRead = 0;   // bytes the host has read
+    std::uint64_t chunksLost = 0;  // chunks lost because the host buffer was full
+    std::uint64_t strayBytes = 0;  // bytes written outside a command packet
+};
+
+enum class SIM_SPOT_TYPE : std::uint8_t
+{
+    One,      // every single-spot packet has type '1'
+    Two,      // type '2'
+    Alternate // '1' and '2' by turns
+};
+
+class CSimUnit
+{
+public:
+    static constexpr double DEFAULT_FPS = 100.0;
+    static constexpr std::uint8_t DEFAULT_MINOR = 0x23;
+    static constexpr std::uint32_t DEFAULT_WEIGHT = 1000;
+    static constexpr std::uint32_t LINK_BAUD = protocol::BAUD_RATE;
+    static constexpr std::size_t HOST_BUFFER = 64 * 1024;
+    // A unit left unread longer than this only sends what this much time allows.
+    static constexpr std::uint64_t CATCH_UP_MICROS = 2'000'000;
+
+    explicit CSimUnit(int index);
+
+    int Index() const { return m_nIndex; }
+
+    // Configuration.
+    void SetFirmwareMinor(std::uint8_t minor);
+    std::uint8_t FirmwareMinor() const { return m_nMinor; }
+    // The version number the driver derives from the minor byte (minor 0x23 gives 1.23).
+    double FirmwareVersion() const { return m_dVersion; }
+    bool IsMultiSpot() const { return m_dVersion >= protocol::MULTI_SPOT_VERSION; }
+    bool IsGreyImage() const { return m_dVersion > GREY_IMAGE_ABOVE; }
+    void SetFrameRate(double fps);
+    double FrameRate() const { return m_dFps; }
+    void SetSpotType(SIM_SPOT_TYPE type) { m_spotType = type; }
+    void SetPen(int pen, double x, double y, std::uint32_t weight = DEFAULT_WEIGHT);
+    void LiftPen(int pen);
+    void LiftAllPens();
+    const SIM_PEN& Pen(int pen) const { return m_view.pens[static_cast<std::size_t>(pen)]; }
+    void SetScreenQuad(const std::array<double, 8>& corners) { m_view.screen = corners; }
+    void SetLocation(std::uint32_t location) { m_nLocation = location; }
+    std::uint32_t Location() const { return m_nLocation; }
+    void SetSeed(std::uint64_t seed) { m_nRandom = seed != 0 ? seed : 1; }
+
+    // Faults; `now` is when the change happens.
+    void SetFault(SIM_FAULT fault, bool on, std::uint64_t now);
+    void ClearFaults(std::uint64_t now);
+    bool HasFault(SIM_FAULT fault) const { return (m_nFaults & SimFaultBit(fault)) != 0; }
+
+    // Attached to the bus (the bus's unit count). Plugged = attached and not unplugged.
+    void SetAttached(bool attached, std::uint64_t now);
+    bool IsPlugged() const { return m_bAttached && !HasFault(SIM_FAULT::Unplug); }
+    // Changes every time the unit is plugged in again; handles opened before are stale.
+    std::uint32_t PlugGeneration() const { return m_nPlugGeneration; }
+
+    // Setting store. With a file, the store is loaded from it (when it holds 256 bytes)
+    // and written back after every change.
+    bool SetStoreFile(const std::filesystem::path& path);
+    std::uint8_t StoreByte(int address) const { return m_store[std::size_t(address & 0xFF)]; }
+    void SetStoreByte(int address, std::uint8_t value);
+    const std::array<std::uint8_t, protocol::SETTING_STORE_SIZE>& Store() const { return m_store; }
+
+    // Host to unit: command bytes, parsed across calls.
+    void Receive(const std::uint8_t* bytes, std::size_t count, std::uint64_t now);
+    // Puts raw bytes on the link, as they are.
+    void SendRaw(const std::uint8_t* bytes, std::size_t count, std::uint64_t now);
+
+    // Unit to host. Pump sends whatever is due up to `now`; Read takes readable bytes.
+    void Pump(std::uint64_t now);
+    std::size_t Read(std::uint8_t* out, std::size_t max, std::uint64_t now);
+    std::size_t ReadyBytes(std::uint64_t now) const { return m_queue.CountReady(now); }
+    // When the next byte becomes readable without anything else happening; false when
+    // nothing will come. Call after Pump.
+    bool NextByteMicros(std::uint64_t& micros) const;
+    void PurgeReceiveBuffer() { m_queue.Clear(); }
+
+    bool IsStreaming() const { return m_bStream; }
+    int ImageMode() const { return m_nImageMode; }
+    bool IsImageStreamOn() const { return m_bImageStream; }
+    bool SendsSpots() const { return m_bStream && m_nImageMode == 0; }
+    bool SendsImages() const { return m_bStream && m_nImageMode != 0 && m_bImageStream; }
+
+    // Bridge bookkeeping, kept by the bus.
+    SIM_LINK_RECORD& Link() { return m_link; }
+    const SIM_LINK_RECORD& Link() const { return m_link; }
+    bool IsOpen() const { return m_bOpen; }
+    void SetOpen(bool open) { m_bOpen = open; }
+
+    const std::vector<SIM_PACKET_RECORD>& PacketLog() const { return m_log; }
+    void ClearPacketLog() { m_log.clear(); }
+    const SIM_UNIT_STATS& Stats() const { return m_stats; }
+    // Parameter bytes of command 0x03, by address.
+    std::uint8_t Parameter(int address) const { return m_params[std::size_t(address & 0xFF)]; }
+
+private:
+    static constexpr double GREY_IMAGE_ABOVE = 1.15;
+
+    void Execute(const protocol::COMMAND_PACKET& packet, std::uint64_t nowNs);
+    void Reply(std::uint8_t address, std::uint64_t nowNs);
+    void UpdateStreams(bool spotsBefore, bool imagesBefore, int modeBefore, std::uint64_t nowNs);
+    void EmitSpotFrame(std::uint64_t atNs);
+    void EmitPacket(const std::uint8_t* bytes, std::size_t count, std::uint64_t atNs,
+                    bool applyFaults);
+    void PushChunk(const std::uint8_t* bytes, std::size_t count, std::uint64_t atNs);
+    void PowerDown();
+    void SaveStore() const;
+    std::uint8_t NextRandom();
+    std::uint64_t FramePeriodNs() const;
+
+    int m_nIndex;
+    std::uint8_t m_nMinor = DEFAULT_MINOR;
+    double m_dVersion = 0.0;
+    double m_dFps = DEFAULT_FPS;
+    SIM_SPOT_TYPE m_spotType = SIM_SPOT_TYPE::One;
+    std::uint32_t m_nLocation = 0;
+    std::uint32_t m_nFaults = 0;
+    bool m_bAttached = false;
+    bool m_bOpen = false;
+    std::uint32_t m_nPlugGeneration = 0;
+    bool m_bVersionAnswered = false;
+    std::uint64_t m_nRandom = 1;
+    std::uint64_t m_nBrokenCount = 0;
+
+    std::array<std::uint8_t, protocol::SETTING_STORE_SIZE> m_store{};
+    std::array<std::uint8_t, 256> m_params{};
+    std::filesystem::path m_storePath;
+
+    protocol::COMMAND_PACKET m_command{};
+    std::size_t m_nCommandPos = 0;
+
+    bool m_bStream = false;
+    int m_nImageMode = 0;
+    bool m_bImageStream = false;
+    SIM_VIEW m_view;
+    CSimImageStream m_image;
+
+    std::uint64_t m_nLinkFreeNs = 0;
+    std::uint64_t m_nNextFrameNs = 0;
+    std::uint64_t m_nNextImageNs = 0;
+    CSimByteQueue m_queue{HOST_BUFFER};
+
+    SIM_LINK_RECORD m_link;
+    SIM_UNIT_STATS m_stats;
+    std::vector<SIM_PACKET_RECORD> m_log;
+};
