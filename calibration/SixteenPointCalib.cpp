@@ -39,6 +39,16 @@ void Undistort(const double* p, double x, double y, double& xu, double& yu)
     yu = dy * f + p[PARAM_CY];
 }
 
+// Stores a value in single precision. A finite value beyond the float range becomes an
+// infinity of its sign rather than an undefined conversion.
+float ToFloat(double value)
+{
+    if (std::isfinite(value) && std::abs(value) > std::numeric_limits<float>::max())
+        return value > 0.0 ? std::numeric_limits<float>::infinity()
+                           : -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}
+
 double Denominator(const double* p, double xu, double yu)
 {
     return p[PARAM_H31] * xu + p[PARAM_H32] * yu + 1.0;
@@ -85,8 +95,7 @@ void CSixteenPointCalib::CopyTargetsToFloat()
         m_ptTargetF[k] = {static_cast<float>(m_ptTarget[k].x), static_cast<float>(m_ptTarget[k].y)};
 }
 
-bool CSixteenPointCalib::MapPoint(std::int32_t x, std::int32_t y, std::int32_t& screenX,
-                                  std::int32_t& screenY) const
+bool CSixteenPointCalib::MapExact(double x, double y, double& screenX, double& screenY) const
 {
     const double* p = m_dParam;
     double xu = 0.0;
@@ -95,10 +104,21 @@ bool CSixteenPointCalib::MapPoint(std::int32_t x, std::int32_t y, std::int32_t& 
     const double w = Denominator(p, xu, yu);
     if (w == 0.0)
         return false;
+    screenX = (p[PARAM_H11] * xu + p[PARAM_H12] * yu + p[PARAM_H13]) / w;
+    screenY = (p[PARAM_H21] * xu + p[PARAM_H22] * yu + p[PARAM_H23]) / w;
+    return true;
+}
+
+bool CSixteenPointCalib::MapPoint(std::int32_t x, std::int32_t y, std::int32_t& screenX,
+                                  std::int32_t& screenY) const
+{
+    double exactX = 0.0;
+    double exactY = 0.0;
     std::int32_t outX = 0;
     std::int32_t outY = 0;
-    if (!TruncateToPixel((p[PARAM_H11] * xu + p[PARAM_H12] * yu + p[PARAM_H13]) / w, outX) ||
-        !TruncateToPixel((p[PARAM_H21] * xu + p[PARAM_H22] * yu + p[PARAM_H23]) / w, outY))
+    // No 0.5 is added: the result truncates toward zero.
+    if (!MapExact(x, y, exactX, exactY) || !TruncateToPixel(exactX, outX) ||
+        !TruncateToPixel(exactY, outY))
         return false;
     screenX = outX;
     screenY = outY;
@@ -114,7 +134,7 @@ bool CSixteenPointCalib::ProjectAll()
         double xu = 0.0;
         double yu = 0.0;
         Undistort(p, m_ptCamera[k].x, m_ptCamera[k].y, xu, yu);
-        m_ptCorrected[k] = {static_cast<float>(xu), static_cast<float>(yu)};
+        m_ptCorrected[k] = {ToFloat(xu), ToFloat(yu)};
         // Later steps see the corrected point as stored, in single precision.
         const double xs = m_ptCorrected[k].x;
         const double ys = m_ptCorrected[k].y;
@@ -124,16 +144,8 @@ bool CSixteenPointCalib::ProjectAll()
             all = false;
             continue;
         }
-        const auto px =
-            static_cast<float>((p[PARAM_H11] * xs + p[PARAM_H12] * ys + p[PARAM_H13]) / w);
-        const auto py =
-            static_cast<float>((p[PARAM_H21] * xs + p[PARAM_H22] * ys + p[PARAM_H23]) / w);
-        if (!std::isfinite(px) || !std::isfinite(py))
-        {
-            all = false;
-            continue;
-        }
-        m_ptProjected[k] = {px, py};
+        m_ptProjected[k] = {ToFloat((p[PARAM_H11] * xs + p[PARAM_H12] * ys + p[PARAM_H13]) / w),
+                            ToFloat((p[PARAM_H21] * xs + p[PARAM_H22] * ys + p[PARAM_H23]) / w)};
     }
     return all;
 }
@@ -328,14 +340,18 @@ bool CSixteenPointCalib::FitModel()
         }
     };
 
-    bool running = !std::isnan(error);
+    m_nFitEnd = FIT_END_ROUND_LIMIT;
+    bool running = true;
     while (running && m_nFitRounds < MAX_FIT_ROUNDS)
     {
         const double previous = error;
         (void)RunRound(error);
         keepBest();
         if (std::isnan(error))
+        {
+            m_nFitEnd = FIT_END_NOT_A_NUMBER;
             break;
+        }
         if (error < previous)
         {
             m_dLambda = LAMBDA_START;
@@ -347,22 +363,26 @@ bool CSixteenPointCalib::FitModel()
             m_dLambda *= LAMBDA_RAISE;
             (void)RunRound(error);
             keepBest();
-            if (std::isnan(error) || m_dLambda > LAMBDA_LIMIT || m_nFitRounds >= MAX_FIT_ROUNDS)
-            {
-                running = false;
-                break;
-            }
-            if (error < previous)
+            if (std::isnan(error))
+                m_nFitEnd = FIT_END_NOT_A_NUMBER;
+            else if (m_dLambda > LAMBDA_LIMIT)
+                m_nFitEnd = FIT_END_DAMPING_LIMIT;
+            else if (error < previous)
             {
                 m_dLambda *= LAMBDA_LOWER;
                 break;
             }
+            else if (m_nFitRounds < MAX_FIT_ROUNDS)
+                continue;
+            running = false;
+            break;
         }
     }
 
     std::memcpy(m_dParam, best, sizeof(m_dParam));
     (void)ProjectAll();
     m_dFitError = bestError;
+    m_dLastRoundError = error;
     m_pWork.reset();
     return SetModelValid(true);
 }

@@ -27,6 +27,18 @@ enum : int
     PARAM_COUNT
 };
 
+// Why the last fit ended.
+enum FIT_END : int
+{
+    FIT_END_NONE = 0,
+    // The damping rose past its limit: no step lowers the error any more.
+    FIT_END_DAMPING_LIMIT,
+    // The error was not a number; the fit cannot judge steps any more.
+    FIT_END_NOT_A_NUMBER,
+    // The fit used up its rounds while still improving.
+    FIT_END_ROUND_LIMIT,
+};
+
 class CSixteenPointCalib
 {
 public:
@@ -48,6 +60,8 @@ public:
     // 32 bits.
     [[nodiscard]] bool MapPoint(std::int32_t x, std::int32_t y, std::int32_t& screenX,
                                 std::int32_t& screenY) const;
+    // The model itself, unrounded, for any camera position. False on the line at infinity.
+    [[nodiscard]] bool MapExact(double x, double y, double& screenX, double& screenY) const;
     // Fits m_dParam to m_ptCamera and m_ptTargetF, ending with the parameters of the lowest
     // error reached. False, with the model left as it was, when either point set is
     // degenerate (all on one line or one spot, or not finite).
@@ -55,8 +69,8 @@ public:
 
     // Steps of the fit, public so each can be checked on its own.
     // Projects every camera point through the current parameters into m_ptCorrected and
-    // m_ptProjected. False when some point lies on the line at infinity (nothing is stored
-    // for it and the projection as a whole does not count).
+    // m_ptProjected. False when some point lies on the line at infinity: its projection is
+    // not stored, and a fit takes the step that led there back.
     [[nodiscard]] bool ProjectAll();
     // Squared distance of the projected points from the float targets, summed.
     double SumSquaredError() const;
@@ -72,9 +86,12 @@ public:
     // For the settings loader after it has filled m_dParam. Returns the resulting state: a
     // model with a value that is not finite stays invalid.
     bool SetModelValid(bool valid);
-    // Rounds of building and solving in the last fit, and the error it ended with.
+    // Rounds of building and solving in the last fit, why it ended, the error of the
+    // parameters it kept (the lowest it reached) and the error of its last round.
     int LastFitRounds() const { return m_nFitRounds; }
+    FIT_END LastFitEnd() const { return m_nFitEnd; }
     double LastFitError() const { return m_dFitError; }
+    double LastRoundError() const { return m_dLastRoundError; }
 
     // Levenberg-Marquardt damping factor.
     double m_dLambda = 0.0;
@@ -112,5 +129,7 @@ private:
     std::unique_ptr<WORK_MATRICES> m_pWork;
     bool m_bModelValid = false;
     int m_nFitRounds = 0;
+    FIT_END m_nFitEnd = FIT_END_NONE;
     double m_dFitError = 0.0;
+    double m_dLastRoundError = 0.0;
 };
