@@ -1,6 +1,7 @@
 #include "tracking/CalReceiveState.h"
 
 #include <algorithm>
+#include <iterator>
 
 std::uint8_t g_calRxBuf[CAL_RX_BUFFER_SIZE] = {};
 std::uint16_t g_calRxPos = 0;
