@@ -1,0 +1,184 @@
+// The camera link against simulated units: listing, opening, numbered commands and
+// firmware detection.
+
+#include "device/CameraLink.h"
+#include "device/DeviceGlobals.h"
+#include "tests/support/DeviceWorld.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+// Lists and opens every simulated unit.
+void OpenUnits(CCameraLink& link, std::uint16_t expected)
+{
+    std::uint32_t locations[LOCATION_SLOTS] = {};
+    std::uint16_t count = 0;
+    ASSERT_EQ(link.ListDevices(locations, &count), FT_OK);
+    ASSERT_EQ(count, expected);
+    ASSERT_TRUE(link.OpenAll(locations, count));
+}
+
+struct DETECTION
+{
+    bool ok;
+    double version;
+    std::int32_t valid;
+    std::int32_t settingsInDevice;
+    std::int32_t failed;
+};
+
+DETECTION Detect(const std::string& scenario)
+{
+    CDeviceWorld world(scenario);
+    g_bSettingsInDevice = -7;
+    CCameraLink link;
+    OpenUnits(link, 1);
+    DETECTION d{};
+    d.ok = link.DetectFirmware();
+    d.version = link.GetRecords()[0].firmwareVersion;
+    d.valid = link.m_bVersionValid;
+    d.settingsInDevice = g_bSettingsInDevice;
+    d.failed = link.m_bFailed;
+    return d;
+}
+} // namespace
+
+TEST(CameraFirmware, MultiSpotMinorGivesValidVersionAndSettingsInTheCamera)
+{
+    const DETECTION d = Detect("units 1\nunit 0 minor 0x23");
+    EXPECT_TRUE(d.ok);
+    EXPECT_DOUBLE_EQ(d.version, 1.23);
+    EXPECT_EQ(d.valid, 1);
+    EXPECT_EQ(d.settingsInDevice, 1);
+}
+
+TEST(CameraFirmware, LowMinorGivesVersionOneAndSettingsOutsideTheCamera)
+{
+    const DETECTION d = Detect("units 1\nunit 0 minor 0x05");
+    EXPECT_TRUE(d.ok);
+    EXPECT_DOUBLE_EQ(d.version, 1.0);
+    EXPECT_EQ(d.valid, 0);
+    EXPECT_EQ(d.settingsInDevice, 0);
+}
+
+TEST(CameraFirmware, LetterInTheVersionFailsDetection)
+{
+    const DETECTION d = Detect("units 1\nunit 0 fault letters");
+    EXPECT_FALSE(d.ok);
+    EXPECT_EQ(d.failed, 1);
+    EXPECT_EQ(d.settingsInDevice, -7);
+}
+
+TEST(CameraFirmware, UnitAnsweringOnlyTheFirstReadReadsAsVersionOne)
+{
+    const DETECTION d = Detect("units 1\nunit 0 minor 0x23\nunit 0 fault firstversion");
+    EXPECT_TRUE(d.ok);
+    EXPECT_DOUBLE_EQ(d.version, 1.0);
+    // The minor byte never came: the settings are not trusted to the camera.
+    EXPECT_EQ(d.settingsInDevice, 0);
+}
+
+TEST(CameraFirmware, SilentUnitFailsDetectionAndMarksItsRecord)
+{
+    CDeviceWorld world("units 1\nunit 0 fault noversion");
+    CCameraLink link;
+    OpenUnits(link, 1);
+    const std::uint64_t before = world.m_bus->NowMicros();
+    EXPECT_FALSE(link.DetectFirmware());
+    EXPECT_EQ(link.m_bFailed, 1);
+    EXPECT_EQ(link.GetRecords()[0].count, CAMERA_RECORD_UNREADABLE);
+    // Given up after the reply wait, on the simulated clock, not much later.
+    const std::uint64_t waited = world.m_bus->NowMicros() - before;
+    EXPECT_GE(waited, VERSION_REPLY_WAIT_MS * 1000u);
+    EXPECT_LE(waited, (VERSION_REPLY_WAIT_MS + 2 * protocol::READ_TIMEOUT_MS) * 1000u);
+}
+
+TEST(CameraFirmware, SecondUnitSilentIsNotTakenForTheFirstUnitsReply)
+{
+    CDeviceWorld world("units 2\nunit 0 minor 0x23\nunit 1 fault noversion");
+    CCameraLink link;
+    OpenUnits(link, 2);
+    EXPECT_FALSE(link.DetectFirmware());
+    EXPECT_EQ(link.GetRecords()[0].count, 2u);
+    EXPECT_EQ(link.GetRecords()[1].count, CAMERA_RECORD_UNREADABLE);
+}
+
+TEST(CameraFirmware, DetectionAnswersAsSoonAsTheRepliesCome)
+{
+    CDeviceWorld world("units 2\nunit 0 minor 0x23\nunit 1 minor 0x30");
+    CCameraLink link;
+    OpenUnits(link, 2);
+    const std::uint64_t before = world.m_bus->NowMicros();
+    EXPECT_TRUE(link.DetectFirmware());
+    EXPECT_LT(world.m_bus->NowMicros() - before, 100'000u);
+    EXPECT_DOUBLE_EQ(link.GetRecords()[1].firmwareVersion, 1.30);
+}
+
+TEST(CameraListing, ThreeUnitsAreCountedAndNeverWrittenPastTheArray)
+{
+    CDeviceWorld world("units 3");
+    CCameraLink link;
+    std::uint32_t locations[LOCATION_SLOTS + 1] = {};
+    locations[LOCATION_SLOTS] = 0xDEADBEEF;
+    std::uint16_t count = 0;
+    ASSERT_EQ(link.ListDevices(locations, &count), FT_OK);
+    EXPECT_EQ(count, 3);
+    EXPECT_NE(locations[0], 0u);
+    EXPECT_EQ(locations[LOCATION_SLOTS], 0xDEADBEEFu);
+}
+
+TEST(CameraListing, SeventeenUnitsLeaveTheArrayUntouched)
+{
+    CDeviceWorld world("units 17");
+    CCameraLink link;
+    std::uint32_t locations[LOCATION_SLOTS + 1] = {};
+    locations[LOCATION_SLOTS] = 0xDEADBEEF;
+    std::uint16_t count = 0;
+    ASSERT_EQ(link.ListDevices(locations, &count), FT_OK);
+    EXPECT_EQ(count, 17);
+    EXPECT_EQ(locations[0], 0u);
+    EXPECT_EQ(locations[LOCATION_SLOTS], 0xDEADBEEFu);
+}
+
+TEST(CameraCommands, OpenConfiguresTheLinkAndNumberedCommandsSendTheirPackets)
+{
+    CDeviceWorld world("units 1");
+    CCameraLink link;
+    OpenUnits(link, 1);
+    const SIM_LINK_RECORD linkRecord = world.m_bus->LinkRecord(0);
+    EXPECT_EQ(linkRecord.baudRate, 460800u);
+    EXPECT_EQ(linkRecord.readTimeoutMs, 300u);
+    // The reset pass writes stream off twice before the camera is opened for good.
+    EXPECT_EQ(world.Packets(0),
+              (std::vector<std::string>{"24 01 00 00 00 26", "24 01 00 00 00 26"}));
+    world.ClearPackets();
+    for (int code = 2; code <= 9; ++code)
+        EXPECT_TRUE(link.SendCommand(0, code));
+    EXPECT_FALSE(link.SendCommand(0, 10));
+    EXPECT_FALSE(link.SendCommand(0, 1));
+    EXPECT_EQ(world.Packets(0), (std::vector<std::string>{
+                                    "24 07 00 00 01 26", "24 07 00 00 00 26", "24 01 00 00 01 26",
+                                    "24 01 00 00 00 26", "24 06 00 00 00 26", "24 06 00 00 01 26",
+                                    "24 06 00 00 03 26", "24 06 00 00 05 26"}));
+    EXPECT_EQ(link.GetRecords()[0].imageWidth, 160);
+    EXPECT_EQ(link.GetRecords()[0].imageHeight, 120);
+}
+
+TEST(CameraCommands, SettingReplyOfAStoredByteAndAMissingReplyReadAsZero)
+{
+    CDeviceWorld world("units 1\nunit 0 set 7 1\nunit 0 set 9 0x26");
+    CCameraLink link;
+    OpenUnits(link, 1);
+    const auto read7 = protocol::SettingRead(7);
+    ASSERT_TRUE(link.WritePacket(0, read7.data(), 6, nullptr));
+    EXPECT_EQ(link.ReadReply(0), 1);
+    const auto read9 = protocol::SettingRead(9);
+    ASSERT_TRUE(link.WritePacket(0, read9.data(), 6, nullptr));
+    // A stored '&' ends the reply early at byte 5: it reads back as itself.
+    EXPECT_EQ(link.ReadReply(0), 0x26);
+    // No read was asked for: nothing comes, and the wait is bounded.
+    const std::uint64_t before = world.m_bus->NowMicros();
+    EXPECT_EQ(link.ReadReply(0), 0);
+    EXPECT_LE(world.m_bus->NowMicros() - before, (SETTING_REPLY_WAIT_MS + 600) * 1000u);
+}
