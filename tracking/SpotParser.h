@@ -1,0 +1,85 @@
+#pragma once
+// The spot parsers and the four-pen tracker. Every received byte of a tracked camera goes to
+// ParseMultiSpot (multi-spot firmware) or ParseSingleSpot (single-spot firmware); during a
+// calibration the raw parsers report camera points without calibration or tracking. All of
+// it runs on the reader thread only.
+
+#include "device/CameraRecord.h"
+
+#include <cstdint>
+
+// One pen as a parser reports it. State 1: present at (x, y); 0: lifted (x, y mean nothing);
+// SPOT_NO_CHANGE: nothing new for this pen.
+struct SPOT_SLOT
+{
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t state = -1;
+};
+
+constexpr std::int32_t SPOT_ABSENT = 0;
+constexpr std::int32_t SPOT_PRESENT = 1;
+constexpr std::int32_t SPOT_NO_CHANGE = -1;
+
+constexpr int PEN_SLOTS = 4;
+constexpr int TRACKED_CAMERAS = 2;
+constexpr int RX_BUFFER_SIZE = 50;
+
+// A spot this close to a previous pen (strictly less) continues that pen: types '7' and '8'.
+constexpr std::int32_t MATCH_DISTANCE_NEAR = 80;
+// The same for types '9' and ':'.
+constexpr std::int32_t MATCH_DISTANCE_FAR_SPOTS = 40;
+// Single-spot Y values above this mean no spot.
+constexpr std::int32_t SINGLE_SPOT_MAX_Y = 480;
+
+// A tracker entry in screen pixels; (0, 0) stands for an empty entry.
+struct PEN_POINT
+{
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
+// Exactly empty: both coordinates 0. Not usable: either coordinate 0. The tracker needs both.
+constexpr bool IsExactlyEmpty(const PEN_POINT& point)
+{
+    return point.x == 0 && point.y == 0;
+}
+constexpr bool IsUsable(const PEN_POINT& point)
+{
+    return point.x != 0 && point.y != 0;
+}
+
+// Receive state per camera, shared by both tracking parsers.
+extern std::uint8_t g_rxBuf[TRACKED_CAMERAS][RX_BUFFER_SIZE];
+extern std::uint16_t g_rxPos[TRACKED_CAMERAS];
+
+// Tracker state, one set for all cameras.
+extern PEN_POINT g_ptNew[PEN_SLOTS];  // spots of this frame that continued no pen
+extern PEN_POINT g_ptCur[PEN_SLOTS];  // pen slots of this frame
+extern PEN_POINT g_ptPrev[PEN_SLOTS]; // pen slots of the previous frame, as last reported
+
+// Monitor area the pointer and the tracked pens are confined to.
+extern std::uint16_t g_nActiveMonitor;
+
+// Integer distance of two points: the square root of the sum of squares, truncated. Far-apart
+// points cannot overflow: a distance beyond the 32-bit range is held at its end.
+std::int32_t PenDistance(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
+
+// Multi-spot form. Writes all four slots when a '6' or '7' packet completes (the '7' reports
+// the frame it closes); leaves them untouched for every other byte. A spot whose point cannot
+// be mapped is lost like a spot outside the active monitor.
+void ParseMultiSpot(std::uint16_t camera, CAMERA_RECORD record, SPOT_SLOT* slots);
+
+// Single-spot form: present with a screen point when a packet completes with a spot, absent
+// when it completes without one, no change for every other byte. A spot whose point cannot
+// be mapped (no model yet) also gives no change: the pen neither moves nor lifts.
+SPOT_SLOT ParseSingleSpot(std::uint16_t camera, CAMERA_RECORD record);
+
+// Calibration parsers on the shared calibration receive state, in camera pixels.
+SPOT_SLOT ParseRawSingleSpot(CAMERA_RECORD record);
+// Takes types '7' and '6' only, so only the first spot of each frame counts.
+SPOT_SLOT ParseRawMultiSpot(CAMERA_RECORD record);
+
+// Forgets every packet in progress and every pen, and makes monitor 0 active. For tests and
+// tools; the driver itself keeps this state for its whole run.
+void ResetSpotTracking();
