@@ -1,0 +1,161 @@
+// The reader thread: callbacks per mode, and stopping while a unit streams.
+
+#include "device/CameraLink.h"
+#include "device/DeviceGlobals.h"
+#include "tests/support/DeviceWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace
+{
+std::atomic<int> g_nCalls{0};
+std::atomic<bool> g_bStopped{false};
+std::atomic<int> g_nLateCalls{0};
+std::atomic<std::uint16_t> g_nLastIndex{0xFFFF};
+
+void CountRecord(CAMERA_RECORD record)
+{
+    g_nLastIndex = record.index;
+    if (g_bStopped)
+        ++g_nLateCalls;
+    ++g_nCalls;
+}
+
+void CountTable(CAMERA_RECORD*)
+{
+    if (g_bStopped)
+        ++g_nLateCalls;
+    ++g_nCalls;
+}
+
+void OpenUnits(CCameraLink& link, std::uint16_t expected)
+{
+    std::uint32_t locations[LOCATION_SLOTS] = {};
+    std::uint16_t count = 0;
+    ASSERT_EQ(link.ListDevices(locations, &count), FT_OK);
+    ASSERT_EQ(count, expected);
+    ASSERT_TRUE(link.OpenAll(locations, count));
+}
+
+// Waits (without a clock) until the reader has called back at least `calls` times.
+bool WaitForCalls(int calls)
+{
+    for (int spin = 0; spin < 20'000'000 && g_nCalls < calls; ++spin)
+        std::this_thread::yield();
+    return g_nCalls >= calls;
+}
+} // namespace
+
+TEST(ReaderCallbacks, RegistrationRules)
+{
+    CDeviceWorld world;
+    CCameraLink link;
+    EXPECT_FALSE(link.SetCallback(0, nullptr));
+    EXPECT_FALSE(link.SetCallback(1, nullptr));
+    EXPECT_FALSE(link.SetCallback(2, &CountRecord));
+    EXPECT_TRUE(link.SetCallback(0, &CountRecord));
+    // A null callback after one was set is taken: it clears the callback.
+    EXPECT_TRUE(link.SetCallback(0, nullptr));
+    EXPECT_EQ(link.m_pfnRecordCallback.load(), nullptr);
+    EXPECT_TRUE(link.SetCallback(1, &CountTable));
+    EXPECT_EQ(link.m_nMode, 1);
+}
+
+TEST(ReaderCallbacks, ModeZeroReadsTheCurrentCameraAndClearedCallbackIsNeverCalled)
+{
+    CDeviceWorld world("units 2\nunit 1 pen 0 320 240");
+    CCameraLink link;
+    OpenUnits(link, 2);
+    g_nCalls = 0;
+    g_bStopped = false;
+    link.SetCurrentDevice(1);
+    ASSERT_TRUE(link.SetCallback(0, &CountRecord));
+    ASSERT_TRUE(link.StartReader());
+    ASSERT_TRUE(WaitForCalls(50));
+    link.StopReader();
+    EXPECT_EQ(g_nLastIndex, 1);
+    // Stream on went to every camera first, then stream off at the stop.
+    EXPECT_EQ(world.Packets(0).back(), "24 01 00 00 00 26");
+
+    ASSERT_TRUE(link.SetCallback(0, nullptr));
+    const int before = g_nCalls;
+    ASSERT_TRUE(link.StartReader());
+    world.m_bus->Advance(50'000);
+    link.StopReader();
+    EXPECT_EQ(g_nCalls, before);
+}
+
+TEST(ReaderStop, NoCallbackRunsAfterTheStopReturns)
+{
+    CDeviceWorld world("units 2\nunit 0 minor 0x23\nunit 0 pen 0 100 100\nunit 1 pen 0 300 200");
+    CCameraLink link;
+    OpenUnits(link, 2);
+    g_nLateCalls = 0;
+    for (int round = 0; round < 200; ++round)
+    {
+        const bool tableMode = round % 2 == 0;
+        link.SetCurrentDevice(static_cast<std::uint16_t>(round % 4 == 1));
+        ASSERT_TRUE(tableMode ? link.SetCallback(1, &CountTable)
+                              : link.SetCallback(0, &CountRecord));
+        g_bStopped = false;
+        g_nCalls = 0;
+        ASSERT_TRUE(link.StartReader());
+        ASSERT_TRUE(WaitForCalls(1 + round % 7));
+        link.StopReader();
+        g_bStopped = true;
+        // Anything still running would call back now.
+        world.m_bus->Advance(10'000);
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(g_nLateCalls, 0);
+    EXPECT_FALSE(link.IsReaderRunning());
+}
+
+// On the real clock: a reader blocked in a read of a silent camera ends within one read
+// time-out of the stop.
+TEST(ReaderStop, StopEndsABlockedReadWithinOneReadTimeout)
+{
+    CDeviceWorld world("units 1\nunit 0 pen 0 320 240");
+    CScopedSimBus realBus(SIM_BUS_OPTIONS{false, 1});
+    world.m_platform.m_clock = realBus->ClockFunction();
+    world.m_platform.m_sleeper = realBus->SleepFunction();
+    realBus->Execute("unit 0 fault stall");
+    CCameraLink link;
+    OpenUnits(link, 1);
+    link.SetCurrentDevice(0);
+    ASSERT_TRUE(link.SetCallback(0, &CountRecord));
+    for (int round = 0; round < 3; ++round)
+    {
+        g_nCalls = 0;
+        ASSERT_TRUE(link.StartReader());
+        // Let the reader block in a read that nothing will satisfy.
+        realBus->Advance(50'000);
+        const std::uint64_t before = realBus->NowMicros();
+        link.StopReader();
+        const std::uint64_t took = realBus->NowMicros() - before;
+        // Generous slack for a loaded machine; a reader that missed the flag would take a
+        // further full time-out or never end.
+        EXPECT_LT(took, std::uint64_t{protocol::READ_TIMEOUT_MS} * 1000 + 250'000);
+    }
+}
+
+TEST(ReaderStop, SilentCameraStillHandsThePreviousByteToTheCallback)
+{
+    CDeviceWorld world("units 1\nunit 0 pen 0 320 240");
+    CCameraLink link;
+    OpenUnits(link, 1);
+    g_nCalls = 0;
+    g_bStopped = false;
+    link.SetCurrentDevice(0);
+    ASSERT_TRUE(link.SetCallback(0, &CountRecord));
+    ASSERT_TRUE(link.StartReader());
+    ASSERT_TRUE(WaitForCalls(20));
+    world.m_bus->Execute("unit 0 fault stall");
+    const int atStall = g_nCalls;
+    // Each empty read is one read time-out of simulated time and still one callback.
+    ASSERT_TRUE(WaitForCalls(atStall + 200));
+    link.StopReader();
+    EXPECT_EQ(link.GetRecords()[0].bytesRead, 0u);
+}
