@@ -431,7 +431,17 @@ std::wstring CopyEntry(const std::wstring& value, std::size_t bufferChars)
     return text;
 }
 
-std::filesystem::path NativePath(const std::wstring& path)
+std::optional<std::string> ReadFileBytes(const std::wstring& path)
+{
+    std::ifstream in(ProfileNativePath(path), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return bytes;
+}
+} // namespace
+
+std::filesystem::path ProfileNativePath(const std::wstring& path)
 {
     const std::wstring cut = CutAtZero(path);
 #ifdef _WIN32
@@ -443,16 +453,6 @@ std::filesystem::path NativePath(const std::wstring& path)
     return std::filesystem::path(utf8);
 #endif
 }
-
-std::optional<std::string> ReadFileBytes(const std::wstring& path)
-{
-    std::ifstream in(NativePath(path), std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return bytes;
-}
-} // namespace
 
 PROFILE_TEXT DecodeProfileBytes(const std::string& bytes)
 {
@@ -592,7 +592,7 @@ bool CPortableProfile::WriteString(const std::wstring& path, const std::wstring&
         return false;
     if (bytes && text.text == before)
         return true;
-    std::ofstream out(NativePath(path), std::ios::binary | std::ios::trunc);
+    std::ofstream out(ProfileNativePath(path), std::ios::binary | std::ios::trunc);
     if (!out)
         return false;
     const std::string encoded = EncodeProfileBytes(text);
@@ -604,5 +604,5 @@ bool CPortableProfile::WriteString(const std::wstring& path, const std::wstring&
 bool CPortableProfile::FileExists(const std::wstring& path) const
 {
     std::error_code error;
-    return std::filesystem::exists(NativePath(path), error);
+    return std::filesystem::exists(ProfileNativePath(path), error);
 }

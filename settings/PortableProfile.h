@@ -8,6 +8,7 @@
 // file's own encoding. Any bytes at all, binary ones included, read without harm.
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -47,6 +48,10 @@ std::wstring ReadProfileText(const std::wstring& text, const std::wstring& secti
 // Returns false, with the text unchanged, when the section or key name is blank.
 bool SetProfileValue(std::wstring& text, const std::wstring& section, const std::wstring& key,
                      const std::wstring& value);
+
+// The file-system path for a profile path: off Windows a backslash is a folder separator and
+// the name is stored in UTF-8. Text after an embedded zero is dropped.
+std::filesystem::path ProfileNativePath(const std::wstring& path);
 
 // The same rules over real files. Off Windows a backslash in a path is a folder separator.
 class CPortableProfile
