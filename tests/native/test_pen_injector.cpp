@@ -1,0 +1,364 @@
+#include "tests/support/FakePlatform.h"
+#include "tests/support/PenTestKit.h"
+#include "tracking/PenInjector.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+constexpr WindowHandle COMPANION = 0x4711;
+
+class PenGestures : public ::testing::Test
+{
+protected:
+    PenGestures() : m_scope(m_platform)
+    {
+        g_penInjector.Reset();
+        g_penInjector.SetArea(0, 0, 1024, 768);
+        g_penInjector.SetFilter(FILTER_RAW, PEN_FILTER_T, 1);
+        g_penInjector.m_hCompanionWnd = COMPANION;
+    }
+    ~PenGestures() override { g_penInjector.Reset(); }
+
+    // Pen 0 reported present at one place for a number of samples.
+    void Touch(int x, int y, int samples = 1)
+    {
+        for (int n = 0; n < samples; ++n)
+            g_penInjector.PointerMove(x, y);
+    }
+    // Pen 0 reported absent for a number of samples.
+    void Lift(int samples = 1)
+    {
+        for (int n = 0; n < samples; ++n)
+            g_penInjector.PointerUp();
+    }
+    std::vector<MOUSE_EVENT> Mouse() { return MouseEvents(m_platform.m_mouse, 1024, 768); }
+    std::vector<MOUSE_EVENT> Buttons() { return ButtonEvents(m_platform.m_mouse, 1024, 768); }
+    void Forget() { m_platform.m_mouse.clear(); }
+
+    CFakePlatform m_platform;
+    CScopedPlatform m_scope;
+};
+
+using Events = std::vector<MOUSE_EVENT>;
+} // namespace
+
+TEST_F(PenGestures, TouchMoveLiftIsPressMovesRelease)
+{
+    Touch(300, 200, 2);
+    Touch(320, 210, 2);
+    Lift();
+    EXPECT_EQ(Mouse(), (Events{Press(300, 200), Move(300, 200), Move(300, 200), Move(320, 210),
+                               Move(320, 210), Release(320, 210)}));
+    // Further absent samples send nothing.
+    Lift(5);
+    EXPECT_EQ(m_platform.m_mouse.size(), 6u);
+}
+
+TEST_F(PenGestures, SecondQuickTouchNearTheFirstIsOneDoubleClick)
+{
+    Touch(300, 200, 3);
+    Lift(3);
+    Forget();
+    Touch(310, 200, 2);
+    // At the first press's position, left down and up in one record.
+    EXPECT_EQ(Mouse(), (Events{DoubleClick(300, 200), Move(310, 200), Move(310, 200)}));
+    Lift();
+    EXPECT_EQ(Buttons(), (Events{DoubleClick(300, 200)}));
+    // The next touch is an ordinary press again.
+    Touch(310, 200);
+    EXPECT_EQ(Buttons(), (Events{DoubleClick(300, 200), Press(310, 200)}));
+}
+
+TEST_F(PenGestures, DoubleClickNeedsTheSecondPressWithinTwentyPixels)
+{
+    Touch(300, 200);
+    Lift();
+    Touch(319, 200);
+    Lift();
+    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200), DoubleClick(300, 200)}));
+
+    g_penInjector.Reset();
+    g_penInjector.SetArea(0, 0, 1024, 768);
+    g_penInjector.SetFilter(FILTER_RAW, PEN_FILTER_T, 1);
+    Forget();
+    Touch(300, 200);
+    Lift();
+    Touch(320, 200);
+    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200), Press(320, 200)}));
+}
+
+TEST_F(PenGestures, DoubleClickWindowClosesOnTheTwentySixthAbsentSample)
+{
+    Touch(300, 200);
+    Lift(25);
+    Touch(300, 200);
+    EXPECT_EQ(Buttons().back(), DoubleClick(300, 200));
+    Lift(3);
+
+    Forget();
+    Touch(500, 400);
+    Lift(26);
+    Touch(500, 400);
+    EXPECT_EQ(Buttons(), (Events{Press(500, 400), Release(500, 400), Press(500, 400)}));
+}
+
+TEST_F(PenGestures, NoDoubleClickWhileTheCompanionDrawingWindowIsVisible)
+{
+    g_penInjector.m_bCompanionVisible = 1;
+    Touch(300, 200);
+    Lift();
+    Touch(305, 200);
+    Lift();
+    EXPECT_EQ(Buttons(),
+              (Events{Press(300, 200), Release(300, 200), Press(305, 200), Release(305, 200)}));
+}
+
+TEST_F(PenGestures, FourPositionChangesDuringTheFirstPressRuleOutTheDoubleClick)
+{
+    // Three changes: still a double click.
+    Touch(300, 200);
+    for (int n = 1; n <= 3; ++n)
+        Touch(300 + n, 200);
+    Lift();
+    Touch(300, 200);
+    EXPECT_EQ(Buttons().back(), DoubleClick(300, 200));
+    Lift(30);
+
+    Forget();
+    Touch(300, 200);
+    for (int n = 1; n <= 4; ++n)
+        Touch(300 + n, 200);
+    Lift();
+    Touch(300, 200);
+    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(304, 200), Press(300, 200)}));
+}
+
+TEST_F(PenGestures, HoldingStillRightClicksOnTheFiftyFourthSample)
+{
+    Touch(400, 300, 53);
+    EXPECT_EQ(Buttons(), (Events{Press(400, 300)}));
+    EXPECT_EQ(Mouse().size(), 54u);
+    Touch(400, 300);
+    EXPECT_EQ(Buttons(), (Events{Press(400, 300), Release(400, 300), RightClick(400, 300)}));
+    // Holding on only moves; the lift sends one more left-up.
+    Touch(402, 301, 100);
+    EXPECT_EQ(Buttons().size(), 3u);
+    Lift();
+    EXPECT_EQ(Buttons(), (Events{Press(400, 300), Release(400, 300), RightClick(400, 300),
+                                 Release(402, 301)}));
+    // The next touch presses again, and a hold there right-clicks again.
+    Forget();
+    Touch(600, 300, 54);
+    EXPECT_EQ(Buttons(), (Events{Press(600, 300), Release(600, 300), RightClick(600, 300)}));
+}
+
+TEST_F(PenGestures, WanderingFivePixelsStartsTheHoldAgain)
+{
+    Touch(400, 300, 40);
+    Touch(405, 300);
+    // Back at the touch point the hold counts from the start: 51 samples are not enough...
+    Touch(400, 300, 51);
+    EXPECT_EQ(Buttons(), (Events{Press(400, 300)}));
+    // ...the 52nd right-clicks.
+    Touch(400, 300);
+    EXPECT_EQ(Buttons().back(), RightClick(400, 300));
+}
+
+TEST_F(PenGestures, SmoothingWeighsTheLastThreeDistinctSamples)
+{
+    g_penInjector.SetFilter(FILTER_SMOOTHED, PEN_FILTER_T, 1);
+    Touch(100, 100);
+    Touch(200, 100);
+    Touch(200, 100);
+    EXPECT_EQ(Mouse(), (Events{Press(100, 100), Move(100, 100), Move(160, 100), Move(160, 100)}));
+    EXPECT_EQ(g_penInjector.m_ptLast[0].x, 160);
+    // A lift starts a new curve: the next touch is not pulled toward the old one.
+    Lift();
+    Forget();
+    Touch(700, 500);
+    EXPECT_EQ(Mouse().front(), Press(700, 500));
+}
+
+TEST_F(PenGestures, MovesOutsideTheAreaAreDroppedWithoutCounting)
+{
+    g_penInjector.SetArea(100, 100, 500, 400);
+    Touch(100, 300, 3); // on the left edge: outside
+    Touch(50, 50, 60);
+    EXPECT_TRUE(m_platform.m_mouse.empty());
+    Touch(500, 400);
+    EXPECT_EQ(Mouse(), (Events{Press(500, 400), Move(500, 400)}));
+    // Leaving the area keeps the button down until the pen is reported absent.
+    Touch(600, 300, 3);
+    EXPECT_EQ(Mouse().size(), 2u);
+    Lift();
+    EXPECT_EQ(Buttons().back(), Release(600, 300));
+}
+
+TEST_F(PenGestures, EveryMoveIsDroppedBeforeTheFirstArea)
+{
+    g_penInjector.Reset();
+    Touch(300, 200, 5);
+    Lift();
+    EXPECT_TRUE(m_platform.m_mouse.empty());
+}
+
+TEST(PenMouseRecords, CoordinatesAreNormalisedToTheCurrentDisplayMode)
+{
+    CFakePlatform platform;
+    CScopedPlatform scope(platform);
+    g_penInjector.Reset();
+    platform.m_nDisplayWidth = 2048;
+    platform.m_nDisplayHeight = 1536;
+    g_penInjector.m_cyPrimary = 768;
+    g_penInjector.SendMouse(512, 768 - 384, PEN_MOVE);
+    ASSERT_EQ(platform.m_mouse.size(), 1u);
+    // 512 / 2048 * 65535 = 16383.75; (1 - 384 / 1536) * 65535 = 49151.25.
+    EXPECT_EQ(platform.m_mouse[0].dx, 16383);
+    EXPECT_EQ(platform.m_mouse[0].dy, 49151);
+    EXPECT_EQ(platform.m_mouse[0].extraInfo, PEN_EXTRA_INFO);
+    EXPECT_EQ(platform.m_mouse[0].flags, 0x8001u);
+    g_penInjector.Reset();
+}
+
+TEST(PenMouseRecords, EachActionHasItsFlagsAndUnknownCodesSendNothing)
+{
+    CFakePlatform platform;
+    CScopedPlatform scope(platform);
+    g_penInjector.Reset();
+    g_penInjector.m_cyPrimary = 768;
+    int x = 100;
+    const std::int32_t actions[] = {
+        PEN_MOVE, PEN_RIGHTCLICK, PEN_DOWN, PEN_UP, PEN_DBLCLICK, PEN_CLICK, 0, 20, 55, 90};
+    for (std::int32_t action : actions)
+    {
+        g_penInjector.SendMouse(x, 500, action);
+        x += 50;
+    }
+    std::vector<std::uint32_t> flags;
+    for (const MOUSE_RECORD& record : platform.m_mouse)
+        flags.push_back(record.flags);
+    EXPECT_EQ(flags, (std::vector<std::uint32_t>{0x8001, 0x8019, 0x8003, 0x8004, 0x8007, 0x8006}));
+    // The double click goes to where the last press went, and marks itself sent.
+    EXPECT_EQ(platform.m_mouse[4].dx, platform.m_mouse[2].dx);
+    EXPECT_NE(platform.m_mouse[4].dx, platform.m_mouse[3].dx);
+    EXPECT_EQ(g_penInjector.m_bDblClickSent[0], 1);
+    g_penInjector.Reset();
+}
+
+TEST(PenMouseRecords, NothingIsSentWhenTheDisplayModeIsUnknown)
+{
+    CFakePlatform platform;
+    CScopedPlatform scope(platform);
+    g_penInjector.Reset();
+    platform.m_nDisplayWidth = 0;
+    g_penInjector.SendMouse(100, 500, PEN_DOWN);
+    EXPECT_TRUE(platform.m_mouse.empty());
+    g_penInjector.Reset();
+}
+
+namespace
+{
+class CompanionPens : public PenGestures
+{
+protected:
+    std::vector<COMPANION_MESSAGE> Messages()
+    {
+        return CompanionMessages(m_platform.m_windowMessages);
+    }
+};
+
+using Posted = std::vector<COMPANION_MESSAGE>;
+} // namespace
+
+TEST_F(CompanionPens, PenTwoPressIsPostedWithPositionAndActionCode)
+{
+    g_penInjector.CompanionPenMove(2, 300, 200);
+    EXPECT_EQ(Messages(), (Posted{{1140, 0x012C00C8, PEN_DOWN}, {1140, 0x012C00C8, PEN_MOVE}}));
+    EXPECT_EQ(m_platform.m_windowMessages[0].window, COMPANION);
+    EXPECT_TRUE(m_platform.m_mouse.empty());
+}
+
+TEST_F(CompanionPens, EachPenHasItsMessageAndItsOwnGestures)
+{
+    g_penInjector.CompanionPenMove(1, 10, 20);
+    g_penInjector.CompanionPenMove(3, 30, 40);
+    g_penInjector.CompanionPenUp(1);
+    g_penInjector.CompanionPenUp(3);
+    EXPECT_EQ(Messages(), (Posted{{1139, 0x000A0014, PEN_DOWN},
+                                  {1139, 0x000A0014, PEN_MOVE},
+                                  {1141, 0x001E0028, PEN_DOWN},
+                                  {1141, 0x001E0028, PEN_MOVE},
+                                  {1139, 0x000A0014, PEN_UP},
+                                  {1141, 0x001E0028, PEN_UP}}));
+    // Pen 0 has its own double-click window.
+    Touch(12, 20);
+    EXPECT_EQ(Buttons(), (Events{Press(12, 20)}));
+    // Numbers outside 1 to 3 are no companion pen.
+    m_platform.m_windowMessages.clear();
+    g_penInjector.CompanionPenMove(0, 10, 20);
+    g_penInjector.CompanionPenMove(4, 10, 20);
+    g_penInjector.CompanionPenUp(-1);
+    EXPECT_TRUE(m_platform.m_windowMessages.empty());
+}
+
+TEST_F(CompanionPens, NegativeYIsMaskedForMovesButNotForTheLift)
+{
+    g_penInjector.SetArea(-10, -768, 1024, 0);
+    g_penInjector.CompanionPenMove(1, 100, -50);
+    g_penInjector.CompanionPenUp(1);
+    EXPECT_EQ(Messages(), (Posted{{1139, 0x0064FFCE, PEN_DOWN},
+                                  {1139, 0x0064FFCE, PEN_MOVE},
+                                  {1139, 0xFFFFFFCE, PEN_UP}}));
+}
+
+TEST_F(CompanionPens, DoubleClickIsPostedAtTheCurrentPositionAndStillLifted)
+{
+    g_penInjector.CompanionPenMove(2, 300, 200);
+    g_penInjector.CompanionPenUp(2);
+    m_platform.m_windowMessages.clear();
+    g_penInjector.CompanionPenMove(2, 310, 200);
+    g_penInjector.CompanionPenUp(2);
+    EXPECT_EQ(Messages(), (Posted{{1140, 0x013600C8, PEN_DBLCLICK},
+                                  {1140, 0x013600C8, PEN_MOVE},
+                                  {1140, 0x013600C8, PEN_UP}}));
+}
+
+TEST_F(CompanionPens, HoldRightClicksWithTheSameCounts)
+{
+    for (int n = 0; n < 54; ++n)
+        g_penInjector.CompanionPenMove(3, 500, 500);
+    std::vector<std::intptr_t> actions;
+    for (const COMPANION_MESSAGE& message : Messages())
+    {
+        if (message.lParam != PEN_MOVE)
+            actions.push_back(message.lParam);
+    }
+    EXPECT_EQ(actions, (std::vector<std::intptr_t>{PEN_DOWN, PEN_UP, PEN_RIGHTCLICK}));
+}
+
+TEST_F(CompanionPens, WithoutAKnownWindowTheMessagesGoToNoWindow)
+{
+    g_penInjector.m_hCompanionWnd = 0;
+    g_penInjector.CompanionPenMove(1, 10, 20);
+    ASSERT_FALSE(m_platform.m_windowMessages.empty());
+    EXPECT_EQ(m_platform.m_windowMessages[0].window, 0u);
+}
+
+TEST(BezierSmoother, FirstSampleIsTheCurveAndRepeatsAreIgnored)
+{
+    CBezierSmoother smoother;
+    smoother.AddSample({100.0, 50.0}, 1);
+    EXPECT_EQ(smoother.Evaluate(0.78).x, 100.0);
+    smoother.AddSample({200.0, 50.0}, 1);
+    smoother.AddSample({300.0, 50.0}, 1);
+    // (0.22^2) * 100 + 2 * 0.78 * 0.22 * 200 + 0.78^2 * 300
+    EXPECT_NEAR(smoother.Evaluate(0.78).x, 4.84 + 68.64 + 182.52, 1e-9);
+    smoother.AddSample({300.0, 50.0}, 1);
+    EXPECT_NEAR(smoother.Evaluate(0.78).x, 256.0, 1e-9);
+    smoother.AddSample({400.0, 50.0}, 0);
+    EXPECT_NEAR(smoother.Evaluate(0.78).x, 256.0, 1e-9);
+    smoother.Reset();
+    smoother.AddSample({7.0, 9.0}, 1);
+    EXPECT_EQ(smoother.Evaluate(0.5).y, 9.0);
+}
