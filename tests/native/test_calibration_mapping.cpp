@@ -1,0 +1,385 @@
+// Live pen points through the calibration: mirroring for the mounting, the choice of model and
+// table element, the simulated optics, and the solved models against ground truth.
+
+#include "calibration/CalibTables.h"
+#include "calibration/CalibratedMapping.h"
+#include "shell/DriverState.h"
+#include "sim/Optics.h"
+#include "tests/support/FakePlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace
+{
+// The simulated optics and their inverse agree this closely, screen pixels.
+constexpr double OPTICS_ROUND_TRIP_TOLERANCE_PX = 1e-6;
+// With noise-free captures, the sixteen-point model itself (before the mapping truncates its
+// result) may be this far off, RMS, inside the outer targets of a 1024 x 768 monitor seen
+// through a mild lens.
+constexpr double SIXTEEN_POINT_MODEL_RMS_PX = 1.0;
+// The live mapping truncates toward zero, which adds an error uniform in [0, 1) pixel on each
+// axis: 1/3 px^2 of mean square per axis.
+constexpr double TRUNCATION_MEAN_SQUARE_PX2 = 2.0 / 3.0;
+
+const double IDENTITY_PARAMS[PARAM_COUNT] = {1, 0, 0, 0, 1, 0, 0, 0, 320, 240, 0, 0, 0};
+const double IDENTITY_H[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+
+class CCalibWorld
+{
+public:
+    CCalibWorld() : m_scope(m_platform)
+    {
+        m_platform.SetSingleMonitor(1024, 768);
+        m_pState = std::make_unique<CDriverState>();
+        m_pPrevious = g_pMainDlg;
+        g_pMainDlg = m_pState.get();
+        AllocateCalibTables(2);
+    }
+    ~CCalibWorld()
+    {
+        ReleaseCalibTables();
+        g_pMainDlg = m_pPrevious;
+    }
+    CDriverState& State() { return *m_pState; }
+    void Mount(int ceiling, int rear)
+    {
+        m_pState->m_bCeilingMount = ceiling;
+        m_pState->m_bRearProjection = rear;
+    }
+
+private:
+    CFakePlatform m_platform;
+    CScopedPlatform m_scope;
+    std::unique_ptr<CDriverState> m_pState;
+    CDriverState* m_pPrevious = nullptr;
+};
+
+void LoadIdentitySixteen(std::uint16_t camera)
+{
+    CSixteenPointCalib& model = *SixteenPointCalibAt(camera);
+    std::memcpy(model.m_dParam, IDENTITY_PARAMS, sizeof(IDENTITY_PARAMS));
+    ASSERT_TRUE(model.SetModelValid(true));
+}
+
+void LoadIdentityNine(std::uint16_t camera)
+{
+    CNinePointCalib& model = *NinePointCalibAt(camera);
+    std::memcpy(model.m_dH, IDENTITY_H, sizeof(IDENTITY_H));
+    model.SetLensConstants();
+    ASSERT_TRUE(model.SetModelValid(true));
+}
+
+struct MAPPED
+{
+    bool mapped;
+    int x;
+    int y;
+    bool operator==(const MAPPED&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const MAPPED& m)
+{
+    return out << (m.mapped ? "mapped " : "not mapped ") << "(" << m.x << ", " << m.y << ")";
+}
+
+// Unmapped results keep the caller's value, so the caller's marker shows through.
+MAPPED Map(std::uint16_t camera, int x, int y)
+{
+    std::int32_t sx = -99999;
+    std::int32_t sy = -99999;
+    const bool mapped = MapCameraPoint(camera, x, y, sx, sy);
+    return {mapped, sx, sy};
+}
+} // namespace
+
+TEST(CalibMirror, SixteenPointModelSeesTheMountingTable)
+{
+    CCalibWorld world;
+    LoadIdentitySixteen(0);
+    world.State().m_nCalibModel = CALIB_MODEL_SIXTEEN;
+    struct CASE
+    {
+        int ceiling, rear, x, y;
+    };
+    const CASE cases[] = {{0, 0, 540, 430}, {1, 0, 100, 50},  {0, 1, 100, 430},
+                          {1, 1, 540, 50},  {2, 0, 540, 430}, {1, -1, 540, 430}};
+    for (const CASE& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "ceiling " << c.ceiling << " rear " << c.rear);
+        world.Mount(c.ceiling, c.rear);
+        std::int32_t mx = 0;
+        std::int32_t my = 0;
+        MirrorCameraPoint(100, 50, mx, my);
+        EXPECT_EQ(mx, c.x);
+        EXPECT_EQ(my, c.y);
+        EXPECT_EQ(Map(0, 100, 50), (MAPPED{true, c.x, c.y}));
+    }
+}
+
+TEST(CalibMirror, PointsBeyondTheImageMirrorToNegativeAndStillMap)
+{
+    CCalibWorld world;
+    LoadIdentitySixteen(0);
+    world.State().m_nCalibModel = CALIB_MODEL_SIXTEEN;
+    world.Mount(0, 0);
+    EXPECT_EQ(Map(0, 700, 500), (MAPPED{true, -60, -20}));
+
+    // The far ends of the 32-bit range saturate rather than overflow.
+    std::int32_t mx = 0;
+    std::int32_t my = 0;
+    MirrorCameraPointFor(0, 0, std::numeric_limits<std::int32_t>::min(),
+                         std::numeric_limits<std::int32_t>::max(), mx, my);
+    EXPECT_EQ(mx, std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(my, 480 - std::numeric_limits<std::int32_t>::max());
+}
+
+TEST(CalibMapping, NinePointModelIgnoresTheMountingAndRoundsHalfUp)
+{
+    CCalibWorld world;
+    LoadIdentityNine(0);
+    world.State().m_nCalibModel = CALIB_MODEL_NINE;
+    for (int ceiling = 0; ceiling <= 1; ++ceiling)
+        for (int rear = 0; rear <= 1; ++rear)
+        {
+            SCOPED_TRACE(testing::Message() << "ceiling " << ceiling << " rear " << rear);
+            world.Mount(ceiling, rear);
+            EXPECT_EQ(Map(0, 320, 240), (MAPPED{true, 320, 240}));
+            // The lens sends (0, 0) to (-52, -42); adding 0.5 moves it toward zero.
+            EXPECT_EQ(Map(0, 0, 0), (MAPPED{true, -51, -41}));
+        }
+}
+
+TEST(CalibMapping, OtherModelValuesAndUnsolvedModelsMapNothing)
+{
+    CCalibWorld world;
+    world.State().m_nCalibModel = CALIB_MODEL_SIXTEEN;
+    EXPECT_EQ(Map(0, 320, 240), (MAPPED{false, -99999, -99999}));
+    world.State().m_nCalibModel = CALIB_MODEL_NINE;
+    NinePointCalibAt(0)->SetLensConstants();
+    EXPECT_EQ(Map(0, 320, 240), (MAPPED{false, -99999, -99999}));
+
+    LoadIdentitySixteen(0);
+    LoadIdentityNine(0);
+    for (int model : {2, -1, 1000})
+    {
+        world.State().m_nCalibModel = model;
+        EXPECT_EQ(Map(0, 320, 240), (MAPPED{false, -99999, -99999})) << "model " << model;
+    }
+}
+
+TEST(CalibMapping, EachCameraUsesItsOwnElement)
+{
+    CCalibWorld world;
+    world.Mount(1, 0);
+    LoadIdentitySixteen(0);
+    LoadIdentitySixteen(1);
+    // Camera 1 watches the monitor to the right: its model shifts by 1024.
+    SixteenPointCalibAt(1)->m_dParam[PARAM_H13] = 1024.0;
+    LoadIdentityNine(0);
+    LoadIdentityNine(1);
+    NinePointCalibAt(1)->m_dH[2] = 1024.0;
+
+    world.State().m_nCalibModel = CALIB_MODEL_SIXTEEN;
+    EXPECT_EQ(Map(0, 100, 50), (MAPPED{true, 100, 50}));
+    EXPECT_EQ(Map(1, 100, 50), (MAPPED{true, 1124, 50}));
+    EXPECT_EQ(Map(2, 100, 50), (MAPPED{false, -99999, -99999}));
+
+    world.State().m_nCalibModel = CALIB_MODEL_NINE;
+    EXPECT_EQ(Map(0, 320, 240), (MAPPED{true, 320, 240}));
+    EXPECT_EQ(Map(1, 320, 240), (MAPPED{true, 1344, 240}));
+    EXPECT_EQ(Map(2, 320, 240), (MAPPED{false, -99999, -99999}));
+}
+
+namespace
+{
+SIM_OPTICS_CONFIG StrongLens(int ceiling, int rear)
+{
+    SIM_OPTICS_CONFIG config;
+    config.monitor = {0, 0, 1920, 1080};
+    PlaceCentredView(config, 0.92, 0.08);
+    config.k1 = -0.22;
+    config.k2 = 0.04;
+    config.p1 = 0.002;
+    config.p2 = -0.001;
+    config.lensCentreX = 326.0;
+    config.lensCentreY = 236.0;
+    config.ceilingMount = ceiling;
+    config.rearProjection = rear;
+    return config;
+}
+} // namespace
+
+TEST(CalibOptics, InverseUndoesTheViewUnderEveryMounting)
+{
+    for (int ceiling = 0; ceiling <= 1; ++ceiling)
+        for (int rear = 0; rear <= 1; ++rear)
+        {
+            SCOPED_TRACE(testing::Message() << "ceiling " << ceiling << " rear " << rear);
+            const CSimOptics optics(StrongLens(ceiling, rear));
+            ASSERT_TRUE(optics.IsValid());
+            for (double y = 0; y <= 1080; y += 135)
+                for (double x = 0; x <= 1920; x += 240)
+                {
+                    double cx = 0, cy = 0, sx = 0, sy = 0;
+                    ASSERT_TRUE(optics.ScreenToCameraExact(x, y, cx, cy));
+                    ASSERT_TRUE(optics.CameraToScreen(cx, cy, sx, sy));
+                    EXPECT_NEAR(sx, x, OPTICS_ROUND_TRIP_TOLERANCE_PX);
+                    EXPECT_NEAR(sy, y, OPTICS_ROUND_TRIP_TOLERANCE_PX);
+                }
+        }
+}
+
+TEST(CalibOptics, DriverMirrorTurnsRawPixelsBackIntoTheUprightView)
+{
+    // Ceiling-only mounting is the driver's identity mirror: its pixels are the upright view.
+    CSimOptics upright(StrongLens(1, 0));
+    for (int ceiling = 0; ceiling <= 1; ++ceiling)
+        for (int rear = 0; rear <= 1; ++rear)
+        {
+            SCOPED_TRACE(testing::Message() << "ceiling " << ceiling << " rear " << rear);
+            CSimOptics mounted(StrongLens(ceiling, rear));
+            for (double y = 30; y <= 1080; y += 150)
+                for (double x = 30; x <= 1920; x += 270)
+                {
+                    std::int32_t ux = 0, uy = 0, rx = 0, ry = 0, mx = 0, my = 0;
+                    ASSERT_TRUE(upright.ScreenToCamera(x, y, ux, uy));
+                    ASSERT_TRUE(mounted.ScreenToCamera(x, y, rx, ry));
+                    MirrorCameraPointFor(ceiling, rear, rx, ry, mx, my);
+                    EXPECT_EQ(mx, ux);
+                    EXPECT_EQ(my, uy);
+                }
+        }
+}
+
+TEST(CalibOptics, CornersLandWhereTheyArePlacedAndNoiseFollowsTheSeed)
+{
+    SIM_OPTICS_CONFIG config;
+    config.ceilingMount = 1;
+    const CSimOptics optics(config);
+    const double screenX[4] = {0, 1024, 1024, 0};
+    const double screenY[4] = {0, 0, 768, 768};
+    for (int i = 0; i < 4; ++i)
+    {
+        double cx = 0, cy = 0;
+        ASSERT_TRUE(optics.ScreenToCameraExact(screenX[i], screenY[i], cx, cy));
+        EXPECT_NEAR(cx, config.cornerX[i], 1e-9);
+        EXPECT_NEAR(cy, config.cornerY[i], 1e-9);
+    }
+
+    config.noiseSigma = 2.0;
+    config.noiseSeed = 7;
+    CSimOptics first(config);
+    CSimOptics second(config);
+    int moved = 0;
+    for (int i = 0; i < 50; ++i)
+    {
+        std::int32_t ax = 0, ay = 0, bx = 0, by = 0;
+        ASSERT_TRUE(first.ScreenToCamera(512, 384, ax, ay));
+        ASSERT_TRUE(second.ScreenToCamera(512, 384, bx, by));
+        EXPECT_EQ(ax, bx);
+        EXPECT_EQ(ay, by);
+        moved += (ax != 320 || ay != 240) ? 1 : 0;
+    }
+    EXPECT_GT(moved, 25);
+
+    // A pen the camera cannot see.
+    std::int32_t x = 0, y = 0;
+    EXPECT_FALSE(first.ScreenToCamera(-2000, 384, x, y));
+}
+
+namespace
+{
+struct ACCURACY
+{
+    double modelRms = 0.0;
+    double mappedRms = 0.0;
+    int points = 0;
+};
+
+// Every camera pixel whose true screen position lies inside the outer targets: how far the
+// model and the live mapping put it from the truth.
+ACCURACY MeasureInsideTargets(const CSimOptics& optics, const CSixteenPointCalib& model)
+{
+    double left = 1e9, top = 1e9, right = -1e9, bottom = -1e9;
+    for (const CALIB_POINT& t : model.m_ptTarget)
+    {
+        left = std::min(left, static_cast<double>(t.x));
+        top = std::min(top, static_cast<double>(t.y));
+        right = std::max(right, static_cast<double>(t.x));
+        bottom = std::max(bottom, static_cast<double>(t.y));
+    }
+    ACCURACY result;
+    double modelSum = 0.0;
+    double mappedSum = 0.0;
+    for (int cy = 0; cy <= 480; cy += 2)
+        for (int cx = 0; cx <= 640; cx += 2)
+        {
+            double tx = 0, ty = 0;
+            if (!optics.CameraToScreen(cx, cy, tx, ty) || tx < left || tx > right || ty < top ||
+                ty > bottom)
+                continue;
+            std::int32_t mx = 0, my = 0;
+            double ex = 0, ey = 0;
+            std::int32_t ux = 0, uy = 0;
+            MirrorCameraPoint(cx, cy, ux, uy);
+            if (!model.MapExact(ux, uy, ex, ey) || !MapCameraPoint(0, cx, cy, mx, my))
+            {
+                ADD_FAILURE() << "camera pixel (" << cx << ", " << cy << ") not mapped";
+                continue;
+            }
+            modelSum += (ex - tx) * (ex - tx) + (ey - ty) * (ey - ty);
+            mappedSum += (mx - tx) * (mx - tx) + (my - ty) * (my - ty);
+            ++result.points;
+        }
+    if (result.points > 0)
+    {
+        result.modelRms = std::sqrt(modelSum / result.points);
+        result.mappedRms = std::sqrt(mappedSum / result.points);
+    }
+    return result;
+}
+} // namespace
+
+TEST(CalibGroundTruth, SixteenPointModelMapsInsideItsTargetsWithinAPixel)
+{
+    CCalibWorld world;
+    world.State().m_nCalibModel = CALIB_MODEL_SIXTEEN;
+    world.Mount(0, 0);
+    SIM_OPTICS_CONFIG config;
+    PlaceCentredView(config, 0.85, 0.05);
+    config.k1 = -0.05;
+    CSimOptics optics(config);
+    ASSERT_TRUE(PrepareCalibTargets(0, config.monitor));
+
+    // Noise-free captures, taken the way the calibration window takes them: the integer mean
+    // of seven samples, mirrored for the mounting.
+    CSixteenPointCalib& model = *SixteenPointCalibAt(0);
+    for (int k = 0; k < CSixteenPointCalib::POINT_COUNT; ++k)
+    {
+        std::int32_t sumX = 0, sumY = 0;
+        for (int sample = 0; sample < 7; ++sample)
+        {
+            std::int32_t x = 0, y = 0;
+            ASSERT_TRUE(optics.ScreenToCamera(model.m_ptTarget[k].x, model.m_ptTarget[k].y, x, y));
+            sumX += x;
+            sumY += y;
+        }
+        std::int32_t mx = 0, my = 0;
+        MirrorCameraPoint(sumX / 7, sumY / 7, mx, my);
+        model.m_ptCamera[k] = {static_cast<float>(mx), static_cast<float>(my)};
+    }
+    model.CopyTargetsToFloat();
+    ASSERT_TRUE(model.FitModel());
+
+    const ACCURACY accuracy = MeasureInsideTargets(optics, model);
+    ASSERT_GT(accuracy.points, 10000);
+    EXPECT_LE(accuracy.modelRms, SIXTEEN_POINT_MODEL_RMS_PX);
+    EXPECT_LE(accuracy.mappedRms,
+              std::sqrt(SIXTEEN_POINT_MODEL_RMS_PX * SIXTEEN_POINT_MODEL_RMS_PX +
+                        TRUNCATION_MEAN_SQUARE_PX2));
+}

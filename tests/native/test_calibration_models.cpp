@@ -1,0 +1,654 @@
+// The two calibration models: target layouts, the fixed lens correction, the homography solve,
+// the distortion fit and its steps, the per-camera tables and the rebuild from stored points.
+
+#include "calibration/CalibTables.h"
+#include "calibration/CalibratedMapping.h"
+#include "shell/DriverState.h"
+#include "sim/Optics.h"
+#include "tests/support/FakePlatform.h"
+
+#include <Eigen/Dense>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace
+{
+// A homography solved from exact pairs reproduces its source this closely, in screen pixels.
+constexpr double EXACT_HOMOGRAPHY_TOLERANCE_PX = 1e-3;
+// Mapped values whose fraction lies this close to one half may round either way.
+constexpr double ROUNDING_TIE_MARGIN = 1e-3;
+// Analytic and finite-difference derivatives agree to this relative precision.
+constexpr double DERIVATIVE_RELATIVE_TOLERANCE = 1e-4;
+
+const CALIB_RECT PRIMARY_1024{0, 0, 1024, 768};
+
+// A driver state and two cameras' tables, restored and released at the end of the test.
+class CCalibWorld
+{
+public:
+    CCalibWorld() : m_scope(m_platform)
+    {
+        m_platform.SetSingleMonitor(1024, 768);
+        m_pState = std::make_unique<CDriverState>();
+        m_pPrevious = g_pMainDlg;
+        g_pMainDlg = m_pState.get();
+        AllocateCalibTables(2);
+    }
+    ~CCalibWorld()
+    {
+        ReleaseCalibTables();
+        g_pMainDlg = m_pPrevious;
+    }
+    CDriverState& State() { return *m_pState; }
+
+private:
+    CFakePlatform m_platform;
+    CScopedPlatform m_scope;
+    std::unique_ptr<CDriverState> m_pState;
+    CDriverState* m_pPrevious = nullptr;
+};
+
+std::vector<std::pair<int, int>> Targets(const CALIB_POINT* points, int count)
+{
+    std::vector<std::pair<int, int>> out;
+    for (int i = 0; i < count; ++i)
+        out.emplace_back(points[i].x, points[i].y);
+    return out;
+}
+
+// Fills a sixteen-point model's camera points from the optics, mirrored as the capture does.
+void CaptureSixteen(CSixteenPointCalib& model, CSimOptics& optics)
+{
+    for (int k = 0; k < CSixteenPointCalib::POINT_COUNT; ++k)
+    {
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        ASSERT_TRUE(optics.ScreenToCamera(model.m_ptTarget[k].x, model.m_ptTarget[k].y, x, y));
+        std::int32_t mx = 0;
+        std::int32_t my = 0;
+        MirrorCameraPointFor(optics.Config().ceilingMount, optics.Config().rearProjection, x, y, mx,
+                             my);
+        model.m_ptCamera[k] = {static_cast<float>(mx), static_cast<float>(my)};
+    }
+    model.CopyTargetsToFloat();
+}
+
+SIM_OPTICS_CONFIG MildLens()
+{
+    SIM_OPTICS_CONFIG config;
+    PlaceCentredView(config, 0.85, 0.05);
+    config.k1 = -0.05;
+    return config;
+}
+} // namespace
+
+TEST(CalibLayout, NinePointTargetsOnPrimary1024x768GoDownEachColumn)
+{
+    CNinePointCalib model;
+    model.m_rcMonitor = PRIMARY_1024;
+    model.SetupTargets();
+    const std::vector<std::pair<int, int>> expected = {{100, 100}, {100, 384}, {100, 668},
+                                                       {512, 100}, {512, 384}, {512, 668},
+                                                       {924, 100}, {924, 384}, {924, 668}};
+    EXPECT_EQ(Targets(model.m_ptTarget, 9), expected);
+}
+
+TEST(CalibLayout, SixteenPointTargetsOnPrimary1024x768AreRowMajor)
+{
+    CSixteenPointCalib model;
+    model.m_rcMonitor = PRIMARY_1024;
+    model.SetupTargets();
+    const int columns[4] = {40, 354, 669, 984};
+    const int rows[4] = {40, 269, 498, 728};
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column)
+        {
+            SCOPED_TRACE(testing::Message() << "row " << row << " column " << column);
+            EXPECT_EQ(model.m_ptTarget[4 * row + column].x, columns[column]);
+            EXPECT_EQ(model.m_ptTarget[4 * row + column].y, rows[row]);
+        }
+}
+
+TEST(CalibLayout, MonitorRightOfPrimaryGetsMarginsFromItsRightEdge)
+{
+    CNinePointCalib nine;
+    nine.m_rcMonitor = {1024, 0, 2048, 768};
+    nine.SetupTargets();
+    // Margins 200 and 100: from the right coordinate 2048, not the width 1024.
+    EXPECT_EQ(Targets(nine.m_ptTarget, 9), (std::vector<std::pair<int, int>>{{1224, 100},
+                                                                             {1224, 384},
+                                                                             {1224, 668},
+                                                                             {1536, 100},
+                                                                             {1536, 384},
+                                                                             {1536, 668},
+                                                                             {1848, 100},
+                                                                             {1848, 384},
+                                                                             {1848, 668}}));
+
+    CSixteenPointCalib sixteen;
+    sixteen.m_rcMonitor = {1024, 0, 2048, 768};
+    sixteen.SetupTargets();
+    const int columns[4] = {1104, 1392, 1680, 1968};
+    for (int column = 0; column < 4; ++column)
+    {
+        EXPECT_EQ(sixteen.m_ptTarget[column].x, columns[column]);
+        EXPECT_EQ(sixteen.m_ptTarget[12 + column].y, 728);
+    }
+}
+
+TEST(CalibLayout, NinePointMarginsOnFullHd)
+{
+    CNinePointCalib model;
+    model.m_rcMonitor = {0, 0, 1920, 1080};
+    model.SetupTargets();
+    EXPECT_EQ(model.m_ptTarget[0].x, 187);
+    EXPECT_EQ(model.m_ptTarget[0].y, 140);
+    EXPECT_EQ(model.m_ptTarget[4].x, 960);
+    EXPECT_EQ(model.m_ptTarget[4].y, 540);
+    EXPECT_EQ(model.m_ptTarget[8].x, 1733);
+    EXPECT_EQ(model.m_ptTarget[8].y, 940);
+}
+
+TEST(CalibLens, CorrectsTheDescribedExamples)
+{
+    CNinePointCalib model;
+    model.SetLensConstants();
+    struct CASE
+    {
+        int x, y, expectedX, expectedY;
+    };
+    const CASE cases[] = {
+        {320, 240, 320, 240}, {0, 0, -52, -42}, {640, 480, 688, 513}, {100, 400, 85, 409}};
+    for (const CASE& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "(" << c.x << ", " << c.y << ")");
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        ASSERT_TRUE(model.CorrectLens(c.x, c.y, x, y));
+        EXPECT_EQ(x, c.expectedX);
+        EXPECT_EQ(y, c.expectedY);
+    }
+    // The state of the last correction: the negated radial constants, then the point.
+    EXPECT_DOUBLE_EQ(model.m_dCorrection[0], 0.022203);
+    EXPECT_DOUBLE_EQ(model.m_dCorrection[1], 0.034614);
+    EXPECT_DOUBLE_EQ(model.m_dCorrection[4], (100 - 320) / 240.0);
+    EXPECT_DOUBLE_EQ(model.m_dCorrection[5], (400 - 240) / 240.0);
+}
+
+TEST(CalibLens, RefusesWithoutConstantsAndBeyondThePixelRange)
+{
+    CNinePointCalib model;
+    std::int32_t x = 7;
+    std::int32_t y = 9;
+    EXPECT_FALSE(model.CorrectLens(320, 240, x, y));
+    model.SetLensConstants();
+    EXPECT_FALSE(model.CorrectLens(std::numeric_limits<std::int32_t>::max(),
+                                   std::numeric_limits<std::int32_t>::min(), x, y));
+    EXPECT_EQ(x, 7);
+    EXPECT_EQ(y, 9);
+}
+
+namespace
+{
+// A camera-to-screen homography with perspective, as a camera looking at the board at an angle.
+Eigen::Matrix3d KnownHomography()
+{
+    Eigen::Matrix3d h;
+    h << 1.9, 0.08, -95.0, -0.05, 1.85, -70.0, 0.00012, -0.00009, 1.0;
+    return h;
+}
+
+Eigen::Vector2d Apply(const Eigen::Matrix3d& h, double x, double y)
+{
+    const Eigen::Vector3d p = h * Eigen::Vector3d(x, y, 1.0);
+    return {p(0) / p(2), p(1) / p(2)};
+}
+
+// Nine targets on 1024 x 768 and the camera points the known homography sends onto them.
+void FillExactPairs(CNinePointCalib& model)
+{
+    model.m_rcMonitor = PRIMARY_1024;
+    model.SetupTargets();
+    const Eigen::Matrix3d inverse = KnownHomography().inverse();
+    for (int i = 0; i < 9; ++i)
+    {
+        const Eigen::Vector2d c = Apply(inverse, model.m_ptTarget[i].x, model.m_ptTarget[i].y);
+        model.m_ptCorrected[i] = {static_cast<float>(c(0)), static_cast<float>(c(1))};
+    }
+}
+
+Eigen::Matrix3d SolvedHomography(const CNinePointCalib& model)
+{
+    Eigen::Matrix3d h;
+    h << model.m_dH[0], model.m_dH[1], model.m_dH[2], model.m_dH[3], model.m_dH[4], model.m_dH[5],
+        model.m_dH[6], model.m_dH[7], model.m_dH[8];
+    return h;
+}
+
+// ApplyHomography on integer camera points agrees with the known homography, 0.5 added and
+// truncated.
+void ExpectRoundsLikeKnownHomography(const CNinePointCalib& model)
+{
+    const Eigen::Matrix3d known = KnownHomography();
+    int compared = 0;
+    for (int y = 40; y <= 440; y += 50)
+        for (int x = 40; x <= 600; x += 56)
+        {
+            const Eigen::Vector2d t = Apply(known, x, y);
+            const double fx = t(0) - std::floor(t(0));
+            const double fy = t(1) - std::floor(t(1));
+            if (std::abs(fx - 0.5) < ROUNDING_TIE_MARGIN ||
+                std::abs(fy - 0.5) < ROUNDING_TIE_MARGIN)
+                continue;
+            std::int32_t sx = 0;
+            std::int32_t sy = 0;
+            ASSERT_TRUE(model.ApplyHomography(x, y, sx, sy));
+            EXPECT_EQ(sx, static_cast<std::int32_t>(std::trunc(t(0) + 0.5))) << x << "," << y;
+            EXPECT_EQ(sy, static_cast<std::int32_t>(std::trunc(t(1) + 0.5))) << x << "," << y;
+            ++compared;
+        }
+    EXPECT_GT(compared, 80);
+}
+} // namespace
+
+TEST(CalibHomography, ExactPairsGiveBackTheHomographyUpToScale)
+{
+    CNinePointCalib model;
+    FillExactPairs(model);
+    ASSERT_TRUE(model.SolveHomography());
+    EXPECT_TRUE(model.IsModelValid());
+    EXPECT_EQ(model.m_nPointCount, 9);
+
+    const Eigen::Matrix3d solved = SolvedHomography(model);
+    EXPECT_NEAR(solved.norm(), 1.0, 1e-12);
+    const Eigen::Matrix3d known = KnownHomography();
+    for (int y = 0; y <= 480; y += 60)
+        for (int x = 0; x <= 640; x += 80)
+        {
+            const Eigen::Vector2d a = Apply(solved, x, y);
+            const Eigen::Vector2d b = Apply(known, x, y);
+            EXPECT_NEAR((a - b).norm(), 0.0, EXACT_HOMOGRAPHY_TOLERANCE_PX) << x << "," << y;
+        }
+}
+
+TEST(CalibHomography, RoundTripHoldsWhicheverSignTheEigenvectorHas)
+{
+    CNinePointCalib model;
+    FillExactPairs(model);
+    ASSERT_TRUE(model.SolveHomography());
+    ExpectRoundsLikeKnownHomography(model);
+    for (double& h : model.m_dH)
+        h = -h;
+    ExpectRoundsLikeKnownHomography(model);
+}
+
+TEST(CalibHomography, DegenerateCapturesLeaveThePreviousModelInForce)
+{
+    CNinePointCalib model;
+    FillExactPairs(model);
+    ASSERT_TRUE(model.SolveHomography());
+    double previous[9];
+    std::memcpy(previous, model.m_dH, sizeof(previous));
+
+    // The pen held on one spot for every target.
+    for (CALIB_POINT_F& p : model.m_ptCorrected)
+        p = {320.0f, 240.0f};
+    EXPECT_FALSE(model.SolveHomography());
+    // All nine along one line.
+    for (int i = 0; i < 9; ++i)
+        model.m_ptCorrected[i] = {100.0f + 40.0f * i, 50.0f + 30.0f * i};
+    EXPECT_FALSE(model.SolveHomography());
+    // A value that is not a number.
+    FillExactPairs(model);
+    model.m_ptCorrected[3].x = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_FALSE(model.SolveHomography());
+
+    EXPECT_EQ(std::memcmp(previous, model.m_dH, sizeof(previous)), 0);
+    EXPECT_TRUE(model.IsModelValid());
+}
+
+TEST(CalibHomography, RoundsHalfUpAndRefusesAZeroDenominator)
+{
+    CNinePointCalib model;
+    const double half[9] = {0.5, 0, 0, 0, 0.5, 0, 0, 0, 1};
+    std::memcpy(model.m_dH, half, sizeof(half));
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    ASSERT_TRUE(model.ApplyHomography(3, -3, x, y));
+    EXPECT_EQ(x, 2);  // 1.5 rounds up
+    EXPECT_EQ(y, -1); // -1.5 + 0.5
+    ASSERT_TRUE(model.ApplyHomography(-1, -5, x, y));
+    EXPECT_EQ(x, 0); // -0.5 + 0.5
+    EXPECT_EQ(y, -2);
+
+    // w = x - 256 vanishes at x = 256.
+    const double horizon[9] = {1, 0, 0, 0, 1, 0, 1, 0, -256};
+    std::memcpy(model.m_dH, horizon, sizeof(horizon));
+    x = 11;
+    y = 12;
+    EXPECT_FALSE(model.ApplyHomography(256, 100, x, y));
+    EXPECT_EQ(x, 11);
+    EXPECT_EQ(y, 12);
+    EXPECT_TRUE(model.ApplyHomography(257, 100, x, y));
+}
+
+TEST(CalibFit, PointsOnTheTargetsKeepTheIdentityAfterTwelveRounds)
+{
+    CSixteenPointCalib model;
+    model.m_rcMonitor = PRIMARY_1024;
+    model.SetupTargets();
+    model.CopyTargetsToFloat();
+    for (int k = 0; k < 16; ++k)
+        model.m_ptCamera[k] = model.m_ptTargetF[k];
+    ASSERT_TRUE(model.FitModel());
+    EXPECT_EQ(model.LastFitRounds(), 12);
+    EXPECT_EQ(model.LastFitEnd(), FIT_END_DAMPING_LIMIT);
+    const double identity[PARAM_COUNT] = {1, 0, 0, 0, 1, 0, 0, 0, 320, 240, 0, 0, 0};
+    for (int i = 0; i < PARAM_COUNT; ++i)
+        EXPECT_EQ(model.m_dParam[i], identity[i]) << "parameter " << i;
+    EXPECT_EQ(model.LastFitError(), 0.0);
+    EXPECT_TRUE(model.IsModelValid());
+}
+
+TEST(CalibFit, MapPointTruncatesWhereApplyHomographyRounds)
+{
+    CSixteenPointCalib sixteen;
+    const double identity[PARAM_COUNT] = {1, 0, 0, 0, 1, 0, 0, 0, 320, 240, 0, 0, 0};
+    std::memcpy(sixteen.m_dParam, identity, sizeof(identity));
+    sixteen.m_dParam[PARAM_H11] = 0.5;
+    sixteen.m_dParam[PARAM_H22] = 1.0 - 1.0 / 1048576.0;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    ASSERT_TRUE(sixteen.MapPoint(-1, 10, x, y));
+    EXPECT_EQ(x, 0); // -0.5 truncates to 0
+    EXPECT_EQ(y, 9); // just under 10
+    ASSERT_TRUE(sixteen.MapPoint(3, -10, x, y));
+    EXPECT_EQ(x, 1);  // 1.5 truncates down
+    EXPECT_EQ(y, -9); // just above -10 truncates toward zero
+
+    CNinePointCalib nine;
+    const double h[9] = {0.5, 0, 0, 0, 1.0 - 1.0 / 1048576.0, 0, 0, 0, 1};
+    std::memcpy(nine.m_dH, h, sizeof(h));
+    ASSERT_TRUE(nine.ApplyHomography(3, 10, x, y));
+    EXPECT_EQ(x, 2);
+    EXPECT_EQ(y, 10);
+}
+
+TEST(CalibFit, ZeroDenominatorIsNotDividedBy)
+{
+    CSixteenPointCalib model;
+    const double params[PARAM_COUNT] = {1, 0, 0, 0, 1, 0, -1.0 / 256.0, 0, 320, 240, 0, 0, 0};
+    std::memcpy(model.m_dParam, params, sizeof(params));
+    for (int k = 0; k < 16; ++k)
+        model.m_ptCamera[k] = {100.0f + 50.0f * (k % 4), 100.0f + 40.0f * (k / 4)};
+    model.m_ptCamera[5] = {256.0f, 140.0f};
+    model.m_ptProjected[5] = {-7.0f, -7.0f};
+    EXPECT_FALSE(model.ProjectAll());
+    EXPECT_EQ(model.m_ptProjected[5].x, -7.0f);
+    // The others are still projected.
+    EXPECT_FLOAT_EQ(model.m_ptProjected[0].x, 100.0f / (1.0f - 100.0f / 256.0f));
+
+    std::int32_t x = 5;
+    std::int32_t y = 6;
+    EXPECT_FALSE(model.MapPoint(256, 140, x, y));
+    EXPECT_EQ(x, 5);
+    EXPECT_EQ(y, 6);
+    EXPECT_TRUE(model.MapPoint(255, 140, x, y));
+}
+
+TEST(CalibFit, NormalEquationsHoldTheModelsDerivatives)
+{
+    CSixteenPointCalib model;
+    const double params[PARAM_COUNT] = {1.6,   0.05,  -40.0, -0.03, 1.55,  -30.0, 1e-4,
+                                        -8e-5, 322.0, 236.0, -2e-7, 1e-13, -1e-19};
+    std::memcpy(model.m_dParam, params, sizeof(params));
+    for (int k = 0; k < 16; ++k)
+    {
+        model.m_ptCamera[k] = {60.0f + 170.0f * (k % 4), 50.0f + 120.0f * (k / 4)};
+        // Targets well away from the projections, so target and projection differ.
+        model.m_ptTargetF[k] = {80.0f * k, 700.0f - 30.0f * k};
+    }
+    ASSERT_TRUE(model.ProjectAll());
+    ASSERT_TRUE(model.BuildNormalEquations());
+
+    // The Jacobian rows hold the last point's derivatives.
+    const double cx = model.m_ptCamera[15].x;
+    const double cy = model.m_ptCamera[15].y;
+    const double steps[PARAM_COUNT] = {1e-7,  1e-7, 1e-4, 1e-7,  1e-7,  1e-4, 1e-10,
+                                       1e-10, 1e-4, 1e-4, 1e-12, 1e-18, 1e-24};
+    for (int i = 0; i < PARAM_COUNT; ++i)
+    {
+        if (i == PARAM_H31 || i == PARAM_H32)
+            continue;
+        const double saved = model.m_dParam[i];
+        double xPlus = 0, yPlus = 0, xMinus = 0, yMinus = 0;
+        model.m_dParam[i] = saved + steps[i];
+        ASSERT_TRUE(model.MapExact(cx, cy, xPlus, yPlus));
+        model.m_dParam[i] = saved - steps[i];
+        ASSERT_TRUE(model.MapExact(cx, cy, xMinus, yMinus));
+        model.m_dParam[i] = saved;
+        const double dx = (xPlus - xMinus) / (2 * steps[i]);
+        const double dy = (yPlus - yMinus) / (2 * steps[i]);
+        EXPECT_NEAR(model.m_dJacobian[0][i], dx,
+                    DERIVATIVE_RELATIVE_TOLERANCE * std::abs(dx) + 1e-12)
+            << "x row, parameter " << i;
+        EXPECT_NEAR(model.m_dJacobian[1][i], dy,
+                    DERIVATIVE_RELATIVE_TOLERANCE * std::abs(dy) + 1e-12)
+            << "y row, parameter " << i;
+    }
+    // h31 and h32 weigh the target, where the exact derivative weighs the projection.
+    const double tx = model.m_ptTargetF[15].x;
+    const double ty = model.m_ptTargetF[15].y;
+    EXPECT_DOUBLE_EQ(model.m_dJacobian[0][PARAM_H31], -tx * model.m_dJacobian[0][PARAM_H11]);
+    EXPECT_DOUBLE_EQ(model.m_dJacobian[0][PARAM_H32], -tx * model.m_dJacobian[0][PARAM_H12]);
+    EXPECT_DOUBLE_EQ(model.m_dJacobian[1][PARAM_H31], -ty * model.m_dJacobian[1][PARAM_H21]);
+    EXPECT_DOUBLE_EQ(model.m_dJacobian[1][PARAM_H32], -ty * model.m_dJacobian[1][PARAM_H22]);
+
+    // The accumulations: J^T J is symmetric, and the gradient points from the projections
+    // toward the targets.
+    for (int i = 0; i < PARAM_COUNT; ++i)
+        for (int j = 0; j < PARAM_COUNT; ++j)
+            EXPECT_EQ(model.m_dNormal[i][j], model.m_dNormal[j][i]);
+    double expectedGradientH13 = 0.0;
+    for (int k = 0; k < 16; ++k)
+    {
+        const double w = params[PARAM_H31] * model.m_ptCorrected[k].x +
+                         params[PARAM_H32] * model.m_ptCorrected[k].y + 1.0;
+        expectedGradientH13 +=
+            (static_cast<double>(model.m_ptTargetF[k].x) - model.m_ptProjected[k].x) / w;
+    }
+    EXPECT_NEAR(model.m_dGradient[PARAM_H13], expectedGradientH13,
+                1e-9 * std::abs(expectedGradientH13));
+}
+
+TEST(CalibFit, DampedStepSolvesAndASingularMatrixGivesNoStep)
+{
+    CSixteenPointCalib model;
+    for (int i = 0; i < PARAM_COUNT; ++i)
+    {
+        model.m_dParam[i] = i;
+        model.m_dGradient[i] = 2.0 * (i + 1);
+    }
+    model.m_dLambda = 2.0;
+    model.SolveDampedStep();
+    for (int i = 0; i < PARAM_COUNT; ++i)
+    {
+        EXPECT_DOUBLE_EQ(model.m_dParam[i], i + (i + 1.0)) << i;
+        EXPECT_EQ(model.m_dNormal[i][i], 2.0); // damped in place
+    }
+
+    // Undamped and empty: no inverse, so the parameters stay.
+    std::memset(model.m_dNormal, 0, sizeof(model.m_dNormal));
+    model.m_dLambda = 0.0;
+    double before[PARAM_COUNT];
+    std::memcpy(before, model.m_dParam, sizeof(before));
+    model.SolveDampedStep();
+    EXPECT_EQ(std::memcmp(before, model.m_dParam, sizeof(before)), 0);
+
+    // A matrix that holds an infinity has no usable inverse either.
+    model.m_dNormal[3][3] = std::numeric_limits<double>::infinity();
+    model.m_dLambda = 1.0;
+    model.SolveDampedStep();
+    EXPECT_EQ(std::memcmp(before, model.m_dParam, sizeof(before)), 0);
+}
+
+TEST(CalibFit, EndsWithTheLowestErrorItReached)
+{
+    CSixteenPointCalib model;
+    model.m_rcMonitor = PRIMARY_1024;
+    model.SetupTargets();
+    SIM_OPTICS_CONFIG config = MildLens();
+    config.noiseSigma = 1.0;
+    CSimOptics optics(config);
+    CaptureSixteen(model, optics);
+    ASSERT_TRUE(model.FitModel());
+    EXPECT_EQ(model.LastFitEnd(), FIT_END_DAMPING_LIMIT);
+    // The last rounds raised the error and were kept as the fit went on; the model is the one
+    // of the lowest error, not the last.
+    EXPECT_GT(model.LastRoundError(), model.LastFitError());
+    ASSERT_TRUE(model.ProjectAll());
+    EXPECT_EQ(model.SumSquaredError(), model.LastFitError());
+}
+
+TEST(CalibFit, ErrorThatIsNotANumberEndsTheFit)
+{
+    // Targets near the top of the single-precision range: a step overflows the stored
+    // projections and the error after it is not a number.
+    CSixteenPointCalib model;
+    for (int k = 0; k < 16; ++k)
+    {
+        model.m_ptCamera[k] = {100.0f + 100.0f * (k % 4), 100.0f + 80.0f * (k / 4)};
+        model.m_ptTargetF[k] = {1e36f * (k % 4), 1e36f * (k / 4)};
+    }
+    ASSERT_TRUE(model.FitModel());
+    EXPECT_EQ(model.LastFitEnd(), FIT_END_NOT_A_NUMBER);
+    EXPECT_LT(model.LastFitRounds(), 12);
+    EXPECT_TRUE(std::isnan(model.LastRoundError()));
+    for (double p : model.m_dParam)
+        EXPECT_TRUE(std::isfinite(p));
+    EXPECT_TRUE(model.IsModelValid());
+}
+
+TEST(CalibFit, DegenerateCaptureLeavesThePreviousModelInForce)
+{
+    CSixteenPointCalib model;
+    model.m_rcMonitor = PRIMARY_1024;
+    model.SetupTargets();
+    CSimOptics optics(MildLens());
+    CaptureSixteen(model, optics);
+    ASSERT_TRUE(model.FitModel());
+    double previous[PARAM_COUNT];
+    std::memcpy(previous, model.m_dParam, sizeof(previous));
+
+    for (CALIB_POINT_F& p : model.m_ptCamera)
+        p = {300.0f, 200.0f};
+    EXPECT_FALSE(model.FitModel());
+    EXPECT_EQ(std::memcmp(previous, model.m_dParam, sizeof(previous)), 0);
+    EXPECT_TRUE(model.IsModelValid());
+}
+
+TEST(CalibFit, LoadedValuesThatAreNotFiniteDoNotMakeAModel)
+{
+    CSixteenPointCalib sixteen;
+    EXPECT_FALSE(sixteen.IsModelValid());
+    EXPECT_TRUE(sixteen.SetModelValid(true));
+    sixteen.m_dParam[PARAM_K2] = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(sixteen.SetModelValid(true));
+
+    CNinePointCalib nine;
+    EXPECT_FALSE(nine.IsModelValid());
+    nine.m_dH[8] = std::numeric_limits<double>::infinity();
+    EXPECT_FALSE(nine.SetModelValid(true));
+    nine.m_dH[8] = 1.0;
+    EXPECT_TRUE(nine.SetModelValid(true));
+    EXPECT_FALSE(nine.SetModelValid(false));
+}
+
+TEST(CalibTables, AllocateOnFirstNeedAndGrowKeepingModels)
+{
+    ReleaseCalibTables();
+    EXPECT_FALSE(AllocateCalibTables(0));
+    EXPECT_EQ(g_pNinePointCalib, nullptr);
+
+    ASSERT_TRUE(AllocateCalibTables(1));
+    CNinePointCalib* first = g_pNinePointCalib;
+    first[0].m_dH[4] = 42.0;
+    ASSERT_TRUE(AllocateNinePointCalib(1));
+    EXPECT_EQ(g_pNinePointCalib, first); // present: left alone
+    EXPECT_EQ(SixteenPointCalibAt(1), nullptr);
+
+    g_pSixteenPointCalib[0].m_dParam[PARAM_K1] = -3.0;
+    ASSERT_TRUE(AllocateCalibTables(2));
+    EXPECT_EQ(g_nNinePointCalibCount, 2);
+    EXPECT_EQ(g_nSixteenPointCalibCount, 2);
+    EXPECT_EQ(NinePointCalibAt(0)->m_dH[4], 42.0);
+    EXPECT_EQ(SixteenPointCalibAt(0)->m_dParam[PARAM_K1], -3.0);
+    EXPECT_NE(SixteenPointCalibAt(1), nullptr);
+    EXPECT_EQ(NinePointCalibAt(2), nullptr);
+
+    ReleaseCalibTables();
+    EXPECT_EQ(g_pNinePointCalib, nullptr);
+    EXPECT_EQ(g_pSixteenPointCalib, nullptr);
+    EXPECT_EQ(NinePointCalibAt(0), nullptr);
+}
+
+TEST(CalibTables, RecomputeCalibrationRebuildsCameraZeroOnly)
+{
+    CCalibWorld world;
+    ASSERT_TRUE(PrepareCalibTargets(0, PRIMARY_1024));
+    ASSERT_TRUE(PrepareCalibTargets(1, {1024, 0, 2048, 768}));
+    SIM_OPTICS_CONFIG config = MildLens();
+    CSimOptics optics(config);
+
+    // Camera 0 keeps its points; camera 1 has a model of its own that must survive.
+    CNinePointCalib& nine0 = *NinePointCalibAt(0);
+    for (int i = 0; i < 9; ++i)
+        ASSERT_TRUE(optics.ScreenToCamera(nine0.m_ptTarget[i].x, nine0.m_ptTarget[i].y,
+                                          nine0.m_ptRaw[i].x, nine0.m_ptRaw[i].y));
+    CaptureSixteen(*SixteenPointCalibAt(0), optics);
+    CNinePointCalib& nine1 = *NinePointCalibAt(1);
+    CSixteenPointCalib& sixteen1 = *SixteenPointCalibAt(1);
+    for (int i = 0; i < 9; ++i)
+        nine1.m_dH[i] = i + 0.25;
+    for (int i = 0; i < PARAM_COUNT; ++i)
+        sixteen1.m_dParam[i] = -i - 0.5;
+    for (int i = 0; i < 9; ++i)
+        nine1.m_ptRaw[i] = {100 + 200 * (i / 3), 80 + 150 * (i % 3)};
+    for (int k = 0; k < 16; ++k)
+        sixteen1.m_ptCamera[k] = {60.0f + 170.0f * (k % 4), 50.0f + 120.0f * (k / 4)};
+    double nine1Before[9];
+    double sixteen1Before[PARAM_COUNT];
+    std::memcpy(nine1Before, nine1.m_dH, sizeof(nine1Before));
+    std::memcpy(sixteen1Before, sixteen1.m_dParam, sizeof(sixteen1Before));
+
+    world.State().m_nCalibModel = CALIB_MODEL_NINE;
+    ASSERT_TRUE(RecomputeCalibration());
+    EXPECT_TRUE(nine0.IsModelValid());
+    // The corrected points were rebuilt from the raw ones.
+    std::int32_t cx = 0;
+    std::int32_t cy = 0;
+    ASSERT_TRUE(nine0.CorrectLens(nine0.m_ptRaw[4].x, nine0.m_ptRaw[4].y, cx, cy));
+    EXPECT_EQ(nine0.m_ptCorrected[4].x, static_cast<float>(cx));
+    EXPECT_EQ(nine0.m_ptCorrected[4].y, static_cast<float>(cy));
+
+    world.State().m_nCalibModel = CALIB_MODEL_SIXTEEN;
+    CSixteenPointCalib& sixteen0 = *SixteenPointCalibAt(0);
+    for (CALIB_POINT_F& t : sixteen0.m_ptTargetF)
+        t = {};
+    ASSERT_TRUE(RecomputeCalibration());
+    EXPECT_TRUE(sixteen0.IsModelValid());
+    EXPECT_EQ(sixteen0.m_ptTargetF[5].x, static_cast<float>(sixteen0.m_ptTarget[5].x));
+    EXPECT_GT(sixteen0.LastFitRounds(), 0);
+
+    EXPECT_EQ(std::memcmp(nine1Before, nine1.m_dH, sizeof(nine1Before)), 0);
+    EXPECT_EQ(std::memcmp(sixteen1Before, sixteen1.m_dParam, sizeof(sixteen1Before)), 0);
+    EXPECT_FALSE(nine1.IsModelValid());
+    EXPECT_FALSE(sixteen1.IsModelValid());
+
+    world.State().m_nCalibModel = 2;
+    EXPECT_FALSE(RecomputeCalibration());
+}
