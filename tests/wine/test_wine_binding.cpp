@@ -1,0 +1,146 @@
+// The Win32 binding of the D2XX library: loading the simulated Ftd2xx.dll from the
+// executable's folder, and the message a user sees when the library is missing.
+
+#include "device/CameraLink.h"
+#include "device/DeviceGlobals.h"
+#include "platform/win32/Win32Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <string>
+#include <thread>
+
+namespace
+{
+std::wstring ExeDirectory()
+{
+    CWin32Platform platform;
+    return platform.GetModuleDirectory();
+}
+
+std::wstring ExePath()
+{
+    wchar_t path[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, path, DWORD(std::size(path)));
+    return path;
+}
+
+// Watches for the application's message box, records its text and presses OK.
+class CBoxWatcher
+{
+public:
+    CBoxWatcher()
+        : m_thread(
+              [this]
+              {
+                  for (int i = 0; i < 3000 && !m_bStop; ++i)
+                  {
+                      HWND box = FindWindowW(L"#32770", L"Tavelo");
+                      if (box != nullptr)
+                      {
+                          wchar_t text[256] = {};
+                          HWND label = GetDlgItem(box, 0xFFFF);
+                          GetWindowTextW(label, text, 256);
+                          m_strText = text;
+                          PostMessageW(box, WM_COMMAND, IDOK, 0);
+                          return;
+                      }
+                      Sleep(10);
+                  }
+              })
+    {
+    }
+    ~CBoxWatcher()
+    {
+        m_bStop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    std::wstring Text()
+    {
+        m_bStop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_strText;
+    }
+
+private:
+    std::atomic<bool> m_bStop{false};
+    std::wstring m_strText;
+    std::thread m_thread;
+};
+} // namespace
+
+TEST(WineBinding, SimulatedLibraryBesideTheProgramDetectsTwoUnits)
+{
+    const std::wstring scenario = ExeDirectory() + L"\\binding-two-units.txt";
+    {
+        std::ofstream file(std::string(scenario.begin(), scenario.end()));
+        file << "units 2\nunit 0 minor 0x23\nunit 1 minor 0x15\n";
+    }
+    SetEnvironmentVariableW(L"TAVELO_SIM_SCENARIO", scenario.c_str());
+    CWin32Platform platform;
+    SetPlatform(&platform);
+    {
+        CCameraLink link;
+        ASSERT_NE(link.m_d2xx.pFT_Read, nullptr);
+        std::uint32_t locations[LOCATION_SLOTS] = {};
+        std::uint16_t count = 0;
+        ASSERT_EQ(link.ListDevices(locations, &count), FT_OK);
+        ASSERT_EQ(count, 2);
+        ASSERT_TRUE(link.OpenAll(locations, count));
+        ASSERT_TRUE(link.DetectFirmware());
+        EXPECT_DOUBLE_EQ(link.GetRecords()[0].firmwareVersion, 1.23);
+        EXPECT_DOUBLE_EQ(link.GetRecords()[1].firmwareVersion, 1.15);
+        EXPECT_EQ(g_bSettingsInDevice, 1);
+        link.CloseAll();
+    }
+    SetPlatform(nullptr);
+    SetEnvironmentVariableW(L"TAVELO_SIM_SCENARIO", nullptr);
+}
+
+// Runs in a copy of this program in a folder without the library.
+TEST(WineBindingChild, MissingLibraryMessage)
+{
+    if (GetEnvironmentVariableW(L"TAVELO_BINDING_CHILD", nullptr, 0) == 0)
+        GTEST_SKIP() << "runs only inside WineBinding.MissingLibraryShowsTheExactMessage";
+    CWin32Platform platform;
+    SetPlatform(&platform);
+    CBoxWatcher watcher;
+    CCameraLink link;
+    const std::wstring text = watcher.Text();
+    SetPlatform(nullptr);
+    std::wofstream out(L"box.txt");
+    out << text;
+}
+
+TEST(WineBinding, MissingLibraryShowsTheExactMessage)
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"tavelo-nolib";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring copy = folder + L"\\binding-child.exe";
+    ASSERT_TRUE(CopyFileW(ExePath().c_str(), copy.c_str(), FALSE));
+    DeleteFileW((folder + L"\\box.txt").c_str());
+
+    SetEnvironmentVariableW(L"TAVELO_BINDING_CHILD", L"1");
+    std::wstring command =
+        L"\"" + copy + L"\" --gtest_filter=WineBindingChild.MissingLibraryMessage";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               folder.c_str(), &startup, &process));
+    SetEnvironmentVariableW(L"TAVELO_BINDING_CHILD", nullptr);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    std::wifstream in((folder + L"\\box.txt").c_str());
+    std::wstring text;
+    std::getline(in, text);
+    EXPECT_EQ(text, L"Error: Can't Load ft8u232.dll");
+}
