@@ -26,9 +26,13 @@ std::wstring Format(const wchar_t* pattern, int a, int b, int c)
     return text;
 }
 
+// "v%d" or "p%d".
 std::wstring KeyName(wchar_t letter, int index)
 {
-    return std::wstring(1, letter) + std::to_wstring(index);
+    wchar_t text[16];
+    std::swprintf(text, sizeof(text) / sizeof(text[0]), L"%lc%d", static_cast<wint_t>(letter),
+                  index);
+    return text;
 }
 
 std::wstring FixedText(double value)
