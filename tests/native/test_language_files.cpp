@@ -1,0 +1,265 @@
+// Every language file we ship: its encoding, its sections and keys, that its texts are what
+// its UTF-8 source says, written in the language's script, and short enough for where they
+// are shown.
+
+#include "settings/Language.h"
+#include "settings/PortableProfile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace
+{
+const std::filesystem::path LANGUAGE_DIR =
+    std::filesystem::path(TAVELO_SOURCE_DIR) / "resources" / "language";
+
+const char* const SHIPPED_CODES[] = {"CHS", "DAN", "DEU", "ESN", "FRA", "ITA", "JPN",
+                                     "KOR", "PLK", "PTB", "RUS", "FAR", "ENU", "ENG"};
+
+// Keys that are loaded but shown nowhere.
+const std::set<std::wstring> UNSHOWN_KEYS = {L"W2", L"CW1", L"M5", L"M6"};
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+struct LANGUAGE_FILE
+{
+    std::vector<std::wstring> sections;
+    std::vector<std::pair<std::wstring, std::wstring>> keys; // "SECTION/KEY" and its text
+};
+
+// Splits the text into section headers and key lines; comment and blank lines are skipped.
+LANGUAGE_FILE ParseLines(const std::wstring& text)
+{
+    LANGUAGE_FILE file;
+    std::size_t begin = 0;
+    while (begin < text.size())
+    {
+        std::size_t end = text.find(L'\n', begin);
+        if (end == std::wstring::npos)
+            end = text.size();
+        std::wstring line = text.substr(begin, end - begin);
+        begin = end + 1;
+        if (!line.empty() && line.back() == L'\r')
+            line.pop_back();
+        if (line.empty() || line[0] == L'#' || line[0] == L';')
+            continue;
+        if (line[0] == L'[' && line.back() == L']')
+        {
+            file.sections.push_back(line.substr(1, line.size() - 2));
+            continue;
+        }
+        const std::size_t equals = line.find(L'=');
+        const std::wstring section = file.sections.empty() ? L"" : file.sections.back();
+        file.keys.emplace_back(section + L"/" + line.substr(0, equals),
+                               equals == std::wstring::npos ? L"" : line.substr(equals + 1));
+    }
+    return file;
+}
+
+std::vector<std::wstring> ExpectedKeys()
+{
+    std::vector<std::wstring> keys;
+    for (const LANGUAGE_SECTION& section : LANGUAGE_SECTIONS)
+    {
+        for (int n = 1; n <= section.keyCount; ++n)
+            keys.push_back(std::wstring(section.name) + L"/" + section.keyPrefix +
+                           std::to_wstring(n));
+    }
+    return keys;
+}
+
+std::wstring KeyOf(const std::wstring& sectionAndKey)
+{
+    return sectionAndKey.substr(sectionAndKey.find(L'/') + 1);
+}
+
+bool InRange(wchar_t c, char32_t first, char32_t last)
+{
+    return static_cast<char32_t>(c) >= first && static_cast<char32_t>(c) <= last;
+}
+
+// Whether a character belongs to the script a language is written in.
+bool IsOfScript(const std::string& code, wchar_t c)
+{
+    if (code == "CHS")
+        return InRange(c, 0x4E00, 0x9FFF);
+    if (code == "JPN")
+        return InRange(c, 0x3040, 0x30FF) || InRange(c, 0x4E00, 0x9FFF);
+    if (code == "KOR")
+        return InRange(c, 0xAC00, 0xD7AF);
+    if (code == "RUS")
+        return InRange(c, 0x0400, 0x04FF);
+    if (code == "FAR")
+        return InRange(c, 0x0600, 0x06FF);
+    return true;
+}
+
+// Width in units of an average Latin character of the dialog font; ideographs, kana and
+// Hangul take about two.
+int DisplayUnits(const std::wstring& text)
+{
+    int units = 0;
+    for (const wchar_t c : text)
+    {
+        const bool wide = InRange(c, 0x1100, 0x11FF) || InRange(c, 0x2E80, 0x9FFF) ||
+                          InRange(c, 0xAC00, 0xD7AF) || InRange(c, 0xFF00, 0xFF60);
+        units += wide ? 2 : 1;
+    }
+    return units;
+}
+
+// Room of each fixed-size label and button, in the units above (about six pixels each),
+// for the left-to-right layout and, for the right-to-left one, where it is narrower.
+struct ROOM
+{
+    const wchar_t* key;
+    int leftToRight;
+    int rightToLeft;
+};
+
+const ROOM ROOMS[] = {
+    {L"W1", 25, 16},  {L"W3", 25, 16},  {L"W4", 41, 29},  {L"W5", 41, 29},  {L"W6", 25, 16},
+    {L"W8", 41, 16},  {L"W9", 14, 14},  {L"W10", 14, 14}, {L"W11", 14, 14}, {L"W12", 14, 14},
+    {L"W13", 43, 43}, {L"W14", 43, 43}, {L"W15", 28, 28}, {L"W16", 28, 28}, {L"C2", 33, 28},
+    {L"C3", 33, 16},  {L"C4", 41, 25},  {L"C5", 41, 41},  {L"C6", 41, 25},  {L"C7", 13, 13},
+    {L"C8", 25, 25},  {L"C9", 33, 25},  {L"C10", 33, 25},
+};
+
+class LanguageShippedFile : public ::testing::TestWithParam<const char*>
+{
+};
+} // namespace
+
+TEST_P(LanguageShippedFile, IsCompleteReadableAndMatchesItsSource)
+{
+    const std::string code = GetParam();
+    const std::string bytes = ReadFile(LANGUAGE_DIR / (code + ".lng"));
+    ASSERT_GE(bytes.size(), 2u) << "missing or empty";
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << "UTF-16LE byte-order mark";
+    EXPECT_EQ(bytes.size() % 2, 0u);
+    const PROFILE_TEXT decoded = DecodeProfileBytes(bytes);
+    ASSERT_EQ(decoded.encoding, PROFILE_ENCODING::UTF16_LE);
+
+    const LANGUAGE_FILE file = ParseLines(decoded.text);
+    std::vector<std::wstring> sectionNames;
+    for (const LANGUAGE_SECTION& section : LANGUAGE_SECTIONS)
+        sectionNames.push_back(section.name);
+    EXPECT_EQ(file.sections, sectionNames);
+    std::vector<std::wstring> keys;
+    for (const auto& entry : file.keys)
+        keys.push_back(entry.first);
+    EXPECT_EQ(keys, ExpectedKeys()) << "all 48 keys, no others, in order";
+
+    // The UTF-8 source, read as UTF-8 by giving it its byte-order mark.
+    const std::string source = ReadFile(LANGUAGE_DIR / "src" / (code + ".txt"));
+    ASSERT_FALSE(source.empty()) << "missing source";
+    const LANGUAGE_FILE sourceFile = ParseLines(DecodeProfileBytes("\xEF\xBB\xBF" + source).text);
+    const std::map<std::wstring, std::wstring> sourceTexts(sourceFile.keys.begin(),
+                                                           sourceFile.keys.end());
+
+    for (const auto& [sectionAndKey, line] : file.keys)
+    {
+        const std::wstring section = sectionAndKey.substr(0, sectionAndKey.find(L'/'));
+        const std::wstring key = KeyOf(sectionAndKey);
+        SCOPED_TRACE(std::string(sectionAndKey.begin(), sectionAndKey.end()));
+        // What the driver reads: the profile rules over the whole file, as the system would.
+        const std::wstring read =
+            ReadProfileText(decoded.text, section, key, L"(absent)", LANGUAGE_TEXT_CHARS);
+        EXPECT_EQ(read, line) << "the reader would change this text";
+        const auto fromSource = sourceTexts.find(sectionAndKey);
+        ASSERT_NE(fromSource, sourceTexts.end());
+        EXPECT_EQ(read, fromSource->second) << "stale: run tools/make_language_files.py";
+        if (UNSHOWN_KEYS.count(key) == 0)
+        {
+            EXPECT_FALSE(read.empty()) << "a shown text is empty";
+        }
+    }
+}
+
+TEST_P(LanguageShippedFile, TextsAreInTheLanguagesScriptAndFitTheirPlaces)
+{
+    const std::string code = GetParam();
+    const PROFILE_TEXT decoded = DecodeProfileBytes(ReadFile(LANGUAGE_DIR / (code + ".lng")));
+    const LANGUAGE_FILE file = ParseLines(decoded.text);
+    const bool rightToLeft =
+        LayoutForCode(std::wstring(code.begin(), code.end())) == LANG_LAYOUT_RIGHT_TO_LEFT;
+    for (const auto& [sectionAndKey, text] : file.keys)
+    {
+        const std::wstring key = KeyOf(sectionAndKey);
+        SCOPED_TRACE(std::string(sectionAndKey.begin(), sectionAndKey.end()));
+        if (UNSHOWN_KEYS.count(key) != 0)
+            continue;
+        // "OK" is how Japanese dialogs label that button.
+        if (!(code == "JPN" && key == L"W12"))
+        {
+            bool ofScript = false;
+            for (const wchar_t c : text)
+                ofScript = ofScript || IsOfScript(code, c);
+            EXPECT_TRUE(ofScript) << "not written in the language's script";
+        }
+        for (const ROOM& room : ROOMS)
+        {
+            if (key == room.key)
+            {
+                EXPECT_LE(DisplayUnits(text), rightToLeft ? room.rightToLeft : room.leftToRight);
+            }
+        }
+    }
+    if (code == "FAR")
+    {
+        // Persian spells with its own yeh and keheh, not the Arabic letters.
+        EXPECT_EQ(decoded.text.find(wchar_t(0x064A)), std::wstring::npos);
+        EXPECT_EQ(decoded.text.find(wchar_t(0x0643)), std::wstring::npos);
+    }
+}
+
+TEST_P(LanguageShippedFile, IsTranslatedRatherThanCopiedFromEnglish)
+{
+    const std::string code = GetParam();
+    if (code == "ENG" || code == "ENU")
+        GTEST_SKIP() << "English itself";
+    const LANGUAGE_FILE file =
+        ParseLines(DecodeProfileBytes(ReadFile(LANGUAGE_DIR / (code + ".lng"))).text);
+    const LANGUAGE_FILE english =
+        ParseLines(DecodeProfileBytes(ReadFile(LANGUAGE_DIR / "ENG.lng")).text);
+    const std::map<std::wstring, std::wstring> englishTexts(english.keys.begin(),
+                                                            english.keys.end());
+    int same = 0;
+    for (const auto& [sectionAndKey, text] : file.keys)
+    {
+        const auto it = englishTexts.find(sectionAndKey);
+        if (!text.empty() && it != englishTexts.end() && it->second == text)
+            ++same;
+    }
+    // A few words are the same in many languages ("OK", "Standard", "Options").
+    EXPECT_LE(same, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(LanguageFiles, LanguageShippedFile, ::testing::ValuesIn(SHIPPED_CODES),
+                         [](const ::testing::TestParamInfo<const char*>& info)
+                         { return std::string(info.param); });
+
+TEST(LanguageFiles, NoOtherFilesAreShipped)
+{
+    std::set<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(LANGUAGE_DIR))
+    {
+        if (entry.is_regular_file())
+            found.insert(entry.path().filename().string());
+    }
+    std::set<std::string> expected;
+    for (const char* code : SHIPPED_CODES)
+        expected.insert(std::string(code) + ".lng");
+    EXPECT_EQ(found, expected);
+}
