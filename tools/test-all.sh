@@ -67,13 +67,14 @@ run_preset native-asan && run_ctest native-asan
 run_preset native-tsan && run_ctest native-tsan
 
 # The Windows build's tests run under Wine: one prefix and one Xvfb for the whole run, with
-# two screens joined by Xinerama so that Windows sees two monitors.
+# two screens joined by Xinerama so that Windows sees two monitors (of different sizes:
+# Wine merges heads that have the same rectangle).
 if run_preset win64; then
     export WINEPREFIX="$root/build/wineprefix"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
     display=":$((90 + RANDOM % 100))"
-    Xvfb "$display" -screen 0 1024x768x24 -screen 1 1024x768x24 +xinerama -extension RANDR \
+    Xvfb "$display" -screen 0 1024x768x24 -screen 1 800x600x24 +xinerama -extension RANDR \
         -nolisten tcp >"$logdir/xvfb.log" 2>&1 &
     xvfb_pid=$!
     export DISPLAY="$display"
