@@ -318,9 +318,11 @@ PROFILE_LINE ParseLine(const std::wstring& text, std::size_t begin, std::size_t 
     line.end = end;
     std::size_t contentEnd = end;
     if (contentEnd > begin && text[contentEnd - 1] == L'\n')
+    {
         --contentEnd;
-    if (contentEnd > begin && text[contentEnd - 1] == L'\r')
-        --contentEnd;
+        if (contentEnd > begin && text[contentEnd - 1] == L'\r')
+            --contentEnd;
+    }
     line.contentEnd = contentEnd;
 
     std::size_t first = begin;

@@ -162,6 +162,19 @@ TEST(IniPortableStore, WriteChangesOnlyTheKeysLine)
               "; settings\n\n[S]\r\na=22\r\n\r\n; end of S\r\nb=5\r\n[T]\r\nc=3\r\nd=4");
 }
 
+TEST(IniPortableStore, KeyAddedAfterALoneCarriageReturnStartsItsOwnLine)
+{
+    // Only '\n' ends a line; a section header closed by a bare '\r' at the end of the file
+    // must not swallow the key written after it.
+    for (const std::wstring original : {L"[State]\r", L"[State]\r\n", L"[State]", L"x=1\r"})
+    {
+        std::wstring text = original;
+        ASSERT_TRUE(SetProfileValue(text, L"State", L"Save", L"42"));
+        EXPECT_EQ(FindProfileValue(text, L"State", L"Save").value_or(L"?"), L"42")
+            << std::string(original.begin(), original.end());
+    }
+}
+
 TEST(IniPortableStore, BlankNamesAndMissingFoldersFailWithoutWriting)
 {
     CProfileWorld world(PortableProfileApi());
