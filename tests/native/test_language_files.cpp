@@ -17,8 +17,19 @@
 
 namespace
 {
-const std::filesystem::path LANGUAGE_DIR =
-    std::filesystem::path(TAVELO_SOURCE_DIR) / "resources" / "language";
+// The source tree; a Windows build run under Wine from a POSIX tree reaches it through the
+// drive that Wine maps to the root folder.
+std::filesystem::path SourceDir()
+{
+    const std::string dir = TAVELO_SOURCE_DIR;
+#ifdef _WIN32
+    if (!dir.empty() && dir[0] == '/')
+        return std::filesystem::path("Z:" + dir);
+#endif
+    return std::filesystem::path(dir);
+}
+
+const std::filesystem::path LANGUAGE_DIR = SourceDir() / "resources" / "language";
 
 const char* const SHIPPED_CODES[] = {"CHS", "DAN", "DEU", "ESN", "FRA", "ITA", "JPN",
                                      "KOR", "PLK", "PTB", "RUS", "FAR", "ENU", "ENG"};
