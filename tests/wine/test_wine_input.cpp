@@ -1,0 +1,283 @@
+// The pen injector through the real Win32 seam: mouse records as another process's
+// low-level mouse hook sees them, and companion messages as a stand-in companion window
+// receives them.
+
+#include "platform/win32/Win32Platform.h"
+#include "tests/support/FakePlatform.h"
+#include "tracking/PenInjector.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace
+{
+// One line of the probe's output.
+struct HOOKED_EVENT
+{
+    unsigned message = 0;
+    long x = 0;
+    long y = 0;
+    unsigned long flags = 0;
+    unsigned long long extraInfo = 0;
+};
+
+std::wstring ModuleDirectory()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring directory(path);
+    return directory.substr(0, directory.find_last_of(L"\\/"));
+}
+
+std::vector<HOOKED_EVENT> ReadHookedEvents(const std::wstring& path)
+{
+    std::vector<HOOKED_EVENT> events;
+    FILE* file = _wfopen(path.c_str(), L"r");
+    if (file == nullptr)
+        return events;
+    HOOKED_EVENT event;
+    while (std::fscanf(file, "%x %ld %ld %lx %llx", &event.message, &event.x, &event.y,
+                       &event.flags, &event.extraInfo) == 5)
+        events.push_back(event);
+    std::fclose(file);
+    return events;
+}
+
+// Runs the hook probe for the life of the object.
+class CHookProbe
+{
+public:
+    CHookProbe()
+    {
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        m_strOutput =
+            std::wstring(temp) + L"tavelo_hook_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+        const std::wstring suffix = std::to_wstring(GetCurrentProcessId());
+        const std::wstring readyName = L"TaveloProbeReady" + suffix;
+        const std::wstring stopName = L"TaveloProbeStop" + suffix;
+        m_hReady = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
+        m_hStop = CreateEventW(nullptr, TRUE, FALSE, stopName.c_str());
+        std::wstring command = L"\"" + ModuleDirectory() + L"\\mouse_hook_probe.exe\" \"" +
+                               m_strOutput + L"\" " + readyName + L" " + stopName;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        m_bStarted = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                    nullptr, &startup, &m_process) != FALSE;
+        if (m_bStarted)
+            m_bReady = WaitForSingleObject(m_hReady, 20000) == WAIT_OBJECT_0;
+    }
+
+    ~CHookProbe()
+    {
+        SetEvent(m_hStop);
+        if (m_bStarted)
+        {
+            WaitForSingleObject(m_process.hProcess, 10000);
+            CloseHandle(m_process.hProcess);
+            CloseHandle(m_process.hThread);
+        }
+        CloseHandle(m_hReady);
+        CloseHandle(m_hStop);
+        DeleteFileW(m_strOutput.c_str());
+    }
+
+    bool IsReady() const { return m_bReady; }
+
+    // Waits until the probe has written at least `count` events, or a time-out passed.
+    std::vector<HOOKED_EVENT> WaitForEvents(std::size_t count)
+    {
+        std::vector<HOOKED_EVENT> events;
+        const ULONGLONG deadline = GetTickCount64() + 10000;
+        while ((events = ReadHookedEvents(m_strOutput)).size() < count &&
+               GetTickCount64() < deadline)
+            ::Sleep(20);
+        return events;
+    }
+
+private:
+    std::wstring m_strOutput;
+    HANDLE m_hReady = nullptr;
+    HANDLE m_hStop = nullptr;
+    PROCESS_INFORMATION m_process{};
+    bool m_bStarted = false;
+    bool m_bReady = false;
+};
+
+struct BUTTON_EVENT
+{
+    unsigned message;
+    long x;
+    long y;
+};
+
+bool Near(long a, long b)
+{
+    return a - b <= 1 && b - a <= 1;
+}
+} // namespace
+
+TEST(WineInput, LowLevelHookInAnotherProcessSeesThePenGesturesMarkedAsTheDriversOwn)
+{
+    CWin32Platform platform;
+    CScopedPlatform scope(platform);
+    CHookProbe probe;
+    ASSERT_TRUE(probe.IsReady()) << "the hook probe did not start";
+
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    g_penInjector.Reset();
+    g_penInjector.SetArea(0, 0, width, height);
+    g_penInjector.SetFilter(FILTER_RAW, PEN_FILTER_T, 1);
+
+    // Touch, drag, lift; a double click; a hold that right-clicks.
+    g_penInjector.PointerMove(300, 200);
+    g_penInjector.PointerMove(300, 200);
+    g_penInjector.PointerMove(340, 220);
+    for (int n = 0; n < 26; ++n)
+        g_penInjector.PointerUp();
+    g_penInjector.PointerMove(600, 400);
+    g_penInjector.PointerUp();
+    g_penInjector.PointerMove(605, 400);
+    for (int n = 0; n < 26; ++n)
+        g_penInjector.PointerUp();
+    for (int n = 0; n < 54; ++n)
+        g_penInjector.PointerMove(500, 300);
+    g_penInjector.PointerUp();
+    g_penInjector.Reset();
+
+    const std::vector<BUTTON_EVENT> expected = {
+        {WM_LBUTTONDOWN, 300, 200}, {WM_LBUTTONUP, 340, 220},   {WM_LBUTTONDOWN, 600, 400},
+        {WM_LBUTTONUP, 600, 400},   {WM_LBUTTONDOWN, 600, 400}, {WM_LBUTTONUP, 600, 400},
+        {WM_LBUTTONDOWN, 500, 300}, {WM_LBUTTONUP, 500, 300},   {WM_RBUTTONDOWN, 500, 300},
+        {WM_RBUTTONUP, 500, 300},   {WM_LBUTTONUP, 500, 300}};
+
+    std::vector<HOOKED_EVENT> buttons;
+    std::vector<HOOKED_EVENT> events;
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    do
+    {
+        events = probe.WaitForEvents(expected.size());
+        buttons.clear();
+        for (const HOOKED_EVENT& event : events)
+        {
+            if (event.message != WM_MOUSEMOVE)
+                buttons.push_back(event);
+        }
+    } while (buttons.size() < expected.size() && GetTickCount64() < deadline);
+
+    ASSERT_EQ(buttons.size(), expected.size());
+    for (std::size_t n = 0; n < expected.size(); ++n)
+    {
+        EXPECT_EQ(buttons[n].message, expected[n].message) << "button event " << n;
+        EXPECT_TRUE(Near(buttons[n].x, expected[n].x) && Near(buttons[n].y, expected[n].y))
+            << "button event " << n << " at (" << buttons[n].x << ", " << buttons[n].y
+            << "), expected (" << expected[n].x << ", " << expected[n].y << ")";
+    }
+    // Every event the hook saw was injected by the driver and carries its mark.
+    EXPECT_GT(events.size(), buttons.size());
+    for (const HOOKED_EVENT& event : events)
+    {
+        EXPECT_EQ(event.extraInfo, PEN_EXTRA_INFO);
+        EXPECT_NE(event.flags & LLMHF_INJECTED, 0u);
+    }
+}
+
+namespace
+{
+struct RECEIVED_MESSAGE
+{
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+std::vector<RECEIVED_MESSAGE> g_received;
+
+LRESULT CALLBACK CompanionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message >= WM_COMPANION_PEN1 && message <= WM_COMPANION_PEN3)
+    {
+        g_received.push_back({message, wParam, lParam});
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A visible window of the companion program's drawing class.
+class CStandInCanvas
+{
+public:
+    CStandInCanvas()
+    {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = CompanionWindowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"TfrmCanvas";
+        m_atom = RegisterClassW(&windowClass);
+        m_hWnd =
+            CreateWindowExW(WS_EX_TOOLWINDOW, L"TfrmCanvas", L"stand-in", WS_POPUP | WS_VISIBLE, 0,
+                            0, 50, 50, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    }
+    ~CStandInCanvas()
+    {
+        DestroyWindow(m_hWnd);
+        UnregisterClassW(L"TfrmCanvas", GetModuleHandleW(nullptr));
+    }
+    HWND Handle() const { return m_hWnd; }
+
+    void Pump()
+    {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
+
+private:
+    ATOM m_atom = 0;
+    HWND m_hWnd = nullptr;
+};
+} // namespace
+
+TEST(WineInput, StandInCompanionWindowReceivesThePenMessages)
+{
+    CWin32Platform platform;
+    CScopedPlatform scope(platform);
+    CStandInCanvas canvas;
+    ASSERT_NE(canvas.Handle(), nullptr);
+    g_received.clear();
+
+    // Found by its class name alone, and seen as shown.
+    const WindowHandle found = platform.FindWindowByClass("TfrmCanvas");
+    EXPECT_EQ(found, reinterpret_cast<WindowHandle>(canvas.Handle()));
+    EXPECT_TRUE(platform.IsWindowShown(found));
+    EXPECT_EQ(platform.FindWindowByClass("TfrmMultiPanser"), 0u);
+
+    g_penInjector.Reset();
+    g_penInjector.m_hCompanionWnd = found;
+    g_penInjector.SetArea(0, -768, 1024, 768);
+    g_penInjector.SetFilter(FILTER_RAW, PEN_FILTER_T, 1);
+    g_penInjector.CompanionPenMove(2, 300, 200);
+    g_penInjector.CompanionPenUp(2);
+    g_penInjector.CompanionPenMove(1, 100, -50);
+    g_penInjector.CompanionPenUp(1);
+    g_penInjector.CompanionPenMove(3, 1000, 700);
+    g_penInjector.Reset();
+    canvas.Pump();
+
+    const std::vector<RECEIVED_MESSAGE> expected = {
+        {1140, 0x012C00C8, PEN_DOWN}, {1140, 0x012C00C8, PEN_MOVE}, {1140, 0x012C00C8, PEN_UP},
+        {1139, 0x0064FFCE, PEN_DOWN}, {1139, 0x0064FFCE, PEN_MOVE}, {1139, 0xFFFFFFCE, PEN_UP},
+        {1141, 0x03E802BC, PEN_DOWN}, {1141, 0x03E802BC, PEN_MOVE}};
+    ASSERT_EQ(g_received.size(), expected.size());
+    for (std::size_t n = 0; n < expected.size(); ++n)
+    {
+        EXPECT_EQ(g_received[n].message, expected[n].message) << "message " << n;
+        EXPECT_EQ(g_received[n].wParam, expected[n].wParam) << "message " << n;
+        EXPECT_EQ(g_received[n].lParam, expected[n].lParam) << "message " << n;
+    }
+}

@@ -1,0 +1,66 @@
+// A second process for the Wine tests: installs a low-level mouse hook and writes one line per
+// mouse event it sees, flushed at once, so the test can watch the file grow:
+//   <message> <x> <y> <flags> <extra information>
+// in hexadecimal for the message, flags and extra information. Usage:
+//   mouse_hook_probe <output file> <ready event name> <stop event name>
+// It signals the ready event once the hook is in place and ends when the stop event is set
+// (or after a minute, so a failed test never leaves it behind).
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace
+{
+FILE* g_pOutput = nullptr;
+
+LRESULT CALLBACK MouseHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && g_pOutput != nullptr)
+    {
+        const auto* info = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+        std::fprintf(g_pOutput, "%x %ld %ld %lx %llx\n", static_cast<unsigned>(wParam), info->pt.x,
+                     info->pt.y, info->flags, static_cast<unsigned long long>(info->dwExtraInfo));
+        std::fflush(g_pOutput);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 4)
+        return 2;
+    g_pOutput = _wfopen(argv[1], L"w");
+    if (g_pOutput == nullptr)
+        return 3;
+    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]);
+    HANDLE stop = OpenEventW(SYNCHRONIZE, FALSE, argv[3]);
+    if (ready == nullptr || stop == nullptr)
+        return 4;
+    HHOOK hook = SetWindowsHookExW(WH_MOUSE_LL, MouseHook, GetModuleHandleW(nullptr), 0);
+    if (hook == nullptr)
+        return 5;
+    SetEvent(ready);
+
+    const ULONGLONG deadline = GetTickCount64() + 60000;
+    for (;;)
+    {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline)
+            break;
+        const DWORD wait =
+            MsgWaitForMultipleObjects(1, &stop, FALSE, DWORD(deadline - now), QS_ALLINPUT);
+        if (wait == WAIT_OBJECT_0)
+            break;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    UnhookWindowsHookEx(hook);
+    std::fclose(g_pOutput);
+    return 0;
+}
