@@ -166,6 +166,22 @@ TEST_F(MultiSpotTracker, ThirdAndFourthSpotsMatchOnlyWithinForty)
         slots, Pens(Present(100, 100), Present(300, 300), Present(500, 500), Present(739, 700))));
 }
 
+TEST_F(MultiSpotTracker, MatchingDistancesAreStrictlyLessThanTheThreshold)
+{
+    // 79 pixels continues pen 0; 80 does not (the pen is lost, the spot becomes new).
+    SteadyPens({{100, 100}});
+    EXPECT_TRUE(
+        SlotsAre(Report({{179, 100}}), Pens(Present(179, 100), Lifted(), Lifted(), Lifted())));
+    ResetSpotTracking();
+    SteadyPens({{100, 100}});
+    EXPECT_TRUE(SlotsAre(Report({{180, 100}}), Pens(Lifted(), Lifted(), Lifted(), Lifted())));
+    // The same for 40 with a third spot.
+    ResetSpotTracking();
+    SteadyPens({{100, 100}, {300, 300}, {500, 500}});
+    EXPECT_TRUE(SlotsAre(Report({{100, 100}, {300, 300}, {540, 500}}),
+                         Pens(Present(100, 100), Present(300, 300), Lifted(), Lifted())));
+}
+
 TEST_F(MultiSpotTracker, NewPensTakeSlotsInArrivalOrder)
 {
     const auto slots = Report({{100, 100}, {300, 300}, {500, 500}, {700, 700}});
