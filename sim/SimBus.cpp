@@ -107,10 +107,12 @@ CSimUnit* CSimBus::ListedUnitLocked(int position)
     return nullptr;
 }
 
-std::vector<SIM_SCENARIO_ERROR> CSimBus::Execute(std::string_view text,
-                                                 const std::filesystem::path& baseDir)
+std::vector<SIM_SCENARIO_ERROR>
+CSimBus::Execute(std::string_view text, const std::filesystem::path& baseDir, int firstLine)
 {
     SIM_SCENARIO scenario = ParseSimScenario(text);
+    for (SIM_SCENARIO_ERROR& error : scenario.errors)
+        error.line += firstLine - 1;
     {
         std::lock_guard lock(m_lock);
         for (const SIM_COMMAND& command : scenario.commands)
@@ -247,6 +249,7 @@ void CSimBus::SetControlFile(const std::filesystem::path& path)
         std::lock_guard control(m_controlLock);
         m_controlPath = path;
         m_nControlOffset = 0;
+        m_nControlLines = 0;
         m_bHasControl = !path.empty();
     }
     PollControlFile();
@@ -276,7 +279,10 @@ void CSimBus::PollControlFile()
         return;
     // A file that got shorter was started afresh.
     if (std::uint64_t(size) < m_nControlOffset)
+    {
         m_nControlOffset = 0;
+        m_nControlLines = 0;
+    }
     if (std::uint64_t(size) == m_nControlOffset)
         return;
     in.seekg(std::streamoff(m_nControlOffset));
@@ -289,7 +295,9 @@ void CSimBus::PollControlFile()
         return;
     text.resize(lastBreak + 1);
     m_nControlOffset += text.size();
-    Execute(text, m_controlPath.parent_path());
+    const int firstLine = m_nControlLines + 1;
+    m_nControlLines += int(std::count(text.begin(), text.end(), '\n'));
+    Execute(text, m_controlPath.parent_path(), firstLine);
 }
 
 std::vector<SIM_SCENARIO_ERROR> CSimBus::Errors() const

@@ -56,9 +56,10 @@ public:
     std::function<void(std::uint32_t)> SleepFunction();
 
     // Commands of the scenario language, applied now. Relative paths are taken from
-    // baseDir (the current folder when empty). Returns the bad lines.
-    std::vector<SIM_SCENARIO_ERROR> Execute(std::string_view text,
-                                            const std::filesystem::path& baseDir = {});
+    // baseDir (the current folder when empty). Returns the bad lines, numbered from
+    // firstLine.
+    std::vector<SIM_SCENARIO_ERROR>
+    Execute(std::string_view text, const std::filesystem::path& baseDir = {}, int firstLine = 1);
     void Apply(const SIM_COMMAND& command, const std::filesystem::path& baseDir = {});
     // False when the file cannot be read; bad lines are kept in Errors().
     bool LoadScenarioFile(const std::filesystem::path& path);
@@ -145,6 +146,7 @@ private:
     std::atomic<std::uint64_t> m_nLastPollMicros{0};
     std::filesystem::path m_controlPath;
     std::uint64_t m_nControlOffset = 0;
+    int m_nControlLines = 0;
 };
 
 // The bus the entry points act on. Installing returns the previous one; a call that is
