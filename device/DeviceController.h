@@ -6,6 +6,7 @@
 #include "device/CameraLink.h"
 #include "tracking/ScreenAreas.h"
 
+#include <atomic>
 #include <cstdint>
 
 class CDeviceController
@@ -47,6 +48,9 @@ private:
     // Lays out both calibration tables and ties camera i to monitor area i.
     void PrepareCameras();
 };
+
+// The alignment view's byte callback for the image stream; none until that view exists.
+extern std::atomic<PFN_RECORD_CALLBACK> g_pfnImageByteCallback;
 
 // The pause between writes to the setting store.
 constexpr std::uint32_t SETTING_WRITE_PAUSE_MS = 15;

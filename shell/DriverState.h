@@ -3,6 +3,7 @@
 // derives from this record, so portable code reads and writes it without any window.
 // Fields that the reader thread and the user-interface thread share are atomic.
 
+#include "device/DeviceController.h"
 #include "settings/IniFile.h"
 
 #include <atomic>
@@ -47,6 +48,7 @@ public:
     std::wstring m_strConfigText[CONFIG_TEXT_COUNT];
     std::wstring m_strCalibText[CALIB_TEXT_COUNT];
     std::wstring m_strMsgText[MSG_TEXT_COUNT];
+    CDeviceController m_controller;
     std::int32_t m_bStartProgram = 0;
     std::atomic<std::int32_t> m_nInkoraPenMode{0};
     std::atomic<std::int32_t> m_nCalibModel{CALIB_MODEL_SIXTEEN};

@@ -601,11 +601,12 @@ inline void CorruptFileGivesDefaults(CProfileWorld& world)
     const std::string files[] = {BinaryBytes(8192, false), BinaryBytes(8191, true),
                                  std::string("\xEF\xBB\xBF\xC3\x28[State\r\nSave=\xFF\xFE"),
                                  std::string(300, '\0')};
-    CCameraSetup cameras(1);
     int serial = 0;
     for (const std::string& bytes : files)
     {
         SCOPED_TRACE(serial);
+        // The state record's device controller releases the model tables with it.
+        CCameraSetup cameras(1);
         // A file name of its own for each content, so no reader can answer from an earlier
         // one it has kept.
         const std::wstring name = L"Corrupt" + std::to_wstring(serial++) + L".ini";

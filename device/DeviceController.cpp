@@ -1,0 +1,291 @@
+#include "device/DeviceController.h"
+
+#include "calibration/CalibTables.h"
+#include "calibration/NinePointCalib.h"
+#include "calibration/SixteenPointCalib.h"
+#include "device/DeviceGlobals.h"
+#include "device/Protocol.h"
+#include "shell/DriverState.h"
+#include "tracking/CalReceiveState.h"
+
+#include <cmath>
+
+namespace
+{
+std::uint8_t LowByte(std::int32_t value)
+{
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
+
+// Values are truncated toward zero and only their low 16 bits are stored.
+std::uint32_t StoredWord(double value)
+{
+    if (!std::isfinite(value) || std::fabs(value) >= 2147483648.0)
+        return 0;
+    return static_cast<std::uint32_t>(static_cast<std::int32_t>(value)) & 0xFFFF;
+}
+} // namespace
+
+CDeviceController::~CDeviceController()
+{
+    if (m_link.m_bFailed == 0)
+    {
+        m_link.StopReader();
+        m_link.CloseAll();
+    }
+    ReleaseCalibTables();
+    g_pMonitorAreas = nullptr;
+}
+
+bool CDeviceController::StartDevices()
+{
+    std::uint32_t locations[LOCATION_SLOTS] = {};
+    std::uint16_t count = 0;
+    const FT_STATUS status = m_link.ListDevices(locations, &count);
+    g_nDeviceCount = count;
+    const bool usable = status == FT_OK && count < 3 &&
+                        int{count} <= Platform().GetSystemMetric(METRIC_CMONITORS) &&
+                        m_link.OpenAll(locations, count);
+    if (!usable)
+    {
+        m_link.m_bFailed = 1;
+        return false;
+    }
+    if (count == 0)
+        return false;
+    PrepareCameras();
+    return true;
+}
+
+void CDeviceController::PrepareCameras()
+{
+    m_areas.Init();
+    m_areas.Enumerate();
+    g_pMonitorAreas = m_areas.GetAreas();
+    const std::uint16_t count = g_nDeviceCount;
+    AllocateCalibTables(count);
+    MONITOR_AREA* areas = m_areas.GetAreas();
+    for (std::uint16_t i = 0; i < count; ++i)
+    {
+        // A camera without a monitor of its own keeps an empty rectangle.
+        CALIB_RECT rect;
+        if (i < m_areas.GetCapacity())
+            rect = {areas[i].rect[0], areas[i].rect[1], areas[i].rect[2], areas[i].rect[3]};
+        m_link.SetMonitor(i, rect.left, rect.top, rect.right, rect.bottom);
+        PrepareCalibTargets(i, rect);
+    }
+}
+
+bool CDeviceController::RefreshDevices()
+{
+    m_link.Reconfigure();
+    if (g_nDeviceCount == 0)
+        return false;
+    PrepareCameras();
+    return true;
+}
+
+bool CDeviceController::DetectFirmware()
+{
+    return m_link.DetectFirmware();
+}
+
+std::atomic<PFN_RECORD_CALLBACK> g_pfnImageByteCallback{nullptr};
+
+bool CDeviceController::StartImageStream(std::uint16_t camera)
+{
+    m_link.StopReader();
+    m_link.SetCurrentDevice(camera);
+    if (!RefreshDevices())
+        return false;
+    m_link.SetCallback(0, g_pfnImageByteCallback.load());
+    m_link.StartReader();
+    m_link.SendCommand(camera, protocol::CMD_NUM_IMAGE_160);
+    m_link.SendCommand(camera, protocol::CMD_NUM_IMAGE_STREAM_ON);
+    return true;
+}
+
+int CDeviceController::StopImageStream()
+{
+    m_link.StopReader();
+    ResetCalReceiveState();
+    return 1;
+}
+
+bool CDeviceController::StopDevices()
+{
+    if (m_link.m_bFailed == 0)
+        m_link.StopReader();
+    return true;
+}
+
+double CDeviceController::GetDeviceVersion(std::uint16_t camera)
+{
+    CAMERA_RECORD* records = m_link.GetRecords();
+    if (records == nullptr || camera >= m_link.GetCount())
+        return 0.0;
+    return records[camera].firmwareVersion;
+}
+
+std::uint16_t CDeviceController::GetDeviceCount() const
+{
+    return g_nDeviceCount;
+}
+
+std::int32_t CDeviceController::SettingsInDevice() const
+{
+    return g_bSettingsInDevice;
+}
+
+std::uint8_t CDeviceController::SettingCommand(int code, std::uint8_t a, std::uint8_t b,
+                                               std::uint8_t c)
+{
+    if (code == protocol::CMD_SETTING_WRITE)
+    {
+        const auto packet = protocol::MakeCommand(protocol::CMD_SETTING_WRITE, a, b, c);
+        m_link.WritePacket(0, packet.data(), protocol::COMMAND_LENGTH, nullptr);
+        return 0;
+    }
+    if (code == protocol::CMD_SETTING_READ)
+    {
+        const auto packet = protocol::MakeCommand(protocol::CMD_SETTING_READ, a, b, 0);
+        m_link.WritePacket(0, packet.data(), protocol::COMMAND_LENGTH, nullptr);
+        return m_link.ReadReply(0);
+    }
+    return 0;
+}
+
+bool CDeviceController::WriteOptions()
+{
+    CDriverState& state = *g_pMainDlg;
+    CPlatform& platform = Platform();
+    platform.Sleep(SETTING_WRITE_PAUSE_MS);
+    m_link.WritePacket(0, protocol::STREAM_OFF.data(), protocol::COMMAND_LENGTH, nullptr);
+    platform.Sleep(SETTING_WRITE_PAUSE_MS);
+    const std::pair<std::uint8_t, std::int32_t> writes[] = {
+        {protocol::ADDR_CEILING, state.m_bCeilingMount},
+        {protocol::ADDR_CALIB_MODEL, state.m_nCalibModel},
+        {protocol::ADDR_REAR, state.m_bRearProjection},
+        {protocol::ADDR_CALIBRATED, state.m_bCalibrated},
+    };
+    for (const auto& [address, value] : writes)
+    {
+        SettingCommand(protocol::CMD_SETTING_WRITE, 0, address, LowByte(value));
+        platform.Sleep(SETTING_WRITE_PAUSE_MS);
+    }
+    return false;
+}
+
+bool CDeviceController::WriteSettings()
+{
+    CDriverState& state = *g_pMainDlg;
+    CPlatform& platform = Platform();
+    m_link.WritePacket(0, protocol::STREAM_OFF.data(), protocol::COMMAND_LENGTH, nullptr);
+    platform.Sleep(SETTING_WRITE_PAUSE_MS);
+    platform.Sleep(SETTING_WRITE_PAUSE_MS);
+    const std::pair<std::uint8_t, std::int32_t> writes[] = {
+        {protocol::ADDR_DEVICE_SETTING2, state.m_nDeviceSetting2},
+        {protocol::ADDR_DEVICE_SETTING3, state.m_nDeviceSetting3},
+        {protocol::ADDR_CALIBRATED, state.m_bCalibrated},
+        {protocol::ADDR_CEILING, state.m_bCeilingMount},
+        {protocol::ADDR_DEVICE_SETTING6, state.m_nDeviceSetting6},
+        {protocol::ADDR_CALIB_MODEL, state.m_nCalibModel},
+        {protocol::ADDR_INKORA, state.m_nInkoraPenMode},
+        {protocol::ADDR_REAR, state.m_bRearProjection},
+    };
+    for (const auto& [address, value] : writes)
+    {
+        SettingCommand(protocol::CMD_SETTING_WRITE, 0, address, LowByte(value));
+        platform.Sleep(SETTING_WRITE_PAUSE_MS);
+    }
+    return false;
+}
+
+bool CDeviceController::ReadSettings()
+{
+    CDriverState& state = *g_pMainDlg;
+    m_link.StopReader();
+    auto read = [this](std::uint8_t address)
+    { return std::int32_t{SettingCommand(protocol::CMD_SETTING_READ, 0, address, 0)}; };
+    state.m_nDeviceSetting2 = read(protocol::ADDR_DEVICE_SETTING2);
+    state.m_nDeviceSetting3 = read(protocol::ADDR_DEVICE_SETTING3);
+    state.m_bCalibrated = read(protocol::ADDR_CALIBRATED);
+    state.m_bCeilingMount = read(protocol::ADDR_CEILING);
+    state.m_nDeviceSetting6 = read(protocol::ADDR_DEVICE_SETTING6);
+    state.m_nCalibModel = read(protocol::ADDR_CALIB_MODEL);
+    state.m_nInkoraPenMode = read(protocol::ADDR_INKORA);
+    state.m_bRearProjection = read(protocol::ADDR_REAR);
+    if (state.m_nDeviceSetting3 > 2)
+        state.m_nDeviceSetting3 = 0;
+    if (state.m_nDeviceSetting6 > 2)
+        state.m_nDeviceSetting6 = 0;
+    return false;
+}
+
+void CDeviceController::WriteWord(std::uint8_t addressHigh, std::uint8_t addressLow,
+                                  std::uint32_t value)
+{
+    Platform().Sleep(SETTING_WRITE_PAUSE_MS);
+    SettingCommand(protocol::CMD_SETTING_WRITE, 0, addressHigh,
+                   static_cast<std::uint8_t>((value >> 8) & 0xFF));
+    Platform().Sleep(SETTING_WRITE_PAUSE_MS);
+    SettingCommand(protocol::CMD_SETTING_WRITE, 0, addressLow,
+                   static_cast<std::uint8_t>(value & 0xFF));
+}
+
+bool CDeviceController::WriteCalibration()
+{
+    const std::int32_t model = g_pMainDlg->m_nCalibModel;
+    auto writePoint = [this](int point, std::uint32_t x, std::uint32_t y)
+    {
+        WriteWord(protocol::CalibWordHigh(2 * point), protocol::CalibWordLow(2 * point), x);
+        WriteWord(protocol::CalibWordHigh(2 * point + 1), protocol::CalibWordLow(2 * point + 1), y);
+    };
+    if (const CNinePointCalib* pNine = NinePointCalibAt(0); model == CALIB_MODEL_NINE && pNine)
+    {
+        const CNinePointCalib& nine = *pNine;
+        for (int i = 0; i < CNinePointCalib::POINT_COUNT; ++i)
+            writePoint(i, StoredWord(nine.m_ptRaw[i].x), StoredWord(nine.m_ptRaw[i].y));
+    }
+    else if (const CSixteenPointCalib* pSixteen = SixteenPointCalibAt(0);
+             model == CALIB_MODEL_SIXTEEN && pSixteen)
+    {
+        const CSixteenPointCalib& sixteen = *pSixteen;
+        for (int i = 0; i < CSixteenPointCalib::POINT_COUNT; ++i)
+            writePoint(i, StoredWord(sixteen.m_ptCamera[i].x), StoredWord(sixteen.m_ptCamera[i].y));
+    }
+    return true;
+}
+
+bool CDeviceController::ReadCalibration()
+{
+    const std::int32_t model = g_pMainDlg->m_nCalibModel;
+    auto readWord = [this](int word)
+    {
+        const int high =
+            SettingCommand(protocol::CMD_SETTING_READ, 0, protocol::CalibWordHigh(word), 0);
+        const int low =
+            SettingCommand(protocol::CMD_SETTING_READ, 0, protocol::CalibWordLow(word), 0);
+        return high * 256 + low;
+    };
+    if (CSixteenPointCalib* pSixteen = SixteenPointCalibAt(0);
+        model == CALIB_MODEL_SIXTEEN && pSixteen)
+    {
+        CSixteenPointCalib& sixteen = *pSixteen;
+        for (int i = 0; i < CSixteenPointCalib::POINT_COUNT; ++i)
+        {
+            sixteen.m_ptCamera[i].x = static_cast<float>(readWord(2 * i));
+            sixteen.m_ptCamera[i].y = static_cast<float>(readWord(2 * i + 1));
+        }
+    }
+    else if (CNinePointCalib* pNine = NinePointCalibAt(0); model == CALIB_MODEL_NINE && pNine)
+    {
+        CNinePointCalib& nine = *pNine;
+        for (int i = 0; i < CNinePointCalib::POINT_COUNT; ++i)
+        {
+            nine.m_ptRaw[i].x = readWord(2 * i);
+            nine.m_ptRaw[i].y = readWord(2 * i + 1);
+        }
+    }
+    return true;
+}

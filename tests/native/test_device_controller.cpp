@@ -1,0 +1,222 @@
+// The device lifecycle against simulated units: start-up checks, pen tracking, the image
+// stream and the setting store of camera 0, asserted on the packets each unit received.
+
+#include "calibration/CalibTables.h"
+#include "device/DeviceController.h"
+#include "device/DeviceGlobals.h"
+#include "shell/DriverState.h"
+#include "tests/support/DeviceWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace
+{
+const std::string STREAM_ON = "24 01 00 00 01 26";
+const std::string STREAM_OFF = "24 01 00 00 00 26";
+const std::string IMAGE_OFF = "24 06 00 00 00 26";
+
+// The driver's state record over a simulated world, published as g_pMainDlg.
+struct CControllerWorld : CDeviceWorld
+{
+    explicit CControllerWorld(const std::string& scenario, int monitors = 2)
+        : CDeviceWorld(scenario)
+    {
+        MONITOR_DESC primary;
+        primary.hMonitor = 1;
+        primary.right = 1024;
+        primary.bottom = 768;
+        primary.primary = true;
+        MONITOR_DESC second;
+        second.hMonitor = 2;
+        second.left = 1024;
+        second.right = 2048;
+        second.bottom = 768;
+        m_platform.m_monitors = {primary, second};
+        m_platform.m_monitors.resize(static_cast<std::size_t>(monitors));
+        m_platform.m_metrics[METRIC_CMONITORS] = monitors;
+        m_pState = std::make_unique<CDriverState>();
+        g_pMainDlg = m_pState.get();
+    }
+    ~CControllerWorld()
+    {
+        m_pState.reset();
+        g_pMainDlg = nullptr;
+    }
+    CDeviceController& Controller() { return m_pState->m_controller; }
+    std::unique_ptr<CDriverState> m_pState;
+};
+} // namespace
+
+TEST(DeviceStartup, ThreeCamerasFailWithTheFlagAndNothingStreaming)
+{
+    CControllerWorld world("units 3");
+    EXPECT_FALSE(world.Controller().StartDevices());
+    EXPECT_EQ(world.Controller().IsFailed(), 1);
+    // The listing stopped start-up before any camera was opened or written to.
+    for (int unit = 0; unit < 3; ++unit)
+        EXPECT_TRUE(world.Packets(unit).empty()) << unit;
+}
+
+TEST(DeviceStartup, TwoCamerasOnOneMonitorFail)
+{
+    CControllerWorld world("units 2", 1);
+    EXPECT_FALSE(world.Controller().StartDevices());
+    EXPECT_EQ(world.Controller().IsFailed(), 1);
+}
+
+TEST(DeviceStartup, NoCameraReturnsFalseWithoutTheFlag)
+{
+    CControllerWorld world("units 0");
+    EXPECT_FALSE(world.Controller().StartDevices());
+    EXPECT_EQ(world.Controller().IsFailed(), 0);
+    EXPECT_EQ(g_nDeviceCount, 0);
+}
+
+TEST(DeviceStartup, TwoCamerasAreTiedToTheirMonitorsAndTablesAreLaidOut)
+{
+    CControllerWorld world("units 2");
+    ASSERT_TRUE(world.Controller().StartDevices());
+    EXPECT_EQ(g_nDeviceCount, 2);
+    EXPECT_EQ(g_pMonitorAreas.load(), world.Controller().GetAreas());
+    const CAMERA_RECORD* records = world.Controller().GetRecords();
+    EXPECT_EQ(records[1].monitorIndex, 1);
+    EXPECT_EQ(records[1].monitorRect[0], 1024);
+    ASSERT_NE(NinePointCalibAt(1), nullptr);
+    ASSERT_NE(SixteenPointCalibAt(1), nullptr);
+    // Second monitor at (1024, 0): nine-point margins from its right edge.
+    EXPECT_EQ(NinePointCalibAt(1)->m_ptTarget[0].x, 1224);
+    EXPECT_EQ(SixteenPointCalibAt(0)->m_ptTarget[1].x, 354);
+}
+
+TEST(DeviceTracking, ImageStreamAsksTheOneCameraForSmallFrames)
+{
+    CControllerWorld world("units 2");
+    ASSERT_TRUE(world.Controller().StartDevices());
+    world.ClearPackets();
+    ASSERT_TRUE(world.Controller().StartImageStream(1));
+    EXPECT_EQ(world.Controller().StopImageStream(), 1);
+    EXPECT_EQ(world.Packets(1),
+              (std::vector<std::string>{STREAM_OFF, STREAM_ON, "24 06 00 00 05 26",
+                                        "24 07 00 00 01 26", STREAM_OFF}));
+    EXPECT_EQ(world.Packets(0), (std::vector<std::string>{STREAM_OFF, STREAM_ON, STREAM_OFF}));
+}
+
+TEST(DeviceSettingStore, SettingsRoundTripThroughTheCamera)
+{
+    CControllerWorld world("units 1\nunit 0 minor 0x23");
+    ASSERT_TRUE(world.Controller().StartDevices());
+    CDriverState& state = *world.m_pState;
+    state.m_nDeviceSetting2 = 9;
+    state.m_nDeviceSetting3 = 2;
+    state.m_bCalibrated = 1;
+    state.m_bCeilingMount = 1;
+    state.m_nDeviceSetting6 = 1;
+    state.m_nCalibModel = CALIB_MODEL_NINE;
+    state.m_nInkoraPenMode = 2;
+    state.m_bRearProjection = 1;
+    world.ClearPackets();
+    world.m_platform.m_sleeps.clear();
+    world.Controller().WriteSettings();
+    const auto written = world.Packets(0);
+    EXPECT_EQ(written, (std::vector<std::string>{
+                           STREAM_OFF, "24 0B 00 02 09 26", "24 0B 00 03 02 26",
+                           "24 0B 00 04 01 26", "24 0B 00 05 01 26", "24 0B 00 06 01 26",
+                           "24 0B 00 07 01 26", "24 0B 00 08 02 26", "24 0B 00 0B 01 26"}));
+    // The pauses go through the platform's clock: ten of 15 ms, none of them real.
+    EXPECT_EQ(world.m_platform.m_sleeps, std::vector<std::uint32_t>(10, 15));
+
+    state.m_nDeviceSetting2 = state.m_nDeviceSetting3 = state.m_bCalibrated = 0;
+    state.m_bCeilingMount = state.m_nDeviceSetting6 = state.m_nCalibModel = 0;
+    state.m_nInkoraPenMode = state.m_bRearProjection = 0;
+    world.Controller().ReadSettings();
+    EXPECT_EQ(state.m_nDeviceSetting2, 9);
+    EXPECT_EQ(state.m_nDeviceSetting3, 2);
+    EXPECT_EQ(state.m_bCalibrated, 1);
+    EXPECT_EQ(state.m_bCeilingMount, 1);
+    EXPECT_EQ(state.m_nDeviceSetting6, 1);
+    EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_NINE);
+    EXPECT_EQ(state.m_nInkoraPenMode, 2);
+    EXPECT_EQ(state.m_bRearProjection, 1);
+}
+
+TEST(DeviceSettingStore, OutOfRangeDeviceSettingsReadBackAsZero)
+{
+    CControllerWorld world("units 1\nunit 0 set 3 3\nunit 0 set 6 3\nunit 0 set 2 200");
+    ASSERT_TRUE(world.Controller().StartDevices());
+    world.Controller().ReadSettings();
+    EXPECT_EQ(world.m_pState->m_nDeviceSetting3, 0);
+    EXPECT_EQ(world.m_pState->m_nDeviceSetting6, 0);
+    EXPECT_EQ(world.m_pState->m_nDeviceSetting2, 200);
+}
+
+TEST(DeviceSettingStore, SixteenPointCalibrationComesBackAsTruncatedFloats)
+{
+    CControllerWorld world("units 1");
+    ASSERT_TRUE(world.Controller().StartDevices());
+    world.m_pState->m_nCalibModel = CALIB_MODEL_SIXTEEN;
+    CSixteenPointCalib& model = *SixteenPointCalibAt(0);
+    for (int i = 0; i < CSixteenPointCalib::POINT_COUNT; ++i)
+        model.m_ptCamera[i] = {40.75f + 37.0f * float(i), 479.9f - 11.5f * float(i)};
+    model.m_ptCamera[3] = {300.5f, 65535.9f};
+    ASSERT_TRUE(world.Controller().WriteCalibration());
+    const auto store = world.m_bus->SettingStore(0);
+    // Point 0 x is word 0: high byte at 13, low byte at 45.
+    EXPECT_EQ(store[13] * 256 + store[45], 40);
+    for (auto& point : model.m_ptCamera)
+        point = {-1.0f, -1.0f};
+    ASSERT_TRUE(world.Controller().ReadCalibration());
+    for (int i = 0; i < CSixteenPointCalib::POINT_COUNT; ++i)
+    {
+        if (i == 3)
+            continue;
+        EXPECT_EQ(model.m_ptCamera[i].x, std::trunc(40.75f + 37.0f * float(i))) << i;
+        EXPECT_EQ(model.m_ptCamera[i].y, std::trunc(479.9f - 11.5f * float(i))) << i;
+    }
+    EXPECT_EQ(model.m_ptCamera[3].x, 300.0f);
+    EXPECT_EQ(model.m_ptCamera[3].y, 65535.0f);
+}
+
+TEST(DeviceSettingStore, NinePointRawPointsComeBackAsIntegers)
+{
+    CControllerWorld world("units 1");
+    ASSERT_TRUE(world.Controller().StartDevices());
+    world.m_pState->m_nCalibModel = CALIB_MODEL_NINE;
+    CNinePointCalib& model = *NinePointCalibAt(0);
+    for (int i = 0; i < CNinePointCalib::POINT_COUNT; ++i)
+        model.m_ptRaw[i] = {100 + 50 * i, 400 - 30 * i};
+    model.m_ptRaw[8] = {-2, 70000};
+    world.ClearPackets();
+    world.m_platform.m_sleeps.clear();
+    ASSERT_TRUE(world.Controller().WriteCalibration());
+    // Two bytes per word, two words per point, each byte after a pause.
+    EXPECT_EQ(world.Packets(0).size(), 9u * 2 * 2);
+    EXPECT_EQ(world.m_platform.m_sleeps.size(), 9u * 2 * 2);
+    for (auto& point : model.m_ptRaw)
+        point = {0, 0};
+    ASSERT_TRUE(world.Controller().ReadCalibration());
+    for (int i = 0; i < 8; ++i)
+    {
+        EXPECT_EQ(model.m_ptRaw[i].x, 100 + 50 * i);
+        EXPECT_EQ(model.m_ptRaw[i].y, 400 - 30 * i);
+    }
+    // Only the low 16 bits are stored.
+    EXPECT_EQ(model.m_ptRaw[8].x, 0xFFFE);
+    EXPECT_EQ(model.m_ptRaw[8].y, 70000 & 0xFFFF);
+}
+
+TEST(DeviceSettingStore, OptionsAreWrittenInTheirOrderAfterStreamOff)
+{
+    CControllerWorld world("units 1");
+    ASSERT_TRUE(world.Controller().StartDevices());
+    world.m_pState->m_bCeilingMount = 1;
+    world.m_pState->m_nCalibModel = 1;
+    world.m_pState->m_bRearProjection = 0;
+    world.m_pState->m_bCalibrated = 1;
+    world.ClearPackets();
+    world.Controller().WriteOptions();
+    EXPECT_EQ(world.Packets(0),
+              (std::vector<std::string>{STREAM_OFF, "24 0B 00 05 01 26", "24 0B 00 07 01 26",
+                                        "24 0B 00 0B 00 26", "24 0B 00 04 01 26"}));
+}
