@@ -1,0 +1,295 @@
+#include "calibration/CalibTables.h"
+#include "calibration/CaptureSequence.h"
+#include "device/Protocol.h"
+#include "shell/Messages.h"
+#include "tests/support/PenTestKit.h"
+#include "tracking/PenEventDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace protocol;
+
+namespace
+{
+// What the window and settings hooks were asked to do, in order.
+std::vector<std::string> g_hookCalls;
+
+void RecordRedraw()
+{
+    g_hookCalls.push_back("redraw");
+}
+void RecordHide()
+{
+    g_hookCalls.push_back("hide");
+}
+bool RecordSave()
+{
+    g_hookCalls.push_back("save");
+    return true;
+}
+void RecordReload()
+{
+    g_hookCalls.push_back("reload");
+}
+
+int Count(const std::string& call)
+{
+    return static_cast<int>(std::count(g_hookCalls.begin(), g_hookCalls.end(), call));
+}
+
+class Capture : public ::testing::Test
+{
+protected:
+    explicit Capture(int cameras = 1) : m_world(PEN_WORLD_OPTIONS{cameras, 1.23, 1024, 768, false})
+    {
+        g_hookCalls.clear();
+        g_calibrationHooks.pfnRedraw = RecordRedraw;
+        g_calibrationHooks.pfnHideWindow = RecordHide;
+        g_calibrationHooks.pfnSaveSettings = RecordSave;
+        g_calibrationHooks.pfnReloadCalibration = RecordReload;
+        for (int c = 0; c < cameras; ++c)
+        {
+            const MONITOR_AREA& area = m_world.m_areas[c];
+            (void)PrepareCalibTargets(
+                static_cast<std::uint16_t>(c),
+                CALIB_RECT{area.rect[0], area.rect[1], area.rect[2], area.rect[3]});
+        }
+    }
+
+    // The pen seen at a raw camera point for a number of calibration packets.
+    void PenAt(int x, int y, int samples = 1)
+    {
+        for (int n = 0; n < samples; ++n)
+            Feed(MultiSpotBytes(TYPE_FIRST_SPOT, x, y));
+    }
+    void NoPen() { Feed(NoSpotBytes(TYPE_FIRST_SPOT)); }
+
+    void Feed(const std::vector<std::uint8_t>& bytes)
+    {
+        for (std::uint8_t byte : bytes)
+        {
+            CAMERA_RECORD record;
+            record.index = g_nCalibCamera;
+            record.rxByte = byte;
+            OnCalibrationByte(record);
+        }
+    }
+
+    // Holds the pen on the camera point that sees target k of the sixteen-point grid, lifts.
+    void TakeTarget(int camera, int k)
+    {
+        const CSixteenPointCalib* model = SixteenPointCalibAt(static_cast<std::uint16_t>(camera));
+        // A camera that sees the monitor at half size, shifted: a model must fit this.
+        const int x = 40 + (model->m_ptTarget[k].x - m_world.m_areas[camera].rect[0]) / 2;
+        const int y = 30 + model->m_ptTarget[k].y / 2;
+        PenAt(x, y, STEADY_SAMPLES);
+        NoPen();
+    }
+
+    void TakeAllSixteen(int camera)
+    {
+        static const int order[16] = {0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15};
+        for (int k : order)
+            TakeTarget(camera, k);
+    }
+
+    std::vector<std::uint32_t> Posted()
+    {
+        std::vector<std::uint32_t> messages;
+        for (const RECORDED_MESSAGE& message : m_world.m_platform.m_mainMessages)
+            messages.push_back(message.message);
+        return messages;
+    }
+
+    CSixteenPointCalib& Sixteen(int camera)
+    {
+        return *SixteenPointCalibAt(static_cast<std::uint16_t>(camera));
+    }
+
+    CPenWorld m_world;
+};
+} // namespace
+
+TEST_F(Capture, SeventhSteadySampleTakesTheMeanOfTheSeven)
+{
+    PenAt(100, 100, 6);
+    NoPen();
+    EXPECT_EQ(g_nCapturedPoints, 0u);
+    // x 100 ... 106 (mean 103), y 200, 200, ..., 206 (sum 1406, mean 200.86 truncated).
+    for (int n = 0; n < 7; ++n)
+    {
+        PenAt(100 + n, n == 6 ? 206 : 200);
+        EXPECT_EQ(g_nCapturedPoints, n == 6 ? 1u : 0u) << "sample " << n + 1;
+    }
+    EXPECT_EQ(Sixteen(0).m_ptCamera[0].x, 103.0f);
+    EXPECT_EQ(Sixteen(0).m_ptCamera[0].y, 200.0f);
+    EXPECT_EQ(g_bPointTaken, 1);
+    EXPECT_EQ(Count("redraw"), 1);
+}
+
+TEST_F(Capture, PenKeptDownAfterACaptureTakesNothingUntilLifted)
+{
+    PenAt(100, 100, 7);
+    PenAt(300, 300, 40);
+    EXPECT_EQ(g_nCapturedPoints, 1u);
+    NoPen();
+    PenAt(300, 300, 7);
+    EXPECT_EQ(g_nCapturedPoints, 2u);
+    EXPECT_EQ(Sixteen(0).m_ptCamera[4].x, 300.0f);
+}
+
+TEST_F(Capture, CursorFollowsTheRawCameraPoint)
+{
+    PenAt(123, 45, 2);
+    ASSERT_EQ(m_world.m_platform.m_cursorPositions.size(), 2u);
+    EXPECT_EQ(m_world.m_platform.m_cursorPositions[1], (std::pair<int, int>{123, 45}));
+}
+
+TEST_F(Capture, SixteenPointTargetsGoDownEachColumnLeftToRight)
+{
+    const std::vector<int> expectedOrder = {0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11};
+    std::vector<int> shown;
+    for (int n = 0; n < 15; ++n)
+    {
+        // Each capture a distinct point, so the slot it lands in shows its turn.
+        PenAt(10 + n, 20, STEADY_SAMPLES);
+        NoPen();
+        shown.push_back(g_captureState.m_nTargetIndex);
+    }
+    // After the first capture the second target is shown, and so on.
+    EXPECT_EQ(shown[0], 4);
+    EXPECT_EQ(shown[3], 1);
+    for (int n = 0; n < 15; ++n)
+        EXPECT_EQ(Sixteen(0).m_ptCamera[expectedOrder[std::size_t(n)]].x, float(10 + n))
+            << "capture " << n;
+}
+
+TEST_F(Capture, SixteenPointCapturesAreMirroredForTheMounting)
+{
+    m_world.m_state.m_bCeilingMount = 0;
+    m_world.m_state.m_bRearProjection = 0;
+    PenAt(100, 50, STEADY_SAMPLES);
+    EXPECT_EQ(Sixteen(0).m_ptCamera[0].x, 540.0f);
+    EXPECT_EQ(Sixteen(0).m_ptCamera[0].y, 430.0f);
+}
+
+TEST_F(Capture, NinePointTargetsComeInIndexOrderUnmirrored)
+{
+    m_world.m_state.m_nCalibModel = CALIB_MODEL_NINE;
+    m_world.m_state.m_bCeilingMount = 0;
+    m_world.m_state.m_bRearProjection = 0;
+    CNinePointCalib& model = *NinePointCalibAt(0);
+    for (int n = 0; n < 8; ++n)
+    {
+        PenAt(100 + 10 * n, 50, STEADY_SAMPLES);
+        NoPen();
+        EXPECT_EQ(g_captureState.m_nTargetIndex, n + 1);
+        EXPECT_EQ(model.m_ptRaw[n].x, 100 + 10 * n);
+        EXPECT_EQ(model.m_ptRaw[n].y, 50);
+    }
+    std::int32_t cx = 0;
+    std::int32_t cy = 0;
+    ASSERT_TRUE(model.CorrectLens(100, 50, cx, cy));
+    EXPECT_EQ(model.m_ptCorrected[0].x, float(cx));
+    EXPECT_EQ(model.m_ptCorrected[0].y, float(cy));
+}
+
+TEST_F(Capture, NoModelSelectedCapturesNothing)
+{
+    m_world.m_state.m_nCalibModel = 3;
+    PenAt(100, 100, 20);
+    EXPECT_EQ(g_captureState.m_nTargetIndex, 0);
+    EXPECT_EQ(g_bPointTaken, 0);
+}
+
+TEST_F(Capture, LastTargetOfTheOnlyCameraSolvesSavesAndResumesTracking)
+{
+    TakeAllSixteen(0);
+    EXPECT_TRUE(Sixteen(0).IsModelValid());
+    // The solved model sends each captured camera point to its target.
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    ASSERT_TRUE(Sixteen(0).MapPoint(40 + Sixteen(0).m_ptTarget[5].x / 2,
+                                    30 + Sixteen(0).m_ptTarget[5].y / 2, x, y));
+    EXPECT_NEAR(x, Sixteen(0).m_ptTarget[5].x, 2);
+    EXPECT_NEAR(y, Sixteen(0).m_ptTarget[5].y, 2);
+
+    EXPECT_EQ(m_world.m_state.m_bCalibrated, 1);
+    EXPECT_EQ(m_world.m_state.m_bMoreCameras, 0);
+    EXPECT_EQ(Count("save"), 1);
+    EXPECT_EQ(Count("hide"), 1);
+    EXPECT_EQ(Posted(), (std::vector<std::uint32_t>{WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
+    EXPECT_EQ(g_captureState.m_nTargetIndex, 0);
+    EXPECT_EQ(g_nCapturedPoints, 0u);
+    EXPECT_EQ(g_nGridColumn, 0u);
+}
+
+namespace
+{
+class CaptureTwoCameras : public Capture
+{
+protected:
+    CaptureTwoCameras() : Capture(2) {}
+};
+} // namespace
+
+TEST_F(CaptureTwoCameras, CamerasFinishInTurnAndOnlyTheLastEndsTheCalibration)
+{
+    TakeAllSixteen(0);
+    EXPECT_TRUE(Sixteen(0).IsModelValid());
+    EXPECT_EQ(g_nCalibCamera, 1);
+    EXPECT_EQ(m_world.m_state.m_bMoreCameras, 1);
+    EXPECT_EQ(m_world.m_state.m_bCalibrated, 0);
+    EXPECT_EQ(Count("save"), 1);
+    EXPECT_EQ(Count("hide"), 1);
+    EXPECT_EQ(Posted(), (std::vector<std::uint32_t>{WM_CALIBRATE_NEXT}));
+    EXPECT_EQ(g_captureState.m_nTargetIndex, 0);
+    EXPECT_FALSE(Sixteen(1).IsModelValid());
+
+    TakeAllSixteen(1);
+    EXPECT_TRUE(Sixteen(1).IsModelValid());
+    // Camera 1's model sends its points onto monitor 1.
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    ASSERT_TRUE(Sixteen(1).MapPoint(40 + (Sixteen(1).m_ptTarget[0].x - 1024) / 2,
+                                    30 + Sixteen(1).m_ptTarget[0].y / 2, x, y));
+    EXPECT_NEAR(x, Sixteen(1).m_ptTarget[0].x, 2);
+    EXPECT_GT(x, 1024);
+    EXPECT_EQ(g_nCalibCamera, 0);
+    EXPECT_EQ(m_world.m_state.m_bMoreCameras, 0);
+    EXPECT_EQ(m_world.m_state.m_bCalibrated, 1);
+    EXPECT_EQ(Count("save"), 2);
+    EXPECT_EQ(Posted(),
+              (std::vector<std::uint32_t>{WM_CALIBRATE_NEXT, WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
+}
+
+TEST_F(CaptureTwoCameras, EscapeDuringTheSecondCameraKeepsTheFirstCamerasNewModel)
+{
+    TakeAllSixteen(0);
+    double params[PARAM_COUNT];
+    std::copy(std::begin(Sixteen(0).m_dParam), std::end(Sixteen(0).m_dParam), params);
+    m_world.m_platform.m_mainMessages.clear();
+
+    TakeTarget(1, 0);
+    TakeTarget(1, 4);
+    PenAt(200, 200, 3);
+    g_hookCalls.clear();
+    AbandonCalibration(m_world.m_state.m_controller);
+
+    EXPECT_TRUE(std::equal(std::begin(params), std::end(params), Sixteen(0).m_dParam));
+    EXPECT_TRUE(Sixteen(0).IsModelValid());
+    EXPECT_EQ(g_nCalibCamera, 0);
+    EXPECT_EQ(g_captureState.m_nTargetIndex, 0);
+    EXPECT_EQ(g_nCapturedPoints, 0u);
+    EXPECT_EQ(g_nGridRowStep, 0u);
+    EXPECT_EQ(g_nSteadyCount, 0);
+    EXPECT_EQ(m_world.m_state.m_bMoreCameras, 0);
+    EXPECT_EQ(g_hookCalls, (std::vector<std::string>{"hide", "reload"}));
+    EXPECT_EQ(Posted(), (std::vector<std::uint32_t>{WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
+
+    // Starting over begins at camera 0, target 0.
+    PenAt(77, 66, STEADY_SAMPLES);
+    EXPECT_EQ(Sixteen(0).m_ptCamera[0].x, 77.0f);
+}

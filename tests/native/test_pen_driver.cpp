@@ -1,0 +1,429 @@
+#include "device/Protocol.h"
+#include "tests/support/PenTestKit.h"
+#include "tracking/PenEventDriver.h"
+#include "tracking/PenEventState.h"
+#include "tracking/PenInjector.h"
+
+#include <gtest/gtest.h>
+
+using namespace protocol;
+
+namespace
+{
+constexpr WindowHandle MULTI_WINDOW = 0x1001;
+constexpr WindowHandle CANVAS_WINDOW = 0x1002;
+
+using Events = std::vector<MOUSE_EVENT>;
+
+class PenDriver : public ::testing::Test
+{
+protected:
+    explicit PenDriver(const PEN_WORLD_OPTIONS& options = PEN_WORLD_OPTIONS()) : m_world(options) {}
+
+    // One reader pass per byte: each camera's next byte, or its last one again when its
+    // stream has ended (as after a read time-out).
+    void Run(const std::vector<std::uint8_t>& camera0,
+             const std::vector<std::uint8_t>& camera1 = {})
+    {
+        const std::size_t passes = std::max(camera0.size(), camera1.size());
+        for (std::size_t n = 0; n < passes; ++n)
+        {
+            if (n < camera0.size())
+                m_world.m_records[0].rxByte = camera0[n];
+            if (n < camera1.size())
+                m_world.m_records[1].rxByte = camera1[n];
+            OnPenByte(m_world.m_records);
+        }
+    }
+
+    std::vector<MOUSE_EVENT> Mouse()
+    {
+        return MouseEvents(m_world.m_platform.m_mouse, m_world.m_options.monitorWidth,
+                           m_world.m_options.monitorHeight);
+    }
+    std::vector<MOUSE_EVENT> Buttons()
+    {
+        return ButtonEvents(m_world.m_platform.m_mouse, m_world.m_options.monitorWidth,
+                            m_world.m_options.monitorHeight);
+    }
+
+    CPenWorld m_world;
+};
+
+// Multi-spot frames: each frame's spots as '7', '8', '9', ':' packets ('7' without weight
+// for a frame without spots), then one spotless frame that reports the last of them.
+std::vector<std::uint8_t> MultiFrames(const std::vector<std::vector<PEN_POINT>>& frames)
+{
+    static const std::uint8_t types[] = {TYPE_FIRST_SPOT, TYPE_SECOND_SPOT, TYPE_THIRD_SPOT,
+                                         TYPE_FOURTH_SPOT};
+    std::vector<std::uint8_t> bytes;
+    auto append = [&bytes](const std::vector<std::uint8_t>& packet)
+    { bytes.insert(bytes.end(), packet.begin(), packet.end()); };
+    for (const auto& frame : frames)
+    {
+        if (frame.empty())
+            append(NoSpotBytes(TYPE_FIRST_SPOT));
+        for (std::size_t k = 0; k < frame.size() && k < 4; ++k)
+            append(MultiSpotBytes(types[k], frame[k].x, frame[k].y));
+    }
+    append(NoSpotBytes(TYPE_FIRST_SPOT));
+    return bytes;
+}
+
+// The same pens for a number of frames.
+std::vector<std::vector<PEN_POINT>> Hold(const std::vector<PEN_POINT>& pens, int frames)
+{
+    return std::vector<std::vector<PEN_POINT>>(static_cast<std::size_t>(frames), pens);
+}
+
+std::vector<std::vector<PEN_POINT>> operator+(std::vector<std::vector<PEN_POINT>> a,
+                                              const std::vector<std::vector<PEN_POINT>>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+using FRAMES = std::vector<std::vector<PEN_POINT>>;
+const FRAMES LIFT = {{}};
+
+// Single-spot packets, one per sample; (0, 0) is a sample without a spot.
+std::vector<std::uint8_t> SingleSamples(const std::vector<PEN_POINT>& samples)
+{
+    std::vector<std::uint8_t> bytes;
+    for (const PEN_POINT& sample : samples)
+    {
+        const auto packet = SingleSpotBytes(sample.x, sample.y);
+        bytes.insert(bytes.end(), packet.begin(), packet.end());
+    }
+    return bytes;
+}
+
+std::vector<PEN_POINT> Repeat(PEN_POINT point, int samples)
+{
+    return std::vector<PEN_POINT>(static_cast<std::size_t>(samples), point);
+}
+
+std::vector<PEN_POINT> operator+(std::vector<PEN_POINT> a, const std::vector<PEN_POINT>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+} // namespace
+
+TEST_F(PenDriver, PenDownFourFramesLiftIsPressMovesRelease)
+{
+    Run(MultiFrames(Hold({{300, 200}}, 4) + LIFT));
+    EXPECT_EQ(Mouse(), (Events{Press(300, 200), Move(300, 200), Move(300, 200), Move(300, 200),
+                               Move(300, 200), Release(300, 200)}));
+}
+
+TEST_F(PenDriver, SecondTouchNearTheFirstIsADoubleClick)
+{
+    Run(MultiFrames(Hold({{300, 200}}, 2) + LIFT + Hold({{310, 205}}, 2) + LIFT));
+    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200), DoubleClick(300, 200)}));
+}
+
+TEST_F(PenDriver, HoldRightClicksOnTheFiftyFourthFrame)
+{
+    Run(MultiFrames(Hold({{400, 300}}, 53) + LIFT));
+    EXPECT_EQ(Buttons(), (Events{Press(400, 300), Release(400, 300)}));
+
+    g_penInjector.Reset();
+    m_world.m_platform.m_mouse.clear();
+    Run(MultiFrames(Hold({{400, 300}}, 54) + LIFT));
+    EXPECT_EQ(Buttons(), (Events{Press(400, 300), Release(400, 300), RightClick(400, 300),
+                                 Release(400, 300)}));
+}
+
+TEST_F(PenDriver, PensOneToThreeGoToTheVisibleCompanionWindow)
+{
+    m_world.m_platform.AddWindow("TfrmMultiPanser", MULTI_WINDOW, true);
+    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
+    Run(MultiFrames(FRAMES{{{100, 100}, {300, 200}, {500, 300}, {700, 400}}} + LIFT));
+    const auto messages = CompanionMessages(m_world.m_platform.m_windowMessages);
+    const std::vector<COMPANION_MESSAGE> expected = {
+        {1139, 0x012C00C8, PEN_DOWN}, {1139, 0x012C00C8, PEN_MOVE}, {1140, 0x01F4012C, PEN_DOWN},
+        {1140, 0x01F4012C, PEN_MOVE}, {1141, 0x02BC0190, PEN_DOWN}, {1141, 0x02BC0190, PEN_MOVE},
+        {1139, 0x012C00C8, PEN_UP},   {1140, 0x01F4012C, PEN_UP},   {1141, 0x02BC0190, PEN_UP}};
+    EXPECT_EQ(messages, expected);
+    for (const RECORDED_MESSAGE& message : m_world.m_platform.m_windowMessages)
+        EXPECT_EQ(message.window, MULTI_WINDOW);
+    EXPECT_EQ(Buttons(), (Events{Press(100, 100), Release(100, 100)}));
+}
+
+TEST_F(PenDriver, CanvasWindowServesWhenTheMultiPanelIsHidden)
+{
+    m_world.m_platform.AddWindow("TfrmMultiPanser", MULTI_WINDOW, false);
+    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
+    Run(MultiFrames({{{100, 100}, {300, 200}}}));
+    ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
+    EXPECT_EQ(m_world.m_platform.m_windowMessages[0].window, CANVAS_WINDOW);
+
+    // Once both are hidden the pens keep going to the window found last.
+    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, false);
+    m_world.m_platform.m_windowMessages.clear();
+    Run(MultiFrames({{{100, 100}, {300, 200}}}));
+    ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
+    EXPECT_EQ(m_world.m_platform.m_windowMessages.back().window, CANVAS_WINDOW);
+}
+
+TEST_F(PenDriver, WithoutAnyCompanionWindowPensOneToThreeReachNobody)
+{
+    Run(MultiFrames({{{100, 100}, {300, 200}}}));
+    ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
+    for (const RECORDED_MESSAGE& message : m_world.m_platform.m_windowMessages)
+        EXPECT_EQ(message.window, 0u);
+}
+
+TEST_F(PenDriver, VisibleCompanionWindowTurnsTheDoubleClickIntoTwoPresses)
+{
+    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
+    Run(MultiFrames(Hold({{300, 200}}, 2) + LIFT + Hold({{310, 205}}, 2) + LIFT));
+    EXPECT_EQ(Buttons(),
+              (Events{Press(300, 200), Release(300, 200), Press(310, 205), Release(310, 205)}));
+}
+
+TEST_F(PenDriver, CompanionWindowsAreLookedUpOnlyForPenEvents)
+{
+    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
+    // A second spot, and all but the last byte of the next frame's first packet: no pen
+    // event, so no system call.
+    Run(MultiSpotBytes(TYPE_SECOND_SPOT, 500, 200));
+    const auto packet = MultiSpotBytes(TYPE_FIRST_SPOT, 300, 200);
+    Run(std::vector<std::uint8_t>(packet.begin(), packet.end() - 1));
+    EXPECT_EQ(m_world.m_platform.m_nFindWindowCalls, 0);
+    EXPECT_TRUE(m_world.m_platform.m_mouse.empty());
+    EXPECT_TRUE(m_world.m_platform.m_windowMessages.empty());
+    // The last byte closes the frame and reports four pens: two lookups serve them all.
+    Run({packet.back()});
+    EXPECT_EQ(m_world.m_platform.m_nFindWindowCalls, 2);
+    EXPECT_EQ(Buttons(), (Events{Press(500, 200)}));
+}
+
+TEST_F(PenDriver, NoSpotPacketLiftsEveryPen)
+{
+    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
+    Run(MultiFrames({{{100, 100}, {300, 200}}}));
+    m_world.m_platform.m_windowMessages.clear();
+    Run(NoSpotBytes(TYPE_NO_SPOT));
+    EXPECT_EQ(Buttons(), (Events{Press(100, 100), Release(100, 100)}));
+    EXPECT_EQ(CompanionMessages(m_world.m_platform.m_windowMessages),
+              (std::vector<COMPANION_MESSAGE>{{1139, 0x012C00C8, PEN_UP}}));
+}
+
+namespace
+{
+class PenDriverTwoMultiSpotCameras : public PenDriver
+{
+protected:
+    PenDriverTwoMultiSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23}) {}
+};
+} // namespace
+
+TEST_F(PenDriverTwoMultiSpotCameras, SecondCamerasPensLieOnMonitorOneAndAreDropped)
+{
+    // Camera 1 draws at (100, 300) of its image, (1124, 300) on monitor 1: outside monitor 0,
+    // so the tracker drops it.
+    Run({}, MultiFrames(Hold({{100, 300}}, 3) + LIFT));
+    EXPECT_TRUE(Buttons().empty());
+    // Camera 0's pen still drives the mouse.
+    Run(MultiFrames(Hold({{300, 200}}, 3) + LIFT));
+    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200)}));
+}
+
+namespace
+{
+class PenDriverSingleSpot : public PenDriver
+{
+protected:
+    PenDriverSingleSpot() : PenDriver(PEN_WORLD_OPTIONS{1, 1.10}) {}
+};
+} // namespace
+
+TEST_F(PenDriverSingleSpot, EveryPacketIsOnePenSample)
+{
+    Run(SingleSamples(Repeat({300, 200}, 3) + Repeat({0, 0}, 1)));
+    EXPECT_EQ(Mouse(), (Events{Press(300, 200), Move(300, 200), Move(300, 200), Move(300, 200),
+                               Release(300, 200)}));
+}
+
+TEST_F(PenDriverSingleSpot, PenModeChoosesTheFilter)
+{
+    // 1: smoothed.
+    m_world.m_state.m_nInkoraPenMode = 1;
+    Run(SingleSamples({{100, 100}, {200, 100}}));
+    EXPECT_EQ(Mouse().back(), Move(160, 100));
+    // 0: raw.
+    m_world.m_platform.m_mouse.clear();
+    m_world.m_state.m_nInkoraPenMode = 0;
+    Run(SingleSamples({{0, 0}, {100, 100}, {200, 100}}));
+    EXPECT_EQ(Mouse().back(), Move(200, 100));
+    // Anything else keeps the filter last set (raw here, then smoothed).
+    m_world.m_platform.m_mouse.clear();
+    m_world.m_state.m_nInkoraPenMode = 2;
+    Run(SingleSamples({{0, 0}, {100, 100}, {200, 100}}));
+    EXPECT_EQ(Mouse().back(), Move(200, 100));
+    g_penInjector.SetFilter(FILTER_SMOOTHED, PEN_FILTER_T, 1);
+    m_world.m_platform.m_mouse.clear();
+    Run(SingleSamples({{0, 0}, {100, 100}, {200, 100}}));
+    EXPECT_EQ(Mouse().back(), Move(160, 100));
+}
+
+TEST_F(PenDriverSingleSpot, OnlyTheCanvasWindowCountsForTheDoubleClick)
+{
+    // The multi panel alone does not stop the double click in this form.
+    m_world.m_platform.AddWindow("TfrmMultiPanser", MULTI_WINDOW, true);
+    m_world.m_state.m_nInkoraPenMode = 0;
+    Run(SingleSamples({{300, 200}, {0, 0}, {305, 200}, {0, 0}}));
+    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200), DoubleClick(300, 200)}));
+    m_world.m_platform.m_mouse.clear();
+    g_penInjector.Reset();
+    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
+    Run(SingleSamples({{300, 200}, {0, 0}, {305, 200}, {0, 0}}));
+    EXPECT_EQ(Buttons(),
+              (Events{Press(300, 200), Release(300, 200), Press(305, 200), Release(305, 200)}));
+}
+
+namespace
+{
+class PenDriverTwoSingleSpotCameras : public PenDriver
+{
+protected:
+    PenDriverTwoSingleSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.10})
+    {
+        m_world.m_state.m_nInkoraPenMode = 0;
+    }
+};
+} // namespace
+
+TEST_F(PenDriverTwoSingleSpotCameras, PenOnMonitorZeroIsNotLiftedByTheOtherCamerasEmptyPackets)
+{
+    // Camera 0 draws; camera 1 sees nothing and says so with every packet, its packets
+    // ending three passes after camera 0's.
+    std::vector<std::uint8_t> camera1 = {0x00, 0x00, 0x00};
+    const auto empty = SingleSamples(Repeat({0, 0}, 6));
+    camera1.insert(camera1.end(), empty.begin(), empty.end());
+    Run(SingleSamples(Repeat({300, 200}, 5) + Repeat({0, 0}, 1)), camera1);
+    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200)}));
+    // One move per packet of camera 0, none repeated for camera 1's packets.
+    EXPECT_EQ(Mouse().size(), 7u);
+}
+
+TEST_F(PenDriverTwoSingleSpotCameras, PenOnMonitorOneMovesThePointerThere)
+{
+    // Camera 1 maps (100, 200) to (1124, 200) on monitor 1.
+    Run(SingleSamples(Repeat({0, 0}, 4)), SingleSamples(Repeat({100, 200}, 3) + Repeat({0, 0}, 1)));
+    const auto mouse = MouseEvents(m_world.m_platform.m_mouse, 1024, 768);
+    ASSERT_EQ(mouse.size(), 5u);
+    EXPECT_EQ(mouse.front(), Press(1124, 200));
+    EXPECT_EQ(mouse.back(), Release(1124, 200));
+    EXPECT_EQ(g_nActiveMonitor, 0);
+}
+
+TEST_F(PenDriverTwoSingleSpotCameras, BothCamerasOnMonitorOneFollowCameraOne)
+{
+    m_world.InstallStraightModel(0, 1024);
+    Run(SingleSamples({{50, 50}, {50, 50}}), SingleSamples({{100, 200}, {100, 200}}));
+    EXPECT_EQ(g_nActiveMonitor, 1);
+    const auto mouse = MouseEvents(m_world.m_platform.m_mouse, 1024, 768);
+    // Both packets complete in the same pass, and each time the pointer follows camera 1.
+    ASSERT_EQ(mouse.size(), 3u);
+    EXPECT_EQ(mouse[0], Press(1124, 200));
+}
+
+TEST_F(PenDriverTwoSingleSpotCameras, CrossedMonitorsPickCameraZeroOutsideItsAreaAndDropIt)
+{
+    // Camera 0's spot lies on monitor 1 and camera 1's on monitor 0: the last match (camera
+    // 1's spot in monitor 0) makes monitor 0 active with camera 0's spot, which lies outside.
+    m_world.InstallStraightModel(0, 1024);
+    m_world.InstallStraightModel(1, 0);
+    Run(SingleSamples({{50, 50}, {50, 50}, {50, 50}}),
+        SingleSamples({{100, 200}, {100, 200}, {100, 200}}));
+    EXPECT_EQ(g_nActiveMonitor, 0);
+    EXPECT_TRUE(m_world.m_platform.m_mouse.empty());
+}
+
+TEST_F(PenDriverTwoSingleSpotCameras, CamerasResultsAreNotResentWithoutANewPacket)
+{
+    // Camera 0 sends one packet with a spot and then nothing; camera 1 keeps reporting empty.
+    Run(SingleSamples({{300, 200}}), SingleSamples(Repeat({0, 0}, 5)));
+    EXPECT_EQ(Mouse(), (Events{Press(300, 200), Move(300, 200)}));
+}
+
+namespace
+{
+class StallWatchTest : public PenDriver
+{
+protected:
+    StallWatchTest() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23})
+    {
+        m_world.m_state.m_strMsgText[0] = L"camera stopped";
+    }
+    // Camera 0 keeps sending a changing stream; camera 1 repeats one byte.
+    void CameraOneRepeats(std::uint8_t byte, int times)
+    {
+        std::vector<std::uint8_t> camera0;
+        for (int n = 0; n < times; ++n)
+            camera0.push_back(static_cast<std::uint8_t>(n & 1 ? 0x11 : 0x22));
+        Run(camera0, std::vector<std::uint8_t>(static_cast<std::size_t>(times), byte));
+    }
+};
+} // namespace
+
+TEST_F(StallWatchTest, ThousandAndFirstEqualByteEndsTheProgram)
+{
+    CameraOneRepeats(0x5A, 1000);
+    EXPECT_TRUE(m_world.m_platform.m_boxes.empty());
+    EXPECT_EQ(m_world.m_platform.m_nQuits, 0);
+    CameraOneRepeats(0x5A, 1);
+    ASSERT_EQ(m_world.m_platform.m_boxes.size(), 1u);
+    EXPECT_EQ(m_world.m_platform.m_boxes[0].text, L"camera stopped");
+    EXPECT_EQ(m_world.m_platform.m_boxes[0].style, std::uint32_t{BOX_ICONERROR});
+    EXPECT_EQ(m_world.m_state.m_controller.m_link.m_bFailed, 1);
+    EXPECT_EQ(m_world.m_platform.m_nQuits, 1);
+}
+
+TEST_F(StallWatchTest, AnyOtherByteStartsTheCountAgain)
+{
+    CameraOneRepeats(0x5A, 1000);
+    CameraOneRepeats(0x5B, 1000);
+    CameraOneRepeats(0x5A, 1000);
+    EXPECT_EQ(m_world.m_platform.m_nQuits, 0);
+    EXPECT_EQ(m_world.m_state.m_controller.m_link.m_bFailed, 0);
+}
+
+TEST_F(StallWatchTest, SilentWhileTheSystemIsSuspended)
+{
+    m_world.m_state.m_nRunState = RUN_STATE_SUSPENDED;
+    CameraOneRepeats(0x5A, 3000);
+    EXPECT_EQ(m_world.m_platform.m_nQuits, 0);
+    EXPECT_TRUE(m_world.m_platform.m_boxes.empty());
+}
+
+TEST_F(StallWatchTest, CalibrationCallbackWatchesWhateverTheRunState)
+{
+    m_world.m_state.m_nRunState = RUN_STATE_BUSY;
+    CAMERA_RECORD record;
+    record.index = 1;
+    record.rxByte = 0x41;
+    for (int n = 0; n < 1000; ++n)
+        OnCalibrationByte(record);
+    EXPECT_EQ(m_world.m_platform.m_nQuits, 0);
+    OnCalibrationByte(record);
+    EXPECT_EQ(m_world.m_platform.m_nQuits, 1);
+    // Counted as camera 0, whichever camera is being calibrated.
+    EXPECT_EQ(g_lastByte[0], 0x41);
+    EXPECT_EQ(g_lastByte[1], 0);
+}
+
+TEST_F(StallWatchTest, FirstByteOnlyStartsTheCount)
+{
+    StallWatch(1, 0x33);
+    EXPECT_EQ(g_lastByte[1], 0x33);
+    EXPECT_EQ(g_sameByteCount[1], 0);
+    StallWatch(1, 0x33);
+    EXPECT_EQ(g_sameByteCount[1], 1);
+    ResetStallWatch();
+    EXPECT_EQ(g_sameByteCount[1], 0);
+    EXPECT_EQ(g_lastByte[1], 0);
+}
