@@ -129,11 +129,19 @@ TEST(WineBinding, MissingLibraryShowsTheExactMessage)
     SetEnvironmentVariableW(L"TAVELO_BINDING_CHILD", L"1");
     std::wstring command =
         L"\"" + copy + L"\" --gtest_filter=WineBindingChild.MissingLibraryMessage";
+    // The child's own test report would read like this run's; it goes nowhere.
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE nul =
+        CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                folder.c_str(), &startup, &process));
+    CloseHandle(nul);
     SetEnvironmentVariableW(L"TAVELO_BINDING_CHILD", nullptr);
     ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
     CloseHandle(process.hThread);
