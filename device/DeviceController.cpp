@@ -7,6 +7,7 @@
 #include "device/Protocol.h"
 #include "shell/DriverState.h"
 #include "tracking/CalReceiveState.h"
+#include "tracking/PenEventDriver.h"
 
 #include <cmath>
 
@@ -88,6 +89,29 @@ bool CDeviceController::RefreshDevices()
 bool CDeviceController::DetectFirmware()
 {
     return m_link.DetectFirmware();
+}
+
+bool CDeviceController::StartPenTracking()
+{
+    const std::uint16_t count = m_link.GetCount();
+    for (std::uint16_t i = 0; i < count; ++i)
+    {
+        m_link.StopReader();
+        m_link.SetCurrentDevice(i);
+    }
+    ResetStallWatch();
+    if (!RefreshDevices())
+        return false;
+    for (std::uint16_t i = 0; i < count; ++i)
+    {
+        for (const protocol::COMMAND_PACKET& packet : protocol::TRACKING_SETUP)
+            m_link.WritePacket(i, packet.data(), protocol::COMMAND_LENGTH, nullptr);
+    }
+    for (std::uint16_t i = 0; i < count; ++i)
+        m_link.WritePacket(i, protocol::IMAGE_MODE_OFF.data(), protocol::COMMAND_LENGTH, nullptr);
+    m_link.SetCallback(1, &OnPenByte);
+    m_link.StartReader();
+    return true;
 }
 
 std::atomic<PFN_RECORD_CALLBACK> g_pfnImageByteCallback{nullptr};

@@ -17,6 +17,14 @@ const std::string STREAM_ON = "24 01 00 00 01 26";
 const std::string STREAM_OFF = "24 01 00 00 00 26";
 const std::string IMAGE_OFF = "24 06 00 00 00 26";
 
+std::vector<std::string> TrackingSetup()
+{
+    std::vector<std::string> packets;
+    for (const auto& packet : protocol::TRACKING_SETUP)
+        packets.push_back(HexPacket(packet));
+    return packets;
+}
+
 // The driver's state record over a simulated world, published as g_pMainDlg.
 struct CControllerWorld : CDeviceWorld
 {
@@ -88,6 +96,29 @@ TEST(DeviceStartup, TwoCamerasAreTiedToTheirMonitorsAndTablesAreLaidOut)
     // Second monitor at (1024, 0): nine-point margins from its right edge.
     EXPECT_EQ(NinePointCalibAt(1)->m_ptTarget[0].x, 1224);
     EXPECT_EQ(SixteenPointCalibAt(0)->m_ptTarget[1].x, 354);
+}
+
+TEST(DeviceTracking, StartingTrackingDuringTheImageStreamStopsItFirst)
+{
+    CControllerWorld world("units 2");
+    ASSERT_TRUE(world.Controller().StartDevices());
+    ASSERT_TRUE(world.Controller().StartImageStream(1));
+    EXPECT_EQ(world.Controller().GetRecords()[1].imageWidth, 160);
+    world.ClearPackets();
+    ASSERT_TRUE(world.Controller().StartPenTracking());
+    world.Controller().StopDevices();
+
+    for (int unit = 0; unit < 2; ++unit)
+    {
+        const auto packets = world.Packets(unit);
+        std::vector<std::string> expected = {STREAM_OFF, STREAM_OFF};
+        const auto setup = TrackingSetup();
+        expected.insert(expected.end(), setup.begin(), setup.end());
+        expected.push_back(IMAGE_OFF);
+        expected.push_back(STREAM_ON);
+        expected.push_back(STREAM_OFF);
+        EXPECT_EQ(packets, expected) << "unit " << unit;
+    }
 }
 
 TEST(DeviceTracking, ImageStreamAsksTheOneCameraForSmallFrames)
