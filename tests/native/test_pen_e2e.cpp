@@ -1,0 +1,306 @@
+// The pen chain from end to end against simulated camera units: the reader thread, the
+// calibration capture with a pen held on each target shown, the solve, then pens moving in
+// screen coordinates, checked against the mouse records and companion messages the driver
+// sends.
+
+#include "shell/DriverState.h"
+#include "shell/Messages.h"
+#include "tests/support/PenScenario.h"
+#include "tests/support/PenTestKit.h"
+#include "tracking/PenInjector.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace
+{
+// Calibration and camera pixels together: one camera pixel is about two screen pixels here.
+constexpr int POSITION_TOLERANCE = 5;
+
+::testing::AssertionResult Near(const MOUSE_EVENT& event, MOUSE_ACTION action, int x, int y)
+{
+    if (event.action != action || std::abs(event.x - x) > POSITION_TOLERANCE ||
+        std::abs(event.y - y) > POSITION_TOLERANCE)
+    {
+        std::ostringstream text;
+        PrintTo(event, &text);
+        MOUSE_EVENT expected{action, x, y};
+        text << ", expected near ";
+        PrintTo(expected, &text);
+        return ::testing::AssertionFailure() << text.str();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::vector<MOUSE_ACTION> Actions(const std::vector<MOUSE_EVENT>& events)
+{
+    std::vector<MOUSE_ACTION> actions;
+    for (const MOUSE_EVENT& event : events)
+        actions.push_back(event.action);
+    return actions;
+}
+
+class PenEndToEnd : public ::testing::Test
+{
+protected:
+    explicit PenEndToEnd(const PEN_SCENARIO_OPTIONS& options = PEN_SCENARIO_OPTIONS())
+        : m_scenario(options)
+    {
+    }
+
+    void CalibrateAndTrack()
+    {
+        ASSERT_TRUE(m_scenario.StartDevices()) << m_scenario.Error();
+        ASSERT_TRUE(m_scenario.Calibrate()) << m_scenario.Error();
+        ASSERT_TRUE(m_scenario.StartTracking()) << m_scenario.Error();
+        ASSERT_TRUE(m_scenario.Frames(5)) << m_scenario.Error();
+        m_scenario.ClearRecords();
+    }
+
+    std::vector<MOUSE_EVENT> Mouse()
+    {
+        return MouseEvents(m_scenario.MouseRecords(), m_scenario.m_options.monitorWidth,
+                           m_scenario.m_options.monitorHeight);
+    }
+    std::vector<MOUSE_EVENT> Buttons()
+    {
+        return ButtonEvents(m_scenario.MouseRecords(), m_scenario.m_options.monitorWidth,
+                            m_scenario.m_options.monitorHeight);
+    }
+
+    // Pen 0 of camera 0 at a screen point for some frames.
+    void Hold(double x, double y, int frames)
+    {
+        m_scenario.PenDown(0, 0, x, y);
+        ASSERT_TRUE(m_scenario.Frames(frames)) << m_scenario.Error();
+    }
+    void Lift(int frames)
+    {
+        m_scenario.PenUp(0, 0);
+        ASSERT_TRUE(m_scenario.Frames(frames)) << m_scenario.Error();
+    }
+
+    CPenScenario m_scenario;
+};
+} // namespace
+
+TEST_F(PenEndToEnd, CalibrationTakesEveryTargetAndMapsThePenOntoTheScreen)
+{
+    ASSERT_TRUE(m_scenario.StartDevices()) << m_scenario.Error();
+    ASSERT_TRUE(m_scenario.Calibrate()) << m_scenario.Error();
+
+    // The targets were shown down each column, left to right.
+    const std::vector<int> order = {0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15};
+    ASSERT_EQ(m_scenario.Touches().size(), order.size());
+    for (std::size_t n = 0; n < order.size(); ++n)
+        EXPECT_EQ(m_scenario.Touches()[n].target, order[n]) << "touch " << n;
+    EXPECT_EQ(m_scenario.State().m_bCalibrated, 1);
+    EXPECT_EQ(m_scenario.Saves(), 1);
+    EXPECT_EQ(m_scenario.MainMessages(),
+              (std::vector<std::uint32_t>{WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
+
+    // Over the whole monitor the solved model puts the pen within a few pixels.
+    int worst = 0;
+    for (int y = 60; y <= 700; y += 80)
+    {
+        for (int x = 60; x <= 960; x += 100)
+        {
+            int mappedX = 0;
+            int mappedY = 0;
+            ASSERT_TRUE(m_scenario.DriverMaps(0, x, y, mappedX, mappedY));
+            worst = std::max({worst, std::abs(mappedX - x), std::abs(mappedY - y)});
+        }
+    }
+    EXPECT_LE(worst, POSITION_TOLERANCE);
+}
+
+TEST_F(PenEndToEnd, StrokeIsPressDragRelease)
+{
+    CalibrateAndTrack();
+    Hold(200, 300, 3);
+    for (int step = 1; step <= 20; ++step)
+        Hold(200 + 20 * step, 300 + 5 * step, 1);
+    // The frame a pen vanishes in is never reported, so it rests at the end of the stroke.
+    Hold(600, 400, 3);
+    Lift(3);
+
+    const auto buttons = Buttons();
+    ASSERT_EQ(buttons.size(), 2u);
+    EXPECT_TRUE(Near(buttons[0], MOUSE_ACTION::Press, 200, 300));
+    EXPECT_TRUE(Near(buttons[1], MOUSE_ACTION::Release, 600, 400));
+    // Every move lies on the stroke.
+    const auto mouse = Mouse();
+    EXPECT_GE(mouse.size(), 20u);
+    for (const MOUSE_EVENT& event : mouse)
+    {
+        EXPECT_GE(event.x, 200 - POSITION_TOLERANCE);
+        EXPECT_LE(event.x, 600 + POSITION_TOLERANCE);
+        EXPECT_NEAR(event.y, 300 + (event.x - 200) / 4, POSITION_TOLERANCE);
+    }
+}
+
+TEST_F(PenEndToEnd, QuickSecondTouchIsADoubleClickAndAHoldIsARightClick)
+{
+    CalibrateAndTrack();
+    Hold(400, 400, 3);
+    Lift(5);
+    Hold(405, 400, 3);
+    Lift(40);
+    auto buttons = Buttons();
+    ASSERT_EQ(Actions(buttons),
+              (std::vector<MOUSE_ACTION>{MOUSE_ACTION::Press, MOUSE_ACTION::Release,
+                                         MOUSE_ACTION::DoubleClick}));
+    EXPECT_TRUE(Near(buttons[2], MOUSE_ACTION::DoubleClick, 400, 400));
+
+    m_scenario.ClearRecords();
+    Hold(700, 250, 70);
+    Lift(3);
+    buttons = Buttons();
+    ASSERT_EQ(Actions(buttons),
+              (std::vector<MOUSE_ACTION>{MOUSE_ACTION::Press, MOUSE_ACTION::Release,
+                                         MOUSE_ACTION::RightClick, MOUSE_ACTION::Release}));
+    EXPECT_TRUE(Near(buttons[2], MOUSE_ACTION::RightClick, 700, 250));
+}
+
+TEST_F(PenEndToEnd, PensOneToThreeAreDrawnByTheCompanionProgram)
+{
+    CalibrateAndTrack();
+    m_scenario.m_world.m_platform.AddWindow("TfrmMultiPanser", 0x2001, true);
+    const double pens[4][2] = {{150, 150}, {850, 150}, {150, 600}, {850, 600}};
+    for (int pen = 0; pen < 4; ++pen)
+        m_scenario.PenDown(0, pen, pens[pen][0], pens[pen][1]);
+    ASSERT_TRUE(m_scenario.Frames(6));
+    for (int pen = 0; pen < 4; ++pen)
+        m_scenario.PenUp(0, pen);
+    ASSERT_TRUE(m_scenario.Frames(3));
+
+    const auto messages = m_scenario.WindowMessages();
+    for (int pen = 1; pen <= 3; ++pen)
+    {
+        std::vector<std::intptr_t> actions;
+        for (const RECORDED_MESSAGE& message : messages)
+        {
+            if (message.message != WM_COMPANION_PEN1 + std::uint32_t(pen - 1))
+                continue;
+            EXPECT_EQ(message.window, 0x2001u);
+            const int x = static_cast<int>(message.wParam >> 16);
+            const int y = static_cast<int>(message.wParam & 0xFFFF);
+            EXPECT_NEAR(x, pens[pen][0], POSITION_TOLERANCE) << "pen " << pen;
+            EXPECT_NEAR(y, pens[pen][1], POSITION_TOLERANCE) << "pen " << pen;
+            if (actions.empty() || actions.back() != message.lParam)
+                actions.push_back(message.lParam);
+        }
+        EXPECT_EQ(actions, (std::vector<std::intptr_t>{PEN_DOWN, PEN_MOVE, PEN_UP}))
+            << "pen " << pen;
+    }
+    // Pen 0 was the mouse, with the companion window up: press and release only.
+    const auto buttons = Buttons();
+    ASSERT_EQ(buttons.size(), 2u);
+    EXPECT_TRUE(Near(buttons[0], MOUSE_ACTION::Press, 150, 150));
+}
+
+namespace
+{
+PEN_SCENARIO_OPTIONS TwoSingleSpotCameras()
+{
+    PEN_SCENARIO_OPTIONS options;
+    options.cameras = 2;
+    options.firmwareMinor = 0x09;
+    options.ceilingMount = 1;
+    return options;
+}
+
+class PenEndToEndTwoCameras : public PenEndToEnd
+{
+protected:
+    PenEndToEndTwoCameras() : PenEndToEnd(TwoSingleSpotCameras()) {}
+};
+} // namespace
+
+TEST_F(PenEndToEndTwoCameras, EachCameraIsCalibratedOnItsMonitorAndDrivesThePointerThere)
+{
+    ASSERT_TRUE(m_scenario.StartDevices()) << m_scenario.Error();
+    EXPECT_LT(m_scenario.State().m_dFirmwareVersion, 1.23);
+    ASSERT_TRUE(m_scenario.Calibrate()) << m_scenario.Error();
+    EXPECT_EQ(m_scenario.Touches().size(), 32u);
+    EXPECT_EQ(m_scenario.Touches()[16].camera, 1);
+    EXPECT_GT(m_scenario.Touches()[16].screenX, 1024);
+    EXPECT_EQ(m_scenario.Saves(), 2);
+    EXPECT_EQ(m_scenario.MainMessages(),
+              (std::vector<std::uint32_t>{WM_CALIBRATE_NEXT, WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
+
+    ASSERT_TRUE(m_scenario.StartTracking()) << m_scenario.Error();
+    ASSERT_TRUE(m_scenario.Frames(5));
+    m_scenario.ClearRecords();
+    // A stroke on monitor 1, seen by camera 1, while camera 0 sees nothing.
+    m_scenario.PenDown(1, 0, 1300, 200);
+    ASSERT_TRUE(m_scenario.Frames(10));
+    m_scenario.PenDown(1, 0, 1500, 300);
+    ASSERT_TRUE(m_scenario.Frames(10));
+    m_scenario.PenUp(1, 0);
+    ASSERT_TRUE(m_scenario.Frames(5));
+    // Then one on monitor 0, seen by camera 0.
+    m_scenario.PenDown(0, 0, 300, 500);
+    ASSERT_TRUE(m_scenario.Frames(10));
+    m_scenario.PenUp(0, 0);
+    ASSERT_TRUE(m_scenario.Frames(5));
+
+    const auto buttons = Buttons();
+    ASSERT_EQ(buttons.size(), 4u);
+    EXPECT_TRUE(Near(buttons[0], MOUSE_ACTION::Press, 1300, 200));
+    EXPECT_TRUE(Near(buttons[1], MOUSE_ACTION::Release, 1500, 300));
+    EXPECT_TRUE(Near(buttons[2], MOUSE_ACTION::Press, 300, 500));
+    EXPECT_TRUE(Near(buttons[3], MOUSE_ACTION::Release, 300, 500));
+}
+
+namespace
+{
+// The nine-point model corrects a fixed lens; the simulated camera gets that lens.
+PEN_SCENARIO_OPTIONS NinePointModel()
+{
+    PEN_SCENARIO_OPTIONS options;
+    options.calibModel = 1;
+    options.k1 = -0.056817;
+    options.lensScale = 240.0;
+    return options;
+}
+
+class PenEndToEndNinePoint : public PenEndToEnd
+{
+protected:
+    PenEndToEndNinePoint() : PenEndToEnd(NinePointModel()) {}
+};
+} // namespace
+
+TEST_F(PenEndToEndNinePoint, TargetsComeInIndexOrderAndThePenLandsNearWhereItTouches)
+{
+    ASSERT_TRUE(m_scenario.StartDevices()) << m_scenario.Error();
+    ASSERT_TRUE(m_scenario.Calibrate()) << m_scenario.Error();
+    ASSERT_EQ(m_scenario.Touches().size(), 9u);
+    for (int n = 0; n < 9; ++n)
+        EXPECT_EQ(m_scenario.Touches()[std::size_t(n)].target, n);
+    int worstAtTargets = 0;
+    for (const TARGET_TOUCH& touch : m_scenario.Touches())
+    {
+        int mappedX = 0;
+        int mappedY = 0;
+        ASSERT_TRUE(m_scenario.DriverMaps(0, touch.screenX, touch.screenY, mappedX, mappedY));
+        worstAtTargets = std::max(
+            {worstAtTargets, std::abs(mappedX - touch.screenX), std::abs(mappedY - touch.screenY)});
+    }
+    // Nine point pairs determine the homography almost exactly at the targets.
+    EXPECT_LE(worstAtTargets, 3);
+    int worst = 0;
+    for (int y = 100; y <= 668; y += 71)
+    {
+        for (int x = 100; x <= 924; x += 103)
+        {
+            int mappedX = 0;
+            int mappedY = 0;
+            ASSERT_TRUE(m_scenario.DriverMaps(0, x, y, mappedX, mappedY));
+            worst = std::max({worst, std::abs(mappedX - x), std::abs(mappedY - y)});
+        }
+    }
+    EXPECT_LE(worst, POSITION_TOLERANCE);
+}

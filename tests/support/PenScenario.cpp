@@ -1,0 +1,405 @@
+#include "tests/support/PenScenario.h"
+
+#include "calibration/CalibTables.h"
+#include "calibration/CalibratedMapping.h"
+#include "device/DeviceController.h"
+#include "device/DeviceGlobals.h"
+#include "shell/DriverState.h"
+#include "shell/Messages.h"
+#include "tests/support/PenTestKit.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace
+{
+std::atomic<int> g_nScenarioCaptures{0};
+std::atomic<int> g_nScenarioSaves{0};
+
+void CountCapture()
+{
+    ++g_nScenarioCaptures;
+}
+
+bool CountSave()
+{
+    ++g_nScenarioSaves;
+    return true;
+}
+
+// A gate in front of the simulator's read. With a virtual clock the reader would otherwise race
+// through simulated time while the scenario is still placing its pens; the gate lets a read
+// start only before the horizon the scenario has opened, so "three frames" means three
+// frames. Around the driver's reader stops it stands open, so a stop never waits on it.
+struct READ_GATE
+{
+    std::mutex lock;
+    std::condition_variable opened;
+    bool bOpen = true;
+    std::uint64_t horizon = 0;
+    CSimBus* pBus = nullptr;
+};
+
+READ_GATE g_gate;
+
+FT_STATUS TAVELO_STDCALL GatedRead(FT_HANDLE handle, void* buffer, std::uint32_t count,
+                                   std::uint32_t* returned)
+{
+    {
+        std::unique_lock guard(g_gate.lock);
+        g_gate.opened.wait(guard, []
+                           { return g_gate.bOpen || g_gate.pBus->NowMicros() < g_gate.horizon; });
+    }
+    return SimFT_Read(handle, buffer, count, returned);
+}
+
+void OpenGate()
+{
+    {
+        std::lock_guard guard(g_gate.lock);
+        g_gate.bOpen = true;
+    }
+    g_gate.opened.notify_all();
+}
+
+// From now on the reader waits for the scenario to let time pass.
+void CloseGate()
+{
+    std::lock_guard guard(g_gate.lock);
+    g_gate.bOpen = false;
+    g_gate.horizon = g_gate.pBus->NowMicros();
+}
+
+void MoveHorizon(std::uint64_t horizon)
+{
+    {
+        std::lock_guard guard(g_gate.lock);
+        g_gate.horizon = horizon;
+    }
+    g_gate.opened.notify_all();
+}
+
+constexpr std::uint64_t FRAME_MICROS = 10'000; // the units' default 100 frames per second
+constexpr int CAPTURE_FRAMES = 60;             // a target must be taken within this
+constexpr int LIFT_FRAMES = 5;
+constexpr int FINISH_FRAMES = 500; // the solve and save must end within this
+
+std::string ScenarioText(const PEN_SCENARIO_OPTIONS& options)
+{
+    std::string text = "units " + std::to_string(options.cameras) + "\nseed " +
+                       std::to_string(options.seed) + "\n";
+    char minor[8];
+    std::snprintf(minor, sizeof minor, "0x%02X", options.firmwareMinor);
+    for (int c = 0; c < options.cameras; ++c)
+        text += "unit " + std::to_string(c) + " minor " + minor + "\n";
+    return text;
+}
+} // namespace
+
+CPenScenario::CPenScenario(const PEN_SCENARIO_OPTIONS& options)
+    : m_options(options), m_world(ScenarioText(options))
+{
+    const int width = options.monitorWidth;
+    const int height = options.monitorHeight;
+    {
+        std::lock_guard guard(m_world.m_platform.m_lock);
+        MONITOR_DESC primary;
+        primary.hMonitor = 1;
+        primary.right = width;
+        primary.bottom = height;
+        primary.deviceName = L"\\\\.\\DISPLAY1";
+        primary.primary = true;
+        MONITOR_DESC second;
+        second.hMonitor = 2;
+        second.left = width;
+        second.right = 2 * width;
+        second.bottom = height;
+        second.deviceName = L"\\\\.\\DISPLAY2";
+        m_world.m_platform.m_monitors = {primary};
+        if (options.cameras > 1)
+            m_world.m_platform.m_monitors.push_back(second);
+        m_world.m_platform.m_metrics[METRIC_CXSCREEN] = width;
+        m_world.m_platform.m_metrics[METRIC_CYSCREEN] = height;
+        m_world.m_platform.m_metrics[METRIC_CMONITORS] = std::max(1, options.cameras);
+        m_world.m_platform.m_nDisplayWidth = width;
+        m_world.m_platform.m_nDisplayHeight = height;
+        // The library is bound when the state record is built, so the gate goes in first.
+        m_world.m_platform.m_libraries[L"ftd2xx.dll"]["FT_Read"] =
+            reinterpret_cast<void*>(&GatedRead);
+    }
+    g_gate.pBus = &m_world.m_bus.Bus();
+    OpenGate();
+
+    m_pState = std::make_unique<CDriverState>();
+    g_pMainDlg = m_pState.get();
+    m_pState->m_nCalibModel = options.calibModel;
+    m_pState->m_bCeilingMount = options.ceilingMount;
+    m_pState->m_bRearProjection = options.rearProjection;
+    m_pState->m_nRunState = RUN_STATE_RUNNING;
+    m_pState->m_nInkoraPenMode = 0;
+    m_pState->m_strMsgText[0] = L"The camera stopped sending.";
+
+    for (int c = 0; c < options.cameras; ++c)
+    {
+        SIM_OPTICS_CONFIG config;
+        config.monitor = CALIB_RECT{c * width, 0, (c + 1) * width, height};
+        PlaceCentredView(config, options.viewFill, options.keystone);
+        config.k1 = options.k1;
+        config.lensScale = options.lensScale;
+        config.ceilingMount = options.ceilingMount;
+        config.rearProjection = options.rearProjection;
+        config.noiseSeed = options.seed + static_cast<std::uint32_t>(c);
+        m_optics.push_back(std::make_unique<CSimOptics>(config));
+    }
+
+    ResetPenPipeline();
+    g_calibrationHooks.pfnRedraw = CountCapture;
+    g_calibrationHooks.pfnSaveSettings = CountSave;
+    g_nScenarioCaptures = 0;
+    g_nScenarioSaves = 0;
+}
+
+CPenScenario::~CPenScenario()
+{
+    StopReader();
+    g_gate.pBus = nullptr;
+    ResetPenPipeline();
+    m_pState.reset();
+    g_pMainDlg = nullptr;
+}
+
+bool CPenScenario::StartDevices()
+{
+    CDeviceController& controller = m_pState->m_controller;
+    if (!controller.StartDevices())
+    {
+        m_strError = "the devices did not start";
+        return false;
+    }
+    if (!controller.DetectFirmware())
+    {
+        m_strError = "the firmware was not detected";
+        return false;
+    }
+    m_pState->m_dFirmwareVersion = controller.GetDeviceVersion(0);
+    return true;
+}
+
+bool CPenScenario::WaitForSimTime(std::uint64_t micros)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (m_world.m_bus->NowMicros() < micros)
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+        {
+            m_strError = "simulated time stood still";
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+bool CPenScenario::Frames(int frames)
+{
+    const std::uint64_t until = m_world.m_bus->NowMicros() + std::uint64_t(frames) * FRAME_MICROS;
+    if (!m_pState->m_controller.m_link.IsReaderRunning())
+    {
+        m_world.m_bus->Clock().AdvanceTo(until);
+        return true;
+    }
+    MoveHorizon(until);
+    return WaitForSimTime(until);
+}
+
+bool CPenScenario::WaitForCapture(int capturesBefore)
+{
+    for (int n = 0; n < CAPTURE_FRAMES; ++n)
+    {
+        if (g_nScenarioCaptures > capturesBefore)
+            return true;
+        if (!Frames(1))
+            return false;
+    }
+    return g_nScenarioCaptures > capturesBefore;
+}
+
+bool CPenScenario::TakeMainMessage(std::uint32_t message)
+{
+    std::lock_guard guard(m_world.m_platform.m_lock);
+    const auto& messages = m_world.m_platform.m_mainMessages;
+    for (std::size_t n = m_nMainMessagesSeen; n < messages.size(); ++n)
+    {
+        if (messages[n].message == message)
+        {
+            m_nMainMessagesSeen = n + 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CPenScenario::Calibrate()
+{
+    CDeviceController& controller = m_pState->m_controller;
+    // The main window hides the cursor and starts with camera 0.
+    Platform().ShowMouseCursor(false);
+    g_nCalibCamera = 0;
+    if (!StartCalibration(controller, g_nCalibCamera))
+    {
+        m_strError = "the calibration did not start";
+        return false;
+    }
+    CloseGate();
+    const int targets = m_options.calibModel == CALIB_MODEL_NINE ? 9 : 16;
+    for (int camera = 0; camera < m_options.cameras; ++camera)
+    {
+        for (int taken = 0; taken < targets; ++taken)
+        {
+            if (!TouchShownTarget())
+                return false;
+        }
+        // The last target's capture solves and saves on the reader thread before it posts
+        // what the main window does next.
+        bool next = false;
+        for (int frame = 0; frame < FINISH_FRAMES && !next; ++frame)
+        {
+            if (TakeMainMessage(WM_RESTART_TRACKING))
+            {
+                OpenGate();
+                return true;
+            }
+            next = TakeMainMessage(WM_CALIBRATE_NEXT);
+            if (!next && !Frames(1))
+                return false;
+        }
+        if (!next)
+            break;
+        OpenGate();
+        const bool started = StartCalibration(controller, g_nCalibCamera);
+        CloseGate();
+        if (!started)
+        {
+            m_strError = "the next camera's calibration did not start";
+            return false;
+        }
+    }
+    m_strError = "the calibration did not end after the last target";
+    return false;
+}
+
+bool CPenScenario::TouchShownTarget()
+{
+    const int camera = g_nCalibCamera;
+    const int target = g_captureState.m_nTargetIndex;
+    CALIB_POINT point;
+    if (m_options.calibModel == CALIB_MODEL_NINE)
+        point = NinePointCalibAt(static_cast<std::uint16_t>(camera))->m_ptTarget[target];
+    else
+        point = SixteenPointCalibAt(static_cast<std::uint16_t>(camera))->m_ptTarget[target];
+
+    const int before = g_nScenarioCaptures;
+    PenDown(camera, 0, point.x, point.y);
+    if (!WaitForCapture(before))
+    {
+        if (m_strError.empty())
+            m_strError = "target " + std::to_string(target) + " of camera " +
+                         std::to_string(camera) + " was not taken";
+        return false;
+    }
+    m_touches.push_back({camera, target, point.x, point.y});
+    PenUp(camera, 0);
+    return Frames(LIFT_FRAMES);
+}
+
+bool CPenScenario::StartTracking()
+{
+    OpenGate();
+    if (!m_pState->m_controller.StartPenTracking())
+    {
+        m_strError = "pen tracking did not start";
+        return false;
+    }
+    CloseGate();
+    return true;
+}
+
+void CPenScenario::StopReader()
+{
+    OpenGate();
+    if (m_pState)
+        m_pState->m_controller.m_link.StopReader();
+}
+
+void CPenScenario::PenDown(int camera, int pen, double screenX, double screenY)
+{
+    double cameraX = 0.0;
+    double cameraY = 0.0;
+    if (!Optics(camera).ScreenToCameraExact(screenX, screenY, cameraX, cameraY))
+        return;
+    m_world.m_bus->WithUnit(camera,
+                            [&](CSimUnit& unit)
+                            {
+                                unit.SetPen(pen, cameraX, cameraY);
+                                return 0;
+                            });
+}
+
+void CPenScenario::PenUp(int camera, int pen)
+{
+    m_world.m_bus->WithUnit(camera,
+                            [&](CSimUnit& unit)
+                            {
+                                unit.LiftPen(pen);
+                                return 0;
+                            });
+}
+
+bool CPenScenario::DriverMaps(int camera, double screenX, double screenY, int& mappedX,
+                              int& mappedY)
+{
+    double cameraX = 0.0;
+    double cameraY = 0.0;
+    if (!Optics(camera).ScreenToCameraExact(screenX, screenY, cameraX, cameraY))
+        return false;
+    return MapCameraPoint(static_cast<std::uint16_t>(camera),
+                          static_cast<std::int32_t>(std::floor(cameraX)),
+                          static_cast<std::int32_t>(std::floor(cameraY)), mappedX, mappedY);
+}
+
+std::vector<MOUSE_RECORD> CPenScenario::MouseRecords()
+{
+    std::lock_guard guard(m_world.m_platform.m_lock);
+    return m_world.m_platform.m_mouse;
+}
+
+std::vector<RECORDED_MESSAGE> CPenScenario::WindowMessages()
+{
+    std::lock_guard guard(m_world.m_platform.m_lock);
+    return m_world.m_platform.m_windowMessages;
+}
+
+std::vector<std::uint32_t> CPenScenario::MainMessages()
+{
+    std::lock_guard guard(m_world.m_platform.m_lock);
+    std::vector<std::uint32_t> messages;
+    for (const RECORDED_MESSAGE& message : m_world.m_platform.m_mainMessages)
+        messages.push_back(message.message);
+    return messages;
+}
+
+void CPenScenario::ClearRecords()
+{
+    std::lock_guard guard(m_world.m_platform.m_lock);
+    m_world.m_platform.m_mouse.clear();
+    m_world.m_platform.m_windowMessages.clear();
+}
+
+int CPenScenario::Saves() const
+{
+    return g_nScenarioSaves;
+}

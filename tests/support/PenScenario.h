@@ -1,0 +1,97 @@
+#pragma once
+// The driver's whole pen chain against simulated camera units, driven the way a user and the
+// main window would drive it: start the devices, calibrate each camera by holding a pen on
+// every target shown until it is taken, then track pens placed in screen coordinates. The
+// reader thread runs for real; the simulator's clock is virtual, so time passes only as the
+// reader reads. The main window's part (handling WM_CALIBRATE_NEXT and WM_RESTART_TRACKING)
+// is played by the calling thread.
+
+#include "calibration/CaptureSequence.h"
+#include "sim/Optics.h"
+#include "tests/support/DeviceWorld.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CDriverState;
+
+struct PEN_SCENARIO_OPTIONS
+{
+    int cameras = 1;
+    std::uint8_t firmwareMinor = 0x23;
+    std::int32_t calibModel = 0; // CALIB_MODEL_SIXTEEN
+    std::int32_t ceilingMount = 0;
+    std::int32_t rearProjection = 0;
+    int monitorWidth = 1024;
+    int monitorHeight = 768;
+    // Camera view: share of the image width the monitor fills, keystone, radial distortion.
+    double viewFill = 0.8;
+    double keystone = 0.06;
+    double k1 = -0.04;
+    double lensScale = 320.0;
+    std::uint32_t seed = 7;
+};
+
+// One target as the calibration took it.
+struct TARGET_TOUCH
+{
+    int camera = 0;
+    int target = 0;
+    int screenX = 0;
+    int screenY = 0;
+};
+
+class CPenScenario
+{
+public:
+    explicit CPenScenario(const PEN_SCENARIO_OPTIONS& options = PEN_SCENARIO_OPTIONS());
+    ~CPenScenario();
+    CPenScenario(const CPenScenario&) = delete;
+    CPenScenario& operator=(const CPenScenario&) = delete;
+
+    // Start-up's device part: list, open, firmware; the state record takes camera 0's
+    // version. False with the reason in Error().
+    bool StartDevices();
+    // Calibrates every camera through the driver's capture. False when it did not finish.
+    bool Calibrate();
+    bool StartTracking();
+    void StopReader();
+
+    // A pen of a camera placed at a screen point through that camera's optics, or lifted.
+    void PenDown(int camera, int pen, double screenX, double screenY);
+    void PenUp(int camera, int pen);
+    // Lets simulated time pass: the reader reads what the cameras send in that time.
+    bool Frames(int frames);
+
+    // Where the driver's model of a camera maps the pen the camera sees at a screen point.
+    bool DriverMaps(int camera, double screenX, double screenY, int& mappedX, int& mappedY);
+
+    std::vector<MOUSE_RECORD> MouseRecords();
+    std::vector<RECORDED_MESSAGE> WindowMessages();
+    std::vector<std::uint32_t> MainMessages();
+    void ClearRecords();
+
+    const std::string& Error() const { return m_strError; }
+    const std::vector<TARGET_TOUCH>& Touches() const { return m_touches; }
+    int Saves() const;
+    CDriverState& State() { return *m_pState; }
+    CSimOptics& Optics(int camera) { return *m_optics[static_cast<std::size_t>(camera)]; }
+
+    PEN_SCENARIO_OPTIONS m_options;
+    CDeviceWorld m_world;
+
+private:
+    bool WaitForSimTime(std::uint64_t micros);
+    bool WaitForCapture(int capturesBefore);
+    // Holds the pen on the target shown until it is taken, then lifts it.
+    bool TouchShownTarget();
+    bool TakeMainMessage(std::uint32_t message);
+
+    std::unique_ptr<CDriverState> m_pState;
+    std::vector<std::unique_ptr<CSimOptics>> m_optics;
+    std::vector<TARGET_TOUCH> m_touches;
+    std::string m_strError;
+    std::size_t m_nMainMessagesSeen = 0;
+};
