@@ -13,7 +13,7 @@ namespace
 constexpr WindowHandle MULTI_WINDOW = 0x1001;
 constexpr WindowHandle CANVAS_WINDOW = 0x1002;
 
-using Events = std::vector<MOUSE_EVENT>;
+using Events = std::vector<INJECTED_EVENT>;
 
 class PenDriver : public ::testing::Test
 {
@@ -36,12 +36,12 @@ protected:
         }
     }
 
-    std::vector<MOUSE_EVENT> Mouse()
+    std::vector<INJECTED_EVENT> Mouse()
     {
         return MouseEvents(m_world.m_platform.m_mouse, m_world.m_options.monitorWidth,
                            m_world.m_options.monitorHeight);
     }
-    std::vector<MOUSE_EVENT> Buttons()
+    std::vector<INJECTED_EVENT> Buttons()
     {
         return ButtonEvents(m_world.m_platform.m_mouse, m_world.m_options.monitorWidth,
                             m_world.m_options.monitorHeight);

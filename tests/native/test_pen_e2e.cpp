@@ -18,14 +18,14 @@ namespace
 // Calibration and camera pixels together: one camera pixel is about two screen pixels here.
 constexpr int POSITION_TOLERANCE = 5;
 
-::testing::AssertionResult Near(const MOUSE_EVENT& event, MOUSE_ACTION action, int x, int y)
+::testing::AssertionResult Near(const INJECTED_EVENT& event, MOUSE_ACTION action, int x, int y)
 {
     if (event.action != action || std::abs(event.x - x) > POSITION_TOLERANCE ||
         std::abs(event.y - y) > POSITION_TOLERANCE)
     {
         std::ostringstream text;
         PrintTo(event, &text);
-        MOUSE_EVENT expected{action, x, y};
+        INJECTED_EVENT expected{action, x, y};
         text << ", expected near ";
         PrintTo(expected, &text);
         return ::testing::AssertionFailure() << text.str();
@@ -33,10 +33,10 @@ constexpr int POSITION_TOLERANCE = 5;
     return ::testing::AssertionSuccess();
 }
 
-std::vector<MOUSE_ACTION> Actions(const std::vector<MOUSE_EVENT>& events)
+std::vector<MOUSE_ACTION> Actions(const std::vector<INJECTED_EVENT>& events)
 {
     std::vector<MOUSE_ACTION> actions;
-    for (const MOUSE_EVENT& event : events)
+    for (const INJECTED_EVENT& event : events)
         actions.push_back(event.action);
     return actions;
 }
@@ -58,12 +58,12 @@ protected:
         m_scenario.ClearRecords();
     }
 
-    std::vector<MOUSE_EVENT> Mouse()
+    std::vector<INJECTED_EVENT> Mouse()
     {
         return MouseEvents(m_scenario.MouseRecords(), m_scenario.m_options.monitorWidth,
                            m_scenario.m_options.monitorHeight);
     }
-    std::vector<MOUSE_EVENT> Buttons()
+    std::vector<INJECTED_EVENT> Buttons()
     {
         return ButtonEvents(m_scenario.MouseRecords(), m_scenario.m_options.monitorWidth,
                             m_scenario.m_options.monitorHeight);
@@ -132,7 +132,7 @@ TEST_F(PenEndToEnd, StrokeIsPressDragRelease)
     // Every move lies on the stroke.
     const auto mouse = Mouse();
     EXPECT_GE(mouse.size(), 20u);
-    for (const MOUSE_EVENT& event : mouse)
+    for (const INJECTED_EVENT& event : mouse)
     {
         EXPECT_GE(event.x, 200 - POSITION_TOLERANCE);
         EXPECT_LE(event.x, 600 + POSITION_TOLERANCE);

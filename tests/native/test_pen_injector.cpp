@@ -32,15 +32,15 @@ protected:
         for (int n = 0; n < samples; ++n)
             g_penInjector.PointerUp();
     }
-    std::vector<MOUSE_EVENT> Mouse() { return MouseEvents(m_platform.m_mouse, 1024, 768); }
-    std::vector<MOUSE_EVENT> Buttons() { return ButtonEvents(m_platform.m_mouse, 1024, 768); }
+    std::vector<INJECTED_EVENT> Mouse() { return MouseEvents(m_platform.m_mouse, 1024, 768); }
+    std::vector<INJECTED_EVENT> Buttons() { return ButtonEvents(m_platform.m_mouse, 1024, 768); }
     void Forget() { m_platform.m_mouse.clear(); }
 
     CFakePlatform m_platform;
     CScopedPlatform m_scope;
 };
 
-using Events = std::vector<MOUSE_EVENT>;
+using Events = std::vector<INJECTED_EVENT>;
 } // namespace
 
 TEST_F(PenGestures, TouchMoveLiftIsPressMovesRelease)

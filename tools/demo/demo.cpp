@@ -43,7 +43,7 @@ void ReportMouse(CPenScenario& scenario)
     const auto events = MouseEvents(scenario.MouseRecords(), scenario.m_options.monitorWidth,
                                     scenario.m_options.monitorHeight);
     int moves = 0;
-    for (const MOUSE_EVENT& event : events)
+    for (const INJECTED_EVENT& event : events)
     {
         if (event.action == MOUSE_ACTION::Move)
         {
@@ -126,7 +126,7 @@ int main()
     scenario.Frames(30);
     ReportMouse(scenario);
     double farthest = 0.0;
-    for (const MOUSE_EVENT& event :
+    for (const INJECTED_EVENT& event :
          MouseEvents(scenario.MouseRecords(), options.monitorWidth, options.monitorHeight))
     {
         // Distance from the line y = 300 + (x - 200) / 4.
