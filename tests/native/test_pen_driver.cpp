@@ -117,24 +117,6 @@ TEST_F(PenDriver, PenDownFourFramesLiftIsPressMovesRelease)
                                Move(300, 200), Release(300, 200)}));
 }
 
-TEST_F(PenDriver, SecondTouchNearTheFirstIsADoubleClick)
-{
-    Run(MultiFrames(Hold({{300, 200}}, 2) + LIFT + Hold({{310, 205}}, 2) + LIFT));
-    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200), DoubleClick(300, 200)}));
-}
-
-TEST_F(PenDriver, HoldRightClicksOnTheFiftyFourthFrame)
-{
-    Run(MultiFrames(Hold({{400, 300}}, 53) + LIFT));
-    EXPECT_EQ(Buttons(), (Events{Press(400, 300), Release(400, 300)}));
-
-    g_penInjector.Reset();
-    m_world.m_platform.m_mouse.clear();
-    Run(MultiFrames(Hold({{400, 300}}, 54) + LIFT));
-    EXPECT_EQ(Buttons(), (Events{Press(400, 300), Release(400, 300), RightClick(400, 300),
-                                 Release(400, 300)}));
-}
-
 TEST_F(PenDriver, PensOneToThreeGoToTheVisibleCompanionWindow)
 {
     m_world.m_platform.AddWindow("TfrmMultiPanser", MULTI_WINDOW, true);

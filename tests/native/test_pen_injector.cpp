@@ -337,14 +337,6 @@ TEST_F(CompanionPens, HoldRightClicksWithTheSameCounts)
     EXPECT_EQ(actions, (std::vector<std::intptr_t>{PEN_DOWN, PEN_UP, PEN_RIGHTCLICK}));
 }
 
-TEST_F(CompanionPens, WithoutAKnownWindowTheMessagesGoToNoWindow)
-{
-    g_penInjector.m_hCompanionWnd = 0;
-    g_penInjector.CompanionPenMove(1, 10, 20);
-    ASSERT_FALSE(m_platform.m_windowMessages.empty());
-    EXPECT_EQ(m_platform.m_windowMessages[0].window, 0u);
-}
-
 TEST(BezierSmoother, FirstSampleIsTheCurveAndRepeatsAreIgnored)
 {
     CBezierSmoother smoother;
