@@ -1,5 +1,7 @@
 #include "settings/Settings.h"
 
+#include "calibration/CaptureSequence.h"
+
 #include "calibration/CalibTables.h"
 #include "device/DeviceGlobals.h"
 #include "platform/Platform.h"
@@ -240,4 +242,19 @@ bool SaveSettingsFile()
         return false;
     SaveSettings(*state);
     return true;
+}
+
+namespace
+{
+void ReloadCalibrationAfterCancel()
+{
+    if (g_pMainDlg != nullptr)
+        LoadCalibration(*g_pMainDlg);
+}
+} // namespace
+
+void InstallCalibrationSettingsHooks()
+{
+    g_calibrationHooks.pfnSaveSettings = &SaveSettingsFile;
+    g_calibrationHooks.pfnReloadCalibration = &ReloadCalibrationAfterCancel;
 }

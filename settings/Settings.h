@@ -48,3 +48,8 @@ void ReloadSettingsAfterDisplayChange(CDriverState& state);
 // ends each camera's calibration and the calibration as a whole. False when there is no
 // record yet.
 bool SaveSettingsFile();
+
+// Connects the calibration capture to the settings file: the save that finishes a camera,
+// and the reload of both models' calibration when a calibration is cancelled. Start-up
+// calls it once, before any calibration can run.
+void InstallCalibrationSettingsHooks();

@@ -4,6 +4,7 @@
 // are held to the same results. Each case runs in a fresh CProfileWorld.
 
 #include "calibration/CalibTables.h"
+#include "calibration/CaptureSequence.h"
 #include "device/DeviceGlobals.h"
 #include "settings/Settings.h"
 #include "shell/DriverState.h"
@@ -679,10 +680,20 @@ inline void CalibrationSaveHookWritesTheMainRecord(CProfileWorld& world)
     EXPECT_FALSE(SaveSettingsFile());
     EXPECT_FALSE(world.m_folder.Exists(L"Config.ini"));
     g_pMainDlg = &state;
-    EXPECT_TRUE(SaveSettingsFile());
-    g_pMainDlg = previous;
+    // Finishing a camera saves through the capture's hook; cancelling reloads through it.
+    const CALIBRATION_HOOKS previousHooks = g_calibrationHooks;
+    InstallCalibrationSettingsHooks();
+    ASSERT_NE(g_calibrationHooks.pfnSaveSettings, nullptr);
+    EXPECT_TRUE(g_calibrationHooks.pfnSaveSettings());
     EXPECT_EQ(ConfigValue(world, L"State", L"Save"), L"1");
     EXPECT_NE(ConfigValue(world, L"1024_768_Param0", L"p0"), L"(absent)");
+    const double saved = SixteenPointCalibAt(0)->m_dParam[0];
+    SixteenPointCalibAt(0)->m_dParam[0] = saved + 100.0;
+    ASSERT_NE(g_calibrationHooks.pfnReloadCalibration, nullptr);
+    g_calibrationHooks.pfnReloadCalibration();
+    EXPECT_DOUBLE_EQ(SixteenPointCalibAt(0)->m_dParam[0], saved);
+    g_calibrationHooks = previousHooks;
+    g_pMainDlg = previous;
 }
 
 inline std::vector<PROFILE_CASE> SettingsCases()
