@@ -14,5 +14,5 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
     apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+    apt-get install -y -q "${missing[@]}"
 fi
