@@ -5,6 +5,7 @@
 #include "calibration/CalibratedMapping.h"
 #include "shell/DriverState.h"
 #include "sim/Optics.h"
+#include "tests/support/CalibWorld.h"
 #include "tests/support/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -28,36 +29,6 @@ constexpr double TRUNCATION_MEAN_SQUARE_PX2 = 2.0 / 3.0;
 
 const double IDENTITY_PARAMS[PARAM_COUNT] = {1, 0, 0, 0, 1, 0, 0, 0, 320, 240, 0, 0, 0};
 const double IDENTITY_H[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-
-class CCalibWorld
-{
-public:
-    CCalibWorld() : m_scope(m_platform)
-    {
-        m_platform.SetSingleMonitor(1024, 768);
-        m_pState = std::make_unique<CDriverState>();
-        m_pPrevious = g_pMainDlg;
-        g_pMainDlg = m_pState.get();
-        AllocateCalibTables(2);
-    }
-    ~CCalibWorld()
-    {
-        ReleaseCalibTables();
-        g_pMainDlg = m_pPrevious;
-    }
-    CDriverState& State() { return *m_pState; }
-    void Mount(int ceiling, int rear)
-    {
-        m_pState->m_bCeilingMount = ceiling;
-        m_pState->m_bRearProjection = rear;
-    }
-
-private:
-    CFakePlatform m_platform;
-    CScopedPlatform m_scope;
-    std::unique_ptr<CDriverState> m_pState;
-    CDriverState* m_pPrevious = nullptr;
-};
 
 void LoadIdentitySixteen(std::uint16_t camera)
 {

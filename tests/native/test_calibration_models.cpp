@@ -5,6 +5,7 @@
 #include "calibration/CalibratedMapping.h"
 #include "shell/DriverState.h"
 #include "sim/Optics.h"
+#include "tests/support/CalibWorld.h"
 #include "tests/support/FakePlatform.h"
 
 #include <Eigen/Dense>
@@ -25,32 +26,6 @@ constexpr double ROUNDING_TIE_MARGIN = 1e-3;
 constexpr double DERIVATIVE_RELATIVE_TOLERANCE = 1e-4;
 
 const CALIB_RECT PRIMARY_1024{0, 0, 1024, 768};
-
-// A driver state and two cameras' tables, restored and released at the end of the test.
-class CCalibWorld
-{
-public:
-    CCalibWorld() : m_scope(m_platform)
-    {
-        m_platform.SetSingleMonitor(1024, 768);
-        m_pState = std::make_unique<CDriverState>();
-        m_pPrevious = g_pMainDlg;
-        g_pMainDlg = m_pState.get();
-        AllocateCalibTables(2);
-    }
-    ~CCalibWorld()
-    {
-        ReleaseCalibTables();
-        g_pMainDlg = m_pPrevious;
-    }
-    CDriverState& State() { return *m_pState; }
-
-private:
-    CFakePlatform m_platform;
-    CScopedPlatform m_scope;
-    std::unique_ptr<CDriverState> m_pState;
-    CDriverState* m_pPrevious = nullptr;
-};
 
 std::vector<std::pair<int, int>> Targets(const CALIB_POINT* points, int count)
 {

@@ -36,33 +36,6 @@ LISTING ListAll()
     return listing;
 }
 
-std::string Utf8(const std::filesystem::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-class CTempDir
-{
-public:
-    explicit CTempDir(const std::string& name)
-    {
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        m_path = std::filesystem::temp_directory_path() /
-                 ("tavelo_simbus_" + name + "_" + std::to_string(stamp));
-        std::filesystem::create_directories(m_path);
-    }
-    ~CTempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
 void Append(const std::filesystem::path& file, const std::string& text)
 {
     std::ofstream(file, std::ios::binary | std::ios::app) << text;

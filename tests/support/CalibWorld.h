@@ -1,0 +1,42 @@
+#pragma once
+// A driver state record and two cameras' calibration tables for one test, on a fake platform
+// with one 1024 x 768 monitor; the previous record is restored and the tables released after.
+
+#include "calibration/CalibTables.h"
+#include "shell/DriverState.h"
+#include "tests/support/FakePlatform.h"
+
+#include <memory>
+
+class CCalibWorld
+{
+public:
+    CCalibWorld() : m_scope(m_platform)
+    {
+        m_platform.SetSingleMonitor(1024, 768);
+        m_pState = std::make_unique<CDriverState>();
+        m_pPrevious = g_pMainDlg;
+        g_pMainDlg = m_pState.get();
+        AllocateCalibTables(2);
+    }
+    ~CCalibWorld()
+    {
+        ReleaseCalibTables();
+        g_pMainDlg = m_pPrevious;
+    }
+    CCalibWorld(const CCalibWorld&) = delete;
+    CCalibWorld& operator=(const CCalibWorld&) = delete;
+
+    CDriverState& State() { return *m_pState; }
+    void Mount(int ceiling, int rear)
+    {
+        m_pState->m_bCeilingMount = ceiling;
+        m_pState->m_bRearProjection = rear;
+    }
+
+private:
+    CFakePlatform m_platform;
+    CScopedPlatform m_scope;
+    std::unique_ptr<CDriverState> m_pState;
+    CDriverState* m_pPrevious = nullptr;
+};
