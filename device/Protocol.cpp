@@ -62,7 +62,7 @@ bool CSettingReplyReader::Feed(std::uint8_t byte)
         ++m_nPos;
         return false;
     case 5:
-        m_buf[5] = byte;
+        m_nByte5 = byte;
         if (byte == PACKET_END)
         {
             m_nValue = PACKET_END;
@@ -75,7 +75,7 @@ bool CSettingReplyReader::Feed(std::uint8_t byte)
         m_nPos = 0;
         if (byte != PACKET_END)
             return false;
-        m_nValue = m_buf[5];
+        m_nValue = m_nByte5;
         return true;
     }
 }
@@ -99,10 +99,11 @@ bool CVersionReplyReader::Feed(std::uint8_t byte)
         return false;
     case 6:
         m_nPos = 0;
-        m_nValue = m_buf[5];
+        m_nValue = m_nByte5;
         return true;
     default:
-        m_buf[m_nPos] = byte;
+        if (m_nPos == 5)
+            m_nByte5 = byte;
         ++m_nPos;
         return false;
     }

@@ -172,8 +172,8 @@ public:
     void Reset();
 
 private:
-    std::array<std::uint8_t, REPLY_LENGTH> m_buf{};
     std::size_t m_nPos = 0;
+    std::uint8_t m_nByte5 = 0;
     std::uint8_t m_nValue = 0;
 };
 
@@ -187,8 +187,8 @@ public:
     void Reset();
 
 private:
-    std::array<std::uint8_t, REPLY_LENGTH> m_buf{};
     std::size_t m_nPos = 0;
+    std::uint8_t m_nByte5 = 0;
     std::uint8_t m_nValue = 0;
 };
 
