@@ -7,6 +7,8 @@ packages=(
     libgtest-dev libeigen3-dev
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     wine wine64 xvfb xauth python3
+    # the artwork generator: Pillow, text shaping for Farsi, Latin and Japanese fonts
+    python3-pil libraqm0 fonts-dejavu-core fonts-ipafont-gothic
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -120,7 +120,7 @@ class Sketch:
         self.d = ImageDraw.Draw(self.im, "RGBA")
 
     def _pts(self, pts):
-        return [(x * self.ss, y * self.ss) for x, y in pts]
+        return [(x * self.ss - 0.5, y * self.ss - 0.5) for x, y in pts]  # pixel centres
 
     def _box(self, x0, y0, x1, y1):
         s = self.ss
@@ -653,11 +653,10 @@ def check(outdir):
             c = TARGET_CENTRE
             if im.getpixel((c, c)) != CYAN:
                 fault(f"{pid}: centre {im.getpixel((c, c))} is not cyan")
-            for k in range(1, 20):  # the cross-hair is centred on (64, 64)
-                if (im.getpixel((c - k, c)) != im.getpixel((c + k, c))
-                        or im.getpixel((c, c - k)) != im.getpixel((c, c + k))):
-                    fault(f"{pid}: cross-hair not symmetric about ({c}, {c})")
-                    break
+            px = im.getpixel  # both arms, and the ring, must be mirror images about (64, 64)
+            if any(px((c - m, c + d)) != px((c + m, c + d)) or px((c + d, c - m)) != px((c + d, c + m))
+                   for d in range(-20, 21) for m in range(1, 5)):
+                fault(f"{pid}: cross-hair not centred on ({c}, {c})")
             for corner in ((0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1)):
                 if im.getpixel(corner) != WHITE:
                     fault(f"{pid}: corner {corner} is not white")
