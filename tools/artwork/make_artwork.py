@@ -27,7 +27,6 @@ NAVY_DEEP = (11, 29, 58)
 NAVY_SOFT = (58, 92, 140)
 STEEL = (178, 190, 206)
 TEAL = (0, 158, 163)
-TEAL_PALE = (166, 224, 226)
 ROSE = (226, 78, 116)
 ROSE_PALE = (246, 196, 210)
 AMBER = (250, 168, 48)
@@ -41,12 +40,12 @@ MAGENTA = (255, 0, 255)
 
 
 class Brand:
-    def __init__(self, name, accent, accent_pale):
-        self.name, self.accent, self.accent_pale = name, accent, accent_pale
+    def __init__(self, name, accent):
+        self.name, self.accent = name, accent
 
 
-TAVELO = Brand("Tavelo", TEAL, TEAL_PALE)
-VELMARA = Brand("Velmara Presenter", ROSE, ROSE_PALE)
+TAVELO = Brand("Tavelo", TEAL)
+VELMARA = Brand("Velmara Presenter", ROSE)
 
 SANS = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 SANS_BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
@@ -130,9 +129,14 @@ class Sketch:
         self.d.rounded_rectangle(self._box(*box), radius=radius * self.ss, fill=fill,
                                  outline=outline, width=round(width * self.ss))
 
+    def ellipse(self, box, fill=None, outline=None, width=1):
+        self.d.ellipse(self._box(*box), fill=fill, outline=outline, width=round(width * self.ss))
+
     def circle(self, cx, cy, r, fill=None, outline=None, width=1):
-        self.d.ellipse(self._box(cx - r, cy - r, cx + r, cy + r), fill=fill, outline=outline,
-                       width=round(width * self.ss))
+        self.ellipse((cx - r, cy - r, cx + r, cy + r), fill, outline, width)
+
+    def arc(self, box, start, end, fill, width=1):
+        self.d.arc(self._box(*box), start, end, fill=fill, width=round(width * self.ss))
 
     def line(self, pts, fill, width=1):
         self.d.line(self._pts(pts), fill=fill, width=round(width * self.ss), joint="curve")
@@ -199,7 +203,7 @@ def camera_unit(sk, cx, cy, scale, brand):
              cy - h / 2 + 4 * scale), fill=(92, 102, 118), radius=1 * scale)
     sk.circle(cx, cy + 1 * scale, 8 * scale, fill=NAVY_DEEP, outline=brand.accent,
               width=2 * scale)
-    sk.circle(cx, cy + 1 * scale, 3.5 * scale, fill=(40, 12, 30))
+    sk.circle(cx, cy + 1 * scale, 3.5 * scale, fill=(6, 12, 24))
     sk.circle(cx - 2 * scale, cy - 1 * scale, 1.3 * scale, fill=(255, 255, 255, 200))
     sk.circle(cx + 16 * scale, cy - 4 * scale, 1.6 * scale, fill=brand.accent)
 
@@ -302,7 +306,7 @@ def scene_setup(sk, brand):
     sk.rect((66, 190, 134, 232), fill=(214, 222, 232), radius=3)
     sk.rect((71, 195, 129, 227), fill=NAVY_DEEP, radius=1)
     sk.rect((54, 232, 146, 238), fill=STEEL, radius=2)
-    sk.d.arc(sk._box(88, 199, 112, 223), 300, 240, fill=brand.accent, width=3 * sk.ss)
+    sk.arc((88, 199, 112, 223), 300, 240, brand.accent, 3)
     sk.line([(100, 198), (100, 210)], brand.accent, 3)
 
 
@@ -368,7 +372,7 @@ def config_background():
     sk.rect((16, 166, 36, 176), fill=NAVY_SOFT, radius=3)
     sk.circle(31, 171, 3, fill=GREY)
     sk.circle(26, 322, 11, outline=NAVY_SOFT, width=2)
-    sk.d.ellipse(sk._box(21, 311, 31, 333), outline=NAVY_SOFT, width=2 * sk.ss)
+    sk.ellipse((21, 311, 31, 333), outline=NAVY_SOFT, width=2)
     sk.line([(15, 322), (37, 322)], NAVY_SOFT, 2)
     sk.line([(30, 340), (30, 352)], TEAL, 2)
     sk.polygon([(25, 347), (35, 347), (30, 354)], TEAL)
@@ -479,14 +483,14 @@ def artwork():
 
 
 def palettised(im):
-    """8-bit copy whose palette holds the page's exact grey and flat colours, so that
-    the areas under the controls stay exactly the grey they paint with."""
+    """8-bit copy whose palette holds the picture's commonest colours exactly (the page's
+    grey among them, so the areas under the controls stay the grey they paint with) and a
+    median cut of the rest for the anti-aliased edges."""
     counts = sorted(im.getcolors(im.width * im.height), reverse=True)
-    fixed = [c for n, c in counts[:32]]
-    rest = im.quantize(256 - len(fixed), method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
-    colours = fixed + [tuple(rest.getpalette()[3 * i:3 * i + 3]) for i in range(256 - len(fixed))]
+    fixed = [v for n, c in counts[:32] for v in c]
+    rest = im.quantize(224, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
     pal = Image.new("P", (1, 1))
-    pal.putpalette([v for c in colours for v in c])
+    pal.putpalette(fixed + rest.getpalette()[:224 * 3])
     return im.quantize(palette=pal, dither=Image.Dither.NONE)
 
 
