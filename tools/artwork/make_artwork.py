@@ -501,10 +501,11 @@ def write_ico(path, images):
     offset = 6 + 16 * len(images)
     for im in images:
         w, h = im.size
-        px = im.transpose(Image.FLIP_TOP_BOTTOM).tobytes("raw", "BGRA")
+        rows_up = im.transpose(Image.FLIP_TOP_BOTTOM)  # DIB rows run bottom-up
+        px = rows_up.tobytes("raw", "BGRA")
+        alpha = rows_up.getchannel("A").tobytes()
         mask_row = ((w + 31) // 32) * 4
-        alpha = im.transpose(Image.FLIP_TOP_BOTTOM).getchannel("A").tobytes()
-        mask = bytearray(mask_row * h)
+        mask = bytearray(mask_row * h)  # set bits: transparent, for readers without alpha
         for y in range(h):
             for x in range(w):
                 if alpha[y * w + x] == 0:
