@@ -135,8 +135,9 @@ void FinishCamera(std::int32_t model, std::uint16_t camera)
         g_nCalibCamera = 0;
         state.m_bCalibrated = 1;
         SaveSettingsFile();
-        if (cameras <= 1 && g_bSettingsInDevice.load(std::memory_order_relaxed) != 0)
-            (void)state.m_controller.WriteCalibration();
+        if (cameras <= 1 && g_bSettingsInDevice.load(std::memory_order_relaxed) != 0 &&
+            g_calibrationHooks.pfnWriteCameraStore)
+            g_calibrationHooks.pfnWriteCameraStore();
         Platform().PostMainMessage(WM_SHOW_CURSOR, 0, 0);
         Platform().PostMainMessage(WM_RESTART_TRACKING, 0, 0);
         return;

@@ -41,17 +41,26 @@ public:
 
 extern CCaptureState g_captureState;
 
-// What the calibration window and the settings code provide. Every hook is optional.
+// What the calibration window and the settings code provide. Every hook is optional. The
+// capture runs on the reader thread, so the hooks it calls there (redraw, hide, the saves)
+// must not draw or write files themselves: the program's hooks post the work to the
+// user-interface thread, in order.
 struct CALIBRATION_HOOKS
 {
     // The window steps of StartCalibration: cover camera's monitor (from the controller's
     // monitor table, before it is refreshed), lay out the model's targets and show them.
+    // User-interface thread.
     void (*pfnShowWindow)(CDeviceController& controller, std::uint16_t camera) = nullptr;
     // Draws the current target again (reader thread, after every capture).
     void (*pfnRedraw)() = nullptr;
+    // Hides the window (reader thread when a camera is finished, user-interface thread on
+    // Escape).
     void (*pfnHideWindow)() = nullptr;
-    // Saves the settings file.
+    // Saves the settings file (reader thread).
     bool (*pfnSaveSettings)() = nullptr;
+    // Writes camera 0's new points into its own setting store (reader thread; only for one
+    // camera that keeps its settings).
+    void (*pfnWriteCameraStore)() = nullptr;
     // Escape: reloads the calibration values from the settings file.
     void (*pfnReloadCalibration)() = nullptr;
     // Escape with the settings kept in the camera: shows the re-read values in the main

@@ -50,15 +50,10 @@ CAMERA_RECORD SnapshotRecord(CAMERA_RECORD& record)
     return copy;
 }
 
-CCameraLink::CCameraLink()
-{
-    BindLibrary();
-}
+CCameraLink::CCameraLink() = default;
 
 CCameraLink::~CCameraLink()
 {
-    if (m_bFailed == 0)
-        StopReader();
     StopReaderThread();
     if (m_versionThread.joinable())
     {

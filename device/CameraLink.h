@@ -42,7 +42,10 @@ public:
     CCameraLink(const CCameraLink&) = delete;
     CCameraLink& operator=(const CCameraLink&) = delete;
 
+    // Loads the D2XX library and binds its entry points; once, at start-up, before the first
+    // listing. A failure shows its message and leaves the table empty, so the wrappers fail.
     bool BindLibrary();
+    bool IsBound() const { return m_hLibrary != nullptr; }
 
     // Call wrappers: a missing entry point shows a message and gives status 1.
     FT_STATUS Write(FT_HANDLE handle, const void* buffer, std::uint32_t length,
@@ -81,6 +84,8 @@ public:
     bool CloseAll();
     void SetCurrentDevice(std::uint16_t camera);
     bool IsReaderRunning() const { return m_readerThread.joinable(); }
+    // Stops and joins the reader without a word to the cameras: for a link that has failed.
+    void StopReaderThread();
 
     D2XX_TABLE m_d2xx;
     std::atomic<std::int32_t> m_nReplyValue{-1};
@@ -100,7 +105,6 @@ private:
     void ReaderLoop();
     // Reads one byte of a camera into its record; false when the read failed.
     bool ReadInto(CAMERA_RECORD& record);
-    void StopReaderThread();
 
     std::uint16_t m_nAllocated = 0;
     std::thread m_readerThread;

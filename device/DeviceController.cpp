@@ -1,29 +1,16 @@
 #include "device/DeviceController.h"
 
-#include "calibration/CalibTables.h"
-#include "calibration/NinePointCalib.h"
-#include "calibration/SixteenPointCalib.h"
 #include "device/DeviceGlobals.h"
 #include "device/Protocol.h"
 #include "shell/DriverState.h"
-#include "tracking/CalReceiveState.h"
-#include "tracking/PenEventDriver.h"
 
-#include <cmath>
+#include <algorithm>
 
 namespace
 {
 std::uint8_t LowByte(std::int32_t value)
 {
     return static_cast<std::uint8_t>(value & 0xFF);
-}
-
-// Values are truncated toward zero and only their low 16 bits are stored.
-std::uint32_t StoredWord(double value)
-{
-    if (!std::isfinite(value) || std::fabs(value) >= 2147483648.0)
-        return 0;
-    return static_cast<std::uint32_t>(static_cast<std::int32_t>(value)) & 0xFFFF;
 }
 } // namespace
 
@@ -34,12 +21,18 @@ CDeviceController::~CDeviceController()
         m_link.StopReader();
         m_link.CloseAll();
     }
-    ReleaseCalibTables();
+    // A failed link keeps its cameras as they are, but its reader still reads the tables
+    // released below: it must be gone first.
+    m_link.StopReaderThread();
+    if (m_callbacks.pfnReleaseCalibration)
+        m_callbacks.pfnReleaseCalibration();
     g_pMonitorAreas = nullptr;
 }
 
 bool CDeviceController::StartDevices()
 {
+    if (!m_link.IsBound())
+        (void)m_link.BindLibrary();
     std::uint32_t locations[LOCATION_SLOTS] = {};
     std::uint16_t count = 0;
     const FT_STATUS status = m_link.ListDevices(locations, &count);
@@ -64,16 +57,16 @@ void CDeviceController::PrepareCameras()
     m_areas.Enumerate();
     g_pMonitorAreas = m_areas.GetAreas();
     const std::uint16_t count = g_nDeviceCount;
-    AllocateCalibTables(count);
     MONITOR_AREA* areas = m_areas.GetAreas();
     for (std::uint16_t i = 0; i < count; ++i)
     {
         // A camera without a monitor of its own keeps an empty rectangle.
-        CALIB_RECT rect;
+        std::int32_t rect[4] = {0, 0, 0, 0};
         if (i < m_areas.GetCapacity())
-            rect = {areas[i].rect[0], areas[i].rect[1], areas[i].rect[2], areas[i].rect[3]};
-        m_link.SetMonitor(i, rect.left, rect.top, rect.right, rect.bottom);
-        PrepareCalibTargets(i, rect);
+            std::copy(areas[i].rect, areas[i].rect + 4, rect);
+        m_link.SetMonitor(i, rect[0], rect[1], rect[2], rect[3]);
+        if (m_callbacks.pfnPrepareCalibration)
+            m_callbacks.pfnPrepareCalibration(count, i, rect);
     }
 }
 
@@ -99,7 +92,8 @@ bool CDeviceController::StartPenTracking()
         m_link.StopReader();
         m_link.SetCurrentDevice(i);
     }
-    ResetStallWatch();
+    if (m_callbacks.pfnResetStallWatch)
+        m_callbacks.pfnResetStallWatch();
     if (!RefreshDevices())
         return false;
     for (std::uint16_t i = 0; i < count; ++i)
@@ -109,12 +103,10 @@ bool CDeviceController::StartPenTracking()
     }
     for (std::uint16_t i = 0; i < count; ++i)
         m_link.WritePacket(i, protocol::IMAGE_MODE_OFF.data(), protocol::COMMAND_LENGTH, nullptr);
-    m_link.SetCallback(1, &OnPenByte);
+    m_link.SetCallback(1, m_callbacks.pfnPenByte);
     m_link.StartReader();
     return true;
 }
-
-std::atomic<PFN_RECORD_CALLBACK> g_pfnImageByteCallback{nullptr};
 
 bool CDeviceController::StartImageStream(std::uint16_t camera)
 {
@@ -122,7 +114,7 @@ bool CDeviceController::StartImageStream(std::uint16_t camera)
     m_link.SetCurrentDevice(camera);
     if (!RefreshDevices())
         return false;
-    m_link.SetCallback(0, g_pfnImageByteCallback.load());
+    m_link.SetCallback(0, m_callbacks.pfnImageByte);
     m_link.StartReader();
     m_link.SendCommand(camera, protocol::CMD_NUM_IMAGE_160);
     m_link.SendCommand(camera, protocol::CMD_NUM_IMAGE_STREAM_ON);
@@ -132,7 +124,8 @@ bool CDeviceController::StartImageStream(std::uint16_t camera)
 int CDeviceController::StopImageStream()
 {
     m_link.StopReader();
-    ResetCalReceiveState();
+    if (m_callbacks.pfnResetImageDecoder)
+        m_callbacks.pfnResetImageDecoder();
     return 1;
 }
 
@@ -140,6 +133,8 @@ bool CDeviceController::StopDevices()
 {
     if (m_link.m_bFailed == 0)
         m_link.StopReader();
+    else
+        m_link.StopReaderThread();
     return true;
 }
 
@@ -257,59 +252,32 @@ void CDeviceController::WriteWord(std::uint8_t addressHigh, std::uint8_t address
                    static_cast<std::uint8_t>(value & 0xFF));
 }
 
-bool CDeviceController::WriteCalibration()
+bool CDeviceController::WriteCalibration(const std::vector<STORED_POINT>& points)
 {
-    const std::int32_t model = g_pMainDlg->m_nCalibModel;
-    auto writePoint = [this](int point, std::uint32_t x, std::uint32_t y)
+    for (std::size_t i = 0; i < points.size(); ++i)
     {
-        WriteWord(protocol::CalibWordHigh(2 * point), protocol::CalibWordLow(2 * point), x);
-        WriteWord(protocol::CalibWordHigh(2 * point + 1), protocol::CalibWordLow(2 * point + 1), y);
-    };
-    if (const CNinePointCalib* pNine = NinePointCalibAt(0); model == CALIB_MODEL_NINE && pNine)
-    {
-        const CNinePointCalib& nine = *pNine;
-        for (int i = 0; i < CNinePointCalib::POINT_COUNT; ++i)
-            writePoint(i, StoredWord(nine.m_ptRaw[i].x), StoredWord(nine.m_ptRaw[i].y));
-    }
-    else if (const CSixteenPointCalib* pSixteen = SixteenPointCalibAt(0);
-             model == CALIB_MODEL_SIXTEEN && pSixteen)
-    {
-        const CSixteenPointCalib& sixteen = *pSixteen;
-        for (int i = 0; i < CSixteenPointCalib::POINT_COUNT; ++i)
-            writePoint(i, StoredWord(sixteen.m_ptCamera[i].x), StoredWord(sixteen.m_ptCamera[i].y));
+        const int word = 2 * static_cast<int>(i);
+        WriteWord(protocol::CalibWordHigh(word), protocol::CalibWordLow(word), points[i].x);
+        WriteWord(protocol::CalibWordHigh(word + 1), protocol::CalibWordLow(word + 1), points[i].y);
     }
     return true;
 }
 
-bool CDeviceController::ReadCalibration()
+std::vector<STORED_POINT> CDeviceController::ReadCalibration(int count)
 {
-    const std::int32_t model = g_pMainDlg->m_nCalibModel;
     auto readWord = [this](int word)
     {
-        const int high =
+        const std::uint32_t high =
             SettingCommand(protocol::CMD_SETTING_READ, 0, protocol::CalibWordHigh(word), 0);
-        const int low =
+        const std::uint32_t low =
             SettingCommand(protocol::CMD_SETTING_READ, 0, protocol::CalibWordLow(word), 0);
         return high * 256 + low;
     };
-    if (CSixteenPointCalib* pSixteen = SixteenPointCalibAt(0);
-        model == CALIB_MODEL_SIXTEEN && pSixteen)
+    std::vector<STORED_POINT> points(static_cast<std::size_t>(std::max(count, 0)));
+    for (std::size_t i = 0; i < points.size(); ++i)
     {
-        CSixteenPointCalib& sixteen = *pSixteen;
-        for (int i = 0; i < CSixteenPointCalib::POINT_COUNT; ++i)
-        {
-            sixteen.m_ptCamera[i].x = static_cast<float>(readWord(2 * i));
-            sixteen.m_ptCamera[i].y = static_cast<float>(readWord(2 * i + 1));
-        }
+        points[i].x = readWord(2 * static_cast<int>(i));
+        points[i].y = readWord(2 * static_cast<int>(i) + 1);
     }
-    else if (CNinePointCalib* pNine = NinePointCalibAt(0); model == CALIB_MODEL_NINE && pNine)
-    {
-        CNinePointCalib& nine = *pNine;
-        for (int i = 0; i < CNinePointCalib::POINT_COUNT; ++i)
-        {
-            nine.m_ptRaw[i].x = readWord(2 * i);
-            nine.m_ptRaw[i].y = readWord(2 * i + 1);
-        }
-    }
-    return true;
+    return points;
 }

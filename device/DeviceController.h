@@ -6,8 +6,32 @@
 #include "device/CameraLink.h"
 #include "tracking/ScreenAreas.h"
 
-#include <atomic>
 #include <cstdint>
+#include <vector>
+
+// What the rest of the driver lends the device layer, which knows nothing of pens, models or
+// pictures: the reader callbacks it registers and the steps its lifecycle runs on the
+// calibration tables and the decoders. Start-up fills it (shell/DriverWiring.h); a null entry
+// is skipped.
+struct DEVICE_CALLBACKS
+{
+    PFN_TABLE_CALLBACK pfnPenByte = nullptr;
+    PFN_RECORD_CALLBACK pfnImageByte = nullptr;
+    void (*pfnResetStallWatch)() = nullptr;
+    void (*pfnResetImageDecoder)() = nullptr;
+    // Makes sure both model tables hold `count` cameras and lays out camera's targets on its
+    // monitor rectangle (left, top, right, bottom).
+    void (*pfnPrepareCalibration)(std::uint16_t count, std::uint16_t camera,
+                                  const std::int32_t rect[4]) = nullptr;
+    void (*pfnReleaseCalibration)() = nullptr;
+};
+
+// One calibration point as the camera's setting store keeps it: two 16-bit words.
+struct STORED_POINT
+{
+    std::uint32_t x = 0;
+    std::uint32_t y = 0;
+};
 
 class CDeviceController
 {
@@ -24,6 +48,11 @@ public:
     bool StartImageStream(std::uint16_t camera);
     int StopImageStream();
     bool StopDevices();
+    // Ends the reader thread whatever state the link is in; nothing the reader reads may be
+    // released before this has returned.
+    void StopReaderThread() { m_link.StopReaderThread(); }
+    void SetCallbacks(const DEVICE_CALLBACKS& callbacks) { m_callbacks = callbacks; }
+    const DEVICE_CALLBACKS& Callbacks() const { return m_callbacks; }
     std::int32_t IsFailed() const { return m_link.m_bFailed; }
 
     CAMERA_RECORD* GetRecords() { return m_link.GetRecords(); }
@@ -38,8 +67,10 @@ public:
     bool WriteSettings();
     bool ReadSettings();
     void WriteWord(std::uint8_t addressHigh, std::uint8_t addressLow, std::uint32_t value);
-    bool WriteCalibration();
-    bool ReadCalibration();
+    // Writes the points in order, x then y, as 16-bit words. True.
+    bool WriteCalibration(const std::vector<STORED_POINT>& points);
+    // Reads `count` points back in the same order.
+    std::vector<STORED_POINT> ReadCalibration(int count);
 
     CScreenAreas m_areas;
     CCameraLink m_link;
@@ -47,10 +78,9 @@ public:
 private:
     // Lays out both calibration tables and ties camera i to monitor area i.
     void PrepareCameras();
-};
 
-// The alignment view's byte callback for the image stream; none until that view exists.
-extern std::atomic<PFN_RECORD_CALLBACK> g_pfnImageByteCallback;
+    DEVICE_CALLBACKS m_callbacks;
+};
 
 // The pause between writes to the setting store.
 constexpr std::uint32_t SETTING_WRITE_PAUSE_MS = 15;

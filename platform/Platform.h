@@ -20,6 +20,7 @@ enum : std::uint32_t
     BOX_ICONQUESTION = 0x00000020,
     BOX_ICONWARNING = 0x00000030,
     BOX_ICONINFORMATION = 0x00000040,
+    BOX_TOPMOST = 0x00040000,
 };
 
 // Screen metrics, with the indexes GetSystemMetrics uses.
@@ -70,6 +71,8 @@ public:
 
     // Message box with the application title; returns the button id.
     virtual int ShowMessageBox(const std::wstring& text, std::uint32_t style) = 0;
+    // Renames the application title of the message boxes for the rest of the run.
+    virtual void SetMessageBoxTitle(const std::wstring& title) = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;
     // Monotonic clock, microseconds from an arbitrary origin.
     virtual std::uint64_t MonotonicMicros() = 0;
@@ -97,7 +100,8 @@ public:
     // The driver's own main window.
     virtual void PostMainMessage(std::uint32_t message, std::uintptr_t wParam,
                                  std::intptr_t lParam) = 0;
-    // The tray menu's exit command: remove the tray icon and end the program.
+    // The tray menu's exit command: remove the tray icon and post WM_DESTROY to the main
+    // window, whose shutdown ends the program.
     virtual void QuitFromTray() = 0;
 
     // Language and files.
@@ -107,12 +111,11 @@ public:
     virtual bool FileExists(const std::wstring& path) = 0;
     // Profile (INI) strings with the rules of the Windows profile API; bufferChars counts
     // the terminating zero, so at most bufferChars - 1 characters come back.
-    virtual std::wstring ReadProfileString(const std::wstring& path, const std::wstring& section,
-                                           const std::wstring& key,
-                                           const std::wstring& defaultValue,
-                                           std::size_t bufferChars) = 0;
-    virtual bool WriteProfileString(const std::wstring& path, const std::wstring& section,
-                                    const std::wstring& key, const std::wstring& value) = 0;
+    virtual std::wstring ReadProfileText(const std::wstring& path, const std::wstring& section,
+                                         const std::wstring& key, const std::wstring& defaultValue,
+                                         std::size_t bufferChars) = 0;
+    virtual bool WriteProfileText(const std::wstring& path, const std::wstring& section,
+                                  const std::wstring& key, const std::wstring& value) = 0;
 };
 
 // The platform in use. Installed once before any thread starts.

@@ -37,7 +37,7 @@ bool CIniFile::WriteString(const wchar_t* section, const wchar_t* key, const wch
 {
     if (section == nullptr || key == nullptr || value == nullptr)
         return false;
-    return Platform().WriteProfileString(m_szPath, section, key, value);
+    return Platform().WriteProfileText(m_szPath, section, key, value);
 }
 
 std::size_t CIniFile::ReadString(const wchar_t* section, const wchar_t* key,
@@ -46,7 +46,7 @@ std::size_t CIniFile::ReadString(const wchar_t* section, const wchar_t* key,
 {
     if (buffer == nullptr || bufferChars == 0)
         return 0;
-    const std::wstring text = Platform().ReadProfileString(
+    const std::wstring text = Platform().ReadProfileText(
         m_szPath, TextOrEmpty(section), TextOrEmpty(key), TextOrEmpty(defaultValue), bufferChars);
     // The seam promises at most bufferChars - 1 characters; the buffer is guarded even if a
     // platform breaks that promise or hands back an embedded zero.

@@ -3,6 +3,7 @@
 #include "calibration/CaptureSequence.h"
 
 #include "calibration/CalibTables.h"
+#include "calibration/CameraCalibStore.h"
 #include "device/DeviceGlobals.h"
 #include "platform/Platform.h"
 #include "shell/DriverState.h"
@@ -251,10 +252,17 @@ void ReloadCalibrationAfterCancel()
     if (g_pMainDlg != nullptr)
         LoadCalibration(*g_pMainDlg);
 }
+
+void WriteCameraStore()
+{
+    if (g_pMainDlg != nullptr)
+        (void)WriteCalibrationToCamera(g_pMainDlg->m_controller);
+}
 } // namespace
 
 void InstallCalibrationSettingsHooks()
 {
     g_calibrationHooks.pfnSaveSettings = &SaveSettingsFile;
+    g_calibrationHooks.pfnWriteCameraStore = &WriteCameraStore;
     g_calibrationHooks.pfnReloadCalibration = &ReloadCalibrationAfterCancel;
 }

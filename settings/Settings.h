@@ -49,7 +49,8 @@ void ReloadSettingsAfterDisplayChange(CDriverState& state);
 // record yet.
 bool SaveSettingsFile();
 
-// Connects the calibration capture to the settings file: the save that finishes a camera,
-// and the reload of both models' calibration when a calibration is cancelled. Start-up
-// calls it once, before any calibration can run.
+// Connects the calibration capture to the settings file and the camera's store directly: the
+// saves that finish a camera run where the capture runs, and the reload of both models'
+// calibration when a calibration is cancelled. For tests and tools that have no windows;
+// the program hands the saves to its user-interface thread instead (shell/DriverWiring.h).
 void InstallCalibrationSettingsHooks();

@@ -1,6 +1,7 @@
 #include "shell/DriverState.h"
 
 #include "platform/Platform.h"
+#include "shell/DriverWiring.h"
 
 CDriverState* g_pMainDlg = nullptr;
 
@@ -8,4 +9,11 @@ CDriverState::CDriverState()
     : m_cxScreen(Platform().GetSystemMetric(METRIC_CXSCREEN)),
       m_cyScreen(Platform().GetSystemMetric(METRIC_CYSCREEN))
 {
+    m_controller.SetCallbacks(DriverDeviceCallbacks());
+}
+
+CDriverState::~CDriverState()
+{
+    // The reader reads members declared after the controller, which go first.
+    m_controller.StopReaderThread();
 }

@@ -38,7 +38,7 @@ class CDriverState
 {
 public:
     CDriverState();
-    virtual ~CDriverState() = default;
+    virtual ~CDriverState();
     CDriverState(const CDriverState&) = delete;
     CDriverState& operator=(const CDriverState&) = delete;
 
@@ -79,6 +79,8 @@ public:
     std::atomic<std::int32_t> m_bRearProjection{0};
     void* m_hMutex = nullptr;
     void* m_hIcon = nullptr;
+    // Set once the stall of a camera has been reported (user-interface thread only).
+    std::int32_t m_bStallReported = 0;
 };
 
 // The one driver state record, set at start-up and valid until the process ends.

@@ -1,15 +1,36 @@
 #pragma once
-// Private messages of the driver's main window. The reader thread hands work to the
+// Messages and commands of the driver's main window. The reader thread hands work to the
 // user-interface thread only by posting these.
 
 #include <cstdint>
 
 enum : std::uint32_t
 {
+    // The tray icon's callback; lParam is the mouse message.
+    WM_TRAYNOTIFY = 11025,
     // Start the calibration of the camera in g_nCalibCamera.
     WM_CALIBRATE_NEXT = 11032,
     // Start pen tracking on every camera again.
     WM_RESTART_TRACKING = 11035,
     // Show the mouse cursor that a calibration hid.
     WM_SHOW_CURSOR = 11038,
+    // A finished calibration asks for the settings file to be saved.
+    WM_SAVE_SETTINGS_FILE = 11040,
+    // A finished calibration asks for camera 0's points to be written into its store.
+    WM_WRITE_CAMERA_STORE = 11041,
+    // The stall watch gave up on a camera: tell the user and end the program.
+    WM_CAMERA_STALLED = 11042,
+};
+
+// Tray menu commands, sent to the main window as WM_COMMAND.
+enum : std::uint32_t
+{
+    ID_TRAY_CONFIG = 11026,
+    ID_TRAY_EXIT = 11027,
+    ID_TRAY_CALIBRATE = 11028,
+    ID_TRAY_KEYBOARD = 11029,
+    ID_TRAY_RESERVED = 11030,
+    ID_TRAY_INKORA = 11031,
+    ID_TRAY_WIZARD = 11036,
+    ID_TRAY_ABOUT = 11037,
 };

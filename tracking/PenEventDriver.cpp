@@ -5,6 +5,7 @@
 #include "device/Protocol.h"
 #include "platform/Platform.h"
 #include "shell/DriverState.h"
+#include "shell/Messages.h"
 #include "tracking/PenEventState.h"
 #include "tracking/PenInjector.h"
 #include "tracking/ScreenAreas.h"
@@ -311,9 +312,10 @@ void StallWatch(std::uint16_t camera, std::uint8_t byte)
     CDriverState* state = g_pMainDlg;
     if (state == nullptr)
         return;
-    Platform().ShowMessageBox(state->m_strMsgText[0], BOX_ICONERROR);
+    // The message and the quit belong to the user-interface thread: a box shown here would
+    // block this thread while that one may be waiting for it to end.
     state->m_controller.m_link.m_bFailed = 1;
-    Platform().QuitFromTray();
+    Platform().PostMainMessage(WM_CAMERA_STALLED, camera, 0);
 }
 
 void ResetStallWatch()

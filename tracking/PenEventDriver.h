@@ -11,7 +11,8 @@ void OnPenByte(CAMERA_RECORD* records);
 // Mode-0 reader callback during calibration: the calibrated camera's record.
 void OnCalibrationByte(CAMERA_RECORD record);
 
-// Ends the program when one camera sends the same byte 1001 times in a row.
+// Gives up on a camera that sends the same byte 1001 times in a row: sets the link's failure
+// flag and asks the main window (WM_CAMERA_STALLED) to tell the user and end the program.
 void StallWatch(std::uint16_t camera, std::uint8_t byte);
 // Forgets the bytes the stall watch has counted, for every camera.
 void ResetStallWatch();

@@ -12,6 +12,11 @@ int CWin32Platform::ShowMessageBox(const std::wstring& text, std::uint32_t style
     return MessageBoxW(m_hMainWnd, text.c_str(), m_strTitle.c_str(), style);
 }
 
+void CWin32Platform::SetMessageBoxTitle(const std::wstring& title)
+{
+    m_strTitle = title;
+}
+
 void CWin32Platform::Sleep(std::uint32_t milliseconds)
 {
     ::Sleep(milliseconds);
@@ -137,15 +142,16 @@ bool CWin32Platform::PostWindowMessage(WindowHandle window, std::uint32_t messag
 void CWin32Platform::PostMainMessage(std::uint32_t message, std::uintptr_t wParam,
                                      std::intptr_t lParam)
 {
-    if (m_hMainWnd != nullptr)
-        PostMessageW(m_hMainWnd, message, wParam, lParam);
+    if (HWND hMain = m_hMainWnd.load())
+        PostMessageW(hMain, message, wParam, lParam);
 }
 
 void CWin32Platform::QuitFromTray()
 {
-    // Until the tray exists, leaving means destroying the main window, which ends the
-    // program through its quit path.
-    PostMainMessage(WM_DESTROY, 0, 0);
+    if (m_fnQuit)
+        m_fnQuit();
+    else
+        PostMainMessage(WM_DESTROY, 0, 0);
 }
 
 std::uint16_t CWin32Platform::GetSystemLanguageId()

@@ -7,8 +7,8 @@
 
 #include <windows.h>
 
-// The seam has a member of this name; the driver never uses the win.ini variant.
-#undef WriteProfileString
+#include <atomic>
+#include <functional>
 
 class CWin32Platform : public CPlatform
 {
@@ -16,6 +16,7 @@ public:
     CWin32Platform();
 
     int ShowMessageBox(const std::wstring& text, std::uint32_t style) override;
+    void SetMessageBoxTitle(const std::wstring& title) override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t MonotonicMicros() override;
     LibraryHandle LoadAppLibrary(const std::wstring& name) override;
@@ -37,16 +38,18 @@ public:
     std::uint16_t GetSystemLanguageId() override;
     std::wstring GetModuleDirectory() override;
     bool FileExists(const std::wstring& path) override;
-    std::wstring ReadProfileString(const std::wstring& path, const std::wstring& section,
-                                   const std::wstring& key, const std::wstring& defaultValue,
-                                   std::size_t bufferChars) override;
-    bool WriteProfileString(const std::wstring& path, const std::wstring& section,
-                            const std::wstring& key, const std::wstring& value) override;
+    std::wstring ReadProfileText(const std::wstring& path, const std::wstring& section,
+                                 const std::wstring& key, const std::wstring& defaultValue,
+                                 std::size_t bufferChars) override;
+    bool WriteProfileText(const std::wstring& path, const std::wstring& section,
+                          const std::wstring& key, const std::wstring& value) override;
 
     // The window that receives PostMainMessage; null until the main window exists.
-    HWND m_hMainWnd = nullptr;
-    // Message boxes carry this title.
+    std::atomic<HWND> m_hMainWnd{nullptr};
+    // Message boxes carry this title (user-interface thread only).
     std::wstring m_strTitle = L"Tavelo";
+    // The tray's exit command; without one, the main window is asked to close directly.
+    std::function<void()> m_fnQuit;
 
 private:
     LARGE_INTEGER m_frequency{};

@@ -25,10 +25,10 @@ std::wstring ProfilePath(const std::wstring& path)
 }
 } // namespace
 
-std::wstring CWin32Platform::ReadProfileString(const std::wstring& path,
-                                               const std::wstring& section, const std::wstring& key,
-                                               const std::wstring& defaultValue,
-                                               std::size_t bufferChars)
+std::wstring CWin32Platform::ReadProfileText(const std::wstring& path, const std::wstring& section,
+                                             const std::wstring& key,
+                                             const std::wstring& defaultValue,
+                                             std::size_t bufferChars)
 {
     if (bufferChars == 0)
         return std::wstring();
@@ -46,8 +46,8 @@ std::wstring CWin32Platform::ReadProfileString(const std::wstring& path,
     return std::wstring(buffer.data(), std::find(buffer.data(), buffer.data() + length, L'\0'));
 }
 
-bool CWin32Platform::WriteProfileString(const std::wstring& path, const std::wstring& section,
-                                        const std::wstring& key, const std::wstring& value)
+bool CWin32Platform::WriteProfileText(const std::wstring& path, const std::wstring& section,
+                                      const std::wstring& key, const std::wstring& value)
 {
     const std::wstring file = ProfilePath(path);
     const std::wstring sectionText = CutAtZero(section);

@@ -36,6 +36,7 @@ TEST(CameraBinding, MissingLibraryShowsTheLoadMessageAndEveryCallReportsItsEntry
     CFakePlatform platform;
     CScopedPlatform scope(platform);
     CCameraLink link;
+    (void)link.BindLibrary();
     ASSERT_EQ(platform.m_boxes.size(), 1u);
     EXPECT_EQ(platform.m_boxes[0].text, L"Error: Can't Load ft8u232.dll");
     EXPECT_EQ(platform.m_boxes[0].style, BOX_ICONERROR);
@@ -73,6 +74,7 @@ TEST(CameraBinding, EachMissingEntryPointStopsBindingWithItsOwnMessage)
         platform.m_libraries[L"ftd2xx.dll"] = LibraryWithout(missing);
         CScopedPlatform scope(platform);
         CCameraLink link;
+        (void)link.BindLibrary();
         ASSERT_EQ(platform.m_boxes.size(), 1u) << missing;
         EXPECT_EQ(platform.m_boxes[0].text,
                   L"Error: Can't Find " + std::wstring(missing, missing + strlen(missing)));
@@ -87,6 +89,7 @@ TEST(CameraBinding, CompleteLibraryBindsSilently)
     platform.m_libraries[L"ftd2xx.dll"] = LibraryWithout(nullptr);
     CScopedPlatform scope(platform);
     CCameraLink link;
+    (void)link.BindLibrary();
     EXPECT_TRUE(platform.m_boxes.empty());
     EXPECT_NE(link.m_d2xx.pFT_GetQueueStatus, nullptr);
     EXPECT_EQ(link.m_nReplyValue, -1);

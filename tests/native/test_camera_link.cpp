@@ -33,6 +33,7 @@ DETECTION Detect(const std::string& scenario)
     CDeviceWorld world(scenario);
     g_bSettingsInDevice = -7;
     CCameraLink link;
+    (void)link.BindLibrary();
     OpenUnits(link, 1);
     DETECTION d{};
     d.ok = link.DetectFirmware();
@@ -83,6 +84,7 @@ TEST(CameraFirmware, SilentUnitFailsDetectionAndMarksItsRecord)
 {
     CDeviceWorld world("units 1\nunit 0 fault noversion");
     CCameraLink link;
+    (void)link.BindLibrary();
     OpenUnits(link, 1);
     const std::uint64_t before = world.m_bus->NowMicros();
     EXPECT_FALSE(link.DetectFirmware());
@@ -98,6 +100,7 @@ TEST(CameraFirmware, SecondUnitSilentIsNotTakenForTheFirstUnitsReply)
 {
     CDeviceWorld world("units 2\nunit 0 minor 0x23\nunit 1 fault noversion");
     CCameraLink link;
+    (void)link.BindLibrary();
     OpenUnits(link, 2);
     EXPECT_FALSE(link.DetectFirmware());
     EXPECT_EQ(link.GetRecords()[0].count, 2u);
@@ -108,6 +111,7 @@ TEST(CameraFirmware, DetectionAnswersAsSoonAsTheRepliesCome)
 {
     CDeviceWorld world("units 2\nunit 0 minor 0x23\nunit 1 minor 0x30");
     CCameraLink link;
+    (void)link.BindLibrary();
     OpenUnits(link, 2);
     const std::uint64_t before = world.m_bus->NowMicros();
     EXPECT_TRUE(link.DetectFirmware());
@@ -119,6 +123,7 @@ TEST(CameraListing, ThreeUnitsAreCountedAndNeverWrittenPastTheArray)
 {
     CDeviceWorld world("units 3");
     CCameraLink link;
+    (void)link.BindLibrary();
     std::uint32_t locations[LOCATION_SLOTS + 1] = {};
     locations[LOCATION_SLOTS] = 0xDEADBEEF;
     std::uint16_t count = 0;
@@ -132,6 +137,7 @@ TEST(CameraListing, SeventeenUnitsLeaveTheArrayUntouched)
 {
     CDeviceWorld world("units 17");
     CCameraLink link;
+    (void)link.BindLibrary();
     std::uint32_t locations[LOCATION_SLOTS + 1] = {};
     locations[LOCATION_SLOTS] = 0xDEADBEEF;
     std::uint16_t count = 0;
@@ -145,6 +151,7 @@ TEST(CameraCommands, OpenConfiguresTheLinkAndNumberedCommandsSendTheirPackets)
 {
     CDeviceWorld world("units 1");
     CCameraLink link;
+    (void)link.BindLibrary();
     OpenUnits(link, 1);
     const SIM_LINK_RECORD linkRecord = world.m_bus->LinkRecord(0);
     EXPECT_EQ(linkRecord.baudRate, 460800u);
@@ -169,6 +176,7 @@ TEST(CameraCommands, SettingReplyOfAStoredByteAndAMissingReplyReadAsZero)
 {
     CDeviceWorld world("units 1\nunit 0 set 7 1\nunit 0 set 9 0x26");
     CCameraLink link;
+    (void)link.BindLibrary();
     OpenUnits(link, 1);
     const auto read7 = protocol::SettingRead(7);
     ASSERT_TRUE(link.WritePacket(0, read7.data(), 6, nullptr));

@@ -2,6 +2,7 @@
 // stream and the setting store of camera 0, asserted on the packets each unit received.
 
 #include "calibration/CalibTables.h"
+#include "calibration/CameraCalibStore.h"
 #include "device/DeviceController.h"
 #include "device/DeviceGlobals.h"
 #include "shell/DriverState.h"
@@ -191,13 +192,13 @@ TEST(DeviceSettingStore, SixteenPointCalibrationComesBackAsTruncatedFloats)
     for (int i = 0; i < CSixteenPointCalib::POINT_COUNT; ++i)
         model.m_ptCamera[i] = {40.75f + 37.0f * float(i), 479.9f - 11.5f * float(i)};
     model.m_ptCamera[3] = {300.5f, 65535.9f};
-    ASSERT_TRUE(world.Controller().WriteCalibration());
+    ASSERT_TRUE(WriteCalibrationToCamera(world.Controller()));
     const auto store = world.m_bus->SettingStore(0);
     // Point 0 x is word 0: high byte at 13, low byte at 45.
     EXPECT_EQ(store[13] * 256 + store[45], 40);
     for (auto& point : model.m_ptCamera)
         point = {-1.0f, -1.0f};
-    ASSERT_TRUE(world.Controller().ReadCalibration());
+    ASSERT_TRUE(ReadCalibrationFromCamera(world.Controller()));
     for (int i = 0; i < CSixteenPointCalib::POINT_COUNT; ++i)
     {
         if (i == 3)
@@ -220,13 +221,13 @@ TEST(DeviceSettingStore, NinePointRawPointsComeBackAsIntegers)
     model.m_ptRaw[8] = {-2, 70000};
     world.ClearPackets();
     world.m_platform.m_sleeps.clear();
-    ASSERT_TRUE(world.Controller().WriteCalibration());
+    ASSERT_TRUE(WriteCalibrationToCamera(world.Controller()));
     // Two bytes per word, two words per point, each byte after a pause.
     EXPECT_EQ(world.Packets(0).size(), 9u * 2 * 2);
     EXPECT_EQ(world.m_platform.m_sleeps.size(), 9u * 2 * 2);
     for (auto& point : model.m_ptRaw)
         point = {0, 0};
-    ASSERT_TRUE(world.Controller().ReadCalibration());
+    ASSERT_TRUE(ReadCalibrationFromCamera(world.Controller()));
     for (int i = 0; i < 8; ++i)
     {
         EXPECT_EQ(model.m_ptRaw[i].x, 100 + 50 * i);

@@ -52,6 +52,7 @@ TEST(ReaderCallbacks, RegistrationRules)
 {
     CDeviceWorld world;
     CCameraLink link;
+    (void)link.BindLibrary();
     EXPECT_FALSE(link.SetCallback(0, nullptr));
     EXPECT_FALSE(link.SetCallback(1, nullptr));
     EXPECT_FALSE(link.SetCallback(2, &CountRecord));
@@ -67,6 +68,7 @@ TEST(ReaderCallbacks, ModeZeroReadsTheCurrentCameraAndClearedCallbackIsNeverCall
 {
     CDeviceWorld world("units 2\nunit 1 pen 0 320 240");
     CCameraLink link;
+    (void)link.BindLibrary();
     OpenUnits(link, 2);
     g_nCalls = 0;
     g_bStopped = false;
@@ -91,6 +93,7 @@ TEST(ReaderStop, NoCallbackRunsAfterTheStopReturns)
 {
     CDeviceWorld world("units 2\nunit 0 minor 0x23\nunit 0 pen 0 100 100\nunit 1 pen 0 300 200");
     CCameraLink link;
+    (void)link.BindLibrary();
     OpenUnits(link, 2);
     g_nLateCalls = 0;
     for (int round = 0; round < 200; ++round)
@@ -123,6 +126,7 @@ TEST(ReaderStop, StopEndsABlockedReadWithinOneReadTimeout)
     world.m_platform.m_sleeper = realBus->SleepFunction();
     realBus->Execute("unit 0 fault stall");
     CCameraLink link;
+    (void)link.BindLibrary();
     OpenUnits(link, 1);
     link.SetCurrentDevice(0);
     ASSERT_TRUE(link.SetCallback(0, &CountRecord));
@@ -145,6 +149,7 @@ TEST(ReaderStop, SilentCameraStillHandsThePreviousByteToTheCallback)
 {
     CDeviceWorld world("units 1\nunit 0 pen 0 320 240");
     CCameraLink link;
+    (void)link.BindLibrary();
     OpenUnits(link, 1);
     g_nCalls = 0;
     g_bStopped = false;

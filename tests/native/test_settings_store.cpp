@@ -149,15 +149,15 @@ TEST(IniPortableStore, WriteChangesOnlyTheKeysLine)
     const std::string before = "; settings\n\n[S]\r\n  a = 1   \r\n\r\n; end of S\r\n[T]\r\nc=3";
     world.m_folder.WriteBytes(L"f.ini", before);
     const std::wstring path = world.m_folder.PathOf(L"f.ini");
-    ASSERT_TRUE(Platform().WriteProfileString(path, L"s", L"A", L"22"));
+    ASSERT_TRUE(Platform().WriteProfileText(path, L"s", L"A", L"22"));
     EXPECT_EQ(world.m_folder.ReadBytes(L"f.ini"),
               "; settings\n\n[S]\r\na=22\r\n\r\n; end of S\r\n[T]\r\nc=3");
 
-    ASSERT_TRUE(Platform().WriteProfileString(path, L"T", L"d", L"4"));
+    ASSERT_TRUE(Platform().WriteProfileText(path, L"T", L"d", L"4"));
     EXPECT_EQ(world.m_folder.ReadBytes(L"f.ini"),
               "; settings\n\n[S]\r\na=22\r\n\r\n; end of S\r\n[T]\r\nc=3\r\nd=4");
 
-    ASSERT_TRUE(Platform().WriteProfileString(path, L"S", L"b", L"5"));
+    ASSERT_TRUE(Platform().WriteProfileText(path, L"S", L"b", L"5"));
     EXPECT_EQ(world.m_folder.ReadBytes(L"f.ini"),
               "; settings\n\n[S]\r\na=22\r\n\r\n; end of S\r\nb=5\r\n[T]\r\nc=3\r\nd=4");
 }
@@ -179,11 +179,11 @@ TEST(IniPortableStore, BlankNamesAndMissingFoldersFailWithoutWriting)
 {
     CProfileWorld world(PortableProfileApi());
     const std::wstring path = world.m_folder.PathOf(L"f.ini");
-    EXPECT_FALSE(Platform().WriteProfileString(path, L"  ", L"k", L"v"));
-    EXPECT_FALSE(Platform().WriteProfileString(path, L"S", L"", L"v"));
+    EXPECT_FALSE(Platform().WriteProfileText(path, L"  ", L"k", L"v"));
+    EXPECT_FALSE(Platform().WriteProfileText(path, L"S", L"", L"v"));
     EXPECT_FALSE(world.m_folder.Exists(L"f.ini"));
     EXPECT_FALSE(
-        Platform().WriteProfileString(world.m_folder.PathOf(L"no\\such\\f.ini"), L"S", L"k", L"v"));
+        Platform().WriteProfileText(world.m_folder.PathOf(L"no\\such\\f.ini"), L"S", L"k", L"v"));
 }
 
 TEST(IniPortableStore, EmptyKeyNameReadsNothingNotEvenTheDefault)

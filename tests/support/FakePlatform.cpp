@@ -35,8 +35,14 @@ void CFakePlatform::AddWindow(const std::string& className, WindowHandle handle,
 int CFakePlatform::ShowMessageBox(const std::wstring& text, std::uint32_t style)
 {
     std::lock_guard guard(m_lock);
-    m_boxes.push_back({text, style});
-    return 1;
+    m_boxes.push_back({text, style, m_strBoxTitle});
+    return m_nBoxAnswer;
+}
+
+void CFakePlatform::SetMessageBoxTitle(const std::wstring& title)
+{
+    std::lock_guard guard(m_lock);
+    m_strBoxTitle = title;
 }
 
 void CFakePlatform::Sleep(std::uint32_t milliseconds)
@@ -192,10 +198,10 @@ bool CFakePlatform::FileExists(const std::wstring& path)
     return false;
 }
 
-std::wstring CFakePlatform::ReadProfileString(const std::wstring& path, const std::wstring& section,
-                                              const std::wstring& key,
-                                              const std::wstring& defaultValue,
-                                              std::size_t bufferChars)
+std::wstring CFakePlatform::ReadProfileText(const std::wstring& path, const std::wstring& section,
+                                            const std::wstring& key,
+                                            const std::wstring& defaultValue,
+                                            std::size_t bufferChars)
 {
     if (m_profileReader)
         return m_profileReader(path, section, key, defaultValue, bufferChars);
@@ -204,8 +210,8 @@ std::wstring CFakePlatform::ReadProfileString(const std::wstring& path, const st
     return defaultValue.substr(0, bufferChars - 1);
 }
 
-bool CFakePlatform::WriteProfileString(const std::wstring& path, const std::wstring& section,
-                                       const std::wstring& key, const std::wstring& value)
+bool CFakePlatform::WriteProfileText(const std::wstring& path, const std::wstring& section,
+                                     const std::wstring& key, const std::wstring& value)
 {
     if (m_profileWriter)
         return m_profileWriter(path, section, key, value);

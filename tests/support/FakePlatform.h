@@ -16,6 +16,7 @@ struct RECORDED_BOX
 {
     std::wstring text;
     std::uint32_t style = 0;
+    std::wstring title;
 };
 
 struct RECORDED_MESSAGE
@@ -32,6 +33,7 @@ public:
     CFakePlatform();
 
     int ShowMessageBox(const std::wstring& text, std::uint32_t style) override;
+    void SetMessageBoxTitle(const std::wstring& title) override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t MonotonicMicros() override;
     LibraryHandle LoadAppLibrary(const std::wstring& name) override;
@@ -53,11 +55,11 @@ public:
     std::uint16_t GetSystemLanguageId() override;
     std::wstring GetModuleDirectory() override;
     bool FileExists(const std::wstring& path) override;
-    std::wstring ReadProfileString(const std::wstring& path, const std::wstring& section,
-                                   const std::wstring& key, const std::wstring& defaultValue,
-                                   std::size_t bufferChars) override;
-    bool WriteProfileString(const std::wstring& path, const std::wstring& section,
-                            const std::wstring& key, const std::wstring& value) override;
+    std::wstring ReadProfileText(const std::wstring& path, const std::wstring& section,
+                                 const std::wstring& key, const std::wstring& defaultValue,
+                                 std::size_t bufferChars) override;
+    bool WriteProfileText(const std::wstring& path, const std::wstring& section,
+                          const std::wstring& key, const std::wstring& value) override;
 
     // Sets one primary monitor of the given size at (0, 0), with matching metrics.
     void SetSingleMonitor(int width, int height);
@@ -89,6 +91,9 @@ public:
 
     // What the driver did.
     std::vector<RECORDED_BOX> m_boxes;
+    std::wstring m_strBoxTitle = L"Tavelo";
+    // Button id the boxes answer with.
+    int m_nBoxAnswer = 1;
     std::vector<std::uint32_t> m_sleeps;
     std::vector<MOUSE_RECORD> m_mouse;
     std::vector<std::pair<int, int>> m_cursorPositions;

@@ -140,7 +140,7 @@ inline void RunProfileReadCase(CProfileWorld& world, const PROFILE_READ_CASE& c)
     if (c.fileExists)
         world.m_folder.WriteBytes(L"case.ini", c.bytes);
     const std::wstring read =
-        Platform().ReadProfileString(path, c.section, c.key, c.defaultValue, c.bufferChars);
+        Platform().ReadProfileText(path, c.section, c.key, c.defaultValue, c.bufferChars);
     EXPECT_EQ(read, c.expected);
 }
 
@@ -160,7 +160,7 @@ inline void PrintTo(const PROFILE_CASE& c, std::ostream* out)
 
 inline std::wstring ReadCase(const std::wstring& path, const wchar_t* section, const wchar_t* key)
 {
-    return Platform().ReadProfileString(path, section, key, L"(absent)", 256);
+    return Platform().ReadProfileText(path, section, key, L"(absent)", 256);
 }
 
 inline std::size_t CountNoCase(const std::wstring& text, const std::wstring& part)
@@ -183,7 +183,7 @@ inline std::size_t CountNoCase(const std::wstring& text, const std::wstring& par
 inline void WriteCreatesMissingFile(CProfileWorld& world)
 {
     const std::wstring path = world.m_folder.PathOf(L"new.ini");
-    EXPECT_TRUE(Platform().WriteProfileString(path, L"S", L"a", L"1"));
+    EXPECT_TRUE(Platform().WriteProfileText(path, L"S", L"a", L"1"));
     EXPECT_TRUE(world.m_folder.Exists(L"new.ini"));
     EXPECT_EQ(ReadCase(path, L"S", L"a"), L"1");
 }
@@ -194,7 +194,7 @@ inline void WriteReplacesValueAndKeepsTheRest(CProfileWorld& world)
 {
     world.m_folder.WriteBytes(L"keep.ini", OTHER_CONTENT);
     const std::wstring path = world.m_folder.PathOf(L"keep.ini");
-    EXPECT_TRUE(Platform().WriteProfileString(path, L"S", L"a", L"9"));
+    EXPECT_TRUE(Platform().WriteProfileText(path, L"S", L"a", L"9"));
     EXPECT_EQ(ReadCase(path, L"S", L"a"), L"9");
     EXPECT_EQ(ReadCase(path, L"S", L"b"), L"2");
     EXPECT_EQ(ReadCase(path, L"T", L"c"), L"3");
@@ -207,7 +207,7 @@ inline void WriteAddsKeyToItsSection(CProfileWorld& world)
 {
     world.m_folder.WriteBytes(L"add.ini", OTHER_CONTENT);
     const std::wstring path = world.m_folder.PathOf(L"add.ini");
-    EXPECT_TRUE(Platform().WriteProfileString(path, L"S", L"z", L"5"));
+    EXPECT_TRUE(Platform().WriteProfileText(path, L"S", L"z", L"5"));
     EXPECT_EQ(ReadCase(path, L"S", L"z"), L"5");
     EXPECT_EQ(ReadCase(path, L"T", L"z"), L"(absent)");
     EXPECT_EQ(ReadCase(path, L"T", L"c"), L"3");
@@ -219,7 +219,7 @@ inline void WriteAddsSection(CProfileWorld& world)
 {
     world.m_folder.WriteBytes(L"section.ini", OTHER_CONTENT);
     const std::wstring path = world.m_folder.PathOf(L"section.ini");
-    EXPECT_TRUE(Platform().WriteProfileString(path, L"U", L"k", L"v"));
+    EXPECT_TRUE(Platform().WriteProfileText(path, L"U", L"k", L"v"));
     EXPECT_EQ(ReadCase(path, L"U", L"k"), L"v");
     EXPECT_EQ(ReadCase(path, L"S", L"a"), L"1");
 }
@@ -228,7 +228,7 @@ inline void WriteMatchesExistingKeyIgnoringCase(CProfileWorld& world)
 {
     world.m_folder.WriteBytes(L"case.ini", "[state]\r\nSAVE=0\r\n");
     const std::wstring path = world.m_folder.PathOf(L"case.ini");
-    EXPECT_TRUE(Platform().WriteProfileString(path, L"State", L"Save", L"1"));
+    EXPECT_TRUE(Platform().WriteProfileText(path, L"State", L"Save", L"1"));
     EXPECT_EQ(ReadCase(path, L"STATE", L"save"), L"1");
     const std::wstring text = ProfileFileText(world.m_folder.ReadBytes(L"case.ini"));
     EXPECT_EQ(CountNoCase(text, L"save="), 1u);
@@ -238,7 +238,7 @@ inline void WriteMatchesExistingKeyIgnoringCase(CProfileWorld& world)
 inline void WriteDropsLeadingBlanksOfValue(CProfileWorld& world)
 {
     const std::wstring path = world.m_folder.PathOf(L"blank.ini");
-    EXPECT_TRUE(Platform().WriteProfileString(path, L"S", L"a", L"  7"));
+    EXPECT_TRUE(Platform().WriteProfileText(path, L"S", L"a", L"  7"));
     EXPECT_EQ(ReadCase(path, L"S", L"a"), L"7");
 }
 
@@ -247,7 +247,7 @@ inline void WriteKeepsUtf16File(CProfileWorld& world)
     world.m_folder.WriteBytes(L"wide.ini",
                               Utf16FileBytes(L"[S]\r\nt=\u0442\u0435\u0441\u0442\r\n"));
     const std::wstring path = world.m_folder.PathOf(L"wide.ini");
-    EXPECT_TRUE(Platform().WriteProfileString(path, L"S", L"a", L"1"));
+    EXPECT_TRUE(Platform().WriteProfileText(path, L"S", L"a", L"1"));
     const std::string bytes = world.m_folder.ReadBytes(L"wide.ini");
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
@@ -259,7 +259,7 @@ inline void WriteChangesOnlyFirstOfDuplicateSections(CProfileWorld& world)
 {
     world.m_folder.WriteBytes(L"dup.ini", "[S]\r\na=1\r\n[S]\r\na=2\r\n");
     const std::wstring path = world.m_folder.PathOf(L"dup.ini");
-    EXPECT_TRUE(Platform().WriteProfileString(path, L"S", L"a", L"3"));
+    EXPECT_TRUE(Platform().WriteProfileText(path, L"S", L"a", L"3"));
     EXPECT_EQ(ReadCase(path, L"S", L"a"), L"3");
     const std::wstring text = ProfileFileText(world.m_folder.ReadBytes(L"dup.ini"));
     EXPECT_NE(text.find(L"a=2"), std::wstring::npos);
@@ -335,7 +335,7 @@ inline void PrepareState(CDriverState& state, CProfileWorld& world)
 
 inline std::wstring ConfigValue(CProfileWorld& world, const wchar_t* section, const wchar_t* key)
 {
-    return Platform().ReadProfileString(world.ConfigPath(), section, key, L"(absent)", 256);
+    return Platform().ReadProfileText(world.ConfigPath(), section, key, L"(absent)", 256);
 }
 
 inline void SetEverySwitch(CDriverState& state, int value)
@@ -637,7 +637,7 @@ inline void DisplayChangeReloadsOnlyCurrentModel(CProfileWorld& world)
     state.m_nCalibModel = CALIB_MODEL_SIXTEEN;
     SaveSettings(state);
     // The file now says model 0; change it back to 1 as a hand edit would.
-    Platform().WriteProfileString(world.ConfigPath(), L"State", L"Lens Angles", L"1");
+    Platform().WriteProfileText(world.ConfigPath(), L"State", L"Lens Angles", L"1");
 
     FillNinePoint(*NinePointCalibAt(0), 70.0);
     FillSixteenPoint(*SixteenPointCalibAt(0), 80.0);
@@ -646,7 +646,7 @@ inline void DisplayChangeReloadsOnlyCurrentModel(CProfileWorld& world)
     ExpectNinePoint(*NinePointCalibAt(0), 2.0);
     ExpectSixteenPoint(*SixteenPointCalibAt(0), 80.0);
 
-    Platform().WriteProfileString(world.ConfigPath(), L"State", L"Lens Angles", L"0");
+    Platform().WriteProfileText(world.ConfigPath(), L"State", L"Lens Angles", L"0");
     FillNinePoint(*NinePointCalibAt(0), 70.0);
     ReloadSettingsAfterDisplayChange(state);
     ExpectNinePoint(*NinePointCalibAt(0), 70.0);

@@ -19,10 +19,10 @@ PROFILE_API Win32ProfileApi()
     PROFILE_API api;
     api.read = [](const std::wstring& path, const std::wstring& section, const std::wstring& key,
                   const std::wstring& defaultValue, std::size_t bufferChars)
-    { return Win32().ReadProfileString(path, section, key, defaultValue, bufferChars); };
+    { return Win32().ReadProfileText(path, section, key, defaultValue, bufferChars); };
     api.write = [](const std::wstring& path, const std::wstring& section, const std::wstring& key,
                    const std::wstring& value)
-    { return Win32().WriteProfileString(path, section, key, value); };
+    { return Win32().WriteProfileText(path, section, key, value); };
     api.exists = [](const std::wstring& path) { return Win32().FileExists(path); };
     return api;
 }
@@ -73,11 +73,11 @@ TEST(IniWin32Path, PathBeyondTheBufferIsCutWhereTheBufferEnds)
     const std::wstring longPath = folder.PathOf(std::wstring(300, L'a') + L".ini");
     ASSERT_GT(longPath.size(), MAX_PATH - 1);
     ASSERT_LT(folder.Path().size() + 1, MAX_PATH - 1);
-    EXPECT_TRUE(Win32().WriteProfileString(longPath, L"S", L"k", L"v"));
+    EXPECT_TRUE(Win32().WriteProfileText(longPath, L"S", L"k", L"v"));
     const std::wstring cut = longPath.substr(0, MAX_PATH - 1);
     EXPECT_TRUE(Win32().FileExists(cut));
-    EXPECT_EQ(Win32().ReadProfileString(longPath, L"S", L"k", L"d", 16), L"v");
-    EXPECT_EQ(Win32().ReadProfileString(cut, L"S", L"k", L"d", 16), L"v");
+    EXPECT_EQ(Win32().ReadProfileText(longPath, L"S", L"k", L"d", 16), L"v");
+    EXPECT_EQ(Win32().ReadProfileText(cut, L"S", L"k", L"d", 16), L"v");
 }
 
 TEST(IniWin32Path, FileExistsSeesFilesAndFolders)

@@ -85,6 +85,7 @@ TEST(WineBinding, SimulatedLibraryBesideTheProgramDetectsTwoUnits)
     SetPlatform(&platform);
     {
         CCameraLink link;
+        (void)link.BindLibrary();
         ASSERT_NE(link.m_d2xx.pFT_Read, nullptr);
         std::uint32_t locations[LOCATION_SLOTS] = {};
         std::uint16_t count = 0;
@@ -110,6 +111,7 @@ TEST(WineBindingChild, MissingLibraryMessage)
     SetPlatform(&platform);
     CBoxWatcher watcher;
     CCameraLink link;
+    (void)link.BindLibrary();
     const std::wstring text = watcher.Text();
     SetPlatform(nullptr);
     std::wofstream out(L"box.txt");

@@ -6,6 +6,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/PenTestKit.h"
+#include "tests/wine_support/HookProbe.h"
 #include "tracking/PenEventDriver.h"
 #include "tracking/PenInjector.h"
 
@@ -20,102 +21,6 @@
 
 namespace
 {
-// One line of the probe's output.
-struct HOOKED_EVENT
-{
-    unsigned message = 0;
-    long x = 0;
-    long y = 0;
-    unsigned long flags = 0;
-    unsigned long long extraInfo = 0;
-};
-
-std::wstring ModuleDirectory()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path);
-    return directory.substr(0, directory.find_last_of(L"\\/"));
-}
-
-std::vector<HOOKED_EVENT> ReadHookedEvents(const std::wstring& path)
-{
-    std::vector<HOOKED_EVENT> events;
-    FILE* file = _wfopen(path.c_str(), L"r");
-    if (file == nullptr)
-        return events;
-    HOOKED_EVENT event;
-    while (std::fscanf(file, "%x %ld %ld %lx %llx", &event.message, &event.x, &event.y,
-                       &event.flags, &event.extraInfo) == 5)
-        events.push_back(event);
-    std::fclose(file);
-    return events;
-}
-
-// Runs the hook probe for the life of the object.
-class CHookProbe
-{
-public:
-    CHookProbe()
-    {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        m_strOutput =
-            std::wstring(temp) + L"tavelo_hook_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
-        const std::wstring suffix = std::to_wstring(GetCurrentProcessId());
-        const std::wstring readyName = L"TaveloProbeReady" + suffix;
-        const std::wstring stopName = L"TaveloProbeStop" + suffix;
-        m_hReady = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
-        m_hStop = CreateEventW(nullptr, TRUE, FALSE, stopName.c_str());
-        std::wstring command = L"\"" + ModuleDirectory() + L"\\mouse_hook_probe.exe\" \"" +
-                               m_strOutput + L"\" " + readyName + L" " + stopName;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        m_bStarted = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                    nullptr, &startup, &m_process) != FALSE;
-        if (m_bStarted)
-            m_bReady = WaitForSingleObject(m_hReady, 20000) == WAIT_OBJECT_0;
-    }
-
-    ~CHookProbe()
-    {
-        SetEvent(m_hStop);
-        if (m_bStarted)
-        {
-            WaitForSingleObject(m_process.hProcess, 10000);
-            CloseHandle(m_process.hProcess);
-            CloseHandle(m_process.hThread);
-        }
-        CloseHandle(m_hReady);
-        CloseHandle(m_hStop);
-        DeleteFileW(m_strOutput.c_str());
-    }
-
-    bool IsReady() const { return m_bReady; }
-
-    // Events written so far.
-    std::size_t Count() const { return ReadHookedEvents(m_strOutput).size(); }
-
-    // Waits until the probe has written at least `count` events, or a time-out passed.
-    std::vector<HOOKED_EVENT> WaitForEvents(std::size_t count)
-    {
-        std::vector<HOOKED_EVENT> events;
-        const ULONGLONG deadline = GetTickCount64() + 10000;
-        while ((events = ReadHookedEvents(m_strOutput)).size() < count &&
-               GetTickCount64() < deadline)
-            ::Sleep(20);
-        return events;
-    }
-
-private:
-    std::wstring m_strOutput;
-    HANDLE m_hReady = nullptr;
-    HANDLE m_hStop = nullptr;
-    PROCESS_INFORMATION m_process{};
-    bool m_bStarted = false;
-    bool m_bReady = false;
-};
-
 struct BUTTON_EVENT
 {
     unsigned message;
@@ -136,20 +41,9 @@ TEST(WineInput, LowLevelHookInAnotherProcessSeesThePenGesturesMarkedAsTheDrivers
     CHookProbe probe;
     ASSERT_TRUE(probe.IsReady()) << "the hook probe did not start";
 
-    // A fresh Wine session may start delivering to the hook a moment after it reports ready:
-    // move the pointer (with the driver's mark) until the probe has seen it.
-    std::size_t skip = 0;
-    for (int attempt = 0; attempt < 200 && skip == 0; ++attempt)
-    {
-        MOUSE_RECORD move;
-        move.dx = 32768;
-        move.dy = 32768;
-        move.flags = MOUSE_MOVE | MOUSE_ABSOLUTE;
-        move.extraInfo = PEN_EXTRA_INFO;
-        platform.SendMouseInput(move);
-        ::Sleep(50);
-        skip = probe.Count();
-    }
+    // A fresh Wine session may start delivering to the hook a moment after it reports ready.
+    ASSERT_TRUE(probe.WaitUntilDelivering(PEN_EXTRA_INFO));
+    const std::size_t skip = probe.Count();
     ASSERT_GT(skip, 0u) << "the hook probe never saw a pointer move";
 
     const int width = GetSystemMetrics(SM_CXSCREEN);

@@ -25,6 +25,7 @@ class CNullPlatform : public CPlatform
 {
 public:
     int ShowMessageBox(const std::wstring&, std::uint32_t) override { return 1; }
+    void SetMessageBoxTitle(const std::wstring&) override {}
     void Sleep(std::uint32_t) override {}
     std::uint64_t MonotonicMicros() override { return 0; }
     LibraryHandle LoadAppLibrary(const std::wstring&) override { return nullptr; }
@@ -56,13 +57,13 @@ public:
     std::uint16_t GetSystemLanguageId() override { return 0x0409; }
     std::wstring GetModuleDirectory() override { return L"."; }
     bool FileExists(const std::wstring&) override { return false; }
-    std::wstring ReadProfileString(const std::wstring&, const std::wstring&, const std::wstring&,
-                                   const std::wstring& defaultValue, std::size_t) override
+    std::wstring ReadProfileText(const std::wstring&, const std::wstring&, const std::wstring&,
+                                 const std::wstring& defaultValue, std::size_t) override
     {
         return defaultValue;
     }
-    bool WriteProfileString(const std::wstring&, const std::wstring&, const std::wstring&,
-                            const std::wstring&) override
+    bool WriteProfileText(const std::wstring&, const std::wstring&, const std::wstring&,
+                          const std::wstring&) override
     {
         return true;
     }

@@ -1,0 +1,35 @@
+#include "shell/TrayMenu.h"
+
+#include "settings/Language.h"
+#include "shell/DriverState.h"
+#include "shell/Messages.h"
+
+namespace
+{
+bool RightToLeft()
+{
+    return g_nLangLayout == LANG_LAYOUT_RIGHT_TO_LEFT;
+}
+} // namespace
+
+std::vector<TRAY_MENU_ITEM> TrayMenuItems(const CDriverState& state)
+{
+    const std::uint32_t flags = RightToLeft() ? TRAY_ITEM_RIGHT_TO_LEFT : 0;
+    const TRAY_MENU_ITEM separator;
+    return {
+        {ID_TRAY_CONFIG, state.m_strTrayText[0], flags},
+        {ID_TRAY_WIZARD, state.m_strTrayText[1], flags},
+        {ID_TRAY_CALIBRATE, state.m_strTrayText[2], flags},
+        separator,
+        {ID_TRAY_INKORA, state.m_strTrayText[3], flags},
+        {ID_TRAY_KEYBOARD, state.m_strTrayText[4], flags},
+        separator,
+        {ID_TRAY_ABOUT, state.m_strTrayText[5], flags},
+        {ID_TRAY_EXIT, state.m_strTrayText[6], flags},
+    };
+}
+
+std::uint32_t TrayTrackFlags()
+{
+    return RightToLeft() ? TRAY_TRACK_FLAGS_RIGHT_TO_LEFT : TRAY_TRACK_FLAGS;
+}

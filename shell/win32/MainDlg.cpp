@@ -1,0 +1,346 @@
+#include "shell/win32/MainDlg.h"
+
+#include "calibration/CameraCalibStore.h"
+#include "calibration/CaptureSequence.h"
+#include "device/Protocol.h"
+#include "platform/Platform.h"
+#include "platform/win32/Win32Platform.h"
+
+#include "resources/resource.h"
+#include "settings/Language.h"
+#include "settings/Settings.h"
+#include "shell/DriverWiring.h"
+#include "shell/MainFlows.h"
+#include "shell/Messages.h"
+#include "shell/win32/SplashWnd.h"
+#include "shell/win32/TrayIcon.h"
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace
+{
+const wchar_t* const MAIN_WINDOW_CLASS = L"CTavelo_Angle78_NEW";
+const wchar_t* const MUTEX_NAME = L"TaveloMutex";
+const wchar_t* const MAIN_WINDOW_TITLE = L"Tavelo";
+constexpr UINT IDM_ABOUTBOX = 16;
+// Second argument of the WM_SHOWWINDOW that start-up posts to keep the window hidden.
+constexpr LPARAM SHOW_WINDOW_STATUS = 4;
+
+std::wstring LoadResourceString(UINT id)
+{
+    const wchar_t* text = nullptr;
+    // A length of 0 asks for a pointer into the resource itself.
+    const int length = LoadStringW(ResourceInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 && text != nullptr ? std::wstring(text, static_cast<std::size_t>(length))
+                                         : std::wstring();
+}
+} // namespace
+
+UINT DescribeStateMessage()
+{
+    static const UINT message = RegisterWindowMessageW(L"Tavelo.DescribeState");
+    return message;
+}
+
+CMainDlg::CMainDlg() : CDialog(IDD_MAIN, nullptr)
+{
+    RegisterDialogClass(MAIN_WINDOW_CLASS);
+    m_hIcon = LoadIconW(ResourceInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+}
+
+CMainDlg::~CMainDlg()
+{
+    delete m_pTrayIcon;
+    m_pTrayIcon = nullptr;
+}
+
+void CMainDlg::DoDataExchange(CDataExchange& dx)
+{
+    int ceiling = m_bCeilingMount;
+    DDX_Check(dx, IDC_CEILING_MOUNT, ceiling);
+    if (dx.m_bSaveAndValidate)
+        m_bCeilingMount = ceiling;
+}
+
+void CMainDlg::AddAboutToSystemMenu()
+{
+    const std::wstring text = LoadResourceString(IDS_ABOUTBOX);
+    HMENU menu = GetSystemMenu(m_hWnd, FALSE);
+    if (text.empty() || menu == nullptr)
+        return;
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, text.c_str());
+}
+
+bool CMainDlg::CheckSingleInstance()
+{
+    if (HANDLE other = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, MUTEX_NAME))
+    {
+        CloseHandle(other);
+        if (FindWindowW(nullptr, MAIN_WINDOW_TITLE) != nullptr)
+        {
+            Platform().ShowMessageBox(m_strMsgText[1], BOX_ICONWARNING);
+            std::exit(0);
+        }
+        return true;
+    }
+    m_hMutex = CreateMutexW(nullptr, FALSE, MUTEX_NAME);
+    if (m_hMutex == nullptr)
+    {
+        Platform().ShowMessageBox(m_strMsgText[0], BOX_ICONWARNING);
+        std::exit(0);
+    }
+    return true;
+}
+
+void CMainDlg::MinimiseAndHide()
+{
+    ShowWindow(m_hWnd, SW_SHOWMINIMIZED);
+    PostMessageW(m_hWnd, WM_SHOWWINDOW, FALSE, SHOW_WINDOW_STATUS);
+}
+
+void CMainDlg::StartupFailure()
+{
+    Platform().ShowMessageBox(m_strMsgText[0], BOX_OK);
+    ShowWindow(m_hWnd, SW_MINIMIZE);
+    m_pTrayIcon->Notify(NIM_ADD);
+    m_pTrayIcon->OnCommand(ID_TRAY_EXIT);
+}
+
+BOOL CMainDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    if (auto* platform = dynamic_cast<CWin32Platform*>(&Platform()))
+    {
+        platform->m_hMainWnd = m_hWnd;
+        platform->m_fnQuit = [this]
+        {
+            if (m_pTrayIcon != nullptr)
+                m_pTrayIcon->OnCommand(ID_TRAY_EXIT);
+            else
+                PostMessageW(m_hWnd, WM_DESTROY, 0, 0);
+        };
+    }
+    AddAboutToSystemMenu();
+
+    if (!m_elevation.IsProcessElevated() && m_elevation.IsVistaOrLater())
+    {
+        // Whether or not the elevated copy could be started, this one ends here.
+        (void)m_elevation.RelaunchElevated(m_hWnd);
+        std::exit(0);
+    }
+
+    m_nSkin = SKIN_STANDARD;
+    m_nWizardOrigin = -1;
+    m_strConfigPath = Platform().GetModuleDirectory() + L"\\Config.ini";
+    ChooseLanguage(*this);
+    CheckSingleInstance();
+
+    m_pTrayIcon = new CTrayIcon(IDR_MAINFRAME, m_hWnd, ResourceInstance());
+    if (!m_controller.StartDevices())
+    {
+        StartupFailure();
+        return TRUE;
+    }
+
+    CSplashWnd splash;
+    splash.LoadBitmap(m_nSkin == SKIN_VELMARA ? IDB_SPLASH_VELMARA : IDB_SPLASH);
+    splash.SetColorKey(0);
+    splash.Show();
+
+    if (!m_controller.DetectFirmware())
+    {
+        splash.Hide();
+        StartupFailure();
+        return TRUE;
+    }
+
+    SetIcons(static_cast<HICON>(m_hIcon));
+    g_pMainDlg = this;
+    m_dFirmwareVersion = m_controller.GetDeviceVersion(0);
+
+    if (m_controller.GetDeviceCount() == 2)
+    {
+        splash.Hide();
+        if (m_controller.GetDeviceVersion(0) >= protocol::MULTI_SPOT_VERSION ||
+            m_controller.GetDeviceVersion(1) >= protocol::MULTI_SPOT_VERSION)
+        {
+            // The quit this posts is dispatched by the next message loop; start-up goes on,
+            // so that the shutdown saves what it has just loaded.
+            Platform().ShowMessageBox(m_strMsgText[11], BOX_OK);
+            ShowWindow(m_hWnd, SW_MINIMIZE);
+            m_pTrayIcon->Notify(NIM_ADD);
+            m_pTrayIcon->OnCommand(ID_TRAY_EXIT);
+        }
+    }
+
+    if (LoadStartupSettings(*this))
+        UpdateData(false);
+
+    if (m_bCalibrated == 0)
+    {
+        splash.Hide();
+        // The first-run wizard comes with the set-up windows; until it runs here, the driver
+        // starts uncalibrated and waits for a calibration from the tray.
+        m_pTrayIcon->Notify(NIM_ADD);
+        MinimiseAndHide();
+    }
+    else
+    {
+        m_pTrayIcon->Notify(NIM_ADD);
+        LoadStartupCalibration(*this);
+        splash.Hide();
+        m_nRunState = RUN_STATE_RUNNING;
+        (void)m_controller.StartPenTracking();
+        MinimiseAndHide();
+    }
+    return TRUE;
+}
+
+void CMainDlg::OnStartCalibration()
+{
+    if (m_bMoreCameras == 0)
+        Platform().ShowMouseCursor(false);
+    (void)StartCalibration(m_controller, g_nCalibCamera);
+}
+
+void CMainDlg::OnExit()
+{
+    m_pTrayIcon->OnCommand(ID_TRAY_EXIT);
+}
+
+void CMainDlg::OnDestroy()
+{
+    ShutdownDevices(*this);
+    delete m_pTrayIcon;
+    m_pTrayIcon = nullptr;
+    if (m_hMutex != nullptr)
+    {
+        ReleaseMutex(m_hMutex);
+        Sleep(2);
+        CloseHandle(m_hMutex);
+        m_hMutex = nullptr;
+    }
+    std::exit(0);
+}
+
+void CMainDlg::OnPaint()
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    const int x = (client.right - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, static_cast<HICON>(m_hIcon));
+    EndPaint(m_hWnd, &paint);
+}
+
+void CMainDlg::AnswerStateDescription(HWND hRequester)
+{
+    if (!IsWindow(hRequester))
+        return;
+    std::wstring description =
+        L"tray=" + std::to_wstring(m_pTrayIcon != nullptr && m_pTrayIcon->IsShown() ? 1 : 0) +
+        L"\nrunstate=" + std::to_wstring(m_nRunState.load()) + L"\nreader=" +
+        std::to_wstring(m_controller.m_link.IsReaderRunning() ? 1 : 0) + L"\ncalibrated=" +
+        std::to_wstring(m_bCalibrated.load()) + L"\ncameras=" +
+        std::to_wstring(m_controller.GetDeviceCount()) + L"\n";
+    if (m_pTrayIcon != nullptr)
+        description += m_pTrayIcon->DescribeMenu();
+    COPYDATASTRUCT data{};
+    data.dwData = DescribeStateMessage();
+    data.cbData = static_cast<DWORD>((description.size() + 1) * sizeof(wchar_t));
+    data.lpData = const_cast<wchar_t*>(description.c_str());
+    SendMessageW(hRequester, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd),
+                 reinterpret_cast<LPARAM>(&data));
+}
+
+bool CMainDlg::OnCommand(int id, int, HWND)
+{
+    switch (id)
+    {
+    case IDC_START_CALIBRATION:
+    case ID_TRAY_CALIBRATE:
+        OnStartCalibration();
+        return true;
+    case ID_TRAY_EXIT:
+        OnExit();
+        return true;
+    case ID_TRAY_CONFIG:
+    case ID_TRAY_KEYBOARD:
+    case ID_TRAY_RESERVED:
+    case ID_TRAY_INKORA:
+    case ID_TRAY_WIZARD:
+    case ID_TRAY_ABOUT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message)
+    {
+    case WM_SYSCOMMAND:
+        return (wParam & 0xFFF0) == IDM_ABOUTBOX;
+    case WM_PAINT:
+        if (!IsIconic(m_hWnd))
+            return false;
+        OnPaint();
+        return true;
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<LRESULT>(m_hIcon);
+        return true;
+    case WM_DESTROY:
+        OnDestroy();
+        return true;
+    case WM_WINDOWPOSCHANGING:
+        // The window never becomes visible, whoever asks.
+        reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+        return false;
+    case WM_TRAYNOTIFY:
+        if (m_pTrayIcon != nullptr)
+            m_pTrayIcon->OnTrayMessage(static_cast<UINT>(lParam));
+        result = 0;
+        return true;
+    case WM_CALIBRATE_NEXT:
+        m_cxScreen = GetSystemMetrics(SM_CXSCREEN);
+        m_cyScreen = GetSystemMetrics(SM_CYSCREEN);
+        OnStartCalibration();
+        return true;
+    case WM_POWERBROADCAST:
+        OnPowerEvent(*this, static_cast<std::uint32_t>(wParam));
+        result = TRUE;
+        return true;
+    case WM_RESTART_TRACKING:
+        (void)m_controller.StartPenTracking();
+        return true;
+    case WM_DISPLAYCHANGE:
+        OnDisplayChange(*this);
+        return true;
+    case WM_SHOW_CURSOR:
+        Platform().ShowMouseCursor(true);
+        return true;
+    case WM_SAVE_SETTINGS_FILE:
+        (void)SaveSettingsFile();
+        return true;
+    case WM_WRITE_CAMERA_STORE:
+        (void)WriteCalibrationToCamera(m_controller);
+        return true;
+    case WM_CAMERA_STALLED:
+        OnCameraStalled(*this);
+        return true;
+    default:
+        if (message == DescribeStateMessage() && message != 0)
+        {
+            AnswerStateDescription(reinterpret_cast<HWND>(wParam));
+            return true;
+        }
+        return false;
+    }
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The hidden main dialog: it holds the driver state record for the whole run, starts the
+// driver in its OnInitDialog, receives every notification (tray, menu commands, power and
+// display changes, the reader thread's requests) and ends the process from WM_DESTROY.
+
+#include "platform/win32/Dialog.h"
+#include "shell/DriverState.h"
+#include "shell/win32/ElevationHelper.h"
+
+class CTrayIcon;
+
+class CMainDlg : public CDialog, public CDriverState
+{
+public:
+    CMainDlg();
+    ~CMainDlg() override;
+
+    // Command 1003, the tray's calibration command and WM_CALIBRATE_NEXT.
+    void OnStartCalibration();
+
+    CElevationHelper m_elevation;
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange& dx) override;
+    bool OnCommand(int id, int code, HWND hControl) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // Enter and Escape never end the hidden dialog.
+    void OnOK() override {}
+    void OnCancel() override {}
+
+private:
+    void AddAboutToSystemMenu();
+    bool CheckSingleInstance();
+    // M1, then the tray's exit command: the shutdown that follows does not save.
+    void StartupFailure();
+    void MinimiseAndHide();
+    void OnExit();
+    void OnDestroy();
+    void OnPaint();
+    // A test program asks what a user cannot see from outside: whether the tray icon was
+    // added, the run state, whether the reader runs, and the tray menu as the program builds
+    // it. The answer goes back to the asking window (wParam) as WM_COPYDATA.
+    void AnswerStateDescription(HWND hRequester);
+};
+
+// The registered message a test program sends to read the driver's state.
+UINT DescribeStateMessage();

@@ -1,0 +1,116 @@
+#include "tests/e2e/E2eKit.h"
+
+#include "calibration/CameraCalibStore.h"
+#include "platform/win32/Win32Platform.h"
+#include "settings/Settings.h"
+#include "shell/DriverState.h"
+#include "tests/support/FakePlatform.h"
+
+#include <cmath>
+#include <cstdio>
+
+CCalibratedBoard::CCalibratedBoard(const PEN_SCENARIO_OPTIONS& options) : m_options(options)
+{
+    CPenScenario scenario(options);
+    for (int c = 0; c < options.cameras; ++c)
+        m_optics.push_back(scenario.Optics(c).Config());
+    m_bCalibrated = scenario.StartDevices() && scenario.Calibrate();
+    scenario.StopReader();
+    if (!m_bCalibrated)
+        return;
+    CDriverState& state = scenario.State();
+    state.m_bCalibrated = 1;
+    if (options.cameras == 1)
+    {
+        (void)state.m_controller.WriteOptions();
+        (void)WriteCalibrationToCamera(state.m_controller);
+        const auto store = scenario.m_world.m_bus->SettingStore(0);
+        // Addresses 0 and 1 are the unit's version answers, not settings.
+        for (std::size_t address = 2; address < store.size(); ++address)
+        {
+            if (store[address] != 0)
+                m_strStoreLines += "unit 0 set " + std::to_string(address) + " " +
+                                   std::to_string(store[address]) + "\n";
+        }
+    }
+    // The program's own save, into a file of this process's temporary folder.
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    m_strConfig = std::wstring(temp) + L"tavelo-e2e-board.ini";
+    DeleteFileW(m_strConfig.c_str());
+    CWin32Platform platform;
+    CScopedPlatform scope(platform);
+    state.m_strConfigPath = m_strConfig;
+    SaveSettings(state);
+}
+
+std::string CCalibratedBoard::Scenario() const
+{
+    char minor[8];
+    std::snprintf(minor, sizeof minor, "0x%02X", m_options.firmwareMinor);
+    std::string text = "units " + std::to_string(m_options.cameras) + "\n";
+    for (int c = 0; c < m_options.cameras; ++c)
+        text += "unit " + std::to_string(c) + " minor " + minor + "\n";
+    return text + m_strStoreLines;
+}
+
+void CCalibratedBoard::WriteConfig(const CDriverRun& run) const
+{
+    CopyFileW(m_strConfig.c_str(), run.Path("Config.ini").c_str(), FALSE);
+    run.WriteText("SimScenario.txt", Scenario());
+}
+
+std::string CCalibratedBoard::PenAt(int unit, int pen, double screenX, double screenY) const
+{
+    const CSimOptics optics(m_optics[static_cast<std::size_t>(unit)]);
+    double x = 0;
+    double y = 0;
+    if (!optics.ScreenToCameraExact(screenX, screenY, x, y))
+        return PenUp(unit, pen);
+    char line[96];
+    std::snprintf(line, sizeof line, "unit %d pen %d %.2f %.2f", unit, pen, x, y);
+    return line;
+}
+
+std::string CCalibratedBoard::PenUp(int unit, int pen)
+{
+    return "unit " + std::to_string(unit) + " pen " + std::to_string(pen) + " up";
+}
+
+void DrawStroke(const CDriverRun& run, const CCalibratedBoard& board,
+                const std::vector<std::pair<double, double>>& points)
+{
+    for (std::size_t i = 0; i < points.size(); ++i)
+    {
+        run.Control(board.PenAt(0, 0, points[i].first, points[i].second));
+        // The first point is held a moment, as a hand touches down before it moves.
+        Sleep(i == 0 ? 150 : 60);
+    }
+    run.Control(CCalibratedBoard::PenUp(0, 0));
+    Sleep(200);
+}
+
+std::vector<HOOKED_EVENT> ButtonEvents(CHookProbe& probe, std::size_t skip, std::size_t count)
+{
+    std::vector<HOOKED_EVENT> buttons;
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    do
+    {
+        buttons.clear();
+        const std::vector<HOOKED_EVENT> events = probe.Events();
+        for (std::size_t i = skip; i < events.size(); ++i)
+        {
+            if (events[i].message != WM_MOUSEMOVE)
+                buttons.push_back(events[i]);
+        }
+        if (buttons.size() >= count)
+            break;
+        Sleep(50);
+    } while (GetTickCount64() < deadline);
+    return buttons;
+}
+
+double Distance(long x, long y, double toX, double toY)
+{
+    return std::hypot(static_cast<double>(x) - toX, static_cast<double>(y) - toY);
+}

@@ -1,0 +1,95 @@
+#include "tests/wine_support/HookProbe.h"
+
+#include <cstdio>
+
+namespace
+{
+std::vector<HOOKED_EVENT> ReadHookedEvents(const std::wstring& path)
+{
+    std::vector<HOOKED_EVENT> events;
+    FILE* file = _wfopen(path.c_str(), L"r");
+    if (file == nullptr)
+        return events;
+    HOOKED_EVENT event;
+    while (std::fscanf(file, "%x %ld %ld %lx %llx", &event.message, &event.x, &event.y,
+                       &event.flags, &event.extraInfo) == 5)
+        events.push_back(event);
+    std::fclose(file);
+    return events;
+}
+} // namespace
+
+std::wstring TestProgramDirectory()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring directory(path);
+    return directory.substr(0, directory.find_last_of(L"\\/"));
+}
+
+CHookProbe::CHookProbe()
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring suffix =
+        std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(GetTickCount64());
+    m_strOutput = std::wstring(temp) + L"tavelo_hook_" + suffix + L".txt";
+    const std::wstring readyName = L"TaveloProbeReady" + suffix;
+    const std::wstring stopName = L"TaveloProbeStop" + suffix;
+    m_hReady = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
+    m_hStop = CreateEventW(nullptr, TRUE, FALSE, stopName.c_str());
+    std::wstring command = L"\"" + TestProgramDirectory() + L"\\mouse_hook_probe.exe\" \"" +
+                           m_strOutput + L"\" " + readyName + L" " + stopName;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    m_bStarted = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                nullptr, &startup, &m_process) != FALSE;
+    if (m_bStarted)
+        m_bReady = WaitForSingleObject(m_hReady, 20000) == WAIT_OBJECT_0;
+}
+
+CHookProbe::~CHookProbe()
+{
+    SetEvent(m_hStop);
+    if (m_bStarted)
+    {
+        WaitForSingleObject(m_process.hProcess, 10000);
+        CloseHandle(m_process.hProcess);
+        CloseHandle(m_process.hThread);
+    }
+    CloseHandle(m_hReady);
+    CloseHandle(m_hStop);
+    DeleteFileW(m_strOutput.c_str());
+}
+
+std::vector<HOOKED_EVENT> CHookProbe::Events() const
+{
+    return ReadHookedEvents(m_strOutput);
+}
+
+std::vector<HOOKED_EVENT> CHookProbe::WaitForEvents(std::size_t count)
+{
+    std::vector<HOOKED_EVENT> events;
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while ((events = Events()).size() < count && GetTickCount64() < deadline)
+        ::Sleep(20);
+    return events;
+}
+
+bool CHookProbe::WaitUntilDelivering(std::uintptr_t extraInfo)
+{
+    for (int attempt = 0; attempt < 200; ++attempt)
+    {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = 32768;
+        input.mi.dy = 32768;
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        input.mi.dwExtraInfo = extraInfo;
+        SendInput(1, &input, sizeof input);
+        ::Sleep(50);
+        if (Count() > 0)
+            return true;
+    }
+    return false;
+}
