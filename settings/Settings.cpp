@@ -151,7 +151,11 @@ int TextToInt(const wchar_t* text)
 void LoadSettings(CDriverState& state)
 {
     state.m_iniConfig.SetPath(state.m_strConfigPath.c_str());
-    if (g_bSettingsInDevice.load(std::memory_order_relaxed) == 0)
+    // Only a single camera has its settings read back from its own store; with two cameras
+    // the file is the one place that keeps them.
+    const bool bInCamera = g_bSettingsInDevice.load(std::memory_order_relaxed) != 0 &&
+                           g_nDeviceCount.load(std::memory_order_relaxed) == 1;
+    if (!bInCamera)
     {
         state.m_bCalibrated = ReadStateValue(state, L"Save");
         state.m_bCeilingMount = ReadStateValue(state, L"Check Ceiling");

@@ -19,9 +19,10 @@ constexpr std::size_t CALIB_VALUE_CHARS = 30;
 // clamped to it. A null text gives 0.
 int TextToInt(const wchar_t* text);
 
-// Reads section "State". The five values that a camera with its own setting store keeps
-// ("Save", "Check Ceiling", "Check Rear", "Lens Angles", "Inkora") are read only while
-// g_bSettingsInDevice is 0; "Start Program", "Radio Server" and "Select Server" always. An
+// Reads section "State". The five values that a single camera with its own setting store
+// keeps ("Save", "Check Ceiling", "Check Rear", "Lens Angles", "Inkora") are read unless
+// g_bSettingsInDevice is set with one camera; "Start Program", "Radio Server" and "Select
+// Server" always. An
 // absent or non-numeric value reads as 0. The Win32 main dialog pushes the ceiling flag into
 // its check box afterwards.
 void LoadSettings(CDriverState& state);

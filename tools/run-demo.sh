@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Builds the native tree and runs the demo: the driver's chain against simulated camera
-# units (calibration by a simulated pen, then pens drawing), printing what it did.
+# Builds the Windows program and runs the demo: the real Tavelo.exe under Wine on a virtual
+# display, with a simulated camera unit and pen, driven as a person at the board would.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --preset native >/dev/null
-cmake --build --preset native --target demo bench >/dev/null
-build/native/bin/demo "$@"
+root=$(pwd)
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target demo >/dev/null
+source tools/wine-session.sh
+wine_session_start "$root/build/test-logs"
+trap wine_session_stop EXIT
+cd build/win64/bin
+timeout --kill-after=10 300 wine demo.exe

@@ -80,31 +80,12 @@ for preset in native native-asan native-tsan; do
     fi
 done
 
-# The Windows build's tests run under Wine: one prefix and one Xvfb for the whole run, with
-# two screens joined by Xinerama so that Windows sees two monitors (of different sizes:
-# Wine merges heads that have the same rectangle).
+# The Windows build's tests run under Wine, in one prefix and on one display for the whole run.
 if want win64 && run_preset win64; then
-    export WINEPREFIX="$root/build/wineprefix"
-    export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
-    display=":$((90 + RANDOM % 100))"
-    Xvfb "$display" -screen 0 1024x768x24 -screen 1 800x600x24 +xinerama -extension RANDR \
-        -nolisten tcp >"$logdir/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY="$display"
-    sleep 2
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        timeout 300 wineboot -i >"$logdir/wineboot.log" 2>&1 || true
-    fi
-    timeout 120 wineserver -w || true
-    wineserver -p >/dev/null 2>&1 || true
-    # Start Wine's own services now, with their output going to a log: started by the first
-    # test, they would hold that test's output pipe open and ctest would wait for them.
-    timeout 120 wine cmd /c exit >"$logdir/wine-warmup.log" 2>&1 </dev/null || true
+    source tools/wine-session.sh
+    wine_session_start "$logdir"
     run_ctest win64
-    wineserver -k >/dev/null 2>&1 || true
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
+    wine_session_stop
 fi
 
 if want win32 && run_preset win32; then

@@ -3,7 +3,7 @@
 // tray menu opens and Exit saves; every way start-up can fail tells the user and ends.
 
 #include "shell/Messages.h"
-#include "tests/e2e/E2eKit.h"
+#include "tests/wine_support/CalibratedBoard.h"
 
 #include <gtest/gtest.h>
 
@@ -100,4 +100,355 @@ TEST(Shell, CalibratedBoardStartsIntoTheTrayDrawsAStrokeAndExitSaves)
     EXPECT_EQ(run.WaitForExit(10000), 0u);
     EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Inkora"), L"0");
     EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Save"), L"1");
+}
+
+namespace
+{
+// A text of the shipped English language file, as the program shows it.
+std::wstring EnglishText(const wchar_t* key)
+{
+    return ReadIni(SourceTreePath("resources/language/ENU.lng"), L"MESSAGEBOX", key);
+}
+
+// The message box the program shows, its text, answered with OK; then the program must end.
+struct BOX_SEEN
+{
+    std::wstring text;
+    DWORD exitCode = STILL_ACTIVE;
+};
+
+BOX_SEEN AnswerBoxAndWaitForExit(CDriverRun& run, const std::string& shot)
+{
+    BOX_SEEN seen;
+    HWND box = run.WaitForMessageBox(START_MS);
+    if (box == nullptr)
+        return seen;
+    seen.text = CDriverRun::MessageBoxText(box);
+    Sleep(200);
+    run.Screenshot(shot, box);
+    CDriverRun::Click(box, IDOK);
+    seen.exitCode = run.WaitForExit(10000);
+    return seen;
+}
+
+// Mostly red pixels: the error icon of a message box.
+int RedPixels(HWND window)
+{
+    RECT area{};
+    GetWindowRect(window, &area);
+    const std::vector<std::uint8_t> rgb = CDriverRun::CaptureRgb(area);
+    int red = 0;
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
+    {
+        if (rgb[i] > 180 && rgb[i + 1] < 90 && rgb[i + 2] < 90)
+            ++red;
+    }
+    return red;
+}
+
+const char* const STATE_WITHOUT_RADIO_SERVER = "[State]\r\nSave=1\r\nCheck Ceiling=0\r\n"
+                                               "Check Rear=0\r\nLens Angles=0\r\n";
+} // namespace
+
+TEST(Shell, EveryStartUpFailureTellsTheUserAndEndsWithoutTouchingTheSettings)
+{
+    const struct
+    {
+        const char* name;
+        const char* scenario;
+    } cases[] = {
+        {"no-unit", "units 0\n"},
+        {"three-units", "units 3\n"},
+        {"unreadable-version", "units 1\nunit 0 fault noversion\n"},
+    };
+    for (const auto& failure : cases)
+    {
+        SCOPED_TRACE(failure.name);
+        CDriverRun run(failure.name);
+        run.WriteText("SimScenario.txt", failure.scenario);
+        run.WriteText("Config.ini", STATE_WITHOUT_RADIO_SERVER);
+        ASSERT_TRUE(run.Start());
+        const BOX_SEEN seen = AnswerBoxAndWaitForExit(run, "m1");
+        EXPECT_EQ(seen.text, EnglishText(L"M1"));
+        EXPECT_EQ(seen.exitCode, 0u);
+        EXPECT_EQ(run.ReadText("Config.ini"), STATE_WITHOUT_RADIO_SERVER);
+    }
+}
+
+TEST(Shell, SecondCopyTellsTheUserAndTheFirstKeepsTracking)
+{
+    CDriverRun run("second-instance");
+    Board().WriteConfig(run);
+    CHookProbe probe;
+    ASSERT_TRUE(probe.IsReady());
+    ASSERT_TRUE(probe.WaitUntilDelivering(0));
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+
+    HANDLE second = run.StartAnother();
+    ASSERT_NE(second, nullptr);
+    HWND box = run.WaitForMessageBox(START_MS, GetProcessId(second));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(CDriverRun::MessageBoxText(box), EnglishText(L"M2"));
+    Sleep(200);
+    run.Screenshot("m2", box);
+    CDriverRun::Click(box, IDOK);
+    EXPECT_EQ(WaitForSingleObject(second, 10000), WAIT_OBJECT_0);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(second, &code);
+    CloseHandle(second);
+    EXPECT_EQ(code, 0u);
+
+    ASSERT_TRUE(run.IsRunning());
+    const std::size_t skip = probe.Count();
+    DrawStroke(run, Board(), {{600, 400}, {640, 420}, {700, 450}});
+    const auto buttons = ButtonEvents(probe, skip, 2);
+    ASSERT_EQ(buttons.size(), 2u);
+    EXPECT_LT(Distance(buttons[0].x, buttons[0].y, 600, 400), 4.0);
+}
+
+TEST(Shell, TwoMultiPenUnitsAreRefusedAndTheSettingsSavedAgain)
+{
+    CDriverRun run("two-multi-pen-units");
+    run.WriteText("SimScenario.txt", "units 2\nunit 0 minor 0x23\nunit 1 minor 0x23\n");
+    run.WriteText("Config.ini", STATE_WITHOUT_RADIO_SERVER);
+    ASSERT_TRUE(run.Start());
+    const BOX_SEEN seen = AnswerBoxAndWaitForExit(run, "m12");
+    EXPECT_EQ(seen.text, EnglishText(L"M12"));
+    EXPECT_EQ(seen.exitCode, 0u);
+    // The shutdown saved what start-up had loaded: every key is written again.
+    EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Radio Server"), L"0");
+    EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Save"), L"1");
+}
+
+TEST(Shell, StalledUnitEndsTheProgramWithTheErrorMessage)
+{
+    CDriverRun run("stalled-unit");
+    Board().WriteConfig(run);
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    // A line stuck at one value: the same byte far more than a thousand times in a row.
+    std::string stuck = "unit 0 send";
+    for (int i = 0; i < 256; ++i)
+        stuck += " 00";
+    run.Control(std::vector<std::string>(5, stuck));
+
+    HWND box = run.WaitForMessageBox(START_MS);
+    ASSERT_NE(box, nullptr) << "no message after the stall";
+    EXPECT_EQ(CDriverRun::MessageBoxText(box), EnglishText(L"M1"));
+    Sleep(200);
+    EXPECT_GT(RedPixels(box), 20) << "the box should carry the error icon";
+    run.Screenshot("m1-stall", box);
+    const ULONGLONG answered = GetTickCount64();
+    CDriverRun::Click(box, IDOK);
+    EXPECT_EQ(run.WaitForExit(10000), 0u);
+    EXPECT_LT(GetTickCount64() - answered, 5000u);
+}
+
+// Runs with a Farsi system language (its own ctest entry sets the locale).
+TEST(ShellFarsi, TrayMenuIsRightToLeft)
+{
+    ASSERT_EQ(PRIMARYLANGID(GetSystemDefaultLangID()), LANG_FARSI)
+        << "run this suite with LC_ALL=fa_IR.UTF-8";
+    CDriverRun run("farsi");
+    Board().WriteConfig(run);
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    const std::vector<std::wstring> items = run.MenuItems();
+    ASSERT_EQ(items.size(), 9u);
+    const std::wstring farsiExit =
+        ReadIni(SourceTreePath("resources/language/FAR.lng"), L"TRAY ICON MENU", L"T7");
+    EXPECT_EQ(items[8], L"11027 6000 0 " + farsiExit);
+    EXPECT_EQ(items[0].substr(0, 13), L"11026 6000 1 ");
+    EXPECT_EQ(items[3], L"0 800 0 ");
+    run.PostToMain(WM_COMMAND, 11027);
+    EXPECT_EQ(run.WaitForExit(10000), 0u);
+}
+
+namespace
+{
+// A unit whose firmware keeps no settings of its own: the program's settings and its tables
+// come from Config.ini.
+PEN_SCENARIO_OPTIONS FileKeptOptions(double viewFill)
+{
+    PEN_SCENARIO_OPTIONS options;
+    options.firmwareMinor = 0x0F;
+    options.viewFill = viewFill;
+    return options;
+}
+
+const CCalibratedBoard& FileBoard()
+{
+    static const CCalibratedBoard board(FileKeptOptions(0.8));
+    return board;
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& what)
+{
+    std::size_t count = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+// One packet of the pen start sequence that nothing else sends: one per start of tracking.
+const char* const TRACKING_START_PACKET = "24 03 00 A6 24 26";
+
+// The pointer's press of a short tap-free stroke from (x, y), as the hook saw it.
+HOOKED_EVENT StrokeDown(CHookProbe& probe, const CDriverRun& run, double x, double y)
+{
+    const std::size_t skip = probe.Count();
+    DrawStroke(run, FileBoard(), {{x, y}, {x + 30, y + 10}, {x + 60, y + 20}});
+    const auto buttons = ButtonEvents(probe, skip, 2);
+    return buttons.empty() ? HOOKED_EVENT{} : buttons[0];
+}
+} // namespace
+
+TEST(Shell, StaysHiddenRestartsTrackingOnResumeAndReloadsTablesOnADisplayChange)
+{
+    ASSERT_TRUE(FileBoard().IsCalibrated());
+    // The settings file starts with the tables of a camera aimed differently.
+    const CCalibratedBoard elsewhere(FileKeptOptions(0.65));
+    CDriverRun run("power-display");
+    elsewhere.WriteSettingsFile(run);
+    run.WriteText("SimScenario.txt", FileBoard().Scenario() + "log packets.txt\n");
+    CHookProbe probe;
+    ASSERT_TRUE(probe.IsReady());
+    ASSERT_TRUE(probe.WaitUntilDelivering(0));
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+
+    ShowWindow(run.MainWindow(), SW_SHOW);
+    Sleep(300);
+    EXPECT_FALSE(IsWindowVisible(run.MainWindow()));
+
+    const std::size_t starts = Occurrences(run.ReadText("packets.txt"), TRACKING_START_PACKET);
+    EXPECT_EQ(starts, 1u);
+    run.PostToMain(WM_POWERBROADCAST, 4);
+    ASSERT_TRUE(run.WaitForState("runstate", "1004", 5000));
+    run.PostToMain(WM_POWERBROADCAST, 7);
+    ASSERT_TRUE(run.WaitForState("runstate", "1000", 5000));
+    Sleep(500);
+    EXPECT_EQ(Occurrences(run.ReadText("packets.txt"), TRACKING_START_PACKET), starts + 1);
+
+    // With the other camera's tables the pen lands far from where it touches.
+    const HOOKED_EVENT before = StrokeDown(probe, run, 400, 300);
+    EXPECT_GT(Distance(before.x, before.y, 400, 300), 20.0);
+
+    // The display changes; the file now holds this board's tables for the screen size.
+    FileBoard().WriteSettingsFile(run);
+    run.PostToMain(WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
+    Sleep(800);
+    EXPECT_EQ(Occurrences(run.ReadText("packets.txt"), TRACKING_START_PACKET), starts + 2);
+    const HOOKED_EVENT after = StrokeDown(probe, run, 400, 300);
+    EXPECT_EQ(after.message, unsigned{WM_LBUTTONDOWN});
+    EXPECT_LT(Distance(after.x, after.y, 400, 300), 4.0) << "down at " << after.x << "," << after.y;
+}
+
+namespace
+{
+std::string EmbeddedManifest(const std::wstring& program)
+{
+    HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr)
+        return std::string();
+    std::string text;
+    if (HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)))
+    {
+        HGLOBAL loaded = LoadResource(module, resource);
+        const char* data = static_cast<const char*>(LockResource(loaded));
+        if (data != nullptr)
+            text.assign(data, SizeofResource(module, resource));
+    }
+    FreeLibrary(module);
+    return text;
+}
+
+// Sets the screen's logical resolution for programs started from now on; the old value comes
+// back when the scope ends.
+class CLogPixels
+{
+public:
+    explicit CLogPixels(DWORD value)
+    {
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &m_hKey, nullptr);
+        DWORD size = sizeof m_nOld;
+        m_bHadOld = RegQueryValueExW(m_hKey, L"LogPixels", nullptr, nullptr,
+                                     reinterpret_cast<BYTE*>(&m_nOld), &size) == ERROR_SUCCESS;
+        RegSetValueExW(m_hKey, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof value);
+    }
+    ~CLogPixels()
+    {
+        if (m_bHadOld)
+            RegSetValueExW(m_hKey, L"LogPixels", 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&m_nOld), sizeof m_nOld);
+        else
+            RegDeleteValueW(m_hKey, L"LogPixels");
+        RegCloseKey(m_hKey);
+    }
+    CLogPixels(const CLogPixels&) = delete;
+    CLogPixels& operator=(const CLogPixels&) = delete;
+
+private:
+    HKEY m_hKey = nullptr;
+    DWORD m_nOld = 96;
+    bool m_bHadOld = false;
+};
+} // namespace
+
+TEST(Shell, AwareOfEveryMonitorsScalingAndRightAt144Dpi)
+{
+    const std::string manifest = EmbeddedManifest(TestProgramDirectory() + L"\\Tavelo.exe");
+    EXPECT_NE(manifest.find("<dpiAwareness>PerMonitorV2, PerMonitor</dpiAwareness>"),
+              std::string::npos)
+        << manifest;
+    EXPECT_NE(manifest.find("<dpiAware>true/pm</dpiAware>"), std::string::npos);
+    EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+
+    CLogPixels dpi(144);
+    CDriverRun run("dpi144");
+    FileBoard().WriteConfig(run);
+    // The version's second reply never comes, so the splash stays up for the reply time-out.
+    run.WriteText("SimScenario.txt", FileBoard().Scenario() + "unit 0 fault firstversion\n");
+    CHookProbe probe;
+    ASSERT_TRUE(probe.IsReady());
+    ASSERT_TRUE(probe.WaitUntilDelivering(0));
+    ASSERT_TRUE(run.Start());
+    HWND splash = run.WaitForWindow(L"SPLASH", START_MS);
+    ASSERT_NE(splash, nullptr) << "no splash";
+    RECT area{};
+    GetWindowRect(splash, &area);
+    EXPECT_EQ(area.right - area.left, 400);
+    EXPECT_EQ(area.bottom - area.top, 250);
+    run.Screenshot("splash", splash);
+
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    const HOOKED_EVENT down = StrokeDown(probe, run, 700, 500);
+    EXPECT_LT(Distance(down.x, down.y, 700, 500), 4.0) << "down at " << down.x << "," << down.y;
+
+    HANDLE second = run.StartAnother();
+    ASSERT_NE(second, nullptr);
+    if (HWND box = run.WaitForMessageBox(START_MS, GetProcessId(second)))
+    {
+        Sleep(200);
+        run.Screenshot("m2", box);
+        CDriverRun::Click(box, IDOK);
+    }
+    WaitForSingleObject(second, 10000);
+    CloseHandle(second);
+
+    HWND menu = OpenTrayMenu(run);
+    ASSERT_NE(menu, nullptr);
+    Sleep(200);
+    run.Screenshot("tray-menu", menu);
+    ChooseLastMenuItem();
+    EXPECT_EQ(run.WaitForExit(10000), 0u);
 }

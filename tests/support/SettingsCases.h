@@ -557,6 +557,15 @@ inline void DeviceOwnedKeysIgnoredWhenSettingsLiveInCamera(CProfileWorld& world)
     EXPECT_EQ(state.m_bRearProjection, 1);
     EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_NINE);
     EXPECT_EQ(state.m_nInkoraPenMode, 2);
+
+    // Two cameras never have their settings read from a camera, so the file keeps them
+    // whatever the firmware says; otherwise a two-camera board would forget its calibration.
+    CCameraSetup two(2, 1);
+    CDriverState twoCameras;
+    PrepareState(twoCameras, world);
+    LoadSettings(twoCameras);
+    EXPECT_EQ(twoCameras.m_bCalibrated, 1);
+    EXPECT_EQ(twoCameras.m_nCalibModel, CALIB_MODEL_NINE);
 }
 
 inline void StateValuesReadFourCharactersAsAnInteger(CProfileWorld& world)

@@ -266,11 +266,10 @@ void CDriverRun::PostToMain(UINT message, WPARAM wParam, LPARAM lParam) const
     PostMessageW(m_hMain, message, wParam, lParam);
 }
 
-std::map<std::string, std::string> CDriverRun::DescribeState()
+std::wstring CDriverRun::RequestDescription()
 {
-    std::map<std::string, std::string> values;
     if (m_hMain == nullptr)
-        return values;
+        return std::wstring();
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = DescriptionProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -292,17 +291,20 @@ std::map<std::string, std::string> CDriverRun::DescribeState()
     }
     g_pDescription = nullptr;
     DestroyWindow(description.hWnd);
-    std::wistringstream lines(description.text);
+    return description.text;
+}
+
+std::map<std::string, std::string> CDriverRun::DescribeState()
+{
+    std::map<std::string, std::string> values;
+    std::wistringstream lines(RequestDescription());
     std::wstring line;
-    int item = 0;
     while (std::getline(lines, line))
     {
-        const std::string narrow(line.begin(), line.end());
-        const auto equals = narrow.find('=');
-        if (equals != std::string::npos && narrow.find(' ') > equals)
-            values[narrow.substr(0, equals)] = narrow.substr(equals + 1);
-        else
-            values["item" + std::to_string(item++)] = narrow;
+        const auto equals = line.find(L'=');
+        if (equals != std::wstring::npos && line.find(L' ') > equals)
+            values[std::string(line.begin(), line.begin() + std::ptrdiff_t(equals))] =
+                std::string(line.begin() + std::ptrdiff_t(equals) + 1, line.end());
     }
     return values;
 }
@@ -310,10 +312,13 @@ std::map<std::string, std::string> CDriverRun::DescribeState()
 std::vector<std::wstring> CDriverRun::MenuItems()
 {
     std::vector<std::wstring> items;
-    for (const auto& [key, value] : DescribeState())
+    std::wistringstream lines(RequestDescription());
+    std::wstring line;
+    while (std::getline(lines, line))
     {
-        if (key.rfind("item", 0) == 0)
-            items.push_back(std::wstring(value.begin(), value.end()));
+        const auto equals = line.find(L'=');
+        if (equals == std::wstring::npos || line.find(L' ') < equals)
+            items.push_back(line);
     }
     return items;
 }
@@ -387,12 +392,12 @@ bool CDriverRun::Screenshot(const std::string& shot, HWND window) const
     return Screenshot(shot, area);
 }
 
-bool CDriverRun::Screenshot(const std::string& shot, const RECT& area) const
+std::vector<std::uint8_t> CDriverRun::CaptureRgb(const RECT& area)
 {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     if (width <= 0 || height <= 0)
-        return false;
+        return {};
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
@@ -415,10 +420,19 @@ bool CDriverRun::Screenshot(const std::string& shot, const RECT& area) const
     rgb.reserve(bgra.size() / 4 * 3);
     for (std::size_t i = 0; i < bgra.size(); i += 4)
         rgb.insert(rgb.end(), {bgra[i + 2], bgra[i + 1], bgra[i]});
+    return rgb;
+}
+
+bool CDriverRun::Screenshot(const std::string& shot, const RECT& area) const
+{
+    const std::vector<std::uint8_t> rgb = CaptureRgb(area);
+    if (rgb.empty())
+        return false;
     const std::string folder = std::string(TAVELO_SOURCE_DIR) + "/build/test-logs/screens";
     CreateDirectoryW(WinePath(std::string(TAVELO_SOURCE_DIR) + "/build/test-logs").c_str(),
                      nullptr);
     CreateDirectoryW(WinePath(folder).c_str(), nullptr);
     const std::wstring file = WinePath(folder + "/" + m_strName + "-" + shot + ".png");
-    return WritePng(std::string(file.begin(), file.end()), width, height, rgb);
+    return WritePng(std::string(file.begin(), file.end()), area.right - area.left,
+                    area.bottom - area.top, rgb);
 }

@@ -65,8 +65,12 @@ public:
     // <run name>-<shot>.png. False when nothing could be saved.
     bool Screenshot(const std::string& shot, HWND window) const;
     bool Screenshot(const std::string& shot, const RECT& area) const;
+    // The screen's pixels in an area, three bytes each, rows top to bottom.
+    static std::vector<std::uint8_t> CaptureRgb(const RECT& area);
 
 private:
+    std::wstring RequestDescription();
+
     std::string m_strName;
     std::wstring m_strFolder;
     PROCESS_INFORMATION m_process{};

@@ -1,191 +1,211 @@
-// Runs the driver's pen chain against a simulated camera unit and says what happened: the
-// calibration as a user does it (a pen held on each target shown), how well the solved model
-// places the pen, then a stroke, a double click, a right click and four pens at once, with
-// the mouse records and companion messages the driver sent for them.
+// The driver's main job, shown on the real program: Tavelo.exe starts with a simulated camera
+// unit and a calibrated board, and a simulated pen draws a stroke, double-clicks, holds for a
+// right click and brings the companion program three more pens; then Exit from the tray menu.
+// What the pointer did is read by a mouse hook in this process, what the companion program
+// got by a stand-in window of its class. Ends with one summary line.
 
-#include "shell/DriverState.h"
-#include "tests/support/PenScenario.h"
-#include "tests/support/PenTestKit.h"
-#include "tracking/PenInjector.h"
+#include "tests/wine_support/CalibratedBoard.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <map>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace
 {
-const char* ActionName(MOUSE_ACTION action)
+constexpr DWORD START_MS = 20000;
+constexpr UINT FIRST_COMPANION_MESSAGE = 1139;
+constexpr UINT LAST_COMPANION_MESSAGE = 1141;
+
+std::set<UINT> g_companionPens;
+int g_nCompanionMessages = 0;
+
+LRESULT CALLBACK CanvasProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (action)
+    if (message >= FIRST_COMPANION_MESSAGE && message <= LAST_COMPANION_MESSAGE)
     {
-    case MOUSE_ACTION::Move:
-        return "move";
-    case MOUSE_ACTION::Press:
+        g_companionPens.insert(message);
+        ++g_nCompanionMessages;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A visible window of the companion program's drawing class.
+HWND ShowStandInCanvas()
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = CanvasProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TfrmCanvas";
+    RegisterClassW(&windowClass);
+    return CreateWindowExW(WS_EX_TOOLWINDOW, L"TfrmCanvas", L"companion stand-in",
+                           WS_POPUP | WS_VISIBLE, 980, 0, 40, 40, nullptr, nullptr,
+                           windowClass.hInstance, nullptr);
+}
+
+void PumpFor(DWORD milliseconds)
+{
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    while (GetTickCount64() < deadline)
+    {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        Sleep(10);
+    }
+}
+
+const char* ButtonName(unsigned message)
+{
+    switch (message)
+    {
+    case WM_LBUTTONDOWN:
         return "left button down";
-    case MOUSE_ACTION::Release:
+    case WM_LBUTTONUP:
         return "left button up";
-    case MOUSE_ACTION::DoubleClick:
-        return "double click";
-    case MOUSE_ACTION::RightClick:
-        return "right click";
-    case MOUSE_ACTION::Click:
-        return "click";
-    case MOUSE_ACTION::Other:
-        return "other";
+    case WM_RBUTTONDOWN:
+        return "right button down";
+    case WM_RBUTTONUP:
+        return "right button up";
+    default:
+        return "button";
     }
-    return "?";
 }
 
-// Prints the button records and a summary of the moves between them.
-void ReportMouse(CPenScenario& scenario)
+// Button events since `skip`, each measured against where the pen touched.
+struct POINTER_ERRORS
 {
-    const auto events = MouseEvents(scenario.MouseRecords(), scenario.m_options.monitorWidth,
-                                    scenario.m_options.monitorHeight);
-    int moves = 0;
-    for (const INJECTED_EVENT& event : events)
+    std::vector<double> distances;
+    void Add(double distance) { distances.push_back(distance); }
+};
+
+void Report(CHookProbe& probe, std::size_t skip, std::size_t expected, double x, double y,
+            POINTER_ERRORS& errors)
+{
+    for (const HOOKED_EVENT& event : ButtonEvents(probe, skip, expected))
     {
-        if (event.action == MOUSE_ACTION::Move)
-        {
-            ++moves;
-            continue;
-        }
-        if (moves > 0)
-            std::printf("      %d pointer moves\n", moves);
-        moves = 0;
-        std::printf("      %s at (%d, %d)\n", ActionName(event.action), event.x, event.y);
+        const double distance = Distance(event.x, event.y, x, y);
+        errors.Add(distance);
+        std::printf("    %-18s at (%ld, %ld), %.1f px from the pen\n", ButtonName(event.message),
+                    event.x, event.y, distance);
     }
-    if (moves > 0)
-        std::printf("      %d pointer moves\n", moves);
 }
 
-bool Step(CPenScenario& scenario, bool ok)
+void PressKey(WORD key)
 {
-    if (!ok)
-        std::printf("stopped: %s\n", scenario.Error().c_str());
-    return ok;
+    INPUT keys[2] = {};
+    keys[0].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = key;
+    keys[1] = keys[0];
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
 }
 } // namespace
 
 int main()
 {
-    PEN_SCENARIO_OPTIONS options;
-    CPenScenario scenario(options);
-    std::printf("One simulated camera unit, firmware minor 0x%02X, watching a %d x %d monitor.\n",
-                options.firmwareMinor, options.monitorWidth, options.monitorHeight);
-    if (!Step(scenario, scenario.StartDevices()))
-        return 1;
-    std::printf("Devices started; firmware version %.2f, so the multi-spot form is used.\n",
-                double(scenario.State().m_dFirmwareVersion));
-
-    std::printf("\nCalibration (sixteen-point model): the pen is held on each target shown.\n");
-    if (!Step(scenario, scenario.Calibrate()))
-        return 1;
-    for (const TARGET_TOUCH& touch : scenario.Touches())
-        std::printf("  target %2d at (%4d, %3d) taken\n", touch.target, touch.screenX,
-                    touch.screenY);
-    std::printf("  settings saved %d time(s); calibrated flag %d\n", scenario.Saves(),
-                int(scenario.State().m_bCalibrated));
-
-    int worst = 0;
-    double sum = 0.0;
-    int points = 0;
-    for (int y = 40; y <= 728; y += 48)
+    std::printf("Calibrating a board with the driver's own capture (one camera unit, "
+                "multi-pen firmware, 1024 x 768)...\n");
+    const CCalibratedBoard board;
+    if (!board.IsCalibrated())
     {
-        for (int x = 40; x <= 984; x += 59)
+        std::printf("demo: exe=Tavelo.exe started=0 tracked=0 pointer_mean_px=0 "
+                    "pointer_max_px=0 companion_pens=0 exited=0\n");
+        return 1;
+    }
+    CDriverRun run("demo");
+    board.WriteConfig(run);
+    CHookProbe probe;
+    const bool hooked = probe.IsReady() && probe.WaitUntilDelivering(0);
+    HWND canvas = ShowStandInCanvas();
+
+    std::printf("Starting Tavelo.exe in %ls\n", run.Path("").c_str());
+    const bool started = run.Start() && run.WaitForMainWindow(START_MS) != nullptr &&
+                         run.WaitForState("tray", "1", START_MS);
+    const bool tracking = started && run.WaitForState("reader", "1", START_MS);
+    std::printf("  tray icon added: %s; pen tracking running: %s\n", started ? "yes" : "no",
+                tracking ? "yes" : "no");
+
+    POINTER_ERRORS errors;
+    if (tracking && hooked)
+    {
+        std::printf("A stroke from (200, 300) to (600, 420):\n");
+        std::size_t skip = probe.Count();
+        DrawStroke(run, board, {{200, 300}, {300, 330}, {400, 360}, {500, 390}, {600, 420}});
+        const auto stroke = ButtonEvents(probe, skip, 2);
+        if (stroke.size() >= 2)
         {
-            int mappedX = 0;
-            int mappedY = 0;
-            if (!scenario.DriverMaps(0, x, y, mappedX, mappedY))
-                continue;
-            const double error = std::hypot(mappedX - x, mappedY - y);
-            worst = std::max(worst, static_cast<int>(std::ceil(error)));
-            sum += error;
-            ++points;
+            errors.Add(Distance(stroke[0].x, stroke[0].y, 200, 300));
+            errors.Add(Distance(stroke[1].x, stroke[1].y, 600, 420));
+            std::printf("    left button down   at (%ld, %ld), %.1f px from the pen\n", stroke[0].x,
+                        stroke[0].y, errors.distances[0]);
+            std::printf("    left button up     at (%ld, %ld), %.1f px from the pen\n", stroke[1].x,
+                        stroke[1].y, errors.distances[1]);
         }
+
+        std::printf("Two quick taps at (400, 500):\n");
+        skip = probe.Count();
+        for (int tap = 0; tap < 2; ++tap)
+        {
+            run.Control(board.PenAt(0, 0, 400, 500));
+            Sleep(60);
+            run.Control(CCalibratedBoard::PenUp(0, 0));
+            Sleep(60);
+        }
+        Sleep(300);
+        Report(probe, skip, 4, 400, 500, errors);
+
+        std::printf("The pen held still at (700, 250) for a second:\n");
+        skip = probe.Count();
+        run.Control(board.PenAt(0, 0, 700, 250));
+        Sleep(1000);
+        run.Control(CCalibratedBoard::PenUp(0, 0));
+        Sleep(300);
+        Report(probe, skip, 5, 700, 250, errors);
+
+        std::printf("Four pens at once; pens 1 to 3 go to the companion program:\n");
+        run.Control({board.PenAt(0, 0, 150, 150), board.PenAt(0, 1, 350, 200),
+                     board.PenAt(0, 2, 550, 250), board.PenAt(0, 3, 750, 300)});
+        PumpFor(400);
+        run.Control({CCalibratedBoard::PenUp(0, 0), CCalibratedBoard::PenUp(0, 1),
+                     CCalibratedBoard::PenUp(0, 2), CCalibratedBoard::PenUp(0, 3)});
+        PumpFor(400);
+        std::printf("    %d messages for %zu companion pens\n", g_nCompanionMessages,
+                    g_companionPens.size());
     }
-    std::printf("  over %d points of the monitor the pen lands %.2f pixels from where it "
-                "touches on average, %d at most\n",
-                points, points > 0 ? sum / points : 0.0, worst);
 
-    if (!Step(scenario, scenario.StartTracking()) || !Step(scenario, scenario.Frames(5)))
-        return 1;
-    scenario.ClearRecords();
-
-    std::printf("\nPen tracking.\n  A stroke from (200, 300) to (600, 400), then the pen lifts:\n");
-    scenario.PenDown(0, 0, 200, 300);
-    scenario.Frames(3);
-    for (int step = 1; step <= 20; ++step)
+    bool exited = false;
+    if (started)
     {
-        scenario.PenDown(0, 0, 200 + 20 * step, 300 + 5 * step);
-        scenario.Frames(1);
+        std::printf("Exit from the tray menu:\n");
+        run.PostToMain(0x2B11, 131, WM_RBUTTONDOWN);
+        if (HWND menu = run.WaitForWindow(L"#32768", 5000))
+        {
+            Sleep(200);
+            run.Screenshot("tray-menu", menu);
+            PressKey(VK_UP);
+            PressKey(VK_RETURN);
+        }
+        exited = run.WaitForExit(10000) == 0;
+        std::printf("    the program %s\n",
+                    exited ? "saved its settings and ended" : "did not end");
     }
-    // The frame a pen vanishes in is never reported, so it rests at the end of the stroke.
-    scenario.Frames(3);
-    scenario.PenUp(0, 0);
-    scenario.Frames(30);
-    ReportMouse(scenario);
-    double farthest = 0.0;
-    for (const INJECTED_EVENT& event :
-         MouseEvents(scenario.MouseRecords(), options.monitorWidth, options.monitorHeight))
-    {
-        // Distance from the line y = 300 + (x - 200) / 4.
-        const double distance =
-            std::abs(event.y - 300.0 - (event.x - 200.0) / 4.0) / std::sqrt(1.0 + 1.0 / 16.0);
-        farthest = std::max(farthest, distance);
-    }
-    std::printf("      every record lies within %.1f pixels of the stroke\n", farthest);
+    DestroyWindow(canvas);
 
-    scenario.ClearRecords();
-    std::printf("  Two quick touches at (400, 400) and (405, 400), 50 ms apart:\n");
-    scenario.PenDown(0, 0, 400, 400);
-    scenario.Frames(3);
-    scenario.PenUp(0, 0);
-    scenario.Frames(5);
-    scenario.PenDown(0, 0, 405, 400);
-    scenario.Frames(3);
-    scenario.PenUp(0, 0);
-    scenario.Frames(30);
-    ReportMouse(scenario);
-
-    scenario.ClearRecords();
-    std::printf("  The pen held still at (700, 250) for 0.7 s:\n");
-    scenario.PenDown(0, 0, 700, 250);
-    scenario.Frames(70);
-    scenario.PenUp(0, 0);
-    scenario.Frames(3);
-    ReportMouse(scenario);
-
-    scenario.ClearRecords();
-    scenario.m_world.m_platform.AddWindow("TfrmMultiPanser", 0x2001, true);
-    std::printf("  Four pens at once for 60 ms, with the companion program's panel shown:\n");
-    const int pens[4][2] = {{150, 150}, {850, 150}, {150, 600}, {850, 600}};
-    for (int pen = 0; pen < 4; ++pen)
-        scenario.PenDown(0, pen, pens[pen][0], pens[pen][1]);
-    scenario.Frames(6);
-    for (int pen = 0; pen < 4; ++pen)
-        scenario.PenUp(0, pen);
-    scenario.Frames(3);
-    std::printf("    pen 0 (the mouse):\n");
-    ReportMouse(scenario);
-    std::map<std::uint32_t, std::map<std::intptr_t, int>> counts;
-    std::map<std::uint32_t, std::uintptr_t> firstPosition;
-    for (const RECORDED_MESSAGE& message : scenario.WindowMessages())
+    double sum = 0;
+    double largest = 0;
+    for (double distance : errors.distances)
     {
-        ++counts[message.message][message.lParam];
-        firstPosition.emplace(message.message, message.wParam);
+        sum += distance;
+        largest = std::max(largest, distance);
     }
-    for (const auto& [message, actions] : counts)
-    {
-        const std::uintptr_t position = firstPosition[message];
-        std::printf("    pen %u: message %u to the companion window, first at (%d, %d): %d "
-                    "down, %d moves, %d up\n",
-                    message - WM_COMPANION_PEN1 + 1, message, int(position >> 16),
-                    int(position & 0xFFFF), actions.count(PEN_DOWN) ? actions.at(PEN_DOWN) : 0,
-                    actions.count(PEN_MOVE) ? actions.at(PEN_MOVE) : 0,
-                    actions.count(PEN_UP) ? actions.at(PEN_UP) : 0);
-    }
-    scenario.StopReader();
-    std::printf("\nDone.\n");
-    return 0;
+    const double mean = errors.distances.empty() ? 0.0 : sum / double(errors.distances.size());
+    std::printf("Screenshots: build/test-logs/screens/demo-*.png\n");
+    std::printf("demo: exe=Tavelo.exe started=%d tracked=%d pointer_mean_px=%.2f "
+                "pointer_max_px=%.2f companion_pens=%zu exited=%d\n",
+                started ? 1 : 0, tracking && !errors.distances.empty() ? 1 : 0, mean, largest,
+                g_companionPens.size(), exited ? 1 : 0);
+    return started && exited ? 0 : 1;
 }

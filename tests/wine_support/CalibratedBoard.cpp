@@ -1,4 +1,4 @@
-#include "tests/e2e/E2eKit.h"
+#include "tests/wine_support/CalibratedBoard.h"
 
 #include "calibration/CameraCalibStore.h"
 #include "platform/win32/Win32Platform.h"
@@ -6,6 +6,7 @@
 #include "shell/DriverState.h"
 #include "tests/support/FakePlatform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -36,7 +37,8 @@ CCalibratedBoard::CCalibratedBoard(const PEN_SCENARIO_OPTIONS& options) : m_opti
     // The program's own save, into a file of this process's temporary folder.
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    m_strConfig = std::wstring(temp) + L"tavelo-e2e-board.ini";
+    static int s_nBoards = 0;
+    m_strConfig = std::wstring(temp) + L"tavelo-e2e-board" + std::to_wstring(++s_nBoards) + L".ini";
     DeleteFileW(m_strConfig.c_str());
     CWin32Platform platform;
     CScopedPlatform scope(platform);
@@ -56,8 +58,13 @@ std::string CCalibratedBoard::Scenario() const
 
 void CCalibratedBoard::WriteConfig(const CDriverRun& run) const
 {
-    CopyFileW(m_strConfig.c_str(), run.Path("Config.ini").c_str(), FALSE);
+    WriteSettingsFile(run);
     run.WriteText("SimScenario.txt", Scenario());
+}
+
+void CCalibratedBoard::WriteSettingsFile(const CDriverRun& run) const
+{
+    CopyFileW(m_strConfig.c_str(), run.Path("Config.ini").c_str(), FALSE);
 }
 
 std::string CCalibratedBoard::PenAt(int unit, int pen, double screenX, double screenY) const
@@ -80,12 +87,31 @@ std::string CCalibratedBoard::PenUp(int unit, int pen)
 void DrawStroke(const CDriverRun& run, const CCalibratedBoard& board,
                 const std::vector<std::pair<double, double>>& points)
 {
+    // A hand moves the pen continuously: between the given points it passes every few pixels,
+    // never jumping farther than the tracker follows one pen from frame to frame.
+    constexpr double STEP_PX = 6.0;
+    constexpr DWORD STEP_MS = 12;
     for (std::size_t i = 0; i < points.size(); ++i)
     {
-        run.Control(board.PenAt(0, 0, points[i].first, points[i].second));
-        // The first point is held a moment, as a hand touches down before it moves.
-        Sleep(i == 0 ? 150 : 60);
+        if (i == 0)
+        {
+            run.Control(board.PenAt(0, 0, points[0].first, points[0].second));
+            // The pen rests a moment where it touches down, as a hand does.
+            Sleep(150);
+            continue;
+        }
+        const double dx = points[i].first - points[i - 1].first;
+        const double dy = points[i].second - points[i - 1].second;
+        const int steps = std::max(1, static_cast<int>(std::ceil(std::hypot(dx, dy) / STEP_PX)));
+        for (int step = 1; step <= steps; ++step)
+        {
+            const double t = static_cast<double>(step) / steps;
+            run.Control(
+                board.PenAt(0, 0, points[i - 1].first + t * dx, points[i - 1].second + t * dy));
+            Sleep(STEP_MS);
+        }
     }
+    Sleep(100);
     run.Control(CCalibratedBoard::PenUp(0, 0));
     Sleep(200);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// What the end-to-end tests share: a calibrated Config.ini made by the driver's own capture
-// against the same optics the test then uses to place pens, strokes drawn through the
+// What the end-to-end runs share (tests and the demo): a calibrated Config.ini made by the driver's
+// own capture against the same optics the test then uses to place pens, strokes drawn through the
 // simulated unit's control file, and the mouse buttons a hook in another process saw.
 
 #include "sim/Optics.h"
@@ -24,6 +24,8 @@ public:
     void WriteConfig(const CDriverRun& run) const;
     // Scenario lines that give the units that firmware and store.
     std::string Scenario() const;
+    // Only Config.ini.
+    void WriteSettingsFile(const CDriverRun& run) const;
     // The control-file command that puts a pen of a unit at a screen point, or lifts it.
     std::string PenAt(int unit, int pen, double screenX, double screenY) const;
     static std::string PenUp(int unit, int pen);
