@@ -172,6 +172,11 @@ void CSimBus::ApplyLocked(const SIM_COMMAND& c, const std::filesystem::path& bas
         m_logFile.close();
         m_logFile.clear();
         m_logFile.open(Resolve(c.path, baseDir), std::ios::app);
+        for (auto& unit : m_units)
+        {
+            if (unit)
+                unit->RecordSpots(m_logFile.is_open());
+        }
         return;
     default:
         break;
@@ -332,6 +337,25 @@ void CSimBus::LogPacketsLocked(const CSimUnit& unit, std::size_t from)
     m_logFile.flush();
 }
 
+void CSimBus::LogSpotsLocked(CSimUnit& unit)
+{
+    if (!m_logFile.is_open())
+        return;
+    for (const SIM_SPOT_SENT& sent : unit.TakeSpotsSent())
+    {
+        char line[96];
+        if (sent.down)
+            std::snprintf(line, sizeof line, "%llu unit %d spot %.2f %.2f\n",
+                          static_cast<unsigned long long>(sent.micros), unit.Index(), sent.x,
+                          sent.y);
+        else
+            std::snprintf(line, sizeof line, "%llu unit %d spot up\n",
+                          static_cast<unsigned long long>(sent.micros), unit.Index());
+        m_logFile << line;
+    }
+    m_logFile.flush();
+}
+
 std::vector<SIM_PACKET_RECORD> CSimBus::PacketLog(int unit)
 {
     std::lock_guard lock(m_lock);
@@ -452,6 +476,7 @@ FT_STATUS CSimBus::Read(FT_HANDLE handle, void* buffer, std::uint32_t count,
     for (;;)
     {
         unit->Pump(now);
+        LogSpotsLocked(*unit);
         got += unit->Read(out + got, count - got, now);
         if (got == count || now >= deadline)
             break;

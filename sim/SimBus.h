@@ -126,6 +126,7 @@ private:
     void ApplyLocked(const SIM_COMMAND& command, const std::filesystem::path& baseDir);
     void LogErrorsLocked(const std::vector<SIM_SCENARIO_ERROR>& errors);
     void LogPacketsLocked(const CSimUnit& unit, std::size_t from);
+    void LogSpotsLocked(CSimUnit& unit);
     void MaybePollControl(bool hot);
 
     CSimClock m_clock;

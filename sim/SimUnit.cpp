@@ -321,9 +321,34 @@ void CSimUnit::Pump(std::uint64_t now)
     }
 }
 
+std::vector<SIM_SPOT_SENT> CSimUnit::TakeSpotsSent()
+{
+    std::vector<SIM_SPOT_SENT> taken;
+    taken.swap(m_spotsSent);
+    return taken;
+}
+
 void CSimUnit::EmitSpotFrame(std::uint64_t atNs)
 {
     ++m_stats.spotFrames;
+    if (m_bRecordSpots)
+    {
+        SIM_SPOT_SENT sent;
+        for (const SIM_PEN& pen : m_view.pens)
+        {
+            if (Visible(pen))
+            {
+                sent = {0, true, pen.x, pen.y};
+                break;
+            }
+        }
+        if (sent.down != m_lastSpotSent.down || sent.x != m_lastSpotSent.x ||
+            sent.y != m_lastSpotSent.y)
+        {
+            m_lastSpotSent = sent;
+            m_bSpotPending = true;
+        }
+    }
     if (IsMultiSpot())
     {
         std::uint8_t type = protocol::TYPE_FIRST_SPOT;
@@ -343,6 +368,7 @@ void CSimUnit::EmitSpotFrame(std::uint64_t atNs)
             const auto none = protocol::MakeMultiSpot(protocol::TYPE_NO_SPOT, 0, 0, 0);
             EmitPacket(none.data(), none.size(), atNs, true);
         }
+        NoteSpotSent();
         return;
     }
     std::uint8_t type = protocol::TYPE_SPOT_A;
@@ -362,6 +388,17 @@ void CSimUnit::EmitSpotFrame(std::uint64_t atNs)
     }
     const auto packet = protocol::MakeSingleSpot(x, y, type);
     EmitPacket(packet.data(), packet.size(), atNs, true);
+    NoteSpotSent();
+}
+
+void CSimUnit::NoteSpotSent()
+{
+    if (!m_bSpotPending)
+        return;
+    m_bSpotPending = false;
+    SIM_SPOT_SENT sent = m_lastSpotSent;
+    sent.micros = CeilMicros(m_nLinkFreeNs);
+    m_spotsSent.push_back(sent);
 }
 
 void CSimUnit::EmitPacket(const std::uint8_t* bytes, std::size_t count, std::uint64_t atNs,

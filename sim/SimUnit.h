@@ -34,6 +34,16 @@ constexpr std::uint32_t SimFaultBit(SIM_FAULT fault)
 
 // A command packet as the unit received it. `framed` is false when the sixth byte
 // was not '&' (the unit then ignored it).
+// The first visible pen's position as a spot frame carried it, when it changed: the time the
+// frame's last byte was on the link, in microseconds of the simulator's clock.
+struct SIM_SPOT_SENT
+{
+    std::uint64_t micros = 0;
+    bool down = false;
+    double x = 0.0;
+    double y = 0.0;
+};
+
 struct SIM_PACKET_RECORD
 {
     std::uint64_t micros = 0;
@@ -150,6 +160,9 @@ public:
     void SetOpen(bool open) { m_bOpen = open; }
 
     const std::vector<SIM_PACKET_RECORD>& PacketLog() const { return m_log; }
+    // Spot frames that moved the first pen, kept only while recording is on.
+    void RecordSpots(bool on) { m_bRecordSpots = on; }
+    std::vector<SIM_SPOT_SENT> TakeSpotsSent();
     void ClearPacketLog() { m_log.clear(); }
     const SIM_UNIT_STATS& Stats() const { return m_stats; }
     // Parameter bytes of command 0x03, by address.
@@ -205,4 +218,10 @@ private:
     SIM_LINK_RECORD m_link;
     SIM_UNIT_STATS m_stats;
     std::vector<SIM_PACKET_RECORD> m_log;
+    void NoteSpotSent();
+
+    bool m_bRecordSpots = false;
+    bool m_bSpotPending = false;
+    SIM_SPOT_SENT m_lastSpotSent;
+    std::vector<SIM_SPOT_SENT> m_spotsSent;
 };

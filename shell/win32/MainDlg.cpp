@@ -248,7 +248,8 @@ void CMainDlg::AnswerStateDescription(HWND hRequester)
         L"\nrunstate=" + std::to_wstring(m_nRunState.load()) + L"\nreader=" +
         std::to_wstring(m_controller.m_link.IsReaderRunning() ? 1 : 0) + L"\ncalibrated=" +
         std::to_wstring(m_bCalibrated.load()) + L"\ncameras=" +
-        std::to_wstring(m_controller.GetDeviceCount()) + L"\n";
+        std::to_wstring(m_controller.GetDeviceCount()) + L"\ntrayat=" +
+        std::to_wstring(m_pTrayIcon != nullptr ? m_pTrayIcon->ShownAtMicros() : 0) + L"\n";
     if (m_pTrayIcon != nullptr)
         description += m_pTrayIcon->DescribeMenu();
     COPYDATASTRUCT data{};

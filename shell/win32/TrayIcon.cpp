@@ -6,6 +6,7 @@
 
 #include <shellapi.h>
 
+#include <chrono>
 #include <cwchar>
 #include <vector>
 
@@ -35,7 +36,13 @@ BOOL CTrayIcon::Notify(DWORD message)
     }
     const BOOL result = Shell_NotifyIconW(message, &data);
     if (message == NIM_ADD)
+    {
         m_bShown = result != FALSE;
+        m_nShownAt =
+            static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                std::chrono::steady_clock::now().time_since_epoch())
+                                                .count());
+    }
     else if (message == NIM_DELETE)
         m_bShown = false;
     return result;

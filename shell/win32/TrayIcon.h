@@ -24,6 +24,8 @@ public:
     void ShowMenu();
     // The icon was added and not removed since.
     bool IsShown() const { return m_bShown; }
+    // When the icon was added, microseconds of the monotonic clock; 0 before.
+    unsigned long long ShownAtMicros() const { return m_nShownAt; }
 
     // The menu as it would open, one line per item ("<id> <type flags hex> <default 0|1>
     // <text>"), for a test program that asks the main window for it.
@@ -36,4 +38,5 @@ private:
     UINT m_nIconId;
     HWND m_hOwner;
     bool m_bShown = false;
+    unsigned long long m_nShownAt = 0;
 };

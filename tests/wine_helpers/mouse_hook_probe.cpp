@@ -1,13 +1,15 @@
 // A second process for the Wine tests: installs a low-level mouse hook and writes one line per
 // mouse event it sees, flushed at once, so the test can watch the file grow:
-//   <message> <x> <y> <flags> <extra information>
-// in hexadecimal for the message, flags and extra information. Usage:
+//   <message> <x> <y> <flags> <extra information> <microseconds>
+// in hexadecimal for the message, flags and extra information; the time is the monotonic clock
+// the simulated units stamp their packets with, when the hook saw the event. Usage:
 //   mouse_hook_probe <output file> <ready event name> <stop event name>
 // It signals the ready event once the hook is in place and ends when the stop event is set
 // (or after a minute, so a failed test never leaves it behind).
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdio>
 
 namespace
@@ -19,8 +21,12 @@ LRESULT CALLBACK MouseHook(int code, WPARAM wParam, LPARAM lParam)
     if (code == HC_ACTION && g_pOutput != nullptr)
     {
         const auto* info = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
-        std::fprintf(g_pOutput, "%x %ld %ld %lx %llx\n", static_cast<unsigned>(wParam), info->pt.x,
-                     info->pt.y, info->flags, static_cast<unsigned long long>(info->dwExtraInfo));
+        const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+        std::fprintf(g_pOutput, "%x %ld %ld %lx %llx %llu\n", static_cast<unsigned>(wParam),
+                     info->pt.x, info->pt.y, info->flags,
+                     static_cast<unsigned long long>(info->dwExtraInfo),
+                     static_cast<unsigned long long>(now.count()));
         std::fflush(g_pOutput);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

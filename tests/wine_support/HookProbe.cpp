@@ -11,8 +11,8 @@ std::vector<HOOKED_EVENT> ReadHookedEvents(const std::wstring& path)
     if (file == nullptr)
         return events;
     HOOKED_EVENT event;
-    while (std::fscanf(file, "%x %ld %ld %lx %llx", &event.message, &event.x, &event.y,
-                       &event.flags, &event.extraInfo) == 5)
+    while (std::fscanf(file, "%x %ld %ld %lx %llx %llu", &event.message, &event.x, &event.y,
+                       &event.flags, &event.extraInfo, &event.micros) == 6)
         events.push_back(event);
     std::fclose(file);
     return events;

@@ -15,6 +15,8 @@ struct HOOKED_EVENT
     long y = 0;
     unsigned long flags = 0;
     unsigned long long extraInfo = 0;
+    // When the hook saw it, on the simulated units' monotonic clock.
+    unsigned long long micros = 0;
 };
 
 // The folder of the running test program.

@@ -1,0 +1,166 @@
+// Figures of the real program under Wine:
+//   startup units=<n> exe_to_tray_ms=<t> described_floor_ms=<t>
+//     from starting Tavelo.exe to its tray icon being added, with one and with two units;
+//     the floor is what the fixed reply waits of the described start-up alone would take
+//     (two 500 ms version replies per unit);
+//   latency pen_to_pointer_ms p50=<t> p99=<t> samples=<n>
+//     from the simulated unit putting the last byte of a spot frame that moved the pen on the
+//     link to a mouse hook in another process seeing the pointer there.
+// Times on both sides come from the same monotonic clock.
+
+#include "tests/wine_support/CalibratedBoard.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+constexpr DWORD START_MS = 20000;
+constexpr double DESCRIBED_REPLY_WAITS_MS_PER_UNIT = 1000.0;
+constexpr int STARTUP_RUNS = 3;
+constexpr int LATENCY_SAMPLES = 300;
+
+unsigned long long NowMicros()
+{
+    return static_cast<unsigned long long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::steady_clock::now().time_since_epoch())
+                                               .count());
+}
+
+// Median of the runs from CreateProcess to the tray icon's NIM_ADD.
+double StartupMs(const CCalibratedBoard& board, int units)
+{
+    std::vector<double> runs;
+    for (int run = 0; run < STARTUP_RUNS; ++run)
+    {
+        CDriverRun driver("bench-startup-" + std::to_string(units));
+        board.WriteConfig(driver);
+        const unsigned long long started = NowMicros();
+        if (!driver.Start() || driver.WaitForMainWindow(START_MS) == nullptr ||
+            !driver.WaitForState("tray", "1", START_MS))
+            continue;
+        const unsigned long long added = std::stoull(driver.DescribeState()["trayat"]);
+        runs.push_back(double(added - started) / 1000.0);
+        driver.PostToMain(WM_COMMAND, 11027);
+        driver.WaitForExit(10000);
+    }
+    if (runs.empty())
+        return -1.0;
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
+}
+
+struct SPOT_SENT
+{
+    unsigned long long micros;
+    std::string position;
+};
+
+// The unit's log: "<micros> unit 0 spot <x> <y>" lines.
+std::vector<SPOT_SENT> SpotsSent(const std::string& log)
+{
+    std::vector<SPOT_SENT> spots;
+    std::istringstream lines(log);
+    std::string line;
+    while (std::getline(lines, line))
+    {
+        std::istringstream words(line);
+        unsigned long long micros = 0;
+        std::string unit;
+        int index = 0;
+        std::string kind;
+        std::string x;
+        std::string y;
+        if (words >> micros >> unit >> index >> kind >> x >> y && kind == "spot" && index == 0)
+            spots.push_back({micros, x + " " + y});
+    }
+    return spots;
+}
+
+double Percentile(std::vector<double> values, double share)
+{
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(std::ceil(share * double(values.size()))) - 1;
+    return values[std::min(index, values.size() - 1)];
+}
+} // namespace
+
+int main()
+{
+    const CCalibratedBoard one;
+    PEN_SCENARIO_OPTIONS twoUnits;
+    twoUnits.cameras = 2;
+    twoUnits.firmwareMinor = 0x15;
+    const CCalibratedBoard two(twoUnits);
+    if (!one.IsCalibrated() || !two.IsCalibrated())
+    {
+        std::printf("bench-wine: the boards could not be calibrated\n");
+        return 1;
+    }
+    for (const auto& [units, board] : {std::pair<int, const CCalibratedBoard*>{1, &one}, {2, &two}})
+    {
+        std::printf("startup units=%d exe_to_tray_ms=%.1f described_floor_ms=%.1f\n", units,
+                    StartupMs(*board, units), DESCRIBED_REPLY_WAITS_MS_PER_UNIT * units);
+    }
+
+    CDriverRun run("bench-latency");
+    one.WriteConfig(run);
+    run.WriteText("SimScenario.txt", one.Scenario() + "log spots.txt\n");
+    CHookProbe probe;
+    if (!probe.IsReady() || !probe.WaitUntilDelivering(0) || !run.Start() ||
+        run.WaitForMainWindow(START_MS) == nullptr || !run.WaitForState("reader", "1", START_MS))
+    {
+        std::printf("bench-wine: the program did not start tracking\n");
+        return 1;
+    }
+    // The pen glides along a slow zigzag: every frame it moves, the pointer should follow.
+    std::map<std::string, std::pair<double, double>> screenOf;
+    const std::size_t skip = probe.Count();
+    for (int i = 0; i < LATENCY_SAMPLES; ++i)
+    {
+        const double x = 200.0 + 4.0 * (i % 150);
+        const double y = 300.0 + 2.0 * (i / 150) + 0.5 * (i % 7);
+        const std::string line = one.PenAt(0, 0, x, y);
+        screenOf[line.substr(line.find(" 0 ", 8) + 3)] = {x, y};
+        run.Control(line);
+        Sleep(25);
+    }
+    run.Control(CCalibratedBoard::PenUp(0, 0));
+    Sleep(500);
+    const std::vector<HOOKED_EVENT> events = probe.Events();
+    std::vector<double> latencies;
+    for (const SPOT_SENT& spot : SpotsSent(run.ReadText("spots.txt")))
+    {
+        const auto screen = screenOf.find(spot.position);
+        if (screen == screenOf.end())
+            continue;
+        for (std::size_t i = skip; i < events.size(); ++i)
+        {
+            if (events[i].micros < spot.micros)
+                continue;
+            if (Distance(events[i].x, events[i].y, screen->second.first, screen->second.second) <=
+                3.0)
+            {
+                latencies.push_back(double(events[i].micros - spot.micros) / 1000.0);
+                break;
+            }
+        }
+    }
+    run.PostToMain(WM_COMMAND, 11027);
+    run.WaitForExit(10000);
+    if (latencies.empty())
+    {
+        std::printf("latency pen_to_pointer_ms p50=0 p99=0 samples=0\n");
+        return 1;
+    }
+    std::printf("latency pen_to_pointer_ms p50=%.2f p99=%.2f samples=%zu\n",
+                Percentile(latencies, 0.5), Percentile(latencies, 0.99), latencies.size());
+    return 0;
+}
