@@ -6,12 +6,15 @@
 #include "platform/Platform.h"
 #include "platform/win32/Win32Platform.h"
 
+#include "calibration/win32/CalibrationDlg.h"
 #include "resources/resource.h"
 #include "settings/Language.h"
 #include "settings/Settings.h"
 #include "shell/DriverWiring.h"
 #include "shell/MainFlows.h"
 #include "shell/Messages.h"
+#include "shell/win32/AboutDlg.h"
+#include "shell/win32/Launchers.h"
 #include "shell/win32/SplashWnd.h"
 #include "shell/win32/TrayIcon.h"
 #include <shellapi.h>
@@ -35,6 +38,18 @@ std::wstring LoadResourceString(UINT id)
     const int length = LoadStringW(ResourceInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
     return length > 0 && text != nullptr ? std::wstring(text, static_cast<std::size_t>(length))
                                          : std::wstring();
+}
+} // namespace
+
+namespace
+{
+CMainDlg* g_pMainWindow = nullptr;
+
+// Escape re-read the settings from the camera: the dialog's check box follows them.
+void RefreshMainControls()
+{
+    if (g_pMainWindow != nullptr)
+        g_pMainWindow->UpdateData(false);
 }
 } // namespace
 
@@ -124,6 +139,8 @@ BOOL CMainDlg::OnInitDialog()
         };
     }
     AddAboutToSystemMenu();
+    g_pMainWindow = this;
+    InstallCalibrationWindowHooks(&RefreshMainControls);
 
     if (!m_elevation.IsProcessElevated() && m_elevation.IsVistaOrLater())
     {
@@ -206,6 +223,12 @@ void CMainDlg::OnStartCalibration()
     (void)StartCalibration(m_controller, g_nCalibCamera);
 }
 
+void CMainDlg::OnAbout()
+{
+    CAboutDlg about(m_hWnd);
+    about.DoModal();
+}
+
 void CMainDlg::OnExit()
 {
     m_pTrayIcon->OnCommand(ID_TRAY_EXIT);
@@ -214,6 +237,7 @@ void CMainDlg::OnExit()
 void CMainDlg::OnDestroy()
 {
     ShutdownDevices(*this);
+    delete g_pCalibrationDlg.exchange(nullptr);
     delete m_pTrayIcon;
     m_pTrayIcon = nullptr;
     if (m_hMutex != nullptr)
@@ -239,6 +263,16 @@ void CMainDlg::OnPaint()
     EndPaint(m_hWnd, &paint);
 }
 
+namespace
+{
+bool CursorShown()
+{
+    CURSORINFO info{};
+    info.cbSize = sizeof info;
+    return GetCursorInfo(&info) && (info.flags & CURSOR_SHOWING) != 0;
+}
+} // namespace
+
 void CMainDlg::AnswerStateDescription(HWND hRequester)
 {
     if (!IsWindow(hRequester))
@@ -248,7 +282,8 @@ void CMainDlg::AnswerStateDescription(HWND hRequester)
         L"\nrunstate=" + std::to_wstring(m_nRunState.load()) + L"\nreader=" +
         std::to_wstring(m_controller.m_link.IsReaderRunning() ? 1 : 0) + L"\ncalibrated=" +
         std::to_wstring(m_bCalibrated.load()) + L"\ncameras=" +
-        std::to_wstring(m_controller.GetDeviceCount()) + L"\ntrayat=" +
+        std::to_wstring(m_controller.GetDeviceCount()) + L"\ncursor=" +
+        std::to_wstring(CursorShown() ? 1 : 0) + L"\ntrayat=" +
         std::to_wstring(m_pTrayIcon != nullptr ? m_pTrayIcon->ShownAtMicros() : 0) + L"\n";
     if (m_pTrayIcon != nullptr)
         description += m_pTrayIcon->DescribeMenu();
@@ -271,12 +306,18 @@ bool CMainDlg::OnCommand(int id, int, HWND)
     case ID_TRAY_EXIT:
         OnExit();
         return true;
-    case ID_TRAY_CONFIG:
     case ID_TRAY_KEYBOARD:
-    case ID_TRAY_RESERVED:
+        ShowOnScreenKeyboard();
+        return true;
     case ID_TRAY_INKORA:
-    case ID_TRAY_WIZARD:
+        StartInkora();
+        return true;
     case ID_TRAY_ABOUT:
+        OnAbout();
+        return true;
+    case ID_TRAY_CONFIG:
+    case ID_TRAY_RESERVED:
+    case ID_TRAY_WIZARD:
         return true;
     default:
         return false;
@@ -288,7 +329,10 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     switch (message)
     {
     case WM_SYSCOMMAND:
-        return (wParam & 0xFFF0) == IDM_ABOUTBOX;
+        if ((wParam & 0xFFF0) != IDM_ABOUTBOX)
+            return false;
+        OnAbout();
+        return true;
     case WM_PAINT:
         if (!IsIconic(m_hWnd))
             return false;

@@ -36,6 +36,7 @@ private:
     void StartupFailure();
     void MinimiseAndHide();
     void OnExit();
+    void OnAbout();
     void OnDestroy();
     void OnPaint();
     // A test program asks what a user cannot see from outside: whether the tray icon was

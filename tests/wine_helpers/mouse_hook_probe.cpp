@@ -5,7 +5,7 @@
 // the simulated units stamp their packets with, when the hook saw the event. Usage:
 //   mouse_hook_probe <output file> <ready event name> <stop event name>
 // It signals the ready event once the hook is in place and ends when the stop event is set
-// (or after a minute, so a failed test never leaves it behind).
+// (or after ten minutes, so a failed test never leaves it behind).
 
 #include <windows.h>
 
@@ -49,14 +49,16 @@ int wmain(int argc, wchar_t** argv)
         return 5;
     SetEvent(ready);
 
-    const ULONGLONG deadline = GetTickCount64() + 60000;
+    const ULONGLONG deadline = GetTickCount64() + 600000;
     for (;;)
     {
         const ULONGLONG now = GetTickCount64();
         if (now >= deadline)
             break;
-        const DWORD wait =
-            MsgWaitForMultipleObjects(1, &stop, FALSE, DWORD(deadline - now), QS_ALLINPUT);
+        // Wake at least every 100 ms and look at the queue: a thread that has not asked for a
+        // message for seconds counts as hung, and its low-level hook is then skipped.
+        const DWORD wait = MsgWaitForMultipleObjects(
+            1, &stop, FALSE, DWORD(deadline - now < 100 ? deadline - now : 100), QS_ALLINPUT);
         if (wait == WAIT_OBJECT_0)
             break;
         MSG message;

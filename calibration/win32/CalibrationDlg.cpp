@@ -1,0 +1,242 @@
+#include "calibration/win32/CalibrationDlg.h"
+
+#include "calibration/CalibrationView.h"
+#include "calibration/CaptureSequence.h"
+#include "device/DeviceController.h"
+#include "resources/resource.h"
+#include "settings/Language.h"
+#include "shell/DriverState.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+std::atomic<CCalibrationDlg*> g_pCalibrationDlg{nullptr};
+
+namespace
+{
+const wchar_t* const CALIBRATION_CLASS = L"CCalibrationDlg";
+const COLORREF INSTRUCTION_COLOUR = RGB(32, 41, 51);
+
+HBITMAP LoadPicture(UINT id)
+{
+    return static_cast<HBITMAP>(
+        LoadImageW(ResourceInstance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0));
+}
+
+// Copies a picture onto the DC, stretched to the rectangle or as it is, with a raster rule.
+void DrawPicture(HDC dc, HBITMAP picture, int x, int y, int width, int height, int sourceWidth,
+                 int sourceHeight, DWORD rule)
+{
+    if (picture == nullptr)
+        return;
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(memory, picture);
+    if (width == sourceWidth && height == sourceHeight)
+    {
+        BitBlt(dc, x, y, width, height, memory, 0, 0, rule);
+    }
+    else
+    {
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchBlt(dc, x, y, width, height, memory, 0, 0, sourceWidth, sourceHeight, rule);
+    }
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 31);
+    return name;
+}
+
+void ShowWindowHook(CDeviceController& controller, std::uint16_t camera)
+{
+    // The monitor table as it stood before the device refresh that follows.
+    CALIB_RECT monitor;
+    const MONITOR_AREA* areas = controller.GetAreas();
+    if (areas != nullptr && camera < controller.m_areas.GetCount())
+        monitor = {areas[camera].rect[0], areas[camera].rect[1], areas[camera].rect[2],
+                   areas[camera].rect[3]};
+    CCalibrationDlg* window = g_pCalibrationDlg.load();
+    if (window == nullptr)
+    {
+        window = new CCalibrationDlg();
+        window->m_rcMonitor = monitor;
+        window->m_nModel = g_pMainDlg->m_nCalibModel;
+        if (!window->Create())
+        {
+            delete window;
+            return;
+        }
+        g_pCalibrationDlg = window;
+    }
+    window->ShowOn(monitor, g_pMainDlg->m_nCalibModel);
+}
+
+void RedrawHook()
+{
+    if (CCalibrationDlg* window = g_pCalibrationDlg.load())
+        PostMessageW(window->m_hWnd, WM_CALIB_REDRAW, 0, 0);
+}
+
+void HideHook()
+{
+    if (CCalibrationDlg* window = g_pCalibrationDlg.load())
+        PostMessageW(window->m_hWnd, WM_CALIB_HIDE, 0, 0);
+}
+} // namespace
+
+CCalibrationDlg::CCalibrationDlg() : CDialog(IDD_CALIBRATION, nullptr)
+{
+    RegisterDialogClass(CALIBRATION_CLASS);
+    ReadScreenSize();
+}
+
+CCalibrationDlg::~CCalibrationDlg()
+{
+    if (m_hFont != nullptr)
+        DeleteObject(m_hFont);
+}
+
+void CCalibrationDlg::ReadScreenSize()
+{
+    m_cxScreenDlg = GetSystemMetrics(SM_CXSCREEN);
+    m_cyScreenDlg = GetSystemMetrics(SM_CYSCREEN);
+}
+
+void CCalibrationDlg::LayOutTargets()
+{
+    ReadScreenSize();
+    const std::vector<CALIB_POINT> targets = TargetsInWindow(m_nModel, m_rcMonitor);
+    if (m_nModel == CALIB_MODEL_NINE)
+        std::copy_n(targets.begin(), std::min<std::size_t>(targets.size(), 9), m_ptNine);
+    else if (m_nModel == CALIB_MODEL_SIXTEEN)
+        std::copy_n(targets.begin(), std::min<std::size_t>(targets.size(), 16), m_ptSixteen);
+}
+
+BOOL CCalibrationDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    LayOutTargets();
+    // The default character set, so that every language's instruction has its glyphs.
+    m_hFont = CreateFontW(15, 6, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                          VARIABLE_PITCH | FF_SWISS,
+                          g_nLangLayout == LANG_LAYOUT_TAHOMA ? L"Tahoma" : L"MS San Serif");
+    SetItemFont(IDC_CALIB_TEXT, m_hFont);
+    return TRUE;
+}
+
+void CCalibrationDlg::ShowOn(const CALIB_RECT& monitor, std::int32_t model)
+{
+    m_rcMonitor = monitor;
+    m_nModel = model;
+    LayOutTargets();
+    m_nTargetIndex = g_captureState.m_nTargetIndex;
+    MoveWindow(m_hWnd, monitor.left, monitor.top, monitor.right - monitor.left,
+               monitor.bottom - monitor.top, TRUE);
+    ShowWindow(m_hWnd, SW_SHOW);
+    InvalidateRect(m_hWnd, nullptr, TRUE);
+    // In front and with the keyboard, so that Escape reaches it.
+    SetForegroundWindow(m_hWnd);
+}
+
+void CCalibrationDlg::DrawBackground(HDC dc, int width, int height)
+{
+    HBITMAP background = LoadPicture(CalibrationBackground(g_pMainDlg->m_nSkin));
+    DrawPicture(dc, background, 0, 0, width, height, CALIB_BACKGROUND_WIDTH,
+                CALIB_BACKGROUND_HEIGHT, SRCCOPY);
+    if (background != nullptr)
+        DeleteObject(background);
+}
+
+void CCalibrationDlg::Redraw()
+{
+    ReadScreenSize();
+    m_nTargetIndex = g_captureState.m_nTargetIndex;
+    HDC dc = GetDC(m_hWnd);
+    DrawBackground(dc, std::abs(m_rcMonitor.right - m_rcMonitor.left),
+                   std::abs(m_rcMonitor.bottom - m_rcMonitor.top));
+    if (const std::uint16_t picture = TargetPicture(m_nModel, m_nTargetIndex))
+    {
+        const CALIB_POINT target =
+            m_nModel == CALIB_MODEL_NINE ? m_ptNine[m_nTargetIndex] : m_ptSixteen[m_nTargetIndex];
+        HBITMAP bitmap = LoadPicture(picture);
+        // White is transparent: the picture is combined with what is on the screen.
+        DrawPicture(dc, bitmap, target.x - TARGET_PICTURE_CENTRE, target.y - TARGET_PICTURE_CENTRE,
+                    TARGET_PICTURE_SIZE, TARGET_PICTURE_SIZE, TARGET_PICTURE_SIZE,
+                    TARGET_PICTURE_SIZE, SRCAND);
+        if (bitmap != nullptr)
+            DeleteObject(bitmap);
+    }
+    ReleaseDC(m_hWnd, dc);
+    const CDriverState& state = *g_pMainDlg;
+    SetItemText(IDC_CALIB_TEXT, state.m_strCalibText[1] + L"\r\n" + state.m_strCalibText[2]);
+    const TEXT_PLACE place = InstructionPlace(m_cxScreenDlg, m_cyScreenDlg);
+    MoveItem(IDC_CALIB_TEXT, place.x, place.y, place.width, place.height);
+}
+
+void CCalibrationDlg::OnPaint()
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_hWnd, &paint);
+    ReadScreenSize();
+    DrawBackground(dc, m_cxScreenDlg, m_cyScreenDlg);
+    EndPaint(m_hWnd, &paint);
+    Redraw();
+    if (HWND text = GetItem(IDC_CALIB_TEXT))
+        RedrawWindow(text, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+bool CCalibrationDlg::PreTranslateMessage(MSG& message)
+{
+    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE && g_pMainDlg != nullptr)
+        AbandonCalibration(g_pMainDlg->m_controller);
+    return false;
+}
+
+bool CCalibrationDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message)
+    {
+    case WM_PAINT:
+        OnPaint();
+        return true;
+    case WM_ERASEBKGND:
+        result = TRUE;
+        return true;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    {
+        const std::wstring control = ClassOf(reinterpret_cast<HWND>(lParam));
+        if (control != L"Static" && control != L"Button")
+            return false;
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        if (control == L"Static")
+            SetTextColor(dc, INSTRUCTION_COLOUR);
+        SetBkMode(dc, TRANSPARENT);
+        result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+        return true;
+    }
+    case WM_CALIB_REDRAW:
+        Redraw();
+        return true;
+    case WM_CALIB_HIDE:
+        ShowWindow(m_hWnd, SW_HIDE);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void InstallCalibrationWindowHooks(void (*pfnRefreshControls)())
+{
+    g_calibrationHooks.pfnShowWindow = &ShowWindowHook;
+    g_calibrationHooks.pfnRedraw = &RedrawHook;
+    g_calibrationHooks.pfnHideWindow = &HideHook;
+    g_calibrationHooks.pfnRefreshControls = pfnRefreshControls;
+}

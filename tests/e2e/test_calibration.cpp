@@ -1,0 +1,197 @@
+// Calibrating through the real calibration window, as a person at the board does: the test
+// looks at the screen for the target the window shows, holds the simulated pen on it until the
+// next one appears, and lifts it. Then strokes land where the pen touches.
+
+#include "calibration/CalibTypes.h"
+#include "shell/Messages.h"
+#include "sim/Optics.h"
+#include "tests/wine_support/CalibratedBoard.h"
+#include "tests/wine_support/CalibrationWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace
+{
+constexpr DWORD START_MS = 20000;
+
+void OpenCalibrationFromTheTray(CDriverRun& run)
+{
+    run.PostToMain(WM_COMMAND, ID_TRAY_CALIBRATE);
+}
+
+// Where the pointer goes down for a stroke drawn with the true optics of unit 0.
+HOOKED_EVENT StrokeDown(CHookProbe& probe, const CDriverRun& run, const SIM_OPTICS_CONFIG& optics,
+                        double x, double y)
+{
+    const std::size_t skip = probe.Count();
+    for (int step = 0; step <= 10; ++step)
+    {
+        run.Control(PenAt(optics, 0, x + 3.0 * step, y + 2.0 * step));
+        Sleep(step == 0 ? 150 : 15);
+    }
+    run.Control(CCalibratedBoard::PenUp(0, 0));
+    const auto buttons = ButtonEvents(probe, skip, 2);
+    return buttons.empty() ? HOOKED_EVENT{} : buttons[0];
+}
+
+PEN_SCENARIO_OPTIONS ElsewhereOptions(int model)
+{
+    PEN_SCENARIO_OPTIONS options;
+    options.viewFill = 0.65;
+    options.calibModel = model;
+    return options;
+}
+
+// Calibrates a single unit through the window and checks the result as a user would.
+void CalibrateOneUnit(int model, std::size_t targets, const char* name)
+{
+    // The unit keeps a calibration of a camera aimed elsewhere: the pen lands wrong until the
+    // board is calibrated again.
+    const CCalibratedBoard elsewhere(ElsewhereOptions(model));
+    ASSERT_TRUE(elsewhere.IsCalibrated());
+    CDriverRun run(name);
+    elsewhere.WriteConfig(run);
+    const std::wstring before = ReadIni(run.Path("Config.ini"), L"1024_768_Param0", L"p0") +
+                                ReadIni(run.Path("Config.ini"), L"1024_768_Vector0", L"v0");
+    CHookProbe probe;
+    ASSERT_TRUE(probe.IsReady());
+    ASSERT_TRUE(probe.WaitUntilDelivering(0));
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
+    const HOOKED_EVENT wrong = StrokeDown(probe, run, optics[0], 150, 120);
+    EXPECT_GT(Distance(wrong.x, wrong.y, 150, 120), 20.0) << wrong.x << "," << wrong.y;
+
+    OpenCalibrationFromTheTray(run);
+    HWND window = run.WaitForWindow(L"CCalibrationDlg", 10000);
+    ASSERT_NE(window, nullptr);
+    RECT area{};
+    GetWindowRect(window, &area);
+    EXPECT_EQ(area.right - area.left, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(area.bottom - area.top, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_TRUE(run.WaitForState("cursor", "0", 3000));
+
+    const std::vector<TOUCHED> touched = TouchShownTargets(run, optics, targets + 1);
+    ASSERT_EQ(touched.size(), targets);
+    // Down the first column first: the second target lies below the first.
+    EXPECT_NEAR(touched[1].target.x, touched[0].target.x, 3.0);
+    EXPECT_GT(touched[1].target.y, touched[0].target.y + 50);
+    // Every arrow lies toward the middle of the screen (the target in the middle has one too).
+    for (const TOUCHED& t : touched)
+    {
+        const double inX = GetSystemMetrics(SM_CXSCREEN) / 2.0 - t.target.x;
+        const double inY = GetSystemMetrics(SM_CYSCREEN) / 2.0 - t.target.y;
+        EXPECT_GT(std::hypot(t.target.arrowX, t.target.arrowY), 20.0);
+        if (std::hypot(inX, inY) < 1.0)
+            continue;
+        EXPECT_GT(t.target.arrowX * inX + t.target.arrowY * inY, 0.0)
+            << "arrow at " << t.target.x << "," << t.target.y;
+    }
+    EXPECT_TRUE(run.WaitForState("cursor", "1", 5000));
+    ASSERT_TRUE(run.WaitForState("reader", "1", 5000));
+    EXPECT_FALSE(IsWindowVisible(window));
+    Sleep(300);
+    const std::wstring after = ReadIni(run.Path("Config.ini"), L"1024_768_Param0", L"p0") +
+                               ReadIni(run.Path("Config.ini"), L"1024_768_Vector0", L"v0");
+    EXPECT_NE(after, before) << "Config.ini still holds the old model";
+
+    for (const auto& [x, y] : {std::pair{200.0, 150.0}, {512.0, 384.0}, {850.0, 600.0}})
+    {
+        const HOOKED_EVENT down = StrokeDown(probe, run, optics[0], x, y);
+        EXPECT_LT(Distance(down.x, down.y, x, y), 4.0)
+            << "pen at " << x << "," << y << ", pointer at " << down.x << "," << down.y;
+    }
+    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
+    EXPECT_EQ(run.WaitForExit(10000), 0u);
+}
+} // namespace
+
+TEST(Calibration, SixteenTargetsThroughTheWindowThenStrokesLandWhereThePenTouches)
+{
+    CalibrateOneUnit(0, 16, "calibrate-sixteen");
+}
+
+TEST(Calibration, NineTargetsThroughTheWindowThenStrokesLandWhereThePenTouches)
+{
+    CalibrateOneUnit(1, 9, "calibrate-nine");
+}
+
+TEST(Calibration, EscapeHalfWayBringsBackTheCursorAndThePreviousModel)
+{
+    const CCalibratedBoard board;
+    ASSERT_TRUE(board.IsCalibrated());
+    CDriverRun run("calibrate-escape");
+    board.WriteConfig(run);
+    CHookProbe probe;
+    ASSERT_TRUE(probe.IsReady());
+    ASSERT_TRUE(probe.WaitUntilDelivering(0));
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+
+    OpenCalibrationFromTheTray(run);
+    const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
+    ASSERT_EQ(TouchShownTargets(run, optics, 5).size(), 5u);
+    HWND window = run.WaitForWindow(L"CCalibrationDlg", 2000);
+    ASSERT_NE(window, nullptr);
+    INPUT keys[2] = {};
+    keys[0].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = VK_ESCAPE;
+    keys[1] = keys[0];
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+
+    EXPECT_TRUE(run.WaitForState("cursor", "1", 5000));
+    ASSERT_TRUE(run.WaitForState("reader", "1", 5000));
+    EXPECT_FALSE(IsWindowVisible(window));
+    const HOOKED_EVENT down = StrokeDown(probe, run, board.m_optics[0], 400, 300);
+    EXPECT_LT(Distance(down.x, down.y, 400, 300), 4.0) << "pointer at " << down.x << "," << down.y;
+}
+
+TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
+{
+    const std::vector<RECT> monitors = Monitors();
+    ASSERT_EQ(monitors.size(), 2u) << "the test display must have two screens";
+    CDriverRun run("calibrate-two-units");
+    run.WriteText("SimScenario.txt", "units 2\nunit 0 minor 0x15\nunit 1 minor 0x15\n");
+    run.WriteText("Config.ini", "[State]\r\nSave=0\r\nLens Angles=0\r\n");
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
+    ASSERT_EQ(run.DescribeState()["cameras"], "2");
+
+    OpenCalibrationFromTheTray(run);
+    const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(monitors, 2);
+    const std::vector<TOUCHED> first = TouchShownTargets(run, optics, 16);
+    ASSERT_EQ(first.size(), 16u);
+    for (const TOUCHED& t : first)
+        EXPECT_EQ(t.unit, 0);
+    // Camera 0 is done: the settings are saved, the board is not yet calibrated and the cursor
+    // stays hidden while camera 1 follows on its own monitor.
+    HWND window = run.WaitForWindow(L"CCalibrationDlg", 5000);
+    ASSERT_NE(window, nullptr);
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    while (UnitOfWindow(window, monitors) != 1 && GetTickCount64() < deadline)
+        Sleep(30);
+    ASSERT_EQ(UnitOfWindow(window, monitors), 1);
+    const auto between = run.DescribeState();
+    EXPECT_EQ(between.at("cursor"), "0");
+    EXPECT_EQ(between.at("calibrated"), "0");
+    EXPECT_NE(ReadIni(run.Path("Config.ini"), L"1024_768_Param0", L"p0"), L"");
+
+    const std::vector<TOUCHED> second = TouchShownTargets(run, optics, 17);
+    ASSERT_EQ(second.size(), 16u);
+    for (const TOUCHED& t : second)
+        EXPECT_EQ(t.unit, 1);
+    EXPECT_TRUE(run.WaitForState("calibrated", "1", 5000));
+    EXPECT_TRUE(run.WaitForState("cursor", "1", 5000));
+    EXPECT_TRUE(run.WaitForState("reader", "1", 5000));
+    EXPECT_NE(ReadIni(run.Path("Config.ini"), L"1024_768_Param1", L"p0"), L"");
+    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
+    EXPECT_EQ(run.WaitForExit(10000), 0u);
+}

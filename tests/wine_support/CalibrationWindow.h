@@ -1,0 +1,44 @@
+#pragma once
+// The calibration window as a person at the board meets it: the target it shows, found on the
+// screen, and a simulated pen held on each target until the next one appears.
+
+#include "sim/Optics.h"
+#include "tests/wine_support/DriverRun.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The target as the window shows it: the centre of the cyan cross-hair and the direction in
+// which its magenta arrow lies from it, in screen pixels.
+struct SHOWN_TARGET
+{
+    double x = 0;
+    double y = 0;
+    double arrowX = 0;
+    double arrowY = 0;
+};
+
+// The cross-hair's lines are the row and the column with the most cyan: its centre even when
+// the picture runs off the edge of the screen. Nothing while the window is hidden.
+std::optional<SHOWN_TARGET> FindShownTarget(HWND window);
+
+// The monitors, the primary first: monitor i is camera unit i's.
+std::vector<RECT> Monitors();
+// The unit whose monitor the window covers, or -1.
+int UnitOfWindow(HWND window, const std::vector<RECT>& monitors);
+// Each unit's camera looking at its monitor, as the test boards do.
+std::vector<SIM_OPTICS_CONFIG> OpticsFor(const std::vector<RECT>& monitors, int units);
+// The control-file command for pen 0 of a unit at a screen point.
+std::string PenAt(const SIM_OPTICS_CONFIG& config, int unit, double x, double y);
+
+struct TOUCHED
+{
+    int unit = 0;
+    SHOWN_TARGET target;
+};
+
+// Holds the pen on each target the window shows until the next appears or the window goes;
+// stops after `limit` targets. Screenshots of the first and the fifth target.
+std::vector<TOUCHED>
+TouchShownTargets(CDriverRun& run, const std::vector<SIM_OPTICS_CONFIG>& optics, std::size_t limit);
