@@ -328,6 +328,11 @@ bool CPenScenario::StartTracking()
     return true;
 }
 
+void CPenScenario::OpenReadGate()
+{
+    OpenGate();
+}
+
 void CPenScenario::StopReader()
 {
     OpenGate();

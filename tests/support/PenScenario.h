@@ -58,6 +58,9 @@ public:
     bool Calibrate();
     bool StartTracking();
     void StopReader();
+    // Lets the reader read freely from now on, for a test that stops it through the driver's
+    // own calls.
+    void OpenReadGate();
 
     // A pen of a camera placed at a screen point through that camera's optics, or lifted.
     void PenDown(int camera, int pen, double screenX, double screenY);
