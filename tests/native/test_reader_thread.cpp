@@ -30,6 +30,18 @@ void CountTable(CAMERA_RECORD*)
     ++g_nCalls;
 }
 
+std::atomic<int> g_nQuiet[2] = {0, 0};
+std::atomic<int> g_nNew[2] = {0, 0};
+
+void CountStates(CAMERA_RECORD* records)
+{
+    for (int i = 0; i < 2; ++i)
+    {
+        g_nQuiet[i] += records[i].rxState == RX_QUIET ? 1 : 0;
+        g_nNew[i] += records[i].rxState == RX_NEW_BYTE ? 1 : 0;
+    }
+}
+
 void OpenUnits(CCameraLink& link, std::uint16_t expected)
 {
     std::uint32_t locations[LOCATION_SLOTS] = {};
@@ -158,4 +170,31 @@ TEST(ReaderStop, SilentCameraStillHandsThePreviousByteToTheCallback)
     ASSERT_TRUE(WaitForCalls(atStall + 200));
     link.StopReader();
     EXPECT_EQ(link.GetRecords()[0].bytesRead, 0u);
+    EXPECT_EQ(link.GetRecords()[0].rxState, RX_QUIET);
+}
+
+// Camera 0 silent, camera 1 sending more than a clean camera would: camera 1's every byte is
+// handed on once, and camera 0's old byte once per read time-out (so the stall watch still
+// needs 1000 time-outs), not once per pass.
+TEST(ReaderTwoCameras, EachCameraIsReadAsItSendsAndASilentOneIsQuietOncePerReadTimeout)
+{
+    CDeviceWorld world("units 2\nunit 0 fault stall\nunit 1 pen 0 320 240\nunit 1 fault garbage");
+    CCameraLink link;
+    OpenUnits(link, 2);
+    g_nQuiet[0] = g_nQuiet[1] = g_nNew[0] = g_nNew[1] = 0;
+    ASSERT_TRUE(link.SetCallback(1, &CountStates));
+    ASSERT_TRUE(link.StartReader());
+    const std::uint64_t start = world.m_bus->NowMicros();
+    for (int spin = 0; spin < 200'000'000 && world.m_bus->NowMicros() < start + 3'000'000; ++spin)
+        std::this_thread::yield();
+    link.StopReader();
+    const std::uint64_t timeouts =
+        (world.m_bus->NowMicros() - start) / (std::uint64_t{protocol::READ_TIMEOUT_MS} * 1000);
+    ASSERT_GE(timeouts, 10u);
+    EXPECT_NEAR(g_nQuiet[0], double(timeouts), 1.0);
+    EXPECT_EQ(g_nNew[0], 0);
+    EXPECT_EQ(g_nQuiet[1], 0);
+    // The stop may come between the last read and its callback.
+    EXPECT_NEAR(double(g_nNew[1]), double(world.m_bus->Stats(1).bytesRead), 1.0);
+    EXPECT_GT(g_nNew[1], 3000);
 }
