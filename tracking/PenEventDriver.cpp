@@ -233,7 +233,11 @@ void MultiSpotPass(CAMERA_RECORD* records, std::uint16_t cameras, bool watchStal
             continue;
         if (watchStall)
             StallWatch(i, ByteOf(records[i]));
-        ParseMultiSpot(i, records[i], slots);
+        // The tracker follows camera 0's pens. Another camera's spots lie on its own monitor
+        // and never enter it, but its frames would close or clear camera 0's, lifting and
+        // swapping camera 0's pens every frame.
+        if (i == 0)
+            ParseMultiSpot(i, records[i], slots);
     }
 
     COMPANION_WINDOWS windows;

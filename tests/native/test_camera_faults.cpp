@@ -105,5 +105,6 @@ TEST_P(SecondCamera, EachCameraKeepsPaceAndCameraZeroIsUndisturbed)
 
 INSTANTIATE_TEST_SUITE_P(Faults, SecondCamera,
                          ::testing::Values(FAULT_CASE{false, FAULT_CONDITION::TwoCamerasFast},
-                                           FAULT_CASE{false, FAULT_CONDITION::TwoCamerasGarbage}),
+                                           FAULT_CASE{false, FAULT_CONDITION::TwoCamerasGarbage},
+                                           FAULT_CASE{true, FAULT_CONDITION::TwoCamerasGarbage}),
                          CaseName);
