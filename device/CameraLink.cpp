@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -47,6 +48,7 @@ CAMERA_RECORD SnapshotRecord(CAMERA_RECORD& record)
     copy.firmwareVersion = record.firmwareVersion;
     std::memcpy(copy.monitorRect, record.monitorRect, sizeof copy.monitorRect);
     copy.monitorIndex = record.monitorIndex;
+    copy.rxState = record.rxState;
     return copy;
 }
 
@@ -149,6 +151,13 @@ FT_STATUS CCameraLink::SetTimeouts(FT_HANDLE handle, std::uint32_t readMs, std::
     if (m_d2xx.pFT_SetTimeouts == nullptr)
         return MissingEntryPoint("FT_SetTimeouts");
     return m_d2xx.pFT_SetTimeouts(handle, readMs, writeMs);
+}
+
+FT_STATUS CCameraLink::GetQueueStatus(FT_HANDLE handle, std::uint32_t* rxBytes)
+{
+    if (m_d2xx.pFT_GetQueueStatus == nullptr)
+        return MissingEntryPoint("FT_GetQueueStatus");
+    return m_d2xx.pFT_GetQueueStatus(handle, rxBytes);
 }
 
 FT_STATUS CCameraLink::ListDevices(std::uint32_t* locations, std::uint16_t* count)
@@ -456,13 +465,30 @@ bool CCameraLink::ReadInto(CAMERA_RECORD& record)
     const FT_STATUS status = Read(record.handle, &byte, 1, &got);
     record.bytesRead = got;
     if (status == FT_OK && got == 1)
+    {
         record.rxByte = (record.rxByte & ~0xFFu) | byte;
+        record.rxState = RX_NEW_BYTE;
+    }
+    else
+    {
+        record.rxState = RX_QUIET;
+    }
     return status == FT_OK;
 }
 
+// Every read waits for one byte or the read time-out, and the callback runs after it; a read
+// that brings nothing hands the previous byte on again, marked quiet, for the stall watch to
+// count and the pen driver to release what the camera held. That is the whole loop for one
+// camera. Several cameras in one pass would hold a camera that sends more to the pace of the
+// other, so they are read as they send instead (ReadCamerasAsTheySend).
 void CCameraLink::ReaderLoop()
 {
     const int mode = m_nMode;
+    if (mode == 1 && m_nCount > 1)
+    {
+        ReadCamerasAsTheySend();
+        return;
+    }
     while (!m_bStopReader)
     {
         bool failed = false;
@@ -479,8 +505,7 @@ void CCameraLink::ReaderLoop()
         }
         else
         {
-            for (std::uint16_t i = 0; i < m_nCount; ++i)
-                failed = !ReadInto(m_pRecords[i]) || failed;
+            failed = !ReadInto(m_pRecords[0]);
             if (m_bStopReader)
                 return;
             if (PFN_TABLE_CALLBACK callback = m_pfnTableCallback)
@@ -490,6 +515,111 @@ void CCameraLink::ReaderLoop()
         // unplugged camera does not spin this thread.
         if (failed)
             Platform().Sleep(protocol::READ_TIMEOUT_MS);
+    }
+}
+
+// Each pass reads one byte of every camera that has one waiting, so a camera that sends more
+// is never held to the other's pace; a camera with nothing in the pass is marked as bringing
+// nothing new, and its old byte is not handed on again. With nothing waiting anywhere, the
+// reader blocks on the camera heard last, whose next byte is at most a frame away. A camera
+// silent for a whole read time-out, or whose call failed, is marked quiet once per read
+// time-out, as its own timed-out read would be. Worst delay for a byte: one read time-out,
+// blocked on a camera that has just gone silent; the next wait goes to another camera.
+void CCameraLink::ReadCamerasAsTheySend()
+{
+    const std::uint16_t count = m_nCount;
+    const std::uint64_t timeout = std::uint64_t{protocol::READ_TIMEOUT_MS} * 1000;
+    CPlatform& platform = Platform();
+    std::vector<std::uint64_t> lastHeard(count, platform.MonotonicMicros());
+    // A camera whose calls fail is asked again only after a read time-out.
+    std::vector<std::uint64_t> failedUntil(count, 0);
+    // Bytes the last queue status reported that the reader has not read yet.
+    std::vector<std::uint32_t> waiting(count, 0);
+    std::uint16_t heardLast = 0;
+
+    auto usable = [&](std::uint16_t i) { return platform.MonotonicMicros() >= failedUntil[i]; };
+    auto fail = [&](std::uint16_t i)
+    {
+        waiting[i] = 0;
+        failedUntil[i] = platform.MonotonicMicros() + timeout;
+        m_pRecords[i].rxState = RX_QUIET;
+    };
+    // One byte of a camera if it has one waiting; never blocks.
+    auto takeWaiting = [&](std::uint16_t i)
+    {
+        CAMERA_RECORD& record = m_pRecords[i];
+        if (!usable(i))
+            return;
+        if (waiting[i] == 0 && GetQueueStatus(record.handle, &waiting[i]) != FT_OK)
+        {
+            fail(i);
+            return;
+        }
+        if (waiting[i] == 0)
+            return;
+        --waiting[i];
+        if (!ReadInto(record))
+            fail(i);
+        else if (record.rxState == RX_QUIET)
+        {
+            // The byte reported was gone (a purge); that is no time-out.
+            waiting[i] = 0;
+            record.rxState = RX_NOTHING_NEW;
+        }
+    };
+
+    while (!m_bStopReader)
+    {
+        bool any = false;
+        for (std::uint16_t i = 0; i < count; ++i)
+        {
+            m_pRecords[i].rxState = RX_NOTHING_NEW;
+            takeWaiting(i);
+            any = any || m_pRecords[i].rxState != RX_NOTHING_NEW;
+        }
+        if (!any)
+        {
+            std::uint16_t wait = heardLast;
+            for (std::uint16_t n = 0; n < count && !usable(wait); ++n)
+                wait = static_cast<std::uint16_t>((wait + 1) % count);
+            if (!usable(wait))
+            {
+                platform.Sleep(protocol::READ_TIMEOUT_MS);
+            }
+            else
+            {
+                if (!ReadInto(m_pRecords[wait]))
+                    fail(wait);
+                // After a time-out the next wait goes to another camera, so a silent one
+                // never holds the others for two read time-outs in a row.
+                if (m_pRecords[wait].rxState != RX_NEW_BYTE)
+                    heardLast = static_cast<std::uint16_t>((wait + 1) % count);
+                for (std::uint16_t i = 0; i < count; ++i)
+                {
+                    if (i != wait)
+                        takeWaiting(i);
+                }
+            }
+        }
+        const std::uint64_t now = platform.MonotonicMicros();
+        bool handOn = false;
+        for (std::uint16_t i = 0; i < count; ++i)
+        {
+            CAMERA_RECORD& record = m_pRecords[i];
+            if (record.rxState == RX_NOTHING_NEW && now - lastHeard[i] >= timeout)
+                record.rxState = RX_QUIET;
+            if (record.rxState == RX_NEW_BYTE)
+                heardLast = i;
+            if (record.rxState != RX_NOTHING_NEW)
+                lastHeard[i] = now;
+            handOn = handOn || record.rxState != RX_NOTHING_NEW;
+        }
+        if (m_bStopReader)
+            return;
+        if (!handOn)
+            continue;
+        if (PFN_TABLE_CALLBACK callback = m_pfnTableCallback)
+            callback(m_pRecords.get());
     }
 }
 

@@ -58,6 +58,7 @@ public:
     FT_STATUS ResetDevice(FT_HANDLE handle);
     FT_STATUS Purge(FT_HANDLE handle, std::uint32_t mask);
     FT_STATUS SetTimeouts(FT_HANDLE handle, std::uint32_t readMs, std::uint32_t writeMs);
+    FT_STATUS GetQueueStatus(FT_HANDLE handle, std::uint32_t* rxBytes);
 
     // Fills up to LOCATION_SLOTS location ids; the library never writes past them.
     [[nodiscard]] FT_STATUS ListDevices(std::uint32_t* locations, std::uint16_t* count);
@@ -103,7 +104,10 @@ private:
     void ConfigureHandle(FT_HANDLE handle);
     bool WaitForVersionReply(std::uint16_t camera);
     void ReaderLoop();
-    // Reads one byte of a camera into its record; false when the read failed.
+    // Mode 1 with more than one camera.
+    void ReadCamerasAsTheySend();
+    // Reads one byte of a camera into its record and marks it new or quiet; false when the
+    // read failed.
     bool ReadInto(CAMERA_RECORD& record);
 
     std::uint16_t m_nAllocated = 0;

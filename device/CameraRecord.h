@@ -5,6 +5,18 @@
 
 #include <cstdint>
 
+// What the reader's last pass brought for a camera.
+enum : std::uint8_t
+{
+    // rxByte was just read.
+    RX_NEW_BYTE = 0,
+    // No byte for a whole read time-out, or the read failed: rxByte is the previous byte,
+    // handed on again (the stall watch counts these).
+    RX_QUIET = 1,
+    // Another camera's byte made this pass: rxByte was handed on before and is not new.
+    RX_NOTHING_NEW = 2,
+};
+
 struct CAMERA_RECORD
 {
     // Cameras in the table when it was filled; all bits set when this camera's firmware
@@ -21,6 +33,7 @@ struct CAMERA_RECORD
     double firmwareVersion = 0.0;
     std::int32_t monitorRect[4] = {0, 0, 0, 0};
     std::uint16_t monitorIndex = 0xFFFF;
+    std::uint8_t rxState = RX_NEW_BYTE;
 };
 
 constexpr std::uint32_t CAMERA_RECORD_UNREADABLE = 0xFFFFFFFFu;

@@ -16,6 +16,8 @@
 SPOT_SLOT g_singleSpot[TRACKED_CAMERAS] = {{0, 0, SPOT_ABSENT}, {0, 0, SPOT_ABSENT}};
 std::uint8_t g_lastByte[TRACKED_CAMERAS] = {};
 std::uint16_t g_sameByteCount[TRACKED_CAMERAS] = {};
+std::uint16_t g_nPointerCamera = 0;
+bool g_bCameraQuiet[TRACKED_CAMERAS] = {};
 
 namespace
 {
@@ -76,6 +78,13 @@ std::uint8_t ByteOf(const CAMERA_RECORD& record)
     return static_cast<std::uint8_t>(record.rxByte & 0xFF);
 }
 
+// False in a pass where only another camera brought a byte: this camera's old byte was
+// handled before.
+bool HasByte(const CAMERA_RECORD& record)
+{
+    return record.rxState != RX_NOTHING_NEW;
+}
+
 bool Completed(const SPOT_SLOT& slot)
 {
     return slot.state == SPOT_PRESENT || slot.state == SPOT_ABSENT;
@@ -93,6 +102,7 @@ struct POINTER_CHOICE
 {
     SPOT_SLOT result{0, 0, SPOT_NO_CHANGE};
     bool bFresh = false;
+    std::uint16_t camera = 0;
 };
 
 // Two cameras: which camera drives the pointer, from each camera's last
@@ -116,6 +126,7 @@ POINTER_CHOICE ChooseBetweenCameras(const bool completed[TRACKED_CAMERAS])
         g_nActiveMonitor = 1;
         choice.result = spot1;
         choice.bFresh = completed[1];
+        choice.camera = 1;
         return choice;
     }
     if (spot0.state == SPOT_PRESENT && spot1.state == SPOT_ABSENT)
@@ -141,15 +152,17 @@ POINTER_CHOICE ChooseBetweenCameras(const bool completed[TRACKED_CAMERAS])
     }
     choice.result = g_singleSpot[source];
     choice.bFresh = completed[source];
+    choice.camera = source;
     return choice;
 }
 
-void SinglePointerEvent(const CDriverState& state, const SPOT_SLOT& result,
+void SinglePointerEvent(const CDriverState& state, const SPOT_SLOT& result, std::uint16_t camera,
                         COMPANION_WINDOWS& windows)
 {
     switch (result.state)
     {
     case SPOT_PRESENT:
+        g_nPointerCamera = camera;
         ConfineToActiveMonitor();
         switch (state.m_nInkoraPenMode.load(std::memory_order_relaxed))
         {
@@ -183,6 +196,8 @@ void SingleSpotPass(CDriverState& state, CAMERA_RECORD* records, std::uint16_t c
     SPOT_SLOT fresh[TRACKED_CAMERAS];
     for (std::uint16_t i = 0; i < cameras; ++i)
     {
+        if (!HasByte(records[i]))
+            continue;
         if (watchStall)
             StallWatch(i, ByteOf(records[i]));
         fresh[i] = ParseSingleSpot(i, records[i]);
@@ -198,14 +213,14 @@ void SingleSpotPass(CDriverState& state, CAMERA_RECORD* records, std::uint16_t c
     {
         g_nActiveMonitor = 0;
         if (cameras == 1)
-            SinglePointerEvent(state, fresh[0], windows);
+            SinglePointerEvent(state, fresh[0], 0, windows);
         return;
     }
     if (!completed[0] && !completed[1])
         return;
     const POINTER_CHOICE choice = ChooseBetweenCameras(completed);
     if (choice.bFresh)
-        SinglePointerEvent(state, choice.result, windows);
+        SinglePointerEvent(state, choice.result, choice.camera, windows);
 }
 
 void MultiSpotPass(CAMERA_RECORD* records, std::uint16_t cameras, bool watchStall)
@@ -215,9 +230,15 @@ void MultiSpotPass(CAMERA_RECORD* records, std::uint16_t cameras, bool watchStal
     SPOT_SLOT slots[PEN_SLOTS];
     for (std::uint16_t i = 0; i < cameras; ++i)
     {
+        if (!HasByte(records[i]))
+            continue;
         if (watchStall)
             StallWatch(i, ByteOf(records[i]));
-        ParseMultiSpot(i, records[i], slots);
+        // The tracker follows camera 0's pens. Another camera's spots lie on its own monitor
+        // and never enter it, but its frames would close or clear camera 0's, lifting and
+        // swapping camera 0's pens every frame.
+        if (i == 0)
+            ParseMultiSpot(i, records[i], slots);
     }
 
     COMPANION_WINDOWS windows;
@@ -260,6 +281,50 @@ void OnPenByte(CAMERA_RECORD* records)
         MultiSpotPass(records, cameras, watchStall);
     else
         SingleSpotPass(*state, records, cameras, watchStall);
+
+    // After the pass's own events, so nothing the quiet camera sent before presses again.
+    for (std::uint16_t i = 0; i < cameras; ++i)
+    {
+        if (records[i].rxState == RX_NEW_BYTE)
+            g_bCameraQuiet[i] = false;
+        if (records[i].rxState == RX_QUIET && !g_bCameraQuiet[i])
+        {
+            g_bCameraQuiet[i] = true;
+            ReleaseCameraPens(i);
+        }
+    }
+}
+
+void ReleaseCameraPens(std::uint16_t camera)
+{
+    if (camera >= TRACKED_CAMERAS)
+        return;
+    const CDriverState* state = g_pMainDlg;
+    if (state != nullptr && IsMultiSpotForm(*state))
+    {
+        if (camera != 0)
+            return;
+        // Forgotten too, so another camera's frame cannot report them present again.
+        ForgetTrackedPens();
+        for (int pen = 0; pen < PEN_SLOTS; ++pen)
+            g_penInjector.ReleasePen(pen);
+        return;
+    }
+    g_singleSpot[camera] = SPOT_SLOT{0, 0, SPOT_ABSENT};
+    if (g_nPointerCamera != camera)
+        return;
+    g_nActiveMonitor = 0;
+    g_penInjector.ReleasePen(0);
+}
+
+void ReleaseAllPens()
+{
+    ForgetTrackedPens();
+    for (SPOT_SLOT& spot : g_singleSpot)
+        spot = SPOT_SLOT{0, 0, SPOT_ABSENT};
+    g_nActiveMonitor = 0;
+    for (int pen = 0; pen < PEN_SLOTS; ++pen)
+        g_penInjector.ReleasePen(pen);
 }
 
 void OnCalibrationByte(CAMERA_RECORD record)
@@ -309,6 +374,7 @@ void StallWatch(std::uint16_t camera, std::uint8_t byte)
     if (g_sameByteCount[camera] < STALL_LIMIT)
         return;
     g_sameByteCount[camera] = 0;
+    ReleaseAllPens();
     CDriverState* state = g_pMainDlg;
     if (state == nullptr)
         return;
@@ -332,4 +398,7 @@ void ResetPenEventDriver()
     ResetStallWatch();
     for (SPOT_SLOT& spot : g_singleSpot)
         spot = SPOT_SLOT{0, 0, SPOT_ABSENT};
+    g_nPointerCamera = 0;
+    for (bool& quiet : g_bCameraQuiet)
+        quiet = false;
 }

@@ -7,6 +7,10 @@
 
 // Each camera's last completed single-spot result (present or lifted); lifted at start.
 extern SPOT_SLOT g_singleSpot[TRACKED_CAMERAS];
+// The camera whose result drove pen 0 last, in the single-spot form.
+extern std::uint16_t g_nPointerCamera;
+// The camera went quiet and its pens were released; cleared by its next byte.
+extern bool g_bCameraQuiet[TRACKED_CAMERAS];
 // Stall watch: the last byte per camera, and how many times in a row it came again.
 extern std::uint8_t g_lastByte[TRACKED_CAMERAS];
 extern std::uint16_t g_sameByteCount[TRACKED_CAMERAS];

@@ -194,6 +194,21 @@ bool CPenInjector::CompanionPenUp(int pen)
     return true;
 }
 
+void CPenInjector::ReleasePen(int pen)
+{
+    if (pen < 0 || pen >= INJECTED_PENS)
+        return;
+    if (m_bDown[pen] == 1 || GestureOf(m_nLastAction[pen]) != GESTURE::Up)
+    {
+        if (pen == 0)
+            m_smoother.Reset();
+        HandleEvent(pen, PEN_EVENT::Absent, m_ptLast[pen]);
+    }
+    m_nClickCount[pen] = 0;
+    m_bClickPending[pen] = 0;
+    m_nUpCount[pen] = 0;
+}
+
 void CPenInjector::PresentAt(int pen, const PEN_POINT& point)
 {
     m_ptLast[pen] = point;

@@ -80,6 +80,11 @@ public:
     // Pens 1 to 3; any other pen number does nothing. Always true.
     bool CompanionPenMove(int pen, std::int32_t x, std::int32_t y);
     bool CompanionPenUp(int pen);
+    // The pen's reports stopped (its camera went quiet): a pen in a touch is lifted as by an
+    // absent sample (pen 0's button goes up at its last position, pens 1 to 3 get their lift),
+    // and its double-click window closes, so the next touch is a press, not a double click
+    // across the silence. A pen that is up only loses its double-click window.
+    void ReleasePen(int pen);
 
     // One mouse record, normalised to the current display mode of the primary display.
     // Callers pass yFromBottom = m_cyPrimary - y. Unknown action codes send nothing, and so

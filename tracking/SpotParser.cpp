@@ -177,9 +177,7 @@ void HandleMultiSpotPacket(std::uint16_t camera, const std::uint8_t* buf, SPOT_S
     const std::uint8_t type = buf[1];
     if (type == protocol::TYPE_NO_SPOT)
     {
-        ClearPoints(g_ptNew);
-        ClearPoints(g_ptCur);
-        ClearPoints(g_ptPrev);
+        ForgetTrackedPens();
         for (int k = 0; k < PEN_SLOTS; ++k)
             slots[k] = SPOT_SLOT{0, 0, SPOT_ABSENT};
         return;
@@ -259,12 +257,17 @@ SPOT_SLOT ParseRawMultiSpot(CAMERA_RECORD record)
     return SPOT_SLOT{x, y, SPOT_PRESENT};
 }
 
+void ForgetTrackedPens()
+{
+    ClearPoints(g_ptNew);
+    ClearPoints(g_ptCur);
+    ClearPoints(g_ptPrev);
+}
+
 void ResetSpotTracking()
 {
     std::memset(g_rxBuf, 0, sizeof g_rxBuf);
     std::memset(g_rxPos, 0, sizeof g_rxPos);
-    ClearPoints(g_ptNew);
-    ClearPoints(g_ptCur);
-    ClearPoints(g_ptPrev);
+    ForgetTrackedPens();
     g_nActiveMonitor = 0;
 }

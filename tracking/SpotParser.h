@@ -80,6 +80,9 @@ SPOT_SLOT ParseRawSingleSpot(CAMERA_RECORD record);
 // Takes types '7' and '6' only, so only the first spot of each frame counts.
 SPOT_SLOT ParseRawMultiSpot(CAMERA_RECORD record);
 
+// Forgets every pen the tracker follows, as a '6' packet does, without reporting anything.
+void ForgetTrackedPens();
+
 // Forgets every packet in progress and every pen, and makes monitor 0 active. For tests and
 // tools; the driver itself keeps this state for its whole run.
 void ResetSpotTracking();

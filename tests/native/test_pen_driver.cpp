@@ -374,6 +374,19 @@ TEST_F(StallWatchTest, ThousandAndFirstEqualByteEndsTheProgramFromTheUserInterfa
     EXPECT_EQ(m_world.m_platform.m_nQuits, 1);
 }
 
+TEST_F(StallWatchTest, EveryPenIsLiftedBeforeTheProgramEnds)
+{
+    Run(MultiFrames(Hold({{300, 200}, {600, 400}}, 3)));
+    ASSERT_EQ(Buttons(), (Events{Press(300, 200)}));
+    m_world.m_platform.m_windowMessages.clear();
+    CameraOneRepeats(0x5A, 1001);
+    ASSERT_EQ(m_world.m_platform.m_nQuits, 1);
+    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200)}));
+    EXPECT_EQ(
+        CompanionMessages(m_world.m_platform.m_windowMessages),
+        (std::vector<COMPANION_MESSAGE>{{WM_COMPANION_PEN1, PackCompanionLift(600, 400), PEN_UP}}));
+}
+
 TEST_F(StallWatchTest, AnyOtherByteStartsTheCountAgain)
 {
     CameraOneRepeats(0x5A, 1000);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <vector>
 
 namespace
 {
@@ -28,6 +29,20 @@ void CountTable(CAMERA_RECORD*)
     if (g_bStopped)
         ++g_nLateCalls;
     ++g_nCalls;
+}
+
+// Reader thread only while it runs; read after it has stopped.
+std::vector<std::uint64_t> g_quietAt[2];
+std::uint64_t g_nNew[2] = {0, 0};
+
+void RecordStates(CAMERA_RECORD* records)
+{
+    for (int i = 0; i < 2; ++i)
+    {
+        if (records[i].rxState == RX_QUIET)
+            g_quietAt[i].push_back(Platform().MonotonicMicros());
+        g_nNew[i] += records[i].rxState == RX_NEW_BYTE ? 1 : 0;
+    }
 }
 
 void OpenUnits(CCameraLink& link, std::uint16_t expected)
@@ -163,4 +178,46 @@ TEST(ReaderStop, SilentCameraStillHandsThePreviousByteToTheCallback)
     ASSERT_TRUE(WaitForCalls(atStall + 200));
     link.StopReader();
     EXPECT_EQ(link.GetRecords()[0].bytesRead, 0u);
+    EXPECT_EQ(link.GetRecords()[0].rxState, RX_QUIET);
+}
+
+// Camera 0 stalled or unplugged, camera 1 sending more than a clean camera would: camera 1's
+// every byte is handed on once, and camera 0's old byte once per read time-out (so the stall
+// watch still needs 1000 time-outs), not once per pass.
+TEST(ReaderTwoCameras, EachCameraIsReadAsItSendsAndASilentOneIsQuietOncePerReadTimeout)
+{
+    const std::uint64_t timeout = std::uint64_t{protocol::READ_TIMEOUT_MS} * 1000;
+    for (const char* fault : {"stall", "unplug"})
+    {
+        CDeviceWorld world("units 2\nunit 1 pen 0 320 240\nunit 1 fault garbage");
+        CCameraLink link;
+        OpenUnits(link, 2);
+        world.m_bus->Execute(std::string("unit 0 fault ") + fault);
+        g_quietAt[0].clear();
+        g_quietAt[1].clear();
+        g_nNew[0] = g_nNew[1] = 0;
+        ASSERT_TRUE(link.SetCallback(1, &RecordStates));
+        const std::uint64_t start = world.m_bus->NowMicros();
+        ASSERT_TRUE(link.StartReader());
+        for (int spin = 0; spin < 200'000'000 && world.m_bus->NowMicros() < start + 3'000'000;
+             ++spin)
+            std::this_thread::yield();
+        // Stopping turns camera 1's stream off first, so it may go quiet after this.
+        const std::uint64_t stop = world.m_bus->NowMicros();
+        link.StopReader();
+
+        ASSERT_GE(g_quietAt[0].size(), 10u) << fault;
+        EXPECT_LE(g_quietAt[0][0], start + timeout + 10'000) << fault;
+        for (std::size_t n = 1; n < g_quietAt[0].size(); ++n)
+        {
+            const std::uint64_t gap = g_quietAt[0][n] - g_quietAt[0][n - 1];
+            EXPECT_GE(gap, timeout) << fault << " mark " << n;
+            EXPECT_LE(gap, timeout + 20'000) << fault << " mark " << n;
+        }
+        EXPECT_EQ(g_nNew[0], 0u) << fault;
+        EXPECT_TRUE(g_quietAt[1].empty() || g_quietAt[1][0] > stop) << fault;
+        // The stop may come between the last read and its callback.
+        EXPECT_NEAR(double(g_nNew[1]), double(world.m_bus->Stats(1).bytesRead), 1.0) << fault;
+        EXPECT_GT(g_nNew[1], 3000u) << fault;
+    }
 }

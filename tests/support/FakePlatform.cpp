@@ -126,8 +126,10 @@ bool CFakePlatform::GetCurrentDisplayMode(int& width, int& height)
 
 void CFakePlatform::SendMouseInput(const MOUSE_RECORD& record)
 {
+    const std::uint64_t now = MonotonicMicros();
     std::lock_guard guard(m_lock);
     m_mouse.push_back(record);
+    m_mouseMicros.push_back(now);
 }
 
 void CFakePlatform::SetCursorPosition(int x, int y)
@@ -161,8 +163,9 @@ bool CFakePlatform::IsWindowShown(WindowHandle window)
 bool CFakePlatform::PostWindowMessage(WindowHandle window, std::uint32_t message,
                                       std::uintptr_t wParam, std::intptr_t lParam)
 {
+    const std::uint64_t now = MonotonicMicros();
     std::lock_guard guard(m_lock);
-    m_windowMessages.push_back({window, message, wParam, lParam});
+    m_windowMessages.push_back({window, message, wParam, lParam, now});
     return window != 0;
 }
 

@@ -25,6 +25,8 @@ struct RECORDED_MESSAGE
     std::uint32_t message = 0;
     std::uintptr_t wParam = 0;
     std::intptr_t lParam = 0;
+    // The platform's clock when the message was posted.
+    std::uint64_t micros = 0;
 };
 
 class CFakePlatform : public CPlatform
@@ -96,6 +98,8 @@ public:
     int m_nBoxAnswer = 1;
     std::vector<std::uint32_t> m_sleeps;
     std::vector<MOUSE_RECORD> m_mouse;
+    // The platform's clock when each record of m_mouse was sent.
+    std::vector<std::uint64_t> m_mouseMicros;
     std::vector<std::pair<int, int>> m_cursorPositions;
     std::vector<bool> m_cursorShows;
     std::vector<RECORDED_MESSAGE> m_windowMessages;

@@ -382,6 +382,12 @@ std::vector<MOUSE_RECORD> CPenScenario::MouseRecords()
     return m_world.m_platform.m_mouse;
 }
 
+std::vector<std::uint64_t> CPenScenario::MouseTimes()
+{
+    std::lock_guard guard(m_world.m_platform.m_lock);
+    return m_world.m_platform.m_mouseMicros;
+}
+
 std::vector<RECORDED_MESSAGE> CPenScenario::WindowMessages()
 {
     std::lock_guard guard(m_world.m_platform.m_lock);
@@ -401,6 +407,7 @@ void CPenScenario::ClearRecords()
 {
     std::lock_guard guard(m_world.m_platform.m_lock);
     m_world.m_platform.m_mouse.clear();
+    m_world.m_platform.m_mouseMicros.clear();
     m_world.m_platform.m_windowMessages.clear();
 }
 

@@ -72,6 +72,8 @@ public:
     bool DriverMaps(int camera, double screenX, double screenY, int& mappedX, int& mappedY);
 
     std::vector<MOUSE_RECORD> MouseRecords();
+    // The simulated time each of MouseRecords() was sent at.
+    std::vector<std::uint64_t> MouseTimes();
     std::vector<RECORDED_MESSAGE> WindowMessages();
     std::vector<std::uint32_t> MainMessages();
     void ClearRecords();

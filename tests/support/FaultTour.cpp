@@ -1,0 +1,450 @@
+#include "tests/support/FaultTour.h"
+
+#include "tests/support/PenTestKit.h"
+#include "tracking/PenInjector.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace
+{
+constexpr std::uint64_t PHANTOM_WINDOW_MICROS = 100'000;
+constexpr double PHANTOM_RADIUS = 30.0;
+// Stroke steps lie 25 pixels apart, so a pointer event this near a point belongs to it.
+constexpr double LAG_RADIUS = 10.0;
+constexpr int STEP_X = 25;
+constexpr int STEP_Y = 6;
+constexpr std::uint64_t OPEN = std::numeric_limits<std::uint64_t>::max();
+
+bool IsTwoCameras(FAULT_CONDITION condition)
+{
+    return condition == FAULT_CONDITION::TwoCamerasFast ||
+           condition == FAULT_CONDITION::TwoCamerasGarbage ||
+           condition == FAULT_CONDITION::TwoCamerasClean;
+}
+
+PEN_SCENARIO_OPTIONS OptionsFor(bool multi, FAULT_CONDITION condition)
+{
+    PEN_SCENARIO_OPTIONS options;
+    options.cameras = IsTwoCameras(condition) ? 2 : 1;
+    options.firmwareMinor = multi ? 0x23 : 0x15;
+    options.monitorWidth = CFaultTour::MONITOR_WIDTH;
+    options.monitorHeight = CFaultTour::MONITOR_HEIGHT;
+    return options;
+}
+
+bool IsPress(PEN_OUTPUT_KIND kind)
+{
+    return kind == PEN_OUTPUT_KIND::Press || kind == PEN_OUTPUT_KIND::PressRelease;
+}
+
+bool IsRelease(PEN_OUTPUT_KIND kind)
+{
+    return kind == PEN_OUTPUT_KIND::Release || kind == PEN_OUTPUT_KIND::PressRelease;
+}
+
+// Pens 1 to 3 hold after a double click until they lift; pen 0's double click released itself.
+void Follow(bool (&down)[4], const PEN_OUTPUT& output)
+{
+    if (output.kind == PEN_OUTPUT_KIND::Press)
+        down[output.pen] = true;
+    else if (IsRelease(output.kind))
+        down[output.pen] = false;
+}
+} // namespace
+
+const char* FaultConditionName(FAULT_CONDITION condition)
+{
+    switch (condition)
+    {
+    case FAULT_CONDITION::Clean:
+        return "clean";
+    case FAULT_CONDITION::Garbage:
+        return "garbage";
+    case FAULT_CONDITION::Broken:
+        return "broken";
+    case FAULT_CONDITION::GarbageBroken:
+        return "garbage+broken";
+    case FAULT_CONDITION::Stall:
+        return "stall";
+    case FAULT_CONDITION::Unplug:
+        return "unplug";
+    case FAULT_CONDITION::TwoCamerasFast:
+        return "two-cameras-fast";
+    case FAULT_CONDITION::TwoCamerasGarbage:
+        return "two-cameras-garbage";
+    case FAULT_CONDITION::TwoCamerasClean:
+        return "two-cameras-clean";
+    }
+    return "?";
+}
+
+CFaultTour::CFaultTour(bool multi, FAULT_CONDITION condition, double minutes)
+    : m_bMulti(multi), m_condition(condition), m_dMinutes(minutes),
+      m_scenario(OptionsFor(multi, condition)), m_open(8, -1)
+{
+}
+
+std::uint64_t CFaultTour::Now()
+{
+    return m_scenario.m_world.m_bus->NowMicros();
+}
+
+bool CFaultTour::Frames(int frames)
+{
+    return m_scenario.Frames(frames);
+}
+
+void CFaultTour::Execute(const std::string& commands)
+{
+    m_scenario.m_world.m_bus->Execute(commands);
+}
+
+void CFaultTour::Down(int camera, int pen, int x, int y)
+{
+    Close(camera, pen);
+    m_scenario.PenDown(camera, pen, x, y);
+    m_open[std::size_t(camera * 4 + pen)] = static_cast<std::ptrdiff_t>(m_segments.size());
+    m_segments.push_back({pen, x, y, Now(), OPEN});
+}
+
+void CFaultTour::Up(int camera, int pen)
+{
+    Close(camera, pen);
+    m_scenario.PenUp(camera, pen);
+}
+
+void CFaultTour::Close(int camera, int pen)
+{
+    std::ptrdiff_t& open = m_open[std::size_t(camera * 4 + pen)];
+    if (open >= 0)
+        m_segments[std::size_t(open)].to = Now();
+    open = -1;
+}
+
+void CFaultTour::MarkQuiet()
+{
+    m_quietAt.push_back(Now());
+}
+
+// `pens` pens side by side, 300 pixels apart, in `steps` steps, each seen for three frames;
+// before step quietAtStep the quiet command goes to the simulator.
+bool CFaultTour::Stroke(int camera, int pens, int x, int y, int steps, int quietAtStep,
+                        const std::string& quietCommand)
+{
+    for (int step = 0; step < steps; ++step)
+    {
+        if (step == quietAtStep)
+        {
+            Execute(quietCommand);
+            MarkQuiet();
+        }
+        for (int pen = 0; pen < pens; ++pen)
+            Down(camera, pen, x + step * STEP_X, y + step * STEP_Y + 300 * pen);
+        if (!Frames(3))
+            return false;
+    }
+    if (!Frames(3))
+        return false;
+    for (int pen = 0; pen < pens; ++pen)
+        Up(camera, pen);
+    return Frames(30);
+}
+
+// Taps far enough apart that none is a double click, then a hold that is a right click.
+bool CFaultTour::TapsAndHold(int camera)
+{
+    const int left = camera * MONITOR_WIDTH;
+    const int taps[3][2] = {{300, 600}, {600, 600}, {850, 450}};
+    for (const auto& tap : taps)
+    {
+        Down(camera, 0, left + tap[0], tap[1]);
+        if (!Frames(4))
+            return false;
+        Up(camera, 0);
+        if (!Frames(30))
+            return false;
+    }
+    Down(camera, 0, left + 700, 200);
+    if (!Frames(70))
+        return false;
+    Up(camera, 0);
+    return Frames(30);
+}
+
+// A stroke (two pens side by side in the multi-spot form, so the companion program gets one
+// too), three taps and a hold.
+bool CFaultTour::Round(int camera, int pens)
+{
+    return Stroke(camera, pens, camera * MONITOR_WIDTH + 200, 150, 20) && TapsAndHold(camera);
+}
+
+bool CFaultTour::StallTour(int pens)
+{
+    // A stall in the middle of a stroke; the pens go on and lift while the camera is silent,
+    // and it comes back a while after.
+    if (!Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault stall") || !Frames(57))
+        return false;
+    Execute("unit 0 fault stall off");
+    if (!Frames(30))
+        return false;
+    // Half a second of silence while the pens rest, then the stroke goes on: a lift and a
+    // new touch.
+    for (int pen = 0; pen < pens; ++pen)
+        Down(0, pen, 300, 200 + 300 * pen);
+    if (!Frames(20))
+        return false;
+    Execute("unit 0 fault stall");
+    MarkQuiet();
+    if (!Frames(50))
+        return false;
+    Execute("unit 0 fault stall off");
+    return Stroke(0, pens, 300, 200, 12) && Round(0, pens);
+}
+
+bool CFaultTour::UnplugTour(int pens)
+{
+    // Unplugged in the middle of a stroke; nothing comes from it again.
+    return Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault unplug") && Frames(67);
+}
+
+bool CFaultTour::TwoCameraTour(int pens)
+{
+    const std::uint64_t end = Now() + static_cast<std::uint64_t>(m_dMinutes * 60e6);
+    for (int round = 0; Now() < end; ++round)
+    {
+        if (!Round(round % 2, round % 2 == 0 ? pens : 1) || !Frames(200))
+            return false;
+    }
+    return true;
+}
+
+bool CFaultTour::Run()
+{
+    if (!m_scenario.StartDevices() || !m_scenario.Calibrate() || !m_scenario.StartTracking() ||
+        !m_scenario.Frames(5))
+    {
+        m_strError = m_scenario.Error();
+        return false;
+    }
+    m_scenario.ClearRecords();
+
+    const int pens = m_bMulti ? 2 : 1;
+    bool ran = false;
+    switch (m_condition)
+    {
+    case FAULT_CONDITION::Clean:
+        ran = Round(0, pens) && Round(0, pens);
+        break;
+    case FAULT_CONDITION::Garbage:
+        Execute("unit 0 fault garbage");
+        ran = Round(0, pens) && Round(0, pens);
+        break;
+    case FAULT_CONDITION::Broken:
+        Execute("unit 0 fault broken");
+        ran = Round(0, pens) && Round(0, pens);
+        break;
+    case FAULT_CONDITION::GarbageBroken:
+        Execute("unit 0 fault garbage\nunit 0 fault broken");
+        ran = Round(0, pens) && Round(0, pens);
+        break;
+    case FAULT_CONDITION::Stall:
+        ran = StallTour(pens);
+        break;
+    case FAULT_CONDITION::Unplug:
+        ran = UnplugTour(pens);
+        break;
+    case FAULT_CONDITION::TwoCamerasFast:
+        Execute("unit 1 fps 101");
+        ran = TwoCameraTour(pens);
+        break;
+    case FAULT_CONDITION::TwoCamerasGarbage:
+        Execute("unit 1 fault garbage");
+        ran = TwoCameraTour(pens);
+        break;
+    case FAULT_CONDITION::TwoCamerasClean:
+        ran = TwoCameraTour(pens);
+        break;
+    }
+    // Whatever is still on its way has time to arrive.
+    ran = ran && Frames(50);
+    m_scenario.StopReader();
+    if (!ran)
+        m_strError = m_scenario.Error();
+    return ran;
+}
+
+std::vector<PEN_OUTPUT> CFaultTour::Outputs()
+{
+    std::vector<PEN_OUTPUT> outputs;
+    const std::vector<MOUSE_RECORD> records = m_scenario.MouseRecords();
+    const std::vector<std::uint64_t> times = m_scenario.MouseTimes();
+    const std::vector<INJECTED_EVENT> mouse = MouseEvents(records, MONITOR_WIDTH, MONITOR_HEIGHT);
+    for (std::size_t n = 0; n < mouse.size() && n < times.size(); ++n)
+    {
+        PEN_OUTPUT output{0, PEN_OUTPUT_KIND::Other, mouse[n].x, mouse[n].y, times[n]};
+        const bool down = (records[n].flags & MOUSE_LEFTDOWN) != 0;
+        const bool up = (records[n].flags & MOUSE_LEFTUP) != 0;
+        if (down && up)
+            output.kind = PEN_OUTPUT_KIND::PressRelease;
+        else if (down)
+            output.kind = PEN_OUTPUT_KIND::Press;
+        else if (up)
+            output.kind = PEN_OUTPUT_KIND::Release;
+        else if (mouse[n].action == MOUSE_ACTION::Move)
+            output.kind = PEN_OUTPUT_KIND::Move;
+        outputs.push_back(output);
+    }
+    for (const RECORDED_MESSAGE& message : m_scenario.WindowMessages())
+    {
+        if (message.message < WM_COMPANION_PEN1 || message.message > WM_COMPANION_PEN3)
+            continue;
+        PEN_OUTPUT output;
+        output.pen = static_cast<int>(message.message - WM_COMPANION_PEN1) + 1;
+        output.x = static_cast<std::int16_t>((message.wParam >> 16) & 0xFFFF);
+        output.y = static_cast<std::int16_t>(message.wParam & 0xFFFF);
+        output.micros = message.micros;
+        switch (message.lParam)
+        {
+        case PEN_DOWN:
+        case PEN_DBLCLICK:
+            output.kind = PEN_OUTPUT_KIND::Press;
+            break;
+        case PEN_UP:
+            output.kind = PEN_OUTPUT_KIND::Release;
+            break;
+        case PEN_MOVE:
+            output.kind = PEN_OUTPUT_KIND::Move;
+            break;
+        default:
+            break;
+        }
+        outputs.push_back(output);
+    }
+    std::stable_sort(outputs.begin(), outputs.end(),
+                     [](const PEN_OUTPUT& a, const PEN_OUTPUT& b) { return a.micros < b.micros; });
+    return outputs;
+}
+
+FAULT_FIGURES CFaultTour::Figures()
+{
+    const std::vector<PEN_OUTPUT> outputs = Outputs();
+    auto distance = [](const SEGMENT& segment, const PEN_OUTPUT& output)
+    { return std::hypot(double(segment.x - output.x), double(segment.y - output.y)); };
+
+    // Each point a pen touched, first time only: the tour comes back to the same points.
+    std::vector<SEGMENT> points;
+    for (const SEGMENT& segment : m_segments)
+    {
+        const bool known = std::any_of(points.begin(), points.end(),
+                                       [&](const SEGMENT& point) {
+                                           return point.pen == segment.pen &&
+                                                  point.x == segment.x && point.y == segment.y;
+                                       });
+        if (!known)
+            points.push_back(segment);
+    }
+
+    FAULT_FIGURES figures;
+    bool down[4] = {false, false, false, false};
+    double sumPx = 0.0;
+    int positions = 0;
+    for (const PEN_OUTPUT& output : outputs)
+    {
+        figures.presses += IsPress(output.kind) ? 1 : 0;
+        figures.releases += IsRelease(output.kind) ? 1 : 0;
+        Follow(down, output);
+        if (IsPress(output.kind))
+        {
+            const bool touched =
+                std::any_of(m_segments.begin(), m_segments.end(),
+                            [&](const SEGMENT& segment)
+                            {
+                                return segment.pen == output.pen && segment.from <= output.micros &&
+                                       (segment.to == OPEN ||
+                                        segment.to + PHANTOM_WINDOW_MICROS >= output.micros) &&
+                                       distance(segment, output) <= PHANTOM_RADIUS;
+                            });
+            figures.phantom += touched ? 0 : 1;
+        }
+        if (output.kind != PEN_OUTPUT_KIND::Press && output.kind != PEN_OUTPUT_KIND::Move)
+            continue;
+        double nearest = std::numeric_limits<double>::infinity();
+        for (const SEGMENT& point : points)
+        {
+            if (point.pen == output.pen && point.from <= output.micros)
+                nearest = std::min(nearest, distance(point, output));
+        }
+        if (std::isfinite(nearest))
+        {
+            sumPx += nearest;
+            figures.maxPx = std::max(figures.maxPx, nearest);
+            ++positions;
+        }
+    }
+    figures.stuck = std::any_of(std::begin(down), std::end(down), [](bool d) { return d; });
+    figures.meanPx = positions > 0 ? sumPx / positions : 0.0;
+
+    if (!m_quietAt.empty())
+    {
+        for (std::uint64_t quiet : m_quietAt)
+        {
+            bool pressed[4] = {false, false, false, false};
+            for (const PEN_OUTPUT& output : outputs)
+            {
+                if (output.micros > quiet)
+                    break;
+                Follow(pressed, output);
+            }
+            for (int pen = 0; pen < 4; ++pen)
+            {
+                if (!pressed[pen])
+                    continue;
+                double lag = std::numeric_limits<double>::infinity();
+                for (const PEN_OUTPUT& output : outputs)
+                {
+                    if (output.pen == pen && output.micros >= quiet && IsRelease(output.kind))
+                    {
+                        lag = double(output.micros - quiet) / 1000.0;
+                        break;
+                    }
+                }
+                figures.lagMs = std::max(figures.lagMs, lag);
+            }
+        }
+        return figures;
+    }
+
+    for (std::size_t n = 0; n < m_segments.size(); ++n)
+    {
+        const SEGMENT& segment = m_segments[n];
+        // A point whose every report was lost must not borrow the pointer of a later visit.
+        std::uint64_t until = OPEN;
+        for (std::size_t later = n + 1; later < m_segments.size(); ++later)
+        {
+            const SEGMENT& next = m_segments[later];
+            if (next.pen == segment.pen &&
+                std::hypot(double(next.x - segment.x), double(next.y - segment.y)) <= LAG_RADIUS)
+            {
+                until = next.from;
+                break;
+            }
+        }
+        const auto first = std::lower_bound(outputs.begin(), outputs.end(), segment.from,
+                                            [](const PEN_OUTPUT& output, std::uint64_t micros)
+                                            { return output.micros < micros; });
+        for (auto it = first; it != outputs.end(); ++it)
+        {
+            const PEN_OUTPUT& output = *it;
+            if (output.micros >= until)
+                break;
+            if (output.pen != segment.pen || output.micros < segment.from ||
+                output.kind == PEN_OUTPUT_KIND::Other || distance(segment, output) > LAG_RADIUS)
+                continue;
+            figures.lagMs = std::max(figures.lagMs, double(output.micros - segment.from) / 1000.0);
+            break;
+        }
+    }
+    return figures;
+}
