@@ -225,6 +225,20 @@ void CSimBus::ApplyLocked(const SIM_COMMAND& c, const std::filesystem::path& bas
     case SIM_VERB::Send:
         unit.SendRaw(c.bytes.data(), c.bytes.size(), now);
         break;
+    case SIM_VERB::Monitor:
+        unit.SetMonitor(CALIB_RECT{
+            static_cast<std::int32_t>(c.numbers[0]), static_cast<std::int32_t>(c.numbers[1]),
+            static_cast<std::int32_t>(c.numbers[2]), static_cast<std::int32_t>(c.numbers[3])});
+        break;
+    case SIM_VERB::View:
+        unit.AimView(c.numbers[0], c.numbers[1], c.numbers[2], c.numbers[3]);
+        break;
+    case SIM_VERB::Lens:
+        unit.SetLens(c.numbers[0], c.numbers[1], c.numbers[2]);
+        break;
+    case SIM_VERB::Mount:
+        unit.SetMount(static_cast<std::int32_t>(c.value), static_cast<std::int32_t>(c.value2));
+        break;
     case SIM_VERB::Units:
     case SIM_VERB::Fps:
     case SIM_VERB::Seed:

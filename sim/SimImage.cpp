@@ -7,6 +7,15 @@ namespace
 constexpr SIM_YUV BACKGROUND = {30, 128, 128};
 constexpr SIM_YUV SCREEN = {110, 140, 120};
 constexpr SIM_YUV PEN = {235, 128, 128};
+// The monitor through the optics: the projected picture, the alignment view's frame and
+// the room around them, each with its own tint as a colour camera shows them.
+constexpr SIM_YUV MONITOR_WHITE = {200, 118, 138};
+constexpr SIM_YUV FRAME_BLACK = {56, 134, 124};
+constexpr SIM_YUV ROOM = {30, 131, 126};
+// The view strokes the rectangle 50 pixels inside the monitor's edges with a 50-pixel pen,
+// centred on the outline: dark from 25 to 75 pixels inside every edge.
+constexpr double FRAME_INSET = 50.0;
+constexpr double FRAME_PEN_WIDTH = 50.0;
 // A pen shows as a disc of this radius, in camera pixels.
 constexpr double PEN_RADIUS = 6.0;
 constexpr int SEQUENCE_WRAP = 20;
@@ -30,6 +39,33 @@ bool InsideQuad(const std::array<double, 8>& q, double x, double y)
     }
     return !(anyPositive && anyNegative);
 }
+
+bool InsideBox(double x, double y, double left, double top, double right, double bottom)
+{
+    return x >= left && x < right && y >= top && y < bottom;
+}
+
+// What the camera sees at a raw camera position: the screen point there, if any, on the
+// monitor it watches.
+SIM_YUV SeenMonitor(const CSimOptics& optics, double x, double y)
+{
+    double screenX = 0.0;
+    double screenY = 0.0;
+    if (!optics.CameraToScreen(x, y, screenX, screenY))
+        return ROOM;
+    const CALIB_RECT& monitor = optics.Config().monitor;
+    const double mx = screenX - monitor.left;
+    const double my = screenY - monitor.top;
+    const double width = static_cast<double>(monitor.right) - monitor.left;
+    const double height = static_cast<double>(monitor.bottom) - monitor.top;
+    if (!InsideBox(mx, my, 0.0, 0.0, width, height))
+        return ROOM;
+    const double outer = FRAME_INSET - FRAME_PEN_WIDTH / 2;
+    const double inner = FRAME_INSET + FRAME_PEN_WIDTH / 2;
+    const bool inFrame = InsideBox(mx, my, outer, outer, width - outer, height - outer) &&
+                         !InsideBox(mx, my, inner, inner, width - inner, height - inner);
+    return inFrame ? FRAME_BLACK : MONITOR_WHITE;
+}
 } // namespace
 
 SIM_YUV SimViewPixel(const SIM_VIEW& view, double x, double y)
@@ -43,7 +79,25 @@ SIM_YUV SimViewPixel(const SIM_VIEW& view, double x, double y)
         if (dx * dx + dy * dy <= PEN_RADIUS * PEN_RADIUS)
             return PEN;
     }
+    if (view.optics)
+        return SeenMonitor(*view.optics, x, y);
     return InsideQuad(view.screen, x, y) ? SCREEN : BACKGROUND;
+}
+
+std::vector<SIM_YUV> SimRenderPicture(const SIM_VIEW& view, int width, int height)
+{
+    std::vector<SIM_YUV> picture;
+    if (width <= 0 || height <= 0)
+        return picture;
+    picture.reserve(std::size_t(width) * std::size_t(height));
+    const double scaleX = double(SIM_CAMERA_WIDTH) / width;
+    const double scaleY = double(SIM_CAMERA_HEIGHT) / height;
+    for (int y = 0; y < height; ++y)
+    {
+        for (int x = 0; x < width; ++x)
+            picture.push_back(SimViewPixel(view, (x + 0.5) * scaleX, (y + 0.5) * scaleY));
+    }
+    return picture;
 }
 
 void CSimImageStream::Restart(int width, int height, bool grey)

@@ -7,10 +7,19 @@
 // The receiving side draws each line right to left and the lines bottom to top, so the
 // unit sends its picture turned by 180 degrees: the drawn picture then shows camera pixel
 // (x, y) at (x * width / 640, y * height / 480), the same way round as the spot reports.
+//
+// What the picture shows: either a plain quadrilateral for the projected screen, or, when
+// the unit has optics, its monitor seen through them (view, lens, mounting): the projected
+// picture bright, with the black frame that the alignment view draws 50 pixels inside the
+// monitor's edges. A camera aimed badly shows only the part of the monitor on its sensor.
+
+#include "sim/Optics.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 constexpr int SIM_MAX_PENS = 4;
 constexpr int SIM_CAMERA_WIDTH = 640;
@@ -37,16 +46,22 @@ struct SIM_YUV
     std::uint8_t v = 128;
 };
 
-// What the camera looks at: the projected screen as a quadrilateral in camera pixels, and
-// the pens.
+// What the camera looks at: the projected screen as a quadrilateral in camera pixels, or
+// the monitor through the optics when they are set, and the pens.
 struct SIM_VIEW
 {
     std::array<double, 8> screen = {64, 48, 576, 48, 576, 432, 64, 432};
+    std::shared_ptr<const CSimOptics> optics;
     std::array<SIM_PEN, SIM_MAX_PENS> pens{};
 };
 
 // The colour of camera pixel (x, y).
 SIM_YUV SimViewPixel(const SIM_VIEW& view, double x, double y);
+
+// The picture as the receiving side draws it, row by row from the top left: pixel (x, y)
+// shows the camera at ((x + 0.5) * 640 / width, (y + 0.5) * 480 / height). Colour pictures
+// lose half their chroma on the wire (each pair of pixels shares one U and V).
+std::vector<SIM_YUV> SimRenderPicture(const SIM_VIEW& view, int width, int height);
 
 using SIM_IMAGE_PACKET = std::array<std::uint8_t, SIM_IMAGE_PACKET_LENGTH>;
 

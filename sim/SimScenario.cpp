@@ -6,6 +6,11 @@
 namespace
 {
 constexpr double MAX_COORDINATE = 1e6;
+constexpr double MIN_VIEW_FILL = 0.01;
+constexpr double MAX_VIEW_FILL = 10.0;
+// A keystone of 1 or more leaves no top edge.
+constexpr double MAX_KEYSTONE = 0.99;
+constexpr double MAX_LENS_COEFFICIENT = 100.0;
 constexpr double MIN_FPS = 0.1;
 constexpr double MAX_FPS = 10000.0;
 constexpr std::uint32_t MAX_WEIGHT = 0xFFFFFF;
@@ -283,6 +288,14 @@ private:
             return Screen();
         if (what == "send")
             return Send();
+        if (what == "monitor")
+            return Monitor();
+        if (what == "view")
+            return View();
+        if (what == "lens")
+            return Lens();
+        if (what == "mount")
+            return Mount();
         return Fail("unknown unit command " + Quote(what));
     }
 
@@ -419,6 +432,65 @@ private:
         return End();
     }
 
+    bool Monitor()
+    {
+        m_command.verb = SIM_VERB::Monitor;
+        for (double& edge : m_command.numbers)
+        {
+            std::string_view token;
+            if (!Word(token, "monitor edge"))
+                return false;
+            if (!ParseDouble(token, -MAX_COORDINATE, MAX_COORDINATE, edge) ||
+                std::floor(edge) != edge)
+                return Fail("bad monitor edge " + Quote(token));
+        }
+        return End();
+    }
+
+    bool View()
+    {
+        m_command.verb = SIM_VERB::View;
+        double* n = m_command.numbers.data();
+        if (!Real("view fill", MIN_VIEW_FILL, MAX_VIEW_FILL, n[0]) ||
+            !Real("keystone", -MAX_KEYSTONE, MAX_KEYSTONE, n[1]))
+            return false;
+        std::string_view dx;
+        if (!m_tokens.Next(dx))
+            return true;
+        if (!ParseDouble(dx, -MAX_COORDINATE, MAX_COORDINATE, n[2]))
+            return Fail("bad view shift " + Quote(dx));
+        return Real("view shift", -MAX_COORDINATE, MAX_COORDINATE, n[3]) && End();
+    }
+
+    bool Lens()
+    {
+        m_command.verb = SIM_VERB::Lens;
+        double* k = m_command.numbers.data();
+        if (!Real("lens coefficient", -MAX_LENS_COEFFICIENT, MAX_LENS_COEFFICIENT, k[0]))
+            return false;
+        for (int i = 1; i < 3; ++i)
+        {
+            std::string_view token;
+            if (!m_tokens.Next(token))
+                return true;
+            if (!ParseDouble(token, -MAX_LENS_COEFFICIENT, MAX_LENS_COEFFICIENT, k[i]))
+                return Fail("bad lens coefficient " + Quote(token));
+        }
+        return End();
+    }
+
+    bool Mount()
+    {
+        std::uint64_t ceiling = 0;
+        std::uint64_t rear = 0;
+        m_command.verb = SIM_VERB::Mount;
+        if (!Unsigned("ceiling flag", 1, ceiling) || !Unsigned("rear flag", 1, rear))
+            return false;
+        m_command.value = std::uint32_t(ceiling);
+        m_command.value2 = std::uint32_t(rear);
+        return End();
+    }
+
     bool Send()
     {
         m_command.verb = SIM_VERB::Send;
@@ -535,6 +607,20 @@ std::string FormatSimCommand(const SIM_COMMAND& c)
             text += " " + Number(corner);
         return text;
     }
+    case SIM_VERB::Monitor:
+    case SIM_VERB::View:
+    case SIM_VERB::Lens:
+    {
+        const std::size_t count = c.verb == SIM_VERB::Lens ? 3 : 4;
+        std::string text = unit + (c.verb == SIM_VERB::Monitor ? "monitor"
+                                   : c.verb == SIM_VERB::View  ? "view"
+                                                               : "lens");
+        for (std::size_t i = 0; i < count; ++i)
+            text += " " + Number(c.numbers[i]);
+        return text;
+    }
+    case SIM_VERB::Mount:
+        return unit + "mount " + std::to_string(c.value) + " " + std::to_string(c.value2);
     case SIM_VERB::Send:
     {
         static const char DIGITS[] = "0123456789ABCDEF";

@@ -34,6 +34,10 @@ enum class SIM_VERB : std::uint8_t
     UnitFps,   // unit U fps F
     Screen,    // unit U screen X0 Y0 X1 Y1 X2 Y2 X3 Y3
     Send,      // unit U send HEX...
+    Monitor,   // unit U monitor LEFT TOP RIGHT BOTTOM
+    View,      // unit U view FILL KEYSTONE [DX DY]
+    Lens,      // unit U lens K1 [K2 [K3]]
+    Mount,     // unit U mount CEILING REAR
 };
 
 struct SIM_COMMAND
@@ -41,8 +45,8 @@ struct SIM_COMMAND
     SIM_VERB verb = SIM_VERB::Units;
     int unit = 0;
     int pen = 0;
-    std::uint32_t value = 0;  // units, seed, minor, address, location
-    std::uint32_t value2 = 0; // set: the byte
+    std::uint32_t value = 0;  // units, seed, minor, address, location; mount: ceiling
+    std::uint32_t value2 = 0; // set: the byte; mount: rear projection
     double number = 0.0;      // fps
     double x = 0.0;
     double y = 0.0;
@@ -51,6 +55,7 @@ struct SIM_COMMAND
     bool on = true;
     SIM_SPOT_TYPE spotType = SIM_SPOT_TYPE::One;
     std::array<double, 8> quad{};
+    std::array<double, 4> numbers{}; // monitor edges, view, lens coefficients
     std::vector<std::uint8_t> bytes;
     std::string path; // UTF-8, as written
 

@@ -99,6 +99,54 @@ void CSimUnit::LiftAllPens()
         pen.down = false;
 }
 
+void CSimUnit::SetScreenQuad(const std::array<double, 8>& corners)
+{
+    m_view.screen = corners;
+    m_view.optics.reset();
+}
+
+void CSimUnit::SetOptics(const SIM_OPTICS_CONFIG& config)
+{
+    m_optics = config;
+    m_view.optics = std::make_shared<const CSimOptics>(m_optics);
+}
+
+void CSimUnit::SetMonitor(const CALIB_RECT& monitor)
+{
+    SIM_OPTICS_CONFIG config = m_optics;
+    config.monitor = monitor;
+    SetOptics(config);
+}
+
+void CSimUnit::AimView(double fill, double keystone, double dx, double dy)
+{
+    SIM_OPTICS_CONFIG config = m_optics;
+    PlaceCentredView(config, fill, keystone);
+    for (int i = 0; i < 4; ++i)
+    {
+        config.cornerX[i] += dx;
+        config.cornerY[i] += dy;
+    }
+    SetOptics(config);
+}
+
+void CSimUnit::SetLens(double k1, double k2, double k3)
+{
+    SIM_OPTICS_CONFIG config = m_optics;
+    config.k1 = k1;
+    config.k2 = k2;
+    config.k3 = k3;
+    SetOptics(config);
+}
+
+void CSimUnit::SetMount(std::int32_t ceilingMount, std::int32_t rearProjection)
+{
+    SIM_OPTICS_CONFIG config = m_optics;
+    config.ceilingMount = ceilingMount;
+    config.rearProjection = rearProjection;
+    SetOptics(config);
+}
+
 void CSimUnit::SetFault(SIM_FAULT fault, bool on, std::uint64_t now)
 {
     Pump(now);

@@ -110,7 +110,20 @@ public:
     void LiftPen(int pen);
     void LiftAllPens();
     const SIM_PEN& Pen(int pen) const { return m_view.pens[static_cast<std::size_t>(pen)]; }
-    void SetScreenQuad(const std::array<double, 8>& corners) { m_view.screen = corners; }
+    // The projected screen as a plain quadrilateral in camera pixels; the picture stops
+    // showing the monitor through the optics.
+    void SetScreenQuad(const std::array<double, 8>& corners);
+    // The picture shows the unit's monitor through these optics from now on. The parts
+    // below change one thing each and keep the rest.
+    void SetOptics(const SIM_OPTICS_CONFIG& config);
+    void SetMonitor(const CALIB_RECT& monitor);
+    // The monitor centred (see PlaceCentredView), then moved by (dx, dy) camera pixels.
+    void AimView(double fill, double keystone, double dx, double dy);
+    void SetLens(double k1, double k2, double k3);
+    void SetMount(std::int32_t ceilingMount, std::int32_t rearProjection);
+    // Null while the picture shows the plain quadrilateral.
+    const CSimOptics* Optics() const { return m_view.optics.get(); }
+    const SIM_VIEW& View() const { return m_view; }
     void SetLocation(std::uint32_t location) { m_nLocation = location; }
     std::uint32_t Location() const { return m_nLocation; }
     void SetSeed(std::uint64_t seed) { m_nRandom = seed != 0 ? seed : 1; }
@@ -208,6 +221,7 @@ private:
     int m_nImageMode = 0;
     bool m_bImageStream = false;
     SIM_VIEW m_view;
+    SIM_OPTICS_CONFIG m_optics;
     CSimImageStream m_image;
 
     std::uint64_t m_nLinkFreeNs = 0;

@@ -98,6 +98,10 @@ TEST(SimScenario, BadLinesSayWhy)
     EXPECT_EQ(ErrorOf("fps 0"), "bad frame rate '0'");
     EXPECT_EQ(ErrorOf("unit 0 spottype 3"), "bad spot type '3'");
     EXPECT_EQ(ErrorOf("unit 0 explode"), "unknown unit command 'explode'");
+    EXPECT_EQ(ErrorOf("unit 0 monitor 0 0 1.5 2"), "bad monitor edge '1.5'");
+    EXPECT_EQ(ErrorOf("unit 0 view 0.8 1"), "bad keystone '1'");
+    EXPECT_EQ(ErrorOf("unit 0 view 0.8 0 5"), "missing view shift");
+    EXPECT_EQ(ErrorOf("unit 0 mount 2 0"), "bad ceiling flag '2'");
     EXPECT_EQ(ErrorOf("unit"), "missing unit index");
 }
 
@@ -138,7 +142,12 @@ TEST(SimScenario, FormattedCommandsParseBackTheSame)
                            "unit 0 spottype 2",
                            "unit 3 fps 333.3333333333333",
                            "unit 0 screen 0 0 640 0.5 640 480 1e-3 480",
-                           "unit 0 send 00 24 FF"};
+                           "unit 0 send 00 24 FF",
+                           "unit 0 monitor -1920 0 0 1080",
+                           "unit 1 view 1.1 -0.05 -150 10",
+                           "unit 1 view 0.8 0",
+                           "unit 0 lens -0.04 0.001",
+                           "unit 0 mount 0 1"};
     for (const char* line : lines)
     {
         const SIM_COMMAND command = One(line);

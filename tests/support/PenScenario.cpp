@@ -154,6 +154,8 @@ CPenScenario::CPenScenario(const PEN_SCENARIO_OPTIONS& options)
         config.rearProjection = options.rearProjection;
         config.noiseSeed = options.seed + static_cast<std::uint32_t>(c);
         m_optics.push_back(std::make_unique<CSimOptics>(config));
+        // The unit's picture shows its monitor through the optics that place its spots.
+        m_world.m_bus->WithUnit(c, [&](CSimUnit& unit) { unit.SetOptics(config); });
     }
 
     ResetPenPipeline();
