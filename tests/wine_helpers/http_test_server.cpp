@@ -4,6 +4,10 @@
 //
 //   http_test_server <root folder> <port file> <request log> <lifetime in seconds>
 //
+// The port file holds two lines: the port that serves, and a black-hole port whose queue of
+// waiting connections the server keeps full, so a connection to it is never established (as
+// with a host that drops every packet).
+//
 // The first segment of a request's path chooses what the server does:
 //   /files/<path>         the file <root>\<path>, with its Content-Length
 //   /no-length/<path>     the same file without a Content-Length; the body ends at the close
@@ -182,13 +186,50 @@ void Serve(SOCKET socket)
     closesocket(socket);
 }
 
-bool WritePortFile(const std::wstring& path, unsigned port)
+unsigned ListenOnLoopback(SOCKET listener, int backlog)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int addressSize = sizeof address;
+    if (listener == INVALID_SOCKET ||
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, backlog) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &addressSize) != 0)
+        return 0;
+    return ntohs(address.sin_port);
+}
+
+// Connects to the port, never to be accepted, until a connection no longer completes: from
+// then on the system drops new connection requests to it.
+void FillBacklog(unsigned port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(u_short(port));
+    for (int i = 0; i < 64; ++i)
+    {
+        SOCKET filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        u_long nonBlocking = 1;
+        ioctlsocket(filler, FIONBIO, &nonBlocking);
+        connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(filler, &writable);
+        timeval timeout{0, 300000};
+        if (select(0, nullptr, &writable, nullptr, &timeout) <= 0)
+            return;
+    }
+}
+
+bool WritePortFile(const std::wstring& path, unsigned port, unsigned blackHolePort)
 {
     const std::wstring partial = path + L".partial";
     FILE* file = _wfopen(partial.c_str(), L"wb");
     if (file == nullptr)
         return false;
-    std::fprintf(file, "%u\n", port);
+    std::fprintf(file, "%u\n%u\n", port, blackHolePort);
     std::fclose(file);
     return MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
@@ -206,16 +247,14 @@ int wmain(int argc, wchar_t** argv)
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
         return 3;
     SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int addressSize = sizeof address;
-    if (listener == INVALID_SOCKET ||
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener, SOMAXCONN) != 0 ||
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &addressSize) != 0 ||
-        !WritePortFile(argv[2], ntohs(address.sin_port)))
+    const unsigned port = ListenOnLoopback(listener, SOMAXCONN);
+    SOCKET blackHole = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const unsigned blackHolePort = ListenOnLoopback(blackHole, 0);
+    if (port == 0 || blackHolePort == 0)
         return 4;
+    FillBacklog(blackHolePort);
+    if (!WritePortFile(argv[2], port, blackHolePort))
+        return 5;
 
     for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64())
     {

@@ -6,6 +6,12 @@
 
 #include <wininet.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace
@@ -96,36 +102,40 @@ std::optional<std::uint64_t> AnnouncedLength(HINTERNET request)
     return ParseContentLength(std::wstring_view(text, size / sizeof text[0]));
 }
 
-HANDLE CreateFreshFile(const std::wstring& path)
+// What a fetch's worker and its caller share. The caller may stop waiting and leave; the
+// worker then stops at its next chance and never touches anything but this.
+struct FETCH_JOB
 {
-    DeleteFileW(path.c_str());
-    return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
-}
-} // namespace
+    std::atomic<bool> abandoned{false};
+    std::mutex lock;
+    std::condition_variable finishedSignal;
+    bool finished = false;
+    bool complete = false;
+    std::string body;
+};
 
-FETCH_RESULT FetchUrlToFile(const std::wstring& url, const std::wstring& localPath)
+// The request and the body, on the worker thread, into memory.
+bool DownloadBody(const std::wstring& url, FETCH_JOB& job)
 {
-    const ULONGLONG start = GetTickCount64();
     const std::optional<WEB_ADDRESS> address = CrackWebAddress(url);
     if (!address)
-        return FETCH_RESULT::REQUEST_FAILED;
+        return false;
     const CInternetHandle session(
         InternetOpenW(L"Update search", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (session.Get() == nullptr)
-        return FETCH_RESULT::REQUEST_FAILED;
+        return false;
     SetTimeouts(session.Get());
     const CInternetHandle connection(InternetConnectW(session.Get(), address->host.c_str(),
                                                       address->port, nullptr, nullptr,
                                                       INTERNET_SERVICE_HTTP, 0, 0));
     if (connection.Get() == nullptr)
-        return FETCH_RESULT::REQUEST_FAILED;
+        return false;
     SetTimeouts(connection.Get());
 
     // The request is opened and sent in two steps, rather than in one by InternetOpenUrl,
     // because some WinINet implementations (Wine's among them) do not hand a session's receive
     // time-out on to the request: a server that never answered held InternetOpenUrl until it
-    // went away. Time-outs set on the request itself hold everywhere.
+    // went away. Time-outs set on the request itself hold there.
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                   INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_TRANSFER_ASCII;
     if (address->secure)
@@ -133,41 +143,86 @@ FETCH_RESULT FetchUrlToFile(const std::wstring& url, const std::wstring& localPa
     const CInternetHandle request(HttpOpenRequestW(
         connection.Get(), L"GET", address->object.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (request.Get() == nullptr)
-        return FETCH_RESULT::REQUEST_FAILED;
+        return false;
     SetTimeouts(request.Get());
     if (!HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0) ||
         !StatusAllowsBody(request.Get()))
-        return FETCH_RESULT::REQUEST_FAILED;
-    CDownloadProgress progress(AnnouncedLength(request.Get()), DOWNLOAD_CAP_BYTES);
+        return false;
 
-    HANDLE file = CreateFreshFile(localPath);
-    if (file == INVALID_HANDLE_VALUE)
-        return FETCH_RESULT::FILE_FAILED;
+    CDownloadProgress progress(AnnouncedLength(request.Get()), DOWNLOAD_CAP_BYTES);
     std::vector<char> chunk(DOWNLOAD_CHUNK_BYTES);
     while (!progress.Finished())
     {
         DWORD received = 0;
-        if (GetTickCount64() - start > FETCH_BODY_DEADLINE_MS ||
-            !InternetReadFile(request.Get(), chunk.data(), DWORD(progress.NextReadSize()),
-                              &received))
+        if (job.abandoned.load() || !InternetReadFile(request.Get(), chunk.data(),
+                                                      DWORD(progress.NextReadSize()), &received))
         {
             progress.OnReadError();
             break;
         }
-        DWORD written = 0;
-        if (received > 0 &&
-            (!WriteFile(file, chunk.data(), received, &written, nullptr) || written != received))
-        {
-            progress.OnReadError();
-            break;
-        }
+        job.body.append(chunk.data(), received);
         progress.OnData(received);
     }
+    return progress.Complete();
+}
+
+void RunFetchJob(std::wstring url, std::shared_ptr<FETCH_JOB> job)
+{
+    const bool complete = DownloadBody(url, *job);
+    std::lock_guard guard(job->lock);
+    job->complete = complete;
+    job->finished = true;
+    job->finishedSignal.notify_all();
+}
+
+// Replaces the file by one holding the bytes. A file or link already there is deleted, never
+// written through, and the new one is created only where none exists.
+bool WriteFreshFile(const std::wstring& path, const std::string& bytes)
+{
+    DeleteFileW(path.c_str());
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool whole =
+        bytes.empty() || (WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                          written == bytes.size());
     CloseHandle(file);
-    if (progress.Complete())
-        return FETCH_RESULT::FETCHED;
-    DeleteFileW(localPath.c_str());
-    return FETCH_RESULT::REQUEST_FAILED;
+    if (!whole)
+        DeleteFileW(path.c_str());
+    return whole;
+}
+} // namespace
+
+FETCH_RESULT FetchUrlToFile(const std::wstring& url, const std::wstring& localPath)
+{
+    // WinINet's own time-outs do not cover everything everywhere (name look-up; Wine ignores
+    // the connect time-out, and a connection that is never established held a request for two
+    // minutes), so the request runs on a worker and the caller waits only until the deadline.
+    // A worker left behind ends by itself and writes nothing.
+    auto job = std::make_shared<FETCH_JOB>();
+    std::thread worker(RunFetchJob, url, job);
+    bool finished = false;
+    bool complete = false;
+    {
+        std::unique_lock guard(job->lock);
+        finished = job->finishedSignal.wait_for(guard, std::chrono::milliseconds(FETCH_DEADLINE_MS),
+                                                [&] { return job->finished; });
+        complete = finished && job->complete;
+    }
+    if (finished)
+    {
+        worker.join();
+    }
+    else
+    {
+        job->abandoned = true;
+        worker.detach();
+    }
+    if (!complete)
+        return FETCH_RESULT::REQUEST_FAILED;
+    return WriteFreshFile(localPath, job->body) ? FETCH_RESULT::FETCHED : FETCH_RESULT::FILE_FAILED;
 }
 
 std::wstring TempFilePath(const std::wstring& name)
