@@ -416,7 +416,8 @@ TEST_F(UpdateCheck, ServersThatLieFloodOrStallCannotHoldStartUp)
 {
     CTestServer server(m_scratch);
     ASSERT_NE(server.Port(), 0);
-    // Were either file taken, the driver would ask about version 9.
+    // Were either file taken, the driver would ask about version 9; an error page is not
+    // taken either.
     ServeFile(L"Tavelo\\TaveloServer.inf", L"[ENU]\r\nCount=2\r\n");
     ServeFile(L"Tavelo\\TaveloUpgrade.inf", L"[Update]\r\nNewVersion=9.0.0.0\r\n");
     const auto programFolder = Listing(ModuleDirectory());
@@ -424,7 +425,8 @@ TEST_F(UpdateCheck, ServersThatLieFloodOrStallCannotHoldStartUp)
 
     const std::wstring baseUrls[] = {server.Url(L"/lying-length/Tavelo/"),
                                      server.Url(L"/huge/Tavelo/"), server.Url(L"/silent/Tavelo/"),
-                                     server.BlackHoleUrl(L"/Tavelo/")};
+                                     server.BlackHoleUrl(L"/Tavelo/"),
+                                     server.Url(L"/files/missing/")};
     for (const std::wstring& baseUrl : baseUrls)
     {
         SCOPED_TRACE(baseUrl);
@@ -440,7 +442,7 @@ TEST_F(UpdateCheck, ServersThatLieFloodOrStallCannotHoldStartUp)
         EXPECT_TRUE(m_platform.m_boxes.empty());
         EXPECT_TRUE(Listing(m_scratch.PathOf(L"tmp")).empty());
     }
-    EXPECT_EQ(server.Requests().size(), 6u);
+    EXPECT_EQ(server.Requests().size(), 8u);
     EXPECT_EQ(Listing(ModuleDirectory()), programFolder);
     EXPECT_EQ(Listing(CurrentFolder()), currentFolder);
 }

@@ -81,16 +81,14 @@ std::optional<WEB_ADDRESS> CrackWebAddress(const std::wstring& url)
     return address;
 }
 
-// Only a plain success carries the file; an error page is not an update file. A request
-// without a status (not HTTP) is taken as it comes.
+// Only a plain success carries the file: an error page is not an update file.
 bool StatusAllowsBody(HINTERNET request)
 {
     DWORD status = 0;
     DWORD size = sizeof status;
-    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                        nullptr))
-        return true;
-    return status == HTTP_STATUS_OK;
+    return HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                          nullptr) &&
+           status == HTTP_STATUS_OK;
 }
 
 std::optional<std::uint64_t> AnnouncedLength(HINTERNET request)
