@@ -1,0 +1,173 @@
+// The update check's portable rules: versions in order, the server files as they are read, the
+// server chosen, the browser command line, and when a download counts as whole.
+
+#include "settings/IniFile.h"
+#include "settings/PortableProfile.h"
+#include "shell/DriverState.h"
+#include "tests/support/ProfileWorld.h"
+#include "update/BrowserCommand.h"
+#include "update/DownloadRule.h"
+#include "update/ServerList.h"
+#include "update/UpdateUrl.h"
+#include "update/VersionText.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace
+{
+bool Newer(const wchar_t* server, const wchar_t* own)
+{
+    return ParseVersionText(server) > ParseVersionText(own);
+}
+
+// An INI reader over a file of the world's folder holding the text.
+CIniFile IniWith(CProfileWorld& world, const std::wstring& name, const std::wstring& text)
+{
+    world.m_folder.WriteBytes(name, Utf16FileBytes(text));
+    CIniFile ini;
+    ini.SetPath(world.m_folder.PathOf(name).c_str());
+    return ini;
+}
+
+// Feeds reads of the given sizes (0 = end of data) and tells whether the download is whole.
+bool Download(std::optional<std::uint64_t> announced, std::initializer_list<std::size_t> reads)
+{
+    CDownloadProgress progress(announced, 4096);
+    for (const std::size_t bytes : reads)
+    {
+        if (progress.Finished())
+            break;
+        EXPECT_LE(bytes, progress.NextReadSize());
+        progress.OnData(bytes);
+    }
+    EXPECT_TRUE(progress.Finished());
+    return progress.Complete();
+}
+} // namespace
+
+TEST(UpdateVersion, ServerVersionIsNewerOnlyWhenLaterInOrder)
+{
+    EXPECT_TRUE(Newer(L"1.2.0.6", L"1.2.0.5"));
+    EXPECT_FALSE(Newer(L"1.2.0.5", L"1.2.0.5"));
+    EXPECT_FALSE(Newer(L"1.4.9.0", L"1.5.0.0"));
+    EXPECT_TRUE(Newer(L"1.5.0.0", L"1.4.9.0"));
+    EXPECT_TRUE(Newer(L"2.0.0.0", L"1.9.9.9"));
+    EXPECT_TRUE(Newer(L"1.10.0.0", L"1.9.0.0"));
+    // Nothing, or nothing that reads as a number, is 0.0.0.0 and never newer.
+    EXPECT_FALSE(Newer(L"", L"0.0.0.0"));
+    EXPECT_FALSE(Newer(L"version two", L"0.0.0.1"));
+    // A minus sign does not wrap round to a huge part.
+    EXPECT_FALSE(Newer(L"-1.0.0.0", L"1.0.0.0"));
+}
+
+TEST(UpdateVersion, PartsAreReadLikeDecimalNumbers)
+{
+    EXPECT_EQ(FormatVersionText(ParseVersionText(L"1.2")), L"1.2.0.0");
+    EXPECT_EQ(FormatVersionText(ParseVersionText(L" 1.+2.3x.4.5")), L"1.2.3.4");
+    EXPECT_EQ(FormatVersionText(ParseVersionText(L"1..99999999999.")), L"1.0.4294967295.0");
+}
+
+TEST(UpdateFiles, NewVersionIsReadWholeAndCountByItsFirstFourCharacters)
+{
+    CProfileWorld world(PortableProfileApi());
+    const CIniFile upgrade = IniWith(world, L"up.inf", L"[Update]\r\nNewVersion=1.10.10.10\r\n");
+    EXPECT_EQ(ReadNewVersion(upgrade), L"1.10.10.10");
+    EXPECT_TRUE(Newer(ReadNewVersion(upgrade).c_str(), L"1.10.10.9"));
+
+    const std::wstring longValue(NEW_VERSION_CHARS, L'9');
+    const CIniFile cut =
+        IniWith(world, L"cut.inf", L"[Update]\r\nNewVersion=" + longValue + L"\r\n");
+    EXPECT_EQ(ReadNewVersion(cut), L"");
+
+    const CIniFile list =
+        IniWith(world, L"list.inf", L"[ENU]\r\nCount=12345\r\n[DEU]\r\nCount=2\r\n");
+    EXPECT_EQ(ReadServerCount(list, L"ENU"), 1234);
+    EXPECT_EQ(ReadServerCount(list, L"DEU"), 2);
+    EXPECT_EQ(ReadServerCount(list, L"FRA"), 0);
+}
+
+TEST(UpdateFiles, ServersComeFromTheInstalledListAndABadSelectionFallsBack)
+{
+    CProfileWorld world(PortableProfileApi());
+    IniWith(world, SERVER_LIST_FILE,
+            L"[DEU]\r\nAlias1=Erster\r\nServer1=http://one.test/\r\nAlias2=Zweiter\r\n"
+            L"Server2=http://two.test/\r\n[ENU]\r\nAlias1=First\r\nServer1=http://wrong.test/\r\n");
+    CDriverState state;
+    state.m_strLangCode = L"DEU";
+
+    AcceptServerList(state, 2);
+    EXPECT_EQ(state.m_nServerCount, 2);
+    EXPECT_EQ(state.m_strServerAlias[1], L"Zweiter");
+    state.m_nSelectServer = 2;
+    EXPECT_EQ(ChooseUpdateServer(state, DEFAULT_UPDATE_URL), L"http://two.test/");
+    for (const int beyond : {3, 255, 256, -1, 0})
+    {
+        state.m_nSelectServer = beyond;
+        EXPECT_EQ(ChooseUpdateServer(state, DEFAULT_UPDATE_URL), DEFAULT_UPDATE_URL) << beyond;
+    }
+
+    // A count from a hostile list never reaches past the record's slots.
+    AcceptServerList(state, 1234);
+    EXPECT_EQ(state.m_nServerCount, SERVER_SLOT_COUNT);
+    EXPECT_EQ(state.m_strServerUrl[0], L"http://one.test/");
+    EXPECT_EQ(state.m_strServerUrl[SERVER_SLOT_COUNT - 1], L"");
+    state.m_nSelectServer = 1;
+    AcceptServerList(state, -7);
+    EXPECT_EQ(state.m_nServerCount, -1);
+    EXPECT_EQ(ChooseUpdateServer(state, DEFAULT_UPDATE_URL), DEFAULT_UPDATE_URL);
+}
+
+TEST(UpdateBrowser, AddressReplacesThePlaceholderQuoted)
+{
+    const std::wstring url = L"https://two.test/Tavelo/";
+    EXPECT_EQ(BuildBrowserCommand(L"\"C:\\Web\\view.exe\" -page \"%1\" -new", url),
+              L"\"C:\\Web\\view.exe\" -page  \"https://two.test/Tavelo/\"");
+    EXPECT_EQ(BuildBrowserCommand(L"C:\\Web\\view.exe %1", url),
+              L"C:\\Web\\view.exe  \"https://two.test/Tavelo/\"");
+    EXPECT_EQ(BuildBrowserCommand(L"C:\\Web\\view.exe", url),
+              L"C:\\Web\\view.exe \"https://two.test/Tavelo/\"");
+    EXPECT_EQ(BuildBrowserCommand(L"", url), std::nullopt);
+}
+
+TEST(UpdateBrowser, AddressesThatCouldBreakOutAreRefused)
+{
+    const std::wstring hostileUrls[] = {L"",
+                                        L"http://x.test/\" --remote-debugging-port=1",
+                                        L"http://x.test/\r\nnext",
+                                        L"http://x.test/\x7F",
+                                        L"http://x.test/\x85",
+                                        L"--disable-sandbox",
+                                        L"-1",
+                                        L"http://x.test\\"};
+    for (const std::wstring& hostile : hostileUrls)
+    {
+        EXPECT_FALSE(IsSafeBrowserUrl(hostile)) << hostile.size();
+        EXPECT_EQ(BuildBrowserCommand(L"view.exe \"%1\"", hostile), std::nullopt);
+    }
+    EXPECT_TRUE(IsSafeBrowserUrl(L"http://x.test/a b?q=1&r=-2"));
+}
+
+TEST(UpdateDownload, WholeOnlyWhenTheAnnouncedOrEndedBodyFitsTheCap)
+{
+    EXPECT_EQ(ParseContentLength(L" 120 "), 120u);
+    EXPECT_EQ(ParseContentLength(L""), std::nullopt);
+    EXPECT_EQ(ParseContentLength(L"-5"), std::nullopt);
+    EXPECT_EQ(ParseContentLength(L"12a"), std::nullopt);
+    EXPECT_EQ(ParseContentLength(L"99999999999999999999999"), std::nullopt);
+
+    EXPECT_TRUE(Download(1500, {1024, 476}));
+    EXPECT_TRUE(Download(0, {}));
+    EXPECT_FALSE(Download(1500, {1024, 0})); // the server lied about the length
+    EXPECT_TRUE(Download(std::nullopt, {1024, 1024, 300, 0}));
+    EXPECT_TRUE(Download(std::nullopt, {1024, 1024, 1024, 1024, 0}));
+    EXPECT_FALSE(Download(std::nullopt, {1024, 1024, 1024, 1024, 1})); // beyond the cap
+    EXPECT_FALSE(Download(4097, {}));
+
+    CDownloadProgress broken(std::nullopt, 4096);
+    broken.OnData(100);
+    broken.OnReadError();
+    EXPECT_TRUE(broken.Finished());
+    EXPECT_FALSE(broken.Complete());
+}

@@ -1,0 +1,476 @@
+// The update check against the real WinINet and a loopback HTTP server: the offer of a newer
+// version from the chosen server, the updater and the browser started in its place, and
+// servers that lie, flood or never answer. This program's own version is 1.5.0.0.
+
+#include "platform/win32/Win32Platform.h"
+#include "settings/Language.h"
+#include "shell/DriverState.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/ProfileWorld.h"
+#include "update/DownloadRule.h"
+#include "update/ServerList.h"
+#include "update/UpdateUrl.h"
+#include "update/win32/UpdateChecker.h"
+#include "update/win32/UpdaterLaunch.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+std::wstring ModuleDirectory()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring full(path);
+    return full.substr(0, full.find_last_of(L"\\/"));
+}
+
+std::wstring Widen(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string Utf8File(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::wstring FromUtf8(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(std::size_t(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()),
+                                                wide.data(), int(text.size()))));
+    return wide;
+}
+
+// Message boxes are recorded and answered with a fixed button.
+class CAnsweringPlatform : public CWin32Platform
+{
+public:
+    int ShowMessageBox(const std::wstring& text, std::uint32_t style) override
+    {
+        m_boxes.push_back({text, style});
+        return m_nAnswer;
+    }
+
+    std::vector<RECORDED_BOX> m_boxes;
+    int m_nAnswer = IDNO;
+};
+
+class CRecordingChecker : public CUpdateChecker
+{
+public:
+    using CUpdateChecker::CUpdateChecker;
+
+    void OnNewVersion(const std::wstring& ownVersion, const std::wstring& serverVersion,
+                      const std::wstring& baseUrl) override
+    {
+        m_offers.push_back(ownVersion + L" " + serverVersion + L" " + baseUrl);
+        CUpdateChecker::OnNewVersion(ownVersion, serverVersion, baseUrl);
+    }
+    void OnNoNewVersion(const std::wstring& ownVersion, const std::wstring& serverVersion) override
+    {
+        m_declines.push_back(ownVersion + L" " + serverVersion);
+    }
+
+    std::vector<std::wstring> m_offers;
+    std::vector<std::wstring> m_declines;
+};
+
+// The loopback server for the life of the object.
+class CTestServer
+{
+public:
+    explicit CTestServer(const CTempFolder& scratch) : m_scratch(scratch)
+    {
+        std::wstring command = L"\"" + ModuleDirectory() + L"\\http_test_server.exe\" \"" +
+                               scratch.PathOf(L"www") + L"\" \"" + scratch.PathOf(L"port.txt") +
+                               L"\" \"" + scratch.PathOf(L"requests.log") + L"\" 120";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &m_process))
+            return;
+        for (int i = 0; i < 200 && m_nPort == 0; ++i)
+        {
+            Sleep(50);
+            std::istringstream ports(scratch.ReadBytes(L"port.txt"));
+            ports >> m_nPort >> m_nBlackHolePort;
+        }
+    }
+    ~CTestServer() { Stop(); }
+    CTestServer(const CTestServer&) = delete;
+    CTestServer& operator=(const CTestServer&) = delete;
+
+    void Stop()
+    {
+        if (m_process.hProcess == nullptr)
+            return;
+        TerminateProcess(m_process.hProcess, 0);
+        WaitForSingleObject(m_process.hProcess, 10000);
+        CloseHandle(m_process.hThread);
+        CloseHandle(m_process.hProcess);
+        m_process = {};
+    }
+
+    std::wstring Url(const std::wstring& path) const
+    {
+        return L"http://127.0.0.1:" + std::to_wstring(m_nPort) + path;
+    }
+    int Port() const { return m_nPort; }
+    // Connections to this address are never established.
+    std::wstring BlackHoleUrl(const std::wstring& path) const
+    {
+        return L"http://127.0.0.1:" + std::to_wstring(m_nBlackHolePort) + path;
+    }
+
+    // "<method> <target><TAB><user agent>" per request so far.
+    std::vector<std::wstring> Requests() const
+    {
+        std::vector<std::wstring> lines;
+        std::istringstream log(m_scratch.ReadBytes(L"requests.log"));
+        for (std::string line; std::getline(log, line);)
+            lines.push_back(Widen(line));
+        return lines;
+    }
+
+private:
+    const CTempFolder& m_scratch;
+    PROCESS_INFORMATION m_process{};
+    int m_nPort = 0;
+    int m_nBlackHolePort = 0;
+};
+
+// Points the process's temporary folder (TMP and TEMP) elsewhere for the life of the object.
+class CScopedTempFolder
+{
+public:
+    explicit CScopedTempFolder(const std::wstring& folder)
+    {
+        for (const wchar_t* name : {L"TMP", L"TEMP"})
+        {
+            wchar_t value[MAX_PATH] = {};
+            GetEnvironmentVariableW(name, value, MAX_PATH);
+            m_old[name] = value;
+            SetEnvironmentVariableW(name, folder.c_str());
+        }
+    }
+    ~CScopedTempFolder()
+    {
+        for (const auto& [name, value] : m_old)
+            SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+    }
+    CScopedTempFolder(const CScopedTempFolder&) = delete;
+    CScopedTempFolder& operator=(const CScopedTempFolder&) = delete;
+
+private:
+    std::map<std::wstring, std::wstring> m_old;
+};
+
+// A file beside this program for the life of the object.
+class CFileBesideProgram
+{
+public:
+    CFileBesideProgram(const std::wstring& name, const std::string& bytes)
+        : m_strPath(ModuleDirectory() + L"\\" + name)
+    {
+        std::ofstream(m_strPath.c_str(), std::ios::binary) << bytes;
+    }
+    explicit CFileBesideProgram(const std::wstring& name, const std::wstring& copyOf)
+        : m_strPath(ModuleDirectory() + L"\\" + name)
+    {
+        CopyFileW(copyOf.c_str(), m_strPath.c_str(), FALSE);
+    }
+    ~CFileBesideProgram() { DeleteFileW(m_strPath.c_str()); }
+    CFileBesideProgram(const CFileBesideProgram&) = delete;
+    CFileBesideProgram& operator=(const CFileBesideProgram&) = delete;
+
+    const std::wstring& Path() const { return m_strPath; }
+
+private:
+    std::wstring m_strPath;
+};
+
+// Makes ".htm" files open with the given command for the life of the object.
+class CScopedHtmlOpenCommand
+{
+public:
+    explicit CScopedHtmlOpenCommand(const std::wstring& command)
+    {
+        HKEY key = nullptr;
+        m_bHadKey = RegOpenKeyExW(HKEY_CLASSES_ROOT, L".htm", 0, KEY_READ, &key) == ERROR_SUCCESS;
+        if (m_bHadKey)
+            RegCloseKey(key);
+        wchar_t old[MAX_PATH] = {};
+        DWORD size = sizeof old;
+        m_bHadType = RegGetValueW(HKEY_CLASSES_ROOT, L".htm", nullptr, RRF_RT_REG_SZ, nullptr, old,
+                                  &size) == ERROR_SUCCESS;
+        m_strOldType = old;
+        SetDefault(L".htm", PAGE_TYPE);
+        SetDefault(std::wstring(PAGE_TYPE) + L"\\shell\\open\\command", command);
+    }
+    ~CScopedHtmlOpenCommand()
+    {
+        if (!m_bHadKey)
+            RegDeleteTreeW(HKEY_CLASSES_ROOT, L".htm");
+        else if (m_bHadType)
+            SetDefault(L".htm", m_strOldType);
+        else
+            RegDeleteKeyValueW(HKEY_CLASSES_ROOT, L".htm", nullptr);
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, PAGE_TYPE);
+    }
+    CScopedHtmlOpenCommand(const CScopedHtmlOpenCommand&) = delete;
+    CScopedHtmlOpenCommand& operator=(const CScopedHtmlOpenCommand&) = delete;
+
+private:
+    static constexpr const wchar_t* PAGE_TYPE = L"TaveloTestPage";
+
+    static void SetDefault(const std::wstring& key, const std::wstring& value)
+    {
+        RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                        DWORD((value.size() + 1) * sizeof(wchar_t)));
+    }
+
+    bool m_bHadKey = false;
+    bool m_bHadType = false;
+    std::wstring m_strOldType;
+};
+
+// One launch as the stand-in recorded it; empty when none came within a few seconds.
+struct LAUNCH_RECORD
+{
+    std::wstring program;
+    std::wstring command;
+    std::vector<std::wstring> args;
+};
+
+LAUNCH_RECORD WaitForLaunch(const std::wstring& recordPath)
+{
+    LAUNCH_RECORD record;
+    for (int i = 0; i < 200; ++i)
+    {
+        const std::string text = Utf8File(recordPath);
+        if (text.find("\nend\n") != std::string::npos)
+        {
+            std::istringstream lines(text);
+            for (std::string line; std::getline(lines, line);)
+            {
+                const std::wstring value = FromUtf8(line.substr(line.find('=') + 1));
+                if (line.starts_with("program="))
+                    record.program = value;
+                else if (line.starts_with("command="))
+                    record.command = value;
+                else if (line.starts_with("arg="))
+                    record.args.push_back(value);
+            }
+            return record;
+        }
+        Sleep(50);
+    }
+    return record;
+}
+
+// File names and sizes of a folder (not its subfolders).
+std::map<std::wstring, std::uintmax_t> Listing(const std::wstring& folder)
+{
+    std::map<std::wstring, std::uintmax_t> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        files[entry.path().filename().wstring()] = entry.is_regular_file() ? entry.file_size() : 0;
+    return files;
+}
+
+std::wstring CurrentFolder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    return folder;
+}
+
+// The driver's side for the tests: the platform with its main window, the record with the
+// English texts, and a scratch folder holding the server's files, its temporary folder and the
+// stand-ins' records.
+class UpdateCheck : public ::testing::Test
+{
+protected:
+    UpdateCheck() : m_scope(m_platform), m_temp(m_scratch.PathOf(L"tmp"))
+    {
+        m_scratch.MakeFolder(L"www");
+        m_scratch.MakeFolder(L"tmp");
+        m_platform.m_hMainWnd =
+            CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        LoadLanguage(m_state, L"Z:" + Widen(TAVELO_SOURCE_DIR) + L"/resources/language/ENU.lng");
+        m_state.m_strLangCode = L"ENU";
+    }
+    ~UpdateCheck() override
+    {
+        DestroyWindow(m_platform.m_hMainWnd);
+        SetEnvironmentVariableW(L"RECORD_LAUNCH_OUTPUT", nullptr);
+    }
+
+    void ServeFile(const std::wstring& name, const std::wstring& text)
+    {
+        m_scratch.MakeFolder(L"www\\" + name.substr(0, name.find(L'\\')));
+        m_scratch.WriteBytes(L"www\\" + name, Utf16FileBytes(text));
+    }
+
+    // True when the driver has been told to end (the quit posted to its main window).
+    bool QuitPosted()
+    {
+        MSG message;
+        return PeekMessageW(&message, m_platform.m_hMainWnd, WM_DESTROY, WM_DESTROY, PM_REMOVE) !=
+               FALSE;
+    }
+
+    std::wstring RecordPath(const std::wstring& name)
+    {
+        const std::wstring path = m_scratch.PathOf(name);
+        SetEnvironmentVariableW(L"RECORD_LAUNCH_OUTPUT", path.c_str());
+        return path;
+    }
+
+    CAnsweringPlatform m_platform;
+    CScopedPlatform m_scope;
+    CTempFolder m_scratch;
+    CScopedTempFolder m_temp;
+    CDriverState m_state;
+};
+} // namespace
+
+TEST_F(UpdateCheck, NewerVersionOnTheChosenServerOffersTheUpdaterThenTheBrowser)
+{
+    CTestServer server(m_scratch);
+    ASSERT_NE(server.Port(), 0);
+    ServeFile(L"Tavelo\\TaveloServer.inf", L"[ENU]\r\nCount=2\r\n");
+    ServeFile(L"server1\\TaveloUpgrade.inf", L"[Update]\r\nNewVersion=1.4.9.0\r\n");
+    ServeFile(L"server2\\TaveloUpgrade.inf", L"[Update]\r\nNewVersion=1.5.0.1\r\n");
+    const std::wstring server1 = server.Url(L"/files/server1/");
+    const std::wstring server2 = server.Url(L"/files/server2/");
+    const CFileBesideProgram installedList(
+        SERVER_LIST_FILE, Utf16FileBytes(L"[ENU]\r\nAlias1=First\r\nServer1=" + server1 +
+                                         L"\r\nAlias2=Second\r\nServer2=" + server2 + L"\r\n"));
+    // The list comes without a Content-Length: it is read to its end all the same.
+    CRecordingChecker checker(m_state, server.Url(L"/no-length/Tavelo/"));
+
+    // Server 1 names 1.4.9.0, which is older than 1.5.0.0: no question.
+    m_state.m_nSelectServer = 1;
+    CheckUpdatesAtStartup(m_state, checker);
+    EXPECT_EQ(m_state.m_nServerCount, 2);
+    EXPECT_EQ(m_state.m_strServerAlias[1], L"Second");
+    EXPECT_EQ(checker.m_declines, std::vector<std::wstring>{L"1.5.0.0 1.4.9.0"});
+    EXPECT_TRUE(m_platform.m_boxes.empty());
+    EXPECT_EQ(m_state.m_bNewVersionAvailable, 0);
+    const std::vector<std::wstring> expectedRequests = {
+        L"GET /no-length/Tavelo/TaveloServer.inf\tUpdate search",
+        L"GET /files/server1/TaveloUpgrade.inf\tUpdate search"};
+    EXPECT_EQ(server.Requests(), expectedRequests);
+
+    // Server 2 of 2 names 1.5.0.1: the question; No keeps the driver running.
+    m_state.m_nSelectServer = 2;
+    CheckUpdatesAtStartup(m_state, checker);
+    EXPECT_EQ(checker.m_offers, std::vector<std::wstring>{L"1.5.0.0 1.5.0.1 " + server2});
+    ASSERT_EQ(m_platform.m_boxes.size(), 1u);
+    EXPECT_EQ(m_platform.m_boxes[0].text,
+              L"A new version of Tavelo is available. Do you want to install it now?");
+    EXPECT_EQ(m_platform.m_boxes[0].style, BOX_YESNO | BOX_ICONINFORMATION);
+    EXPECT_EQ(m_state.m_bNewVersionAvailable, 1);
+    EXPECT_EQ(server.Requests().back(), L"GET /files/server2/TaveloUpgrade.inf\tUpdate search");
+    EXPECT_FALSE(QuitPosted());
+
+    // Yes starts the updater beside the program with the default server, then the driver ends.
+    m_platform.m_nAnswer = IDYES;
+    {
+        const std::wstring record = RecordPath(L"updater.txt");
+        const CFileBesideProgram updater(UPDATER_PROGRAM,
+                                         ModuleDirectory() + L"\\record_launch.exe");
+        CheckUpdatesAtStartup(m_state, checker);
+        const LAUNCH_RECORD launch = WaitForLaunch(record);
+        EXPECT_EQ(launch.program, updater.Path());
+        EXPECT_EQ(launch.args, std::vector<std::wstring>{L"3" + std::wstring(DEFAULT_UPDATE_URL)});
+        EXPECT_TRUE(QuitPosted());
+    }
+
+    // Without the updater the chosen server's page opens in the program for ".htm" files.
+    const std::wstring browser = ModuleDirectory() + L"\\record_launch.exe";
+    const CScopedHtmlOpenCommand htm(L"\"" + browser + L"\" -page \"%1\"");
+    const std::wstring record = RecordPath(L"browser.txt");
+    CheckUpdatesAtStartup(m_state, checker);
+    const LAUNCH_RECORD launch = WaitForLaunch(record);
+    EXPECT_EQ(launch.command, L"\"" + browser + L"\" -page  \"" + server2 + L"\"");
+    EXPECT_EQ(launch.args, (std::vector<std::wstring>{L"-page", server2}));
+    EXPECT_TRUE(QuitPosted());
+}
+
+TEST_F(UpdateCheck, ServersThatLieFloodOrStallCannotHoldStartUp)
+{
+    CTestServer server(m_scratch);
+    ASSERT_NE(server.Port(), 0);
+    // Were either file taken, the driver would ask about version 9; an error page is not
+    // taken either.
+    ServeFile(L"Tavelo\\TaveloServer.inf", L"[ENU]\r\nCount=2\r\n");
+    ServeFile(L"Tavelo\\TaveloUpgrade.inf", L"[Update]\r\nNewVersion=9.0.0.0\r\n");
+    const auto programFolder = Listing(ModuleDirectory());
+    const auto currentFolder = Listing(CurrentFolder());
+
+    const std::wstring baseUrls[] = {server.Url(L"/lying-length/Tavelo/"),
+                                     server.Url(L"/huge/Tavelo/"), server.Url(L"/silent/Tavelo/"),
+                                     server.BlackHoleUrl(L"/Tavelo/"),
+                                     server.Url(L"/files/missing/")};
+    for (const std::wstring& baseUrl : baseUrls)
+    {
+        SCOPED_TRACE(baseUrl);
+        CRecordingChecker checker(m_state, baseUrl);
+        const ULONGLONG start = GetTickCount64();
+        CheckUpdatesAtStartup(m_state, checker);
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        std::printf("%ls held the check for %llu ms\n", baseUrl.c_str(), elapsed);
+        // Two requests, each within the fetch's deadline (and a little more).
+        EXPECT_LT(elapsed, 2 * (FETCH_DEADLINE_MS + 2000));
+        EXPECT_EQ(m_state.m_nServerCount, 0);
+        EXPECT_TRUE(checker.m_offers.empty() && checker.m_declines.empty());
+        EXPECT_TRUE(m_platform.m_boxes.empty());
+        EXPECT_TRUE(Listing(m_scratch.PathOf(L"tmp")).empty());
+    }
+    EXPECT_EQ(server.Requests().size(), 8u);
+    EXPECT_EQ(Listing(ModuleDirectory()), programFolder);
+    EXPECT_EQ(Listing(CurrentFolder()), currentFolder);
+}
+
+TEST_F(UpdateCheck, OnlyAFileThatCannotBeCreatedIsReported)
+{
+    CTestServer server(m_scratch);
+    ASSERT_NE(server.Port(), 0);
+    ServeFile(L"Tavelo\\TaveloServer.inf", L"[ENU]\r\nCount=2\r\n");
+    ServeFile(L"Tavelo\\TaveloUpgrade.inf", L"[Update]\r\nNewVersion=1.5.0.1\r\n");
+    const std::wstring baseUrl = server.Url(L"/files/Tavelo/");
+    {
+        const CScopedTempFolder missing(m_scratch.PathOf(L"no such folder"));
+        CRecordingChecker checker(m_state, baseUrl);
+        CheckUpdatesAtStartup(m_state, checker);
+        EXPECT_EQ(m_state.m_nServerCount, -1);
+        EXPECT_TRUE(checker.m_offers.empty());
+        ASSERT_EQ(m_platform.m_boxes.size(), 2u);
+        EXPECT_EQ(m_platform.m_boxes[0].text, L"파일생성오류");
+        EXPECT_EQ(m_platform.m_boxes[0].style, BOX_ICONERROR);
+    }
+
+    // No server at all: nothing to say.
+    m_platform.m_boxes.clear();
+    server.Stop();
+    CRecordingChecker checker(m_state, baseUrl);
+    CheckUpdatesAtStartup(m_state, checker);
+    EXPECT_EQ(m_state.m_nServerCount, 0);
+    EXPECT_TRUE(checker.m_offers.empty() && checker.m_declines.empty());
+    EXPECT_TRUE(m_platform.m_boxes.empty());
+}

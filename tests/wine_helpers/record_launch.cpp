@@ -1,0 +1,78 @@
+// Stands in for a program that the driver starts (the updater, the browser, ...): it records
+// how it was started and ends at once. Copy it under the name the driver starts.
+//
+// The record goes to the file named by the environment variable RECORD_LAUNCH_OUTPUT or,
+// without it, beside the program: its own path with ".launch.txt" added. Records are
+// appended, each as UTF-8 lines:
+//   program=<its own path>
+//   folder=<the folder it was started in>
+//   command=<the whole command line>
+//   arg=<one line per argument after the program name, split as CommandLineToArgvW splits>
+//   end
+// A reader that sees "end" has the whole record.
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace
+{
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string out(std::size_t(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), size, nullptr,
+                        nullptr);
+    return out;
+}
+
+std::wstring OwnPath()
+{
+    std::vector<wchar_t> path(MAX_PATH);
+    DWORD length = 0;
+    while ((length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()))) >= path.size())
+        path.resize(path.size() * 2);
+    return std::wstring(path.data(), length);
+}
+
+std::wstring OutputPath(const std::wstring& ownPath)
+{
+    const DWORD size = GetEnvironmentVariableW(L"RECORD_LAUNCH_OUTPUT", nullptr, 0);
+    if (size > 1)
+    {
+        std::vector<wchar_t> value(size);
+        GetEnvironmentVariableW(L"RECORD_LAUNCH_OUTPUT", value.data(), size);
+        return value.data();
+    }
+    return ownPath + L".launch.txt";
+}
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
+{
+    const std::wstring ownPath = OwnPath();
+    std::vector<wchar_t> folder(GetCurrentDirectoryW(0, nullptr) + 1);
+    GetCurrentDirectoryW(DWORD(folder.size()), folder.data());
+
+    std::string record = "program=" + Utf8(ownPath) + "\nfolder=" + Utf8(folder.data()) +
+                         "\ncommand=" + Utf8(GetCommandLineW()) + "\n";
+    int count = 0;
+    wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; args != nullptr && i < count; ++i)
+        record += "arg=" + Utf8(args[i]) + "\n";
+    LocalFree(args);
+    record += "end\n";
+
+    FILE* out = _wfopen(OutputPath(ownPath).c_str(), L"ab");
+    if (out == nullptr)
+        return 1;
+    const bool written = std::fwrite(record.data(), 1, record.size(), out) == record.size();
+    return std::fclose(out) == 0 && written ? 0 : 1;
+}
