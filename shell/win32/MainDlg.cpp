@@ -182,8 +182,9 @@ BOOL CMainDlg::OnInitDialog()
     if (m_bCalibrated == 0)
     {
         splash.Hide();
-        // The first-run wizard comes with the set-up windows; until it runs here, the driver
-        // starts uncalibrated and waits for a calibration from the tray.
+        // Cancelled, it has already asked the driver to end: no icon, no update check.
+        if (!RunFirstWizard())
+            return TRUE;
         m_pTrayIcon->Notify(NIM_ADD);
         MinimiseAndHide();
     }
@@ -208,6 +209,7 @@ void CMainDlg::OnStartCalibration()
 
 void CMainDlg::OnExit()
 {
+    CloseActiveWizard();
     m_pTrayIcon->OnCommand(ID_TRAY_EXIT);
 }
 
@@ -271,10 +273,14 @@ bool CMainDlg::OnCommand(int id, int, HWND)
         OnExit();
         return true;
     case ID_TRAY_CONFIG:
+        OnConfig();
+        return true;
+    case ID_TRAY_WIZARD:
+        OnTrayWizard();
+        return true;
     case ID_TRAY_KEYBOARD:
     case ID_TRAY_RESERVED:
     case ID_TRAY_INKORA:
-    case ID_TRAY_WIZARD:
     case ID_TRAY_ABOUT:
         return true;
     default:
