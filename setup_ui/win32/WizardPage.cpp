@@ -32,6 +32,7 @@ BOOL CWizardPage::OnInitDialog()
     CDialog::OnInitDialog();
     if (m_brushBack == nullptr)
         m_brushBack = CreateSolidBrush(SKIN_GREY);
+    ApplyWindowDirection(m_hWnd, Layout());
     m_fonts.Create(m_nSkinWindow, Layout());
     LayOutSkinControls(*this, m_nSkinWindow, m_state, Layout(), m_fonts);
     MoveWindow(m_hWnd, PAGE_AREA.x, PAGE_AREA.y, PAGE_AREA.width, PAGE_AREA.height, FALSE);
