@@ -1,10 +1,7 @@
 // What the configuration dialog and the start wizard decide, without their windows: the
-// questions they ask, what each answer changes in the state record, what their openers save,
-// and the pictures and places of each skin and layout.
+// questions they ask, what each answer changes in the state record and what their openers save.
 
-#include "settings/Language.h"
 #include "setup_ui/ConfigRules.h"
-#include "setup_ui/SkinLayout.h"
 #include "setup_ui/WizardRules.h"
 #include "shell/DriverState.h"
 #include "shell/Messages.h"
@@ -222,34 +219,4 @@ TEST(WizardRules, TrayWizardAsksBeforeStoppingThePenAndCancelPutsEverythingBack)
     EXPECT_FALSE(calibrating.Cancel());
     EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_NINE);
     EXPECT_EQ(world.Posted().back(), std::uint32_t{WM_CALIBRATE_NEXT});
-}
-
-TEST(SkinLayout, EachSkinAndLayoutChoosesItsPicturesButtonsAndFonts)
-{
-    EXPECT_EQ(BackgroundBitmap(SETUP_ALIGN_PAGE, SKIN_VELMARA, LANG_LAYOUT_POLISH), 209);
-    EXPECT_EQ(BackgroundBitmap(SETUP_ALIGN_PAGE, SKIN_FARSI, LANG_LAYOUT_RIGHT_TO_LEFT), 217);
-    EXPECT_EQ(BackgroundBitmap(SETUP_ALIGN_PAGE, SKIN_JAPANESE, LANG_LAYOUT_JAPANESE), 176);
-    EXPECT_EQ(BackgroundBitmap(SETUP_OPTIONS_PAGE, SKIN_VELMARA, LANG_LAYOUT_POLISH), 179);
-    EXPECT_EQ(BackgroundBitmap(SETUP_OPTIONS_PAGE, SKIN_STANDARD, LANG_LAYOUT_RIGHT_TO_LEFT), 216);
-    EXPECT_EQ(BackgroundBitmap(SETUP_MODEL_PAGE, SKIN_FARSI, LANG_LAYOUT_RIGHT_TO_LEFT), 216);
-    EXPECT_EQ(BackgroundBitmap(SETUP_CALIBRATE_PAGE, SKIN_VELMARA, LANG_LAYOUT_POLISH), 210);
-    EXPECT_EQ(PageButtonBitmaps(SETUP_CALIBRATE_PAGE, SKIN_JAPANESE).up, 205);
-    EXPECT_EQ(PageButtonBitmaps(SETUP_CALIBRATE_PAGE, SKIN_VELMARA).up, 183);
-    EXPECT_EQ(PageButtonBitmaps(SETUP_ALIGN_PAGE, SKIN_FARSI).down, 199);
-
-    EXPECT_EQ(std::wstring(CaptionFont(SETUP_MODEL_PAGE, LANG_LAYOUT_TAHOMA).face), L"Tahoma");
-    EXPECT_EQ(CaptionFont(SETUP_MODEL_PAGE, LANG_LAYOUT_TAHOMA).height, 13);
-    EXPECT_EQ(DescriptionFont(SETUP_CONFIG, LANG_LAYOUT_TAHOMA).height, 15);
-    EXPECT_EQ(CaptionFont(SETUP_OPTIONS_PAGE, LANG_LAYOUT_TAHOMA).height, 15);
-    EXPECT_EQ(std::wstring(CaptionFont(SETUP_CONFIG, LANG_LAYOUT_RIGHT_TO_LEFT).face),
-              L"MS San Serif");
-
-    // The options page's boxes show their text followed by one space.
-    CFakePlatform platform;
-    CScopedPlatform scope(platform);
-    CDriverState state;
-    state.m_strConfigText[5] = L"Rear";
-    const SKIN_CONTROL& rear = SkinControls(SETUP_OPTIONS_PAGE)[3];
-    EXPECT_EQ(ControlText(state, rear.text), L"Rear ");
-    EXPECT_EQ(ControlRect(rear, LANG_LAYOUT_RIGHT_TO_LEFT).x, 280);
 }
