@@ -127,6 +127,12 @@ bool CDialog::Create()
     return hWnd != nullptr;
 }
 
+void CDialog::Destroy()
+{
+    if (m_hWnd != nullptr && IsWindow(m_hWnd))
+        DestroyWindow(m_hWnd);
+}
+
 INT_PTR CDialog::DoModal()
 {
     m_bEnded = false;

@@ -39,8 +39,11 @@ public:
     // Runs the dialog modally; returns what EndDialog was given, or -1 when the template
     // could not be created. The parent is disabled meanwhile.
     INT_PTR DoModal();
-    // Creates the dialog modeless (shown when its template says so). False on failure.
+    // Creates the dialog modeless (shown when its template says so), as a child of the parent
+    // when its template says so (a wizard's pages). False on failure.
     bool Create();
+    // Destroys a window made by Create.
+    void Destroy();
     // Ends a modal run with the result; hides a modeless dialog.
     void EndDialog(INT_PTR result);
     bool IsModalRunning() const { return m_bModalRunning; }

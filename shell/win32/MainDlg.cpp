@@ -199,8 +199,9 @@ BOOL CMainDlg::OnInitDialog()
     if (m_bCalibrated == 0)
     {
         splash.Hide();
-        // The first-run wizard comes with the set-up windows; until it runs here, the driver
-        // starts uncalibrated and waits for a calibration from the tray.
+        // Cancelled, it has already asked the driver to end: no icon, no update check.
+        if (!RunFirstWizard())
+            return TRUE;
         m_pTrayIcon->Notify(NIM_ADD);
         MinimiseAndHide();
     }
@@ -231,6 +232,7 @@ void CMainDlg::OnAbout()
 
 void CMainDlg::OnExit()
 {
+    CloseActiveWizard();
     m_pTrayIcon->OnCommand(ID_TRAY_EXIT);
 }
 
@@ -306,6 +308,12 @@ bool CMainDlg::OnCommand(int id, int, HWND)
     case ID_TRAY_EXIT:
         OnExit();
         return true;
+    case ID_TRAY_CONFIG:
+        OnConfig();
+        return true;
+    case ID_TRAY_WIZARD:
+        OnTrayWizard();
+        return true;
     case ID_TRAY_KEYBOARD:
         ShowOnScreenKeyboard();
         return true;
@@ -315,9 +323,7 @@ bool CMainDlg::OnCommand(int id, int, HWND)
     case ID_TRAY_ABOUT:
         OnAbout();
         return true;
-    case ID_TRAY_CONFIG:
     case ID_TRAY_RESERVED:
-    case ID_TRAY_WIZARD:
         return true;
     default:
         return false;

@@ -7,6 +7,8 @@
 #include "shell/DriverState.h"
 #include "shell/win32/ElevationHelper.h"
 
+class CConfigDlg;
+class CStartWizardDlg;
 class CTrayIcon;
 
 class CMainDlg : public CDialog, public CDriverState
@@ -39,10 +41,22 @@ private:
     void OnAbout();
     void OnDestroy();
     void OnPaint();
+    // The set-up windows (shell/win32/MainDlgSetup.cpp): the tray's configuration dialog and
+    // start wizard, the first-run wizard of start-up (false when it was cancelled and the
+    // driver is ending), and Exit's closing of an open wizard.
+    void OnConfig();
+    void OnTrayWizard();
+    bool RunFirstWizard();
+    bool FinishWizard(CStartWizardDlg& wizard, INT_PTR result);
+    void CloseActiveWizard();
+    // A set-up window already open comes to the front instead of a second one.
+    bool BringSetupWindowToFront() const;
     // A test program asks what a user cannot see from outside: whether the tray icon was
     // added, the run state, whether the reader runs, and the tray menu as the program builds
     // it. The answer goes back to the asking window (wParam) as WM_COPYDATA.
     void AnswerStateDescription(HWND hRequester);
+
+    CConfigDlg* m_pActiveConfig = nullptr;
 };
 
 // The registered message a test program sends to read the driver's state.

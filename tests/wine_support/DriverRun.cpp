@@ -110,6 +110,8 @@ struct WINDOW_SEARCH
     const wchar_t* className;
     DWORD processId;
     HWND found;
+    // 0, or a control the window must hold.
+    int controlId = 0;
 };
 
 BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM context)
@@ -118,7 +120,8 @@ BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM context)
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if (owner == search->processId && IsWindowVisible(window) &&
-        ClassName(window) == search->className)
+        ClassName(window) == search->className &&
+        (search->controlId == 0 || GetDlgItem(window, search->controlId) != nullptr))
     {
         search->found = window;
         return FALSE;
@@ -270,6 +273,11 @@ std::wstring CDriverRun::RequestDescription()
 {
     if (m_hMain == nullptr)
         return std::wstring();
+    return Ask(m_hMain, L"Tavelo.DescribeState");
+}
+
+std::wstring CDriverRun::Ask(HWND window, const wchar_t* question)
+{
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = DescriptionProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -279,8 +287,8 @@ std::wstring CDriverRun::RequestDescription()
     description.hWnd = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0,
                                        HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
     g_pDescription = &description;
-    const UINT request = RegisterWindowMessageW(L"Tavelo.DescribeState");
-    PostMessageW(m_hMain, request, reinterpret_cast<WPARAM>(description.hWnd), 0);
+    const UINT request = RegisterWindowMessageW(question);
+    PostMessageW(window, request, reinterpret_cast<WPARAM>(description.hWnd), 0);
     const ULONGLONG deadline = GetTickCount64() + 5000;
     while (!description.received && GetTickCount64() < deadline)
     {
@@ -350,9 +358,25 @@ HWND CDriverRun::WaitForWindow(const wchar_t* className, DWORD milliseconds, DWO
     return nullptr;
 }
 
+HWND CDriverRun::WaitForDialog(int controlId, DWORD milliseconds, DWORD processId) const
+{
+    WINDOW_SEARCH search{L"#32770", processId != 0 ? processId : m_process.dwProcessId, nullptr,
+                         controlId};
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    do
+    {
+        EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr)
+            return search.found;
+        Sleep(50);
+    } while (GetTickCount64() < deadline);
+    return nullptr;
+}
+
 HWND CDriverRun::WaitForMessageBox(DWORD milliseconds, DWORD processId) const
 {
-    return WaitForWindow(L"#32770", milliseconds, processId);
+    // The box's text is its static control 0xFFFF; the set-up windows are dialogs too.
+    return WaitForDialog(0xFFFF, milliseconds, processId);
 }
 
 std::wstring CDriverRun::MessageBoxText(HWND box)
@@ -369,6 +393,12 @@ void CDriverRun::Click(HWND dialog, int buttonId)
 {
     if (HWND button = GetDlgItem(dialog, buttonId))
         SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+void CDriverRun::ClickLater(HWND dialog, int buttonId)
+{
+    if (HWND button = GetDlgItem(dialog, buttonId))
+        PostMessageW(button, BM_CLICK, 0, 0);
 }
 
 void CDriverRun::Control(const std::string& line) const

@@ -52,10 +52,15 @@ public:
     // A visible top-level window of the given class belonging to the process (or to any
     // process with that id), waiting up to the time-out.
     HWND WaitForWindow(const wchar_t* className, DWORD milliseconds, DWORD processId = 0) const;
+    // A visible top-level dialog of the process holding a control with that id.
+    HWND WaitForDialog(int controlId, DWORD milliseconds, DWORD processId = 0) const;
+    // A message box: the dialog with the box's text control.
     HWND WaitForMessageBox(DWORD milliseconds, DWORD processId = 0) const;
     static std::wstring MessageBoxText(HWND box);
-    // Presses a button of a dialog the way a click does.
+    // Presses a button of a dialog the way a click does, and returns once it was handled.
     static void Click(HWND dialog, int buttonId);
+    // Presses it without waiting: for a button that opens a question the test then answers.
+    static void ClickLater(HWND dialog, int buttonId);
 
     // Appends a command line to the simulated units' control file.
     void Control(const std::string& line) const;
@@ -67,6 +72,10 @@ public:
     bool Screenshot(const std::string& shot, const RECT& area) const;
     // The screen's pixels in an area, three bytes each, rows top to bottom.
     static std::vector<std::uint8_t> CaptureRgb(const RECT& area);
+
+    // Asks a window of the program a registered question (wParam: the window to answer to)
+    // and returns the text it sends back as WM_COPYDATA.
+    static std::wstring Ask(HWND window, const wchar_t* question);
 
 private:
     std::wstring RequestDescription();

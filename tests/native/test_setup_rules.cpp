@@ -1,0 +1,222 @@
+// What the configuration dialog and the start wizard decide, without their windows: the
+// questions they ask, what each answer changes in the state record and what their openers save.
+
+#include "setup_ui/ConfigRules.h"
+#include "setup_ui/WizardRules.h"
+#include "shell/DriverState.h"
+#include "shell/Messages.h"
+#include "tests/support/DeviceWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+namespace
+{
+constexpr int YES = 6;
+constexpr int NO = 7;
+
+// One camera unit that keeps no settings of its own, a state record with the English
+// questions, and the settings file as the profile writes left it.
+struct CSetupWorld : CDeviceWorld
+{
+    CSetupWorld() : CDeviceWorld("units 1\nunit 0 minor 0x0F")
+    {
+        m_platform.SetSingleMonitor(1024, 768);
+        m_platform.m_profileWriter = [this](const std::wstring&, const std::wstring& section,
+                                            const std::wstring& key, const std::wstring& value)
+        {
+            m_file[section + L"/" + key] = value;
+            return true;
+        };
+        m_pState = std::make_unique<CDriverState>();
+        g_pMainDlg = m_pState.get();
+        for (int i = 0; i < MSG_TEXT_COUNT; ++i)
+            State().m_strMsgText[i] = L"M" + std::to_wstring(i + 1);
+        EXPECT_TRUE(State().m_controller.StartDevices());
+        EXPECT_TRUE(State().m_controller.DetectFirmware());
+        State().m_bCalibrated = 1;
+    }
+    ~CSetupWorld()
+    {
+        (void)State().m_controller.StopDevices();
+        m_pState.reset();
+        g_pMainDlg = nullptr;
+    }
+    CDriverState& State() { return *m_pState; }
+    std::vector<std::wstring> Boxes() const
+    {
+        std::vector<std::wstring> texts;
+        for (const RECORDED_BOX& box : m_platform.m_boxes)
+            texts.push_back(box.text);
+        return texts;
+    }
+    std::vector<std::uint32_t> Posted() const
+    {
+        std::vector<std::uint32_t> messages;
+        for (const RECORDED_MESSAGE& message : m_platform.m_mainMessages)
+            messages.push_back(message.message);
+        return messages;
+    }
+    std::wstring Saved(const wchar_t* key) const
+    {
+        const auto found = m_file.find(std::wstring(L"State/") + key);
+        return found == m_file.end() ? L"(unsaved)" : found->second;
+    }
+
+    std::unique_ptr<CDriverState> m_pState;
+    std::map<std::wstring, std::wstring> m_file;
+};
+} // namespace
+
+TEST(ConfigurationRules, OkAsksOnlyWhenTheMappingChangesAndNoKeepsTheDialogOpen)
+{
+    CSetupWorld world;
+    CDriverState& state = world.State();
+    CONFIG_VALUES values = ConfigValuesFrom(state);
+
+    values.startProgram = 1;
+    EXPECT_TRUE(ConfirmConfiguration(state, values));
+    EXPECT_TRUE(world.Boxes().empty());
+    EXPECT_EQ(state.m_bStartProgram, 1) << "taken at once";
+    EXPECT_EQ(state.m_bCalibrated, 1);
+
+    values.rear = 1;
+    world.m_platform.m_nBoxAnswer = NO;
+    EXPECT_FALSE(ConfirmConfiguration(state, values));
+    EXPECT_EQ(state.m_bCalibrated, 1);
+    world.m_platform.m_nBoxAnswer = YES;
+    EXPECT_TRUE(ConfirmConfiguration(state, values)) << "still changed: asked again";
+    EXPECT_EQ(world.Boxes(), (std::vector<std::wstring>{L"M11", L"M11"}));
+    EXPECT_EQ(world.m_platform.m_boxes[0].style, BOX_YESNO | BOX_ICONINFORMATION);
+    EXPECT_EQ(state.m_bCalibrated, 0);
+    EXPECT_EQ(world.Posted(), std::vector<std::uint32_t>{WM_CALIBRATE_NEXT});
+
+    // Not calibrated: asked even with nothing changed; No lets the next OK close.
+    world.m_platform.m_boxes.clear();
+    values = ConfigValuesFrom(state);
+    world.m_platform.m_nBoxAnswer = NO;
+    EXPECT_FALSE(ConfirmConfiguration(state, values));
+    EXPECT_TRUE(ConfirmConfiguration(state, values));
+    EXPECT_EQ(world.Boxes().size(), 1u);
+}
+
+TEST(ConfigurationRules, ControlsFollowTheChoicesAndOkIsAppliedAndSaved)
+{
+    CSetupWorld world;
+    CDriverState& state = world.State();
+    state.m_nCalibModel = CALIB_MODEL_NINE;
+    state.m_nSelectServer = 3;
+    state.m_nRadioServer = 1;
+    CONFIG_VALUES values = ConfigValuesFrom(state);
+    EXPECT_FALSE(MountingOptionsEnabled(values));
+    EXPECT_TRUE(ServerListEnabled(values));
+    EXPECT_EQ(ServerListSelection(values), 2) << "the third entry of the sorted list";
+    EXPECT_FALSE(UpdateEnabled(state));
+    state.m_bNewVersionAvailable = 1;
+    EXPECT_TRUE(UpdateEnabled(state));
+
+    ChooseDefaultServer(values);
+    EXPECT_FALSE(ServerListEnabled(values));
+    EXPECT_EQ(ServerListSelection(values), -1);
+    ChooseListedServer(values);
+    SelectListedServer(values, 1);
+    values.model = CALIB_MODEL_SIXTEEN;
+    EXPECT_TRUE(MountingOptionsEnabled(values));
+    values.ceiling = 1;
+    values.startProgram = 1;
+
+    std::vector<bool> autostart;
+    ApplyConfiguration(state, values, [&](bool enable) { autostart.push_back(enable); });
+    EXPECT_EQ(autostart, std::vector<bool>{true});
+    EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_SIXTEEN);
+    EXPECT_EQ(state.m_bCeilingMount, 1);
+    EXPECT_EQ(world.Saved(L"Lens Angles"), L"0");
+    EXPECT_EQ(world.Saved(L"Check Ceiling"), L"1");
+    EXPECT_EQ(world.Saved(L"Start Program"), L"1");
+    EXPECT_EQ(world.Saved(L"Radio Server"), L"1");
+    EXPECT_EQ(world.Saved(L"Select Server"), L"2");
+}
+
+TEST(WizardRules, FirstRunCommitsEachPageWithoutAskingAndFinishSavesAndTracks)
+{
+    CSetupWorld world;
+    CDriverState& state = world.State();
+    state.m_nWizardOrigin = WIZARD_ORIGIN_FIRST_RUN;
+    state.m_bCalibrated = 0;
+    CWizardCommits commits(state);
+    WIZARD_CHOICES choices = WizardChoicesFrom(state);
+    choices.model = CALIB_MODEL_NINE;
+    EXPECT_TRUE(commits.CommitNext(WIZARD_MODEL_PAGE, choices));
+    EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_NINE);
+    choices.ceilingState = 1;
+    EXPECT_TRUE(commits.CommitNext(WIZARD_OPTIONS_PAGE, choices));
+    EXPECT_EQ(state.m_bCeilingMount, 1);
+    EXPECT_TRUE(commits.ConfirmAlignment()) << "no question at first start";
+    EXPECT_TRUE(world.Boxes().empty());
+
+    choices.ceiling = 1;
+    choices.startProgram = 1;
+    std::vector<bool> autostart;
+    commits.Finish(choices, [&](bool enable) { autostart.push_back(enable); });
+    EXPECT_EQ(autostart, std::vector<bool>{true});
+    EXPECT_EQ(state.m_nRunState, RUN_STATE_RUNNING);
+    EXPECT_EQ(world.Saved(L"Lens Angles"), L"1");
+    EXPECT_EQ(world.Saved(L"Check Ceiling"), L"1");
+    EXPECT_EQ(world.Saved(L"Save"), L"0");
+    EXPECT_EQ(world.Posted(), std::vector<std::uint32_t>{WM_RESTART_TRACKING});
+
+    CWizardCommits cancelled(state);
+    EXPECT_TRUE(cancelled.Cancel()) << "the first-run wizard ends the driver";
+}
+
+TEST(WizardRules, TrayWizardAsksBeforeStoppingThePenAndCancelPutsEverythingBack)
+{
+    CSetupWorld world;
+    CDriverState& state = world.State();
+    state.m_nWizardOrigin = WIZARD_ORIGIN_TRAY;
+    state.m_bCeilingMount = 1;
+    ASSERT_TRUE(state.m_controller.StartPenTracking());
+    CWizardCommits commits(state);
+    WIZARD_CHOICES choices = WizardChoicesFrom(state);
+    choices.ceilingState = 1;
+
+    // Unchanged pages ask nothing.
+    EXPECT_TRUE(commits.CommitNext(WIZARD_MODEL_PAGE, choices));
+    EXPECT_TRUE(commits.CommitNext(WIZARD_OPTIONS_PAGE, choices));
+    EXPECT_TRUE(world.Boxes().empty());
+
+    choices.model = CALIB_MODEL_NINE;
+    world.m_platform.m_nBoxAnswer = NO;
+    EXPECT_FALSE(commits.CommitNext(WIZARD_MODEL_PAGE, choices));
+    EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_SIXTEEN);
+    EXPECT_TRUE(state.m_controller.m_link.IsReaderRunning());
+    world.m_platform.m_nBoxAnswer = YES;
+    EXPECT_TRUE(commits.CommitNext(WIZARD_MODEL_PAGE, choices));
+    EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_NINE);
+    EXPECT_FALSE(state.m_controller.m_link.IsReaderRunning());
+    choices.rearState = 1;
+    EXPECT_TRUE(commits.CommitNext(WIZARD_OPTIONS_PAGE, choices));
+    EXPECT_EQ(world.Boxes(), (std::vector<std::wstring>{L"M9", L"M9", L"M10"}));
+    EXPECT_EQ(state.m_bRearProjection, 1);
+    commits.StartProgramClicked(true);
+    EXPECT_TRUE(commits.ConfirmAlignment());
+    EXPECT_EQ(world.Boxes().back(), L"M3");
+    EXPECT_EQ(world.m_platform.m_boxes.back().style, BOX_YESNO | BOX_ICONQUESTION);
+
+    EXPECT_FALSE(commits.Cancel());
+    EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_SIXTEEN);
+    EXPECT_EQ(state.m_bRearProjection, 0);
+    EXPECT_EQ(state.m_bCeilingMount, 1);
+    EXPECT_EQ(state.m_bStartProgram, 0);
+    EXPECT_EQ(world.Posted(), std::vector<std::uint32_t>{WM_RESTART_TRACKING});
+
+    // Once a calibration has started from the wizard, it keeps the model it calibrates.
+    CWizardCommits calibrating(state);
+    EXPECT_TRUE(calibrating.CommitNext(WIZARD_MODEL_PAGE, choices));
+    calibrating.StartCalibration();
+    EXPECT_FALSE(calibrating.Cancel());
+    EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_NINE);
+    EXPECT_EQ(world.Posted().back(), std::uint32_t{WM_CALIBRATE_NEXT});
+}

@@ -1,0 +1,125 @@
+// Every text the set-up windows show, measured with the font its control gets, against the
+// width of its place in the layout of the system language (run once per language: Wine takes
+// the system language, and the fonts it falls back to, from the locale).
+
+#include "settings/Language.h"
+#include "setup_ui/SkinLayout.h"
+#include "setup_ui/win32/SkinToolkit.h"
+#include "tests/wine_support/DriverRun.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+// Room a check box or radio button keeps for its box and the gap after it, and a push button
+// for its frame.
+constexpr int BOX_ROOM = 17;
+constexpr int PUSH_ROOM = 8;
+// The configuration dialog's push buttons keep the dialog's own font (8 points at 96 DPI).
+const FONT_SPEC CONFIG_DIALOG_FONT{-11, 0, L"MS Sans Serif"};
+
+const wchar_t* SectionOf(TEXT_GROUP group)
+{
+    switch (group)
+    {
+    case TEXT_WIZARD:
+        return L"START WIZARD";
+    case TEXT_CONFIG:
+        return L"CONFIGURATION";
+    case TEXT_MESSAGE:
+        return L"MESSAGEBOX";
+    case TEXT_NONE:
+        break;
+    }
+    return L"";
+}
+
+FONT_SPEC FontOf(SETUP_WINDOW window, CONTROL_KIND kind, int layout)
+{
+    switch (kind)
+    {
+    case CONTROL_DESCRIPTION:
+        return DescriptionFont(window, layout);
+    case CONTROL_PUSH:
+        return window == SETUP_WIZARD_FRAME ? WizardButtonFont() : CONFIG_DIALOG_FONT;
+    case CONTROL_CAPTION:
+    case CONTROL_CHECK:
+    case CONTROL_RADIO:
+    case CONTROL_LIST:
+        break;
+    }
+    return CaptionFont(window, layout);
+}
+
+int Room(const SKIN_CONTROL& control, int layout)
+{
+    const int width = ControlRect(control, layout).width;
+    switch (control.kind)
+    {
+    case CONTROL_CHECK:
+    case CONTROL_RADIO:
+        return width - BOX_ROOM;
+    case CONTROL_PUSH:
+        return width - PUSH_ROOM;
+    case CONTROL_CAPTION:
+    case CONTROL_DESCRIPTION:
+    case CONTROL_LIST:
+        break;
+    }
+    return width;
+}
+
+int TextWidth(HDC dc, const FONT_SPEC& spec, const std::wstring& text)
+{
+    HFONT font = CreateSkinFont(spec);
+    HGDIOBJ previous = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, previous);
+    DeleteObject(font);
+    return size.cx;
+}
+} // namespace
+
+TEST(SetupTextFit, EveryTextOfTheSystemLanguageFitsItsPlace)
+{
+    const std::wstring code = LanguageCodeFor(GetSystemDefaultLangID());
+    const int layout = LayoutForCode(code);
+    std::vector<std::wstring> files{code};
+    // Systems without a file of their own show the English one.
+    if (code == L"ENU")
+        files.push_back(L"ENG");
+    HDC dc = CreateCompatibleDC(nullptr);
+    int measured = 0;
+    for (const std::wstring& file : files)
+    {
+        const std::wstring path =
+            SourceTreePath("resources/language/" + std::string(file.begin(), file.end()) + ".lng");
+        for (const SETUP_WINDOW window : {SETUP_MODEL_PAGE, SETUP_OPTIONS_PAGE, SETUP_ALIGN_PAGE,
+                                          SETUP_CALIBRATE_PAGE, SETUP_CONFIG, SETUP_WIZARD_FRAME})
+        {
+            for (const SKIN_CONTROL& control : SkinControls(window))
+            {
+                // M8's static is never visible.
+                if (control.text.group == TEXT_NONE || control.text.group == TEXT_MESSAGE)
+                    continue;
+                const std::wstring key = TextKeyName(control.text);
+                std::wstring text = ReadIni(path, SectionOf(control.text.group), key.c_str());
+                ASSERT_FALSE(text.empty()) << "no " << std::string(key.begin(), key.end());
+                if (control.text.trailingSpace)
+                    text += L' ';
+                const int width = TextWidth(dc, FontOf(window, control.kind, layout), text);
+                EXPECT_LE(width, Room(control, layout))
+                    << std::string(file.begin(), file.end()) << " "
+                    << std::string(key.begin(), key.end()) << " in window " << int(window)
+                    << ", control " << control.id << ": " << width << " px";
+                ++measured;
+            }
+        }
+    }
+    DeleteDC(dc);
+    std::printf("%ls: %d texts measured\n", code.c_str(), measured);
+}
