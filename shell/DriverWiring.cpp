@@ -4,6 +4,7 @@
 #include "calibration/CaptureSequence.h"
 #include "platform/Platform.h"
 #include "settings/Settings.h"
+#include "setup_ui/ImageDecoder.h"
 #include "shell/Messages.h"
 #include "tracking/CalReceiveState.h"
 #include "tracking/PenEventDriver.h"
@@ -32,6 +33,7 @@ DEVICE_CALLBACKS DriverDeviceCallbacks()
 {
     DEVICE_CALLBACKS callbacks;
     callbacks.pfnPenByte = &OnPenByte;
+    callbacks.pfnImageByte = &OnImageByte;
     callbacks.pfnResetStallWatch = &ResetStallWatch;
     callbacks.pfnResetImageDecoder = &ResetCalReceiveState;
     callbacks.pfnPrepareCalibration = &PrepareCalibration;

@@ -8,6 +8,7 @@
 #include "settings/Settings.h"
 #include "shell/DriverState.h"
 #include "shell/Messages.h"
+#include "tracking/PenEventDriver.h"
 
 namespace
 {
@@ -153,4 +154,6 @@ void ShutdownDevices(CDriverState& state)
     if (state.m_controller.IsFailed() == 0 && HasCameras(state))
         SaveSettings(state);
     (void)state.m_controller.StopDevices();
+    // A pen on the board when the program ends must not leave the button pressed.
+    ReleaseAllPens();
 }

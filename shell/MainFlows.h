@@ -47,5 +47,6 @@ void OnDisplayChange(CDriverState& state);
 void OnCameraStalled(CDriverState& state);
 
 // Shutdown's device steps: save the settings when the link has not failed and one or two
-// cameras are open, then stop the reader. The reader is always ended, also after a failure.
+// cameras are open, then stop the reader and lift every pen still down. The reader is always
+// ended, also after a failure.
 void ShutdownDevices(CDriverState& state);

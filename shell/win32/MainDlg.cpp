@@ -214,6 +214,7 @@ BOOL CMainDlg::OnInitDialog()
         (void)m_controller.StartPenTracking();
         MinimiseAndHide();
     }
+    CheckUpdatesAtStartup(*this, m_updateChecker);
     return TRUE;
 }
 
@@ -287,6 +288,20 @@ void CMainDlg::AnswerStateDescription(HWND hRequester)
         std::to_wstring(m_controller.GetDeviceCount()) + L"\ncursor=" +
         std::to_wstring(CursorShown() ? 1 : 0) + L"\ntrayat=" +
         std::to_wstring(m_pTrayIcon != nullptr ? m_pTrayIcon->ShownAtMicros() : 0) + L"\n";
+    description += L"newversion=" + std::to_wstring(m_bNewVersionAvailable) + L"\n";
+    if (const CAMERA_RECORD* records = m_controller.GetRecords())
+    {
+        for (std::uint16_t i = 0; i < m_controller.GetDeviceCount(); ++i)
+        {
+            const CAMERA_RECORD& record = records[i];
+            description += L"record" + std::to_wstring(i) + L"=" +
+                           std::to_wstring(record.monitorIndex) + L"_" +
+                           std::to_wstring(record.monitorRect[0]) + L"_" +
+                           std::to_wstring(record.monitorRect[1]) + L"_" +
+                           std::to_wstring(record.monitorRect[2]) + L"_" +
+                           std::to_wstring(record.monitorRect[3]) + L"\n";
+        }
+    }
     if (m_pTrayIcon != nullptr)
         description += m_pTrayIcon->DescribeMenu();
     COPYDATASTRUCT data{};

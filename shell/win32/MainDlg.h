@@ -6,6 +6,7 @@
 #include "platform/win32/Dialog.h"
 #include "shell/DriverState.h"
 #include "shell/win32/ElevationHelper.h"
+#include "update/win32/UpdateChecker.h"
 
 class CConfigDlg;
 class CStartWizardDlg;
@@ -21,6 +22,7 @@ public:
     void OnStartCalibration();
 
     CElevationHelper m_elevation;
+    CUpdateChecker m_updateChecker{*this};
 
 protected:
     BOOL OnInitDialog() override;
@@ -52,8 +54,9 @@ private:
     // A set-up window already open comes to the front instead of a second one.
     bool BringSetupWindowToFront() const;
     // A test program asks what a user cannot see from outside: whether the tray icon was
-    // added, the run state, whether the reader runs, and the tray menu as the program builds
-    // it. The answer goes back to the asking window (wParam) as WM_COPYDATA.
+    // added, the run state, whether the reader runs, the cursor, the cameras' monitor records,
+    // and the tray menu as the program builds it. The answer goes back to the asking window
+    // (wParam) as WM_COPYDATA.
     void AnswerStateDescription(HWND hRequester);
 
     CConfigDlg* m_pActiveConfig = nullptr;

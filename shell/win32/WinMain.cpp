@@ -3,8 +3,12 @@
 
 #include "platform/win32/Win32Platform.h"
 #include "resources/resource.h"
+#include "setup_ui/win32/AdjustDlg.h"
+#include "setup_ui/win32/SetupHooks.h"
 #include "shell/DriverWiring.h"
 #include "shell/win32/MainDlg.h"
+#include "update/win32/ModuleInfo.h"
+#include "update/win32/UpdaterLaunch.h"
 
 #include <commctrl.h>
 #include <timeapi.h>
@@ -34,6 +38,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     g_platform.m_strTitle = ApplicationTitle();
     SetPlatform(&g_platform);
     InstallProgramCalibrationHooks();
+    g_pfnLaunchDefaultUpdater = [](int show) { LaunchUpdater(DefaultUpdateUrl(), show); };
+    g_pfnRunAlignmentView = &RunAlignmentView;
 
     CMainDlg dialog;
     dialog.DoModal();

@@ -61,30 +61,9 @@ void RemoveAutostart()
     }
 }
 
-// The page the wizard shows: its one visible child dialog.
-HWND ActivePage(HWND wizard)
-{
-    for (HWND child = FindWindowExW(wizard, nullptr, L"#32770", nullptr); child != nullptr;
-         child = FindWindowExW(wizard, child, L"#32770", nullptr))
-    {
-        if (IsWindowVisible(child))
-            return child;
-    }
-    return nullptr;
-}
-
-// The page holding a control, once the wizard shows it.
 HWND WaitForPage(HWND wizard, int controlId)
 {
-    const ULONGLONG deadline = GetTickCount64() + WINDOW_MS;
-    do
-    {
-        HWND page = ActivePage(wizard);
-        if (page != nullptr && GetDlgItem(page, controlId) != nullptr)
-            return page;
-        Sleep(50);
-    } while (GetTickCount64() < deadline);
-    return nullptr;
+    return CDriverRun::WaitForPage(wizard, controlId, WINDOW_MS);
 }
 
 bool IsShown(HWND dialog, int id)

@@ -224,7 +224,6 @@ public:
     ~CStreamWorld()
     {
         g_pAdjustDlg = nullptr;
-        g_pfnImageByteCallback = nullptr;
         m_pState.reset();
         g_pMainDlg = nullptr;
     }
@@ -235,7 +234,6 @@ public:
         CDeviceController& controller = m_pState->m_controller;
         if (!controller.StartDevices() || !controller.DetectFirmware())
             return false;
-        g_pfnImageByteCallback = &OnImageByte;
         m_view.BeginDrawing();
         m_pState->m_bGreyImage = GreyImageFlag(controller.GetDeviceVersion(0));
         g_pAdjustDlg = &m_view;

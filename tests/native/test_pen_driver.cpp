@@ -380,7 +380,7 @@ TEST_F(StallWatchTest, EveryPenIsLiftedBeforeTheProgramEnds)
     ASSERT_EQ(Buttons(), (Events{Press(300, 200)}));
     m_world.m_platform.m_windowMessages.clear();
     CameraOneRepeats(0x5A, 1001);
-    ASSERT_EQ(m_world.m_platform.m_nQuits, 1);
+    ASSERT_EQ(m_world.m_state.m_controller.m_link.m_bFailed, 1);
     EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200)}));
     EXPECT_EQ(
         CompanionMessages(m_world.m_platform.m_windowMessages),

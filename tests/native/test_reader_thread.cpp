@@ -191,6 +191,7 @@ TEST(ReaderTwoCameras, EachCameraIsReadAsItSendsAndASilentOneIsQuietOncePerReadT
     {
         CDeviceWorld world("units 2\nunit 1 pen 0 320 240\nunit 1 fault garbage");
         CCameraLink link;
+        (void)link.BindLibrary();
         OpenUnits(link, 2);
         world.m_bus->Execute(std::string("unit 0 fault ") + fault);
         g_quietAt[0].clear();

@@ -60,7 +60,7 @@ class CAnsweringPlatform : public CWin32Platform
 public:
     int ShowMessageBox(const std::wstring& text, std::uint32_t style) override
     {
-        m_boxes.push_back({text, style});
+        m_boxes.push_back({text, style, m_strTitle});
         return m_nAnswer;
     }
 

@@ -379,6 +379,30 @@ HWND CDriverRun::WaitForMessageBox(DWORD milliseconds, DWORD processId) const
     return WaitForDialog(0xFFFF, milliseconds, processId);
 }
 
+HWND CDriverRun::ActivePage(HWND wizard)
+{
+    for (HWND child = FindWindowExW(wizard, nullptr, L"#32770", nullptr); child != nullptr;
+         child = FindWindowExW(wizard, child, L"#32770", nullptr))
+    {
+        if (IsWindowVisible(child))
+            return child;
+    }
+    return nullptr;
+}
+
+HWND CDriverRun::WaitForPage(HWND wizard, int controlId, DWORD milliseconds)
+{
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    do
+    {
+        HWND page = ActivePage(wizard);
+        if (page != nullptr && GetDlgItem(page, controlId) != nullptr)
+            return page;
+        Sleep(50);
+    } while (GetTickCount64() < deadline);
+    return nullptr;
+}
+
 std::wstring CDriverRun::MessageBoxText(HWND box)
 {
     // The message box's text is its one static control with the id 0xFFFF.

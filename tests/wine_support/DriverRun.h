@@ -54,6 +54,10 @@ public:
     HWND WaitForWindow(const wchar_t* className, DWORD milliseconds, DWORD processId = 0) const;
     // A visible top-level dialog of the process holding a control with that id.
     HWND WaitForDialog(int controlId, DWORD milliseconds, DWORD processId = 0) const;
+    // The page a wizard shows: its one visible child dialog; and the page holding a control,
+    // once the wizard shows it.
+    static HWND ActivePage(HWND wizard);
+    static HWND WaitForPage(HWND wizard, int controlId, DWORD milliseconds);
     // A message box: the dialog with the box's text control.
     HWND WaitForMessageBox(DWORD milliseconds, DWORD processId = 0) const;
     static std::wstring MessageBoxText(HWND box);

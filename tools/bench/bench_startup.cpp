@@ -41,6 +41,7 @@ int RunStartup(const std::vector<std::string>&)
         for (int u = 0; u < units; ++u)
             bus->Execute("unit " + std::to_string(u) + " minor 0x23");
         CCameraLink link;
+        (void)link.BindLibrary();
         std::uint32_t locations[LOCATION_SLOTS] = {};
         std::uint16_t count = 0;
         if (link.ListDevices(locations, &count) != FT_OK || count != units ||

@@ -1,0 +1,227 @@
+// The camera alignment view of the real program, opened from the wizard's alignment page as a
+// user does: the frame on the camera's monitor with, in its middle, the picture the simulated
+// camera sends of that monitor; OK walks through the cameras, Escape closes.
+
+#include "resources/resource.h"
+#include "setup_ui/YuvToRgb.h"
+#include "shell/Messages.h"
+#include "sim/Optics.h"
+#include "sim/SimImage.h"
+#include "tests/wine_support/DriverRun.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace
+{
+constexpr DWORD START_MS = 20000;
+constexpr DWORD WINDOW_MS = 10000;
+constexpr int ID_NEXT = 12324;
+constexpr int PICTURE_WIDTH = 160;
+constexpr int PICTURE_HEIGHT = 120;
+
+// The unit's aim, given to the simulator and used here to know what it sends.
+const char* const AIM = "view 0.8 0.06\nunit 0 lens -0.04\n";
+
+std::vector<std::uint32_t> ExpectedPicture(bool grey)
+{
+    SIM_OPTICS_CONFIG config;
+    PlaceCentredView(config, 0.8, 0.06);
+    config.k1 = -0.04;
+    SIM_VIEW view;
+    view.optics = std::make_shared<CSimOptics>(config);
+    const std::vector<SIM_YUV> sent = SimRenderPicture(view, PICTURE_WIDTH, PICTURE_HEIGHT);
+    std::vector<std::uint32_t> picture;
+    for (std::size_t i = 0; i < sent.size(); ++i)
+    {
+        // Each pair of columns shares the chroma of its right-hand pixel, sent first.
+        const SIM_YUV& chroma = sent[i | 1];
+        picture.push_back(grey ? RgbColour(sent[i].y, sent[i].y, sent[i].y)
+                               : YuvToRgb(sent[i].y, chroma.u, chroma.v));
+    }
+    return picture;
+}
+
+// Pixels of the picture shown in the middle of the view that equal what the camera sent.
+int MatchingPixels(HWND view, bool grey)
+{
+    RECT area{};
+    GetWindowRect(view, &area);
+    const int left = area.left + (area.right - area.left) / 2 - PICTURE_WIDTH / 2;
+    const int top = area.top + (area.bottom - area.top) / 2 - PICTURE_HEIGHT / 2;
+    const RECT picture{left, top, left + PICTURE_WIDTH, top + PICTURE_HEIGHT};
+    const std::vector<std::uint8_t> rgb = CDriverRun::CaptureRgb(picture);
+    const std::vector<std::uint32_t> expected = ExpectedPicture(grey);
+    int matching = 0;
+    for (std::size_t i = 0; i < expected.size() && 3 * i + 2 < rgb.size(); ++i)
+    {
+        const std::uint32_t shown = rgb[3 * i] | rgb[3 * i + 1] << 8 | rgb[3 * i + 2] << 16;
+        if (shown == expected[i])
+            ++matching;
+    }
+    return matching;
+}
+
+// The black frame 50 pixels inside the view's edges, as thick as its pen.
+bool ShowsTheFrame(HWND view)
+{
+    RECT area{};
+    GetWindowRect(view, &area);
+    const std::vector<std::uint8_t> rgb = CDriverRun::CaptureRgb(area);
+    const int width = area.right - area.left;
+    auto pixel = [&](int x, int y)
+    {
+        const std::size_t i = (std::size_t(y) * std::size_t(width) + std::size_t(x)) * 3;
+        return rgb[i] | rgb[i + 1] << 8 | rgb[i + 2] << 16;
+    };
+    const int middleY = (area.bottom - area.top) / 2;
+    return pixel(50, middleY) == 0 && pixel(width - 50, middleY) == 0 &&
+           pixel(width / 2, 50) == 0 && pixel(10, middleY) == 0xFFFFFF &&
+           pixel(90, middleY) == 0xFFFFFF;
+}
+
+// The alignment view: the top-level dialog that holds the OK button itself.
+HWND WaitForView(CDriverRun& run)
+{
+    return run.WaitForDialog(IDC_ADJUST_OK, WINDOW_MS);
+}
+
+// Waits until the view shows a whole picture of the camera: one arrives about every second.
+bool WaitForPicture(HWND view, bool grey)
+{
+    const ULONGLONG deadline = GetTickCount64() + 8000;
+    do
+    {
+        if (MatchingPixels(view, grey) == PICTURE_WIDTH * PICTURE_HEIGHT)
+            return true;
+        Sleep(200);
+    } while (GetTickCount64() < deadline);
+    return false;
+}
+
+// From the first page of a wizard to its alignment page, and the view opened from there.
+HWND OpenTheViewFromTheWizard(HWND wizard)
+{
+    for (int page = 0; page < 2; ++page)
+    {
+        CDriverRun::Click(wizard, ID_NEXT);
+        Sleep(200);
+    }
+    HWND page = CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING, WINDOW_MS);
+    if (page == nullptr)
+        return nullptr;
+    CDriverRun::ClickLater(page, IDC_PAGE_BUTTON);
+    return page;
+}
+
+RECT RectOf(HWND window)
+{
+    RECT area{};
+    GetWindowRect(window, &area);
+    return area;
+}
+} // namespace
+
+TEST(Alignment, ColourCameraShowsItsPictureInTheFrameAndOkClosesTheView)
+{
+    CDriverRun run("align-colour");
+    run.WriteText("SimScenario.txt", std::string("units 1\nunit 0 minor 0x15\nunit 0 ") + AIM);
+    ASSERT_TRUE(run.Start());
+    HWND wizard = run.WaitForDialog(ID_NEXT, START_MS);
+    ASSERT_NE(wizard, nullptr) << "no first-run wizard";
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_NE(OpenTheViewFromTheWizard(wizard), nullptr);
+
+    HWND view = WaitForView(run);
+    ASSERT_NE(view, nullptr) << "the alignment view did not open";
+    const RECT area = RectOf(view);
+    EXPECT_EQ(area.right - area.left, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(area.bottom - area.top, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_TRUE(WaitForPicture(view, false))
+        << MatchingPixels(view, false) << " of 19200 pixels as the camera sent them";
+    EXPECT_TRUE(ShowsTheFrame(view));
+    run.Screenshot("view", view);
+
+    CDriverRun::Click(view, IDC_ADJUST_OK);
+    const ULONGLONG deadline = GetTickCount64() + WINDOW_MS;
+    while (IsWindow(view) && IsWindowVisible(view) && GetTickCount64() < deadline)
+        Sleep(50);
+    EXPECT_FALSE(IsWindow(view) && IsWindowVisible(view)) << "one camera: OK closes the view";
+    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
+    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
+}
+
+TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
+{
+    CDriverRun run("align-two-grey");
+    run.WriteText("SimScenario.txt",
+                  std::string("units 2\nunit 0 minor 0x16\nunit 1 minor 0x16\nunit 0 ") + AIM);
+    // Two cameras keep their settings in the file: a calibrated board starts tracking.
+    run.WriteText("Config.ini", "[State]\r\nSave=1\r\nLens Angles=0\r\n");
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+
+    run.PostToMain(WM_COMMAND, ID_TRAY_WIZARD);
+    HWND wizard = run.WaitForDialog(ID_NEXT, WINDOW_MS);
+    ASSERT_NE(wizard, nullptr);
+    ASSERT_NE(OpenTheViewFromTheWizard(wizard), nullptr);
+    // From the tray the pen is running: the user is asked first.
+    HWND question = run.WaitForMessageBox(WINDOW_MS);
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(CDriverRun::MessageBoxText(question),
+              ReadIni(SourceTreePath("resources/language/ENU.lng"), L"MESSAGEBOX", L"M3"));
+    CDriverRun::Click(question, IDYES);
+
+    HWND view = WaitForView(run);
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(WaitForPicture(view, true))
+        << MatchingPixels(view, true) << " of 19200 pixels as the camera sent them";
+    run.Screenshot("view-grey", view);
+    const RECT first = RectOf(view);
+
+    // OK: camera 0's monitor is stored in its record and the view moves to camera 1's.
+    CDriverRun::Click(view, IDC_ADJUST_OK);
+    std::vector<RECT> monitors;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM list) -> BOOL
+        {
+            MONITORINFO info{};
+            info.cbSize = sizeof info;
+            GetMonitorInfoW(monitor, &info);
+            if ((info.dwFlags & MONITORINFOF_PRIMARY) == 0)
+                reinterpret_cast<std::vector<RECT>*>(list)->push_back(info.rcMonitor);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&monitors));
+    ASSERT_EQ(monitors.size(), 1u) << "the test display must have two screens";
+    const ULONGLONG deadline = GetTickCount64() + WINDOW_MS;
+    RECT second = RectOf(view);
+    while (EqualRect(&second, &first) && GetTickCount64() < deadline)
+    {
+        Sleep(50);
+        second = RectOf(view);
+    }
+    EXPECT_TRUE(EqualRect(&second, &monitors[0]));
+    EXPECT_EQ(run.DescribeState()["record0"],
+              "0_0_0_" + std::to_string(first.right) + "_" + std::to_string(first.bottom));
+
+    // Escape closes the view without confirming camera 1.
+    SetForegroundWindow(view);
+    INPUT keys[2] = {};
+    keys[0].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = VK_ESCAPE;
+    keys[1] = keys[0];
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+    const ULONGLONG closed = GetTickCount64() + WINDOW_MS;
+    while (IsWindow(view) && IsWindowVisible(view) && GetTickCount64() < closed)
+        Sleep(50);
+    EXPECT_FALSE(IsWindow(view) && IsWindowVisible(view));
+    // Back on the page, from the tray: tracking runs again.
+    EXPECT_TRUE(run.WaitForState("reader", "1", WINDOW_MS));
+    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
+    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
+}
