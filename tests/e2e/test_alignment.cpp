@@ -7,6 +7,7 @@
 #include "shell/Messages.h"
 #include "sim/Optics.h"
 #include "sim/SimImage.h"
+#include "tests/wine_support/CalibrationWindow.h"
 #include "tests/wine_support/DriverRun.h"
 
 #include <gtest/gtest.h>
@@ -183,20 +184,8 @@ TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
 
     // OK: camera 0's monitor is stored in its record and the view moves to camera 1's.
     CDriverRun::Click(view, IDC_ADJUST_OK);
-    std::vector<RECT> monitors;
-    EnumDisplayMonitors(
-        nullptr, nullptr,
-        [](HMONITOR monitor, HDC, LPRECT, LPARAM list) -> BOOL
-        {
-            MONITORINFO info{};
-            info.cbSize = sizeof info;
-            GetMonitorInfoW(monitor, &info);
-            if ((info.dwFlags & MONITORINFOF_PRIMARY) == 0)
-                reinterpret_cast<std::vector<RECT>*>(list)->push_back(info.rcMonitor);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&monitors));
-    ASSERT_EQ(monitors.size(), 1u) << "the test display must have two screens";
+    const std::vector<RECT> monitors = Monitors();
+    ASSERT_EQ(monitors.size(), 2u) << "the test display must have two screens";
     const ULONGLONG deadline = GetTickCount64() + WINDOW_MS;
     RECT second = RectOf(view);
     while (EqualRect(&second, &first) && GetTickCount64() < deadline)
@@ -204,7 +193,7 @@ TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
         Sleep(50);
         second = RectOf(view);
     }
-    EXPECT_TRUE(EqualRect(&second, &monitors[0]));
+    EXPECT_TRUE(EqualRect(&second, &monitors[1]));
     EXPECT_EQ(run.DescribeState()["record0"],
               "0_0_0_" + std::to_string(first.right) + "_" + std::to_string(first.bottom));
 

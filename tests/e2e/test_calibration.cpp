@@ -3,6 +3,7 @@
 // next one appears, and lifts it. Then strokes land where the pen touches.
 
 #include "calibration/CalibTypes.h"
+#include "resources/resource.h"
 #include "shell/Messages.h"
 #include "sim/Optics.h"
 #include "tests/wine_support/CalibratedBoard.h"
@@ -17,6 +18,8 @@
 namespace
 {
 constexpr DWORD START_MS = 20000;
+constexpr int ID_NEXT = 12324;
+constexpr int ID_FINISH = 12325;
 
 void OpenCalibrationFromTheTray(CDriverRun& run)
 {
@@ -157,15 +160,23 @@ TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
 {
     const std::vector<RECT> monitors = Monitors();
     ASSERT_EQ(monitors.size(), 2u) << "the test display must have two screens";
+    // A first installation: the calibration starts from the start wizard's last page.
     CDriverRun run("calibrate-two-units");
     run.WriteText("SimScenario.txt", "units 2\nunit 0 minor 0x15\nunit 1 minor 0x15\n");
-    run.WriteText("Config.ini", "[State]\r\nSave=0\r\nLens Angles=0\r\n");
     ASSERT_TRUE(run.Start());
+    HWND wizard = run.WaitForDialog(ID_NEXT, START_MS);
+    ASSERT_NE(wizard, nullptr) << "no start wizard";
     ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
     ASSERT_EQ(run.DescribeState()["cameras"], "2");
+    for (int page = 0; page < 3; ++page)
+    {
+        CDriverRun::Click(wizard, ID_NEXT);
+        Sleep(200);
+    }
+    HWND page = CDriverRun::WaitForPage(wizard, IDC_CALIBRATE_HEADING, 10000);
+    ASSERT_NE(page, nullptr);
+    CDriverRun::ClickLater(page, IDC_PAGE_BUTTON);
 
-    OpenCalibrationFromTheTray(run);
     const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(monitors, 2);
     const std::vector<TOUCHED> first = TouchShownTargets(run, optics, 16);
     ASSERT_EQ(first.size(), 16u);
@@ -190,8 +201,10 @@ TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
         EXPECT_EQ(t.unit, 1);
     EXPECT_TRUE(run.WaitForState("calibrated", "1", 5000));
     EXPECT_TRUE(run.WaitForState("cursor", "1", 5000));
-    EXPECT_TRUE(run.WaitForState("reader", "1", 5000));
     EXPECT_NE(ReadIni(run.Path("Config.ini"), L"1024_768_Param1", L"p0"), L"");
+    CDriverRun::Click(wizard, ID_FINISH);
+    EXPECT_TRUE(run.WaitForState("tray", "1", 5000));
+    EXPECT_TRUE(run.WaitForState("reader", "1", 5000));
     run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
     EXPECT_EQ(run.WaitForExit(10000), 0u);
 }

@@ -452,3 +452,31 @@ TEST(Shell, AwareOfEveryMonitorsScalingAndRightAt144Dpi)
     ChooseLastMenuItem();
     EXPECT_EQ(run.WaitForExit(10000), 0u);
 }
+
+TEST(Shell, ACameraThatGoesQuietMidStrokeLetsTheButtonUp)
+{
+    CDriverRun run("quiet-mid-stroke");
+    Board().WriteConfig(run);
+    CHookProbe probe;
+    ASSERT_TRUE(probe.IsReady());
+    ASSERT_TRUE(probe.WaitUntilDelivering(0));
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+
+    const std::size_t skip = probe.Count();
+    run.Control(Board().PenAt(0, 0, 400, 300));
+    Sleep(300);
+    ASSERT_EQ(ButtonEvents(probe, skip, 1).size(), 1u) << "the pen did not press";
+    // The unit stops sending with the pen still on the board.
+    const ULONGLONG quiet = GetTickCount64();
+    run.Control("unit 0 fault stall");
+    const auto buttons = ButtonEvents(probe, skip, 2);
+    ASSERT_EQ(buttons.size(), 2u) << "the button stayed down";
+    EXPECT_EQ(buttons[1].message, unsigned{WM_LBUTTONUP});
+    EXPECT_LT(Distance(buttons[1].x, buttons[1].y, 400, 300), 4.0);
+    EXPECT_LT(GetTickCount64() - quiet, 2000u);
+    run.Control("unit 0 fault stall off");
+    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
+    EXPECT_EQ(run.WaitForExit(10000), 0u);
+}

@@ -82,25 +82,27 @@ int UnitOfWindow(HWND window, const std::vector<RECT>& monitors)
     return -1;
 }
 
+namespace
+{
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM context)
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoW(monitor, &info);
+    auto* list = reinterpret_cast<std::vector<RECT>*>(context);
+    // The primary monitor serves camera 0.
+    if ((info.dwFlags & MONITORINFOF_PRIMARY) != 0)
+        list->insert(list->begin(), info.rcMonitor);
+    else
+        list->push_back(info.rcMonitor);
+    return TRUE;
+}
+} // namespace
+
 std::vector<RECT> Monitors()
 {
     std::vector<RECT> monitors;
-    EnumDisplayMonitors(
-        nullptr, nullptr,
-        [](HMONITOR monitor, HDC, LPRECT, LPARAM context) -> BOOL
-        {
-            MONITORINFO info{};
-            info.cbSize = sizeof info;
-            GetMonitorInfoW(monitor, &info);
-            auto* list = reinterpret_cast<std::vector<RECT>*>(context);
-            // The primary monitor serves camera 0.
-            if ((info.dwFlags & MONITORINFOF_PRIMARY) != 0)
-                list->insert(list->begin(), info.rcMonitor);
-            else
-                list->push_back(info.rcMonitor);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&monitors));
+    EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
     return monitors;
 }
 
@@ -159,7 +161,14 @@ TouchShownTargets(CDriverRun& run, const std::vector<SIM_OPTICS_CONFIG>& optics,
             shown = FindShownTarget(window);
             unit = UnitOfWindow(window, monitors);
             if (shown && (!previous || Moved(*shown, *previous) || unit != previousUnit))
-                break;
+            {
+                // What a window just shown covers stays on the screen until it has painted:
+                // a target counts once it is still there a moment later.
+                Sleep(touched.empty() || unit != previousUnit ? 400 : 100);
+                const auto again = FindShownTarget(window);
+                if (again && !Moved(*again, *shown) && UnitOfWindow(window, monitors) == unit)
+                    break;
+            }
             shown.reset();
             Sleep(30);
         } while (GetTickCount64() < deadline);

@@ -1,10 +1,12 @@
-// The driver's main job, shown on the real program: Tavelo.exe starts with a simulated camera
-// unit, the board is calibrated through the calibration window by holding a simulated pen on
-// each target shown, and the pen draws a stroke, double-clicks, holds for a right click and
-// brings the companion program three more pens; then Exit from the tray menu.
+// The driver's main job, shown on the real program: Tavelo.exe starts on a fresh installation
+// with a simulated camera unit; its start wizard is clicked through (model, options, the
+// alignment view, calibration by holding a simulated pen on each target shown, Finish), and
+// the pen draws a stroke, double-clicks, holds for a right click and brings the companion
+// program three more pens; then Exit from the tray menu.
 // What the pointer did is read by a mouse hook in this process, what the companion program
 // got by a stand-in window of its class. Ends with one summary line.
 
+#include "resources/resource.h"
 #include "tests/wine_support/CalibratedBoard.h"
 #include "tests/wine_support/CalibrationWindow.h"
 
@@ -17,6 +19,9 @@
 namespace
 {
 constexpr DWORD START_MS = 20000;
+constexpr DWORD WINDOW_MS = 10000;
+constexpr int ID_NEXT = 12324;
+constexpr int ID_FINISH = 12325;
 constexpr UINT FIRST_COMPANION_MESSAGE = 1139;
 constexpr UINT LAST_COMPANION_MESSAGE = 1141;
 
@@ -108,51 +113,70 @@ void PressKey(WORD key)
 
 int main()
 {
-    // The unit starts with the calibration of a camera aimed elsewhere, so the pen lands wrong
-    // until the board is calibrated again.
-    PEN_SCENARIO_OPTIONS elsewhere;
-    elsewhere.viewFill = 0.65;
-    const CCalibratedBoard previous(elsewhere);
     const CCalibratedBoard board;
-    if (!board.IsCalibrated() || !previous.IsCalibrated())
+    if (!board.IsCalibrated())
     {
         std::printf("demo: exe=Tavelo.exe started=0 tracked=0 pointer_mean_px=0 "
-                    "pointer_max_px=0 companion_pens=0 calibrated=0 targets=0 exited=0\n");
+                    "pointer_max_px=0 companion_pens=0 wizard=0 calibrated=0 targets=0 "
+                    "exited=0\n");
         return 1;
     }
+    // A fresh installation: no settings file, a unit that was never set up, aimed at its
+    // monitor the way the pens are placed.
     CDriverRun run("demo");
-    previous.WriteConfig(run);
+    run.WriteText("SimScenario.txt", "units 1\nunit 0 minor 0x23\nunit 0 view 0.8 0.06\n"
+                                     "unit 0 lens -0.04\n");
     CHookProbe probe;
     const bool hooked = probe.IsReady() && probe.WaitUntilDelivering(0);
     HWND canvas = ShowStandInCanvas();
 
-    std::printf("Starting Tavelo.exe in %ls\n", run.Path("").c_str());
-    const bool started = run.Start() && run.WaitForMainWindow(START_MS) != nullptr &&
-                         run.WaitForState("tray", "1", START_MS);
-    const bool tracking = started && run.WaitForState("reader", "1", START_MS);
-    std::printf("  tray icon added: %s; pen tracking running: %s\n", started ? "yes" : "no",
-                tracking ? "yes" : "no");
-
+    std::printf("Starting Tavelo.exe in %ls, a fresh installation\n", run.Path("").c_str());
+    const bool started = run.Start() && run.WaitForMainWindow(START_MS) != nullptr;
+    HWND wizard = started ? run.WaitForDialog(ID_NEXT, START_MS) : nullptr;
+    bool wizardDone = false;
     std::size_t targets = 0;
     bool calibrated = false;
-    if (tracking)
+    if (wizard != nullptr)
     {
-        std::printf("Calibrate from the tray menu: the pen is held on each target shown...\n");
-        run.PostToMain(WM_COMMAND, 11028);
-        const std::vector<TOUCHED> touched = TouchShownTargets(run, OpticsFor(Monitors(), 1), 17);
-        targets = touched.size();
-        for (std::size_t i = 0; i < touched.size(); ++i)
-            std::printf("    target %2zu at (%4.0f, %4.0f) taken\n", i + 1, touched[i].target.x,
-                        touched[i].target.y);
-        calibrated = targets == 16 && run.WaitForState("cursor", "1", 5000) &&
-                     run.WaitForState("calibrated", "1", 5000);
-        // Pen tracking comes back right after the cursor, once the calibration is saved and
-        // written into the unit.
-        Sleep(300);
-        std::printf("    calibration %s; screenshots of the window: "
-                    "build/test-logs/screens/demo-target*.png\n",
-                    calibrated ? "solved and saved" : "did not finish");
+        std::printf("The start wizard: the sixteen-point model and the options as they are...\n");
+        run.Screenshot("wizard-model", wizard);
+        CDriverRun::Click(wizard, ID_NEXT);
+        CDriverRun::WaitForPage(wizard, IDC_OPTIONS_HEADING, WINDOW_MS);
+        CDriverRun::Click(wizard, ID_NEXT);
+        if (HWND page = CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING, WINDOW_MS))
+        {
+            std::printf("  alignment: the camera's picture in the frame, then OK\n");
+            CDriverRun::ClickLater(page, IDC_PAGE_BUTTON);
+            if (HWND view = run.WaitForDialog(IDC_ADJUST_OK, WINDOW_MS))
+            {
+                Sleep(2500);
+                run.Screenshot("alignment-view", view);
+                CDriverRun::Click(view, IDC_ADJUST_OK);
+            }
+        }
+        CDriverRun::Click(wizard, ID_NEXT);
+        if (HWND page = CDriverRun::WaitForPage(wizard, IDC_CALIBRATE_HEADING, WINDOW_MS))
+        {
+            std::printf("  calibration from the wizard's last page: the pen is held on each "
+                        "target shown\n");
+            CDriverRun::ClickLater(page, IDC_PAGE_BUTTON);
+            const std::vector<TOUCHED> touched =
+                TouchShownTargets(run, OpticsFor(Monitors(), 1), 17);
+            targets = touched.size();
+            for (std::size_t i = 0; i < touched.size(); ++i)
+                std::printf("    target %2zu at (%4.0f, %4.0f) taken\n", i + 1, touched[i].target.x,
+                            touched[i].target.y);
+            calibrated = targets == 16 && run.WaitForState("calibrated", "1", 5000) &&
+                         run.WaitForState("cursor", "1", 5000);
+        }
+        CDriverRun::Click(wizard, ID_FINISH);
+        wizardDone = run.WaitForState("runstate", "1000", WINDOW_MS) &&
+                     run.WaitForState("tray", "1", WINDOW_MS);
+        std::printf("  Finish: %s\n", wizardDone ? "settings saved, the driver in the tray"
+                                                 : "the wizard did not finish");
     }
+    const bool tracking = wizardDone && run.WaitForState("reader", "1", START_MS);
+    std::printf("  pen tracking running: %s\n", tracking ? "yes" : "no");
 
     POINTER_ERRORS errors;
     if (tracking && hooked && calibrated)
@@ -230,8 +254,10 @@ int main()
     const double mean = errors.distances.empty() ? 0.0 : sum / double(errors.distances.size());
     std::printf("Screenshots: build/test-logs/screens/demo-*.png\n");
     std::printf("demo: exe=Tavelo.exe started=%d tracked=%d pointer_mean_px=%.2f "
-                "pointer_max_px=%.2f companion_pens=%zu calibrated=%d targets=%zu exited=%d\n",
+                "pointer_max_px=%.2f companion_pens=%zu wizard=%d calibrated=%d targets=%zu "
+                "exited=%d\n",
                 started ? 1 : 0, tracking && !errors.distances.empty() ? 1 : 0, mean, largest,
-                g_companionPens.size(), calibrated ? 1 : 0, targets, exited ? 1 : 0);
+                g_companionPens.size(), wizardDone ? 1 : 0, calibrated ? 1 : 0, targets,
+                exited ? 1 : 0);
     return started && exited ? 0 : 1;
 }

@@ -1,0 +1,261 @@
+// The update check of the real program against a loopback HTTP server. The copy of Tavelo.exe
+// in each run's folder has its default update server (a string of its own resources) pointed
+// at the test server, as a build for another server would have it.
+
+#include "resources/resource.h"
+#include "shell/Messages.h"
+#include "tests/wine_support/DriverRun.h"
+#include "tests/wine_support/HookProbe.h"
+#include "tests/wine_support/HttpTestServer.h"
+#include "update/UpdateUrl.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace
+{
+constexpr DWORD START_MS = 20000;
+constexpr DWORD WINDOW_MS = 10000;
+// A downloading start-up may take two downloads' deadlines before the tray icon comes.
+constexpr DWORD SLOW_START_MS = 30000;
+constexpr int IDC_CONFIG_UPDATE = 1016;
+
+// One unit that keeps its settings and has been set up before: the driver starts into the
+// tray and ends its start-up with the update check.
+const char* const SET_UP_UNIT = "units 1\nunit 0 minor 0x23\nunit 0 set 4 1\n";
+
+// Replaces the program's string block that holds the default server's address.
+bool PointUpdatesAt(const CDriverRun& run, const std::wstring& url)
+{
+    // Strings are kept sixteen to a block; this one holds ids 96 to 111.
+    const UINT block = IDS_UPDATE_URL / 16 + 1;
+    std::vector<WORD> data;
+    for (UINT id = (block - 1) * 16; id < block * 16; ++id)
+    {
+        std::wstring text;
+        if (id == IDS_ABOUTBOX)
+            text = L"Tavelo(&A)...";
+        else if (id == IDS_UPDATE_URL)
+            text = url;
+        data.push_back(static_cast<WORD>(text.size()));
+        data.insert(data.end(), text.begin(), text.end());
+    }
+    HANDLE update = BeginUpdateResourceW(run.Path("Tavelo.exe").c_str(), FALSE);
+    if (update == nullptr)
+        return false;
+    const bool replaced = UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(block),
+                                          MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), data.data(),
+                                          DWORD(data.size() * sizeof(WORD))) != FALSE;
+    return EndUpdateResourceW(update, !replaced) != FALSE && replaced;
+}
+
+std::wstring English(const wchar_t* key)
+{
+    return ReadIni(SourceTreePath("resources/language/ENU.lng"), L"MESSAGEBOX", key);
+}
+
+// The program a launch went to: a copy of the stand-in that records how it was started.
+std::wstring PlaceStandIn(const std::wstring& path)
+{
+    CopyFileW((TestProgramDirectory() + L"\\record_launch.exe").c_str(), path.c_str(), FALSE);
+    return path + L".launch.txt";
+}
+
+// The arguments the stand-in was started with, once its record is whole.
+std::vector<std::string> LaunchArguments(const std::wstring& record, DWORD milliseconds)
+{
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    do
+    {
+        std::string text;
+        if (FILE* file = _wfopen(record.c_str(), L"rb"))
+        {
+            char buffer[4096];
+            text.assign(buffer, std::fread(buffer, 1, sizeof buffer, file));
+            std::fclose(file);
+        }
+        if (text.find("end\n") != std::string::npos)
+        {
+            std::vector<std::string> args;
+            for (std::size_t at = text.find("arg="); at != std::string::npos;
+                 at = text.find("arg=", at + 1))
+                args.push_back(text.substr(at + 4, text.find('\n', at) - at - 4));
+            return args;
+        }
+        Sleep(50);
+    } while (GetTickCount64() < deadline);
+    return {};
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+// Makes ".htm" pages open with a command while the scope lasts (the test prefix has no
+// browser registered for them otherwise).
+class CHtmlOpenCommand
+{
+public:
+    explicit CHtmlOpenCommand(const std::wstring& command)
+    {
+        HKEY key = nullptr;
+        m_bHadKey = RegOpenKeyExW(HKEY_CLASSES_ROOT, L".htm", 0, KEY_READ, &key) == ERROR_SUCCESS;
+        if (m_bHadKey)
+            RegCloseKey(key);
+        Set(L".htm", L"TaveloTestPage");
+        Set(L"TaveloTestPage\\shell\\open\\command", command);
+    }
+    ~CHtmlOpenCommand()
+    {
+        if (!m_bHadKey)
+            RegDeleteTreeW(HKEY_CLASSES_ROOT, L".htm");
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"TaveloTestPage");
+    }
+    CHtmlOpenCommand(const CHtmlOpenCommand&) = delete;
+    CHtmlOpenCommand& operator=(const CHtmlOpenCommand&) = delete;
+
+private:
+    static void Set(const wchar_t* key, const std::wstring& value)
+    {
+        RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, value.c_str(),
+                        DWORD((value.size() + 1) * sizeof(wchar_t)));
+    }
+
+    bool m_bHadKey = false;
+};
+
+// A run whose default server is the test server, offering a newer version than the
+// program's own 1.0.0.0.
+struct UPDATE_RUN
+{
+    explicit UPDATE_RUN(const std::string& name) : run(name)
+    {
+        run.WriteText("SimScenario.txt", SET_UP_UNIT);
+        CreateDirectoryW(run.Path("www").c_str(), nullptr);
+        for (const char* folder : {"www/Tavelo", "www/server1", "www/server2"})
+            CreateDirectoryW(run.Path(folder).c_str(), nullptr);
+        run.WriteText("www/Tavelo/TaveloServer.inf", "[ENU]\r\nCount=0\r\n");
+        for (const char* folder : {"www/Tavelo", "www/server2"})
+            run.WriteText(std::string(folder) + "/TaveloUpgrade.inf",
+                          "[Update]\r\nNewVersion=1.0.0.1\r\n");
+        run.WriteText("www/server1/TaveloUpgrade.inf", "[Update]\r\nNewVersion=1.0.0.0\r\n");
+    }
+
+    CDriverRun run;
+    CHttpTestServer server{run.Path("www"), run.Path("server")};
+};
+} // namespace
+
+TEST(UpdateCheck, NewerVersionIsOfferedAndTheUpdateButtonStartsTheUpdater)
+{
+    UPDATE_RUN update("update-newer");
+    ASSERT_TRUE(update.server.IsRunning());
+    CDriverRun& run = update.run;
+    const std::wstring defaultUrl = update.server.Url(L"/files/Tavelo/");
+    ASSERT_TRUE(PointUpdatesAt(run, defaultUrl));
+    const std::wstring record = PlaceStandIn(run.Path("AutoUpdate.exe"));
+    ASSERT_TRUE(run.Start());
+
+    HWND offer = run.WaitForMessageBox(SLOW_START_MS);
+    ASSERT_NE(offer, nullptr) << "no offer of the newer version";
+    EXPECT_EQ(CDriverRun::MessageBoxText(offer), English(L"M7"));
+    Sleep(200);
+    run.Screenshot("m7", offer);
+    CDriverRun::Click(offer, IDNO);
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
+    EXPECT_EQ(run.DescribeState()["newversion"], "1");
+
+    run.PostToMain(WM_COMMAND, ID_TRAY_CONFIG);
+    HWND config = run.WaitForDialog(IDC_CONFIG_UPDATE, WINDOW_MS);
+    ASSERT_NE(config, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(config, IDC_CONFIG_UPDATE)));
+    Sleep(300);
+    run.Screenshot("configuration", config);
+    CDriverRun::ClickLater(config, IDC_CONFIG_UPDATE);
+    HWND question = run.WaitForMessageBox(WINDOW_MS);
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(CDriverRun::MessageBoxText(question), English(L"M8"));
+    CDriverRun::ClickLater(question, IDYES);
+
+    EXPECT_EQ(LaunchArguments(record, WINDOW_MS),
+              std::vector<std::string>{"3" + Narrow(defaultUrl)});
+    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u) << "the driver ends for the updater";
+}
+
+TEST(UpdateCheck, ChosenServerIsAskedAndWithoutAnUpdaterTheBrowserOpensIt)
+{
+    UPDATE_RUN update("update-chosen-server");
+    ASSERT_TRUE(update.server.IsRunning());
+    CDriverRun& run = update.run;
+    ASSERT_TRUE(PointUpdatesAt(run, update.server.Url(L"/files/Tavelo/")));
+    // The list names two servers; the second is chosen.
+    const std::wstring second = update.server.Url(L"/files/server2/");
+    const std::string list = "[ENU]\r\nCount=2\r\nAlias1=First\r\nServer1=" +
+                             Narrow(update.server.Url(L"/files/server1/")) +
+                             "\r\nAlias2=Second\r\nServer2=" + Narrow(second) + "\r\n";
+    run.WriteText("www/Tavelo/TaveloServer.inf", list);
+    run.WriteText("TaveloServer.inf", list);
+    run.WriteText("Config.ini", "[State]\r\nSelect Server=2\r\nRadio Server=1\r\n");
+    const std::wstring record = PlaceStandIn(run.Path("browser.exe"));
+    CHtmlOpenCommand browser(L"\"" + run.Path("browser.exe") + L"\" \"%1\"");
+    ASSERT_TRUE(run.Start());
+
+    HWND offer = run.WaitForMessageBox(SLOW_START_MS);
+    ASSERT_NE(offer, nullptr);
+    EXPECT_EQ(CDriverRun::MessageBoxText(offer), English(L"M7"));
+    CDriverRun::ClickLater(offer, IDYES);
+    EXPECT_EQ(LaunchArguments(record, WINDOW_MS), std::vector<std::string>{Narrow(second)});
+    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
+    bool askedSecond = false;
+    for (const std::wstring& request : update.server.Requests())
+        askedSecond |= request.rfind(L"GET /files/server2/TaveloUpgrade.inf", 0) == 0;
+    EXPECT_TRUE(askedSecond);
+}
+
+TEST(UpdateCheck, ServersThatNeverAnswerOrFloodOrAreAbsentLeaveStartUpQuietAndBounded)
+{
+    for (const wchar_t* path : {L"/silent/Tavelo/", L"/huge/Tavelo/", L"/lying-length/Tavelo/"})
+    {
+        SCOPED_TRACE(Narrow(path));
+        UPDATE_RUN update("update-bad-server");
+        ASSERT_TRUE(update.server.IsRunning());
+        CDriverRun& run = update.run;
+        ASSERT_TRUE(PointUpdatesAt(run, update.server.Url(path)));
+        std::set<std::wstring> before;
+        WIN32_FIND_DATAW found;
+        auto listing = [&]
+        {
+            std::set<std::wstring> names;
+            HANDLE search = FindFirstFileW(run.Path("*").c_str(), &found);
+            do
+                names.insert(found.cFileName);
+            while (search != INVALID_HANDLE_VALUE && FindNextFileW(search, &found));
+            FindClose(search);
+            return names;
+        };
+        before = listing();
+        ASSERT_TRUE(run.Start());
+        ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+        EXPECT_TRUE(run.WaitForState("tray", "1", SLOW_START_MS));
+        EXPECT_EQ(run.WaitForMessageBox(2000), nullptr) << "nothing to tell the user";
+        EXPECT_EQ(listing(), before) << "nothing written beside the program";
+        run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
+        EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
+    }
+
+    // No server at all.
+    CDriverRun run("update-no-server");
+    run.WriteText("SimScenario.txt", SET_UP_UNIT);
+    ASSERT_TRUE(PointUpdatesAt(run, L"http://127.0.0.1:9/Tavelo/"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    EXPECT_TRUE(run.WaitForState("tray", "1", START_MS));
+    EXPECT_EQ(run.WaitForMessageBox(2000), nullptr);
+    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
+    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
+}

@@ -1,0 +1,60 @@
+#include "tests/wine_support/HttpTestServer.h"
+
+#include "tests/wine_support/HookProbe.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace
+{
+std::string ReadFile(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+} // namespace
+
+CHttpTestServer::CHttpTestServer(const std::wstring& root, const std::wstring& work)
+    : m_strWork(work)
+{
+    CreateDirectoryW(work.c_str(), nullptr);
+    DeleteFileW((work + L"\\port.txt").c_str());
+    std::wstring command = L"\"" + TestProgramDirectory() + L"\\http_test_server.exe\" \"" + root +
+                           L"\" \"" + work + L"\\port.txt\" \"" + work + L"\\requests.log\" 300";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &m_process))
+        return;
+    for (int i = 0; i < 200 && m_nPort == 0; ++i)
+    {
+        Sleep(50);
+        std::istringstream(ReadFile(work + L"\\port.txt")) >> m_nPort;
+    }
+}
+
+CHttpTestServer::~CHttpTestServer()
+{
+    if (m_process.hProcess == nullptr)
+        return;
+    TerminateProcess(m_process.hProcess, 0);
+    WaitForSingleObject(m_process.hProcess, 10000);
+    CloseHandle(m_process.hThread);
+    CloseHandle(m_process.hProcess);
+}
+
+std::wstring CHttpTestServer::Url(const std::wstring& path) const
+{
+    return L"http://127.0.0.1:" + std::to_wstring(m_nPort) + path;
+}
+
+std::vector<std::wstring> CHttpTestServer::Requests() const
+{
+    std::vector<std::wstring> lines;
+    std::istringstream log(ReadFile(m_strWork + L"\\requests.log"));
+    for (std::string line; std::getline(log, line);)
+        lines.push_back(std::wstring(line.begin(), line.end()));
+    return lines;
+}
