@@ -200,7 +200,7 @@ TEST(ReaderTwoCameras, EachCameraIsReadAsItSendsAndASilentOneIsQuietOncePerReadT
         ASSERT_TRUE(link.SetCallback(1, &RecordStates));
         const std::uint64_t start = world.m_bus->NowMicros();
         ASSERT_TRUE(link.StartReader());
-        for (int spin = 0; spin < 200'000'000 && world.m_bus->NowMicros() < start + 3'000'000;
+        for (int spin = 0; spin < 200'000'000 && world.m_bus->NowMicros() < start + 3'500'000;
              ++spin)
             std::this_thread::yield();
         // Stopping turns camera 1's stream off first, so it may go quiet after this.
