@@ -73,11 +73,6 @@ bool DecodeMultiSpot(const std::uint8_t* buf, std::int32_t& x, std::int32_t& y)
     return true;
 }
 
-std::uint8_t ByteOf(const CAMERA_RECORD& record)
-{
-    return static_cast<std::uint8_t>(record.rxByte & 0xFF);
-}
-
 bool InActiveArea(const PEN_POINT& point)
 {
     const MONITOR_AREA* areas = g_pMonitorAreas.load(std::memory_order_relaxed);

@@ -49,6 +49,12 @@ constexpr bool IsUsable(const PEN_POINT& point)
     return point.x != 0 && point.y != 0;
 }
 
+// The byte a camera record carries for this pass.
+inline std::uint8_t ByteOf(const CAMERA_RECORD& record)
+{
+    return static_cast<std::uint8_t>(record.rxByte & 0xFF);
+}
+
 // Receive state per camera, shared by both tracking parsers.
 extern std::uint8_t g_rxBuf[TRACKED_CAMERAS][RX_BUFFER_SIZE];
 extern std::uint16_t g_rxPos[TRACKED_CAMERAS];
