@@ -64,7 +64,8 @@ extern PEN_POINT g_ptNew[PEN_SLOTS];  // spots of this frame that continued no p
 extern PEN_POINT g_ptCur[PEN_SLOTS];  // pen slots of this frame
 extern PEN_POINT g_ptPrev[PEN_SLOTS]; // pen slots of the previous frame, as last reported
 
-// Monitor area the pointer and the tracked pens are confined to.
+// Monitor area the pointer and the tracked pens are confined to: a camera number, so always
+// inside the monitor table. Reader thread.
 extern std::uint16_t g_nActiveMonitor;
 
 // Integer distance of two points: the square root of the sum of squares, truncated. Far-apart
