@@ -120,15 +120,6 @@ TEST_F(MultiSpotTracker, BytesBetweenPacketsAreSkipped)
     EXPECT_TRUE(SlotsAre(slots, Pens(Present(200, 150), Lifted(), Lifted(), Lifted())));
 }
 
-TEST_F(MultiSpotTracker, StartByteAsTypeDoesNotStartAPacket)
-{
-    std::vector<std::uint8_t> bytes = {'$'};
-    const auto packet = MultiSpotBytes(TYPE_FIRST_SPOT, 200, 150);
-    bytes.insert(bytes.end(), packet.begin(), packet.end());
-    const auto slots = FeedMultiSpot(0, bytes);
-    EXPECT_TRUE(SlotsAre(slots, Pens(Unchanged(), Unchanged(), Unchanged(), Unchanged())));
-}
-
 TEST_F(MultiSpotTracker, FirstSlotWithinEightyWinsOverANearerLaterSlot)
 {
     SteadyPens({{100, 100}, {}, {220, 100}});
@@ -284,15 +275,6 @@ TEST_F(MultiSpotTracker, CamerasHaveTheirOwnReceiveStateButShareTheFrame)
     EXPECT_TRUE(SlotsAre(slots, Pens(Present(300, 200), Lifted(), Lifted(), Lifted())));
     EXPECT_TRUE(IsExactlyEmpty(g_ptNew[0]));
     EXPECT_TRUE(IsExactlyEmpty(g_ptCur[0]));
-}
-
-TEST_F(MultiSpotTracker, NoSlotIsTouchedUntilAFrameCloses)
-{
-    std::vector<std::uint8_t> bytes = MultiSpotBytes(TYPE_SECOND_SPOT, 100, 100);
-    const auto third = MultiSpotBytes(TYPE_THIRD_SPOT, 300, 300);
-    bytes.insert(bytes.end(), third.begin(), third.end());
-    const auto slots = FeedMultiSpot(0, bytes);
-    EXPECT_TRUE(SlotsAre(slots, Pens(Unchanged(), Unchanged(), Unchanged(), Unchanged())));
 }
 
 TEST(PenDistance, TruncatesAndNeverOverflows)
