@@ -43,18 +43,6 @@ protected:
 using Events = std::vector<INJECTED_EVENT>;
 } // namespace
 
-TEST_F(PenGestures, TouchMoveLiftIsPressMovesRelease)
-{
-    Touch(300, 200, 2);
-    Touch(320, 210, 2);
-    Lift();
-    EXPECT_EQ(Mouse(), (Events{Press(300, 200), Move(300, 200), Move(300, 200), Move(320, 210),
-                               Move(320, 210), Release(320, 210)}));
-    // Further absent samples send nothing.
-    Lift(5);
-    EXPECT_EQ(m_platform.m_mouse.size(), 6u);
-}
-
 TEST_F(PenGestures, SecondQuickTouchNearTheFirstIsOneDoubleClick)
 {
     Touch(300, 200, 3);

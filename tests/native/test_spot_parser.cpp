@@ -173,13 +173,6 @@ TEST_F(MultiSpotTracker, MatchingDistancesAreStrictlyLessThanTheThreshold)
                          Pens(Present(100, 100), Present(300, 300), Lifted(), Lifted())));
 }
 
-TEST_F(MultiSpotTracker, NewPensTakeSlotsInArrivalOrder)
-{
-    const auto slots = Report({{100, 100}, {300, 300}, {500, 500}, {700, 700}});
-    EXPECT_TRUE(SlotsAre(
-        slots, Pens(Present(100, 100), Present(300, 300), Present(500, 500), Present(700, 700))));
-}
-
 TEST_F(MultiSpotTracker, LostPenIsLiftedAndTheNewSpotTakesTheLowestFreeSlot)
 {
     SteadyPens({{}, {400, 400}});
@@ -217,14 +210,6 @@ TEST_F(MultiSpotTracker, NoSpotPacketLiftsEveryPenAndForgetsThem)
         SlotsAre(Report({{500, 500}}), Pens(Present(500, 500), Lifted(), Lifted(), Lifted())));
 }
 
-TEST_F(MultiSpotTracker, FrameWithoutSpotsStillClosesThePreviousOne)
-{
-    SteadyPens({{100, 100}});
-    const auto slots = FeedMultiSpot(0, NoSpotBytes(TYPE_FIRST_SPOT));
-    EXPECT_TRUE(SlotsAre(slots, Pens(Present(100, 100), Lifted(), Lifted(), Lifted())));
-    EXPECT_TRUE(IsExactlyEmpty(g_ptCur[0]));
-}
-
 TEST_F(MultiSpotTracker, PensKeepTheirSlotsWhileTheyMove)
 {
     std::vector<std::vector<PEN_POINT>> frames = {{{100, 100}, {500, 300}}};
@@ -252,29 +237,6 @@ TEST_F(MultiSpotTracker, SpotsOfAnUncalibratedCameraAreLost)
 {
     m_world.m_state.m_nCalibModel = 5;
     EXPECT_TRUE(SlotsAre(Report({{300, 300}}), Pens(Lifted(), Lifted(), Lifted(), Lifted())));
-}
-
-TEST_F(MultiSpotTracker, CamerasHaveTheirOwnReceiveStateButShareTheFrame)
-{
-    const auto packet0 = MultiSpotBytes(TYPE_FIRST_SPOT, 300, 200);
-    const auto packet1 = MultiSpotBytes(TYPE_FIRST_SPOT, 100, 100);
-    std::vector<SPOT_SLOT> slots(PEN_SLOTS);
-    // Byte by byte in turn, as the two-camera reader delivers them.
-    for (std::size_t n = 0; n < packet0.size(); ++n)
-    {
-        CAMERA_RECORD record0;
-        record0.rxByte = packet0[n];
-        ParseMultiSpot(0, record0, slots.data());
-        CAMERA_RECORD record1;
-        record1.index = 1;
-        record1.rxByte = packet1[n];
-        ParseMultiSpot(1, record1, slots.data());
-    }
-    // Camera 1's '7' closed the one frame, which held camera 0's spot; camera 1's own spot
-    // maps onto monitor 1 and was dropped.
-    EXPECT_TRUE(SlotsAre(slots, Pens(Present(300, 200), Lifted(), Lifted(), Lifted())));
-    EXPECT_TRUE(IsExactlyEmpty(g_ptNew[0]));
-    EXPECT_TRUE(IsExactlyEmpty(g_ptCur[0]));
 }
 
 TEST(PenDistance, TruncatesAndNeverOverflows)
