@@ -52,23 +52,17 @@ protected:
     CPenWorld m_world;
 };
 
-// Multi-spot frames: each frame's spots as '7', '8', '9', ':' packets ('7' without weight
-// for a frame without spots), then one spotless frame that reports the last of them.
+// Multi-spot frames, then one spotless frame that reports the last of them.
 std::vector<std::uint8_t> MultiFrames(const std::vector<std::vector<PEN_POINT>>& frames)
 {
-    static const std::uint8_t types[] = {TYPE_FIRST_SPOT, TYPE_SECOND_SPOT, TYPE_THIRD_SPOT,
-                                         TYPE_FOURTH_SPOT};
     std::vector<std::uint8_t> bytes;
-    auto append = [&bytes](const std::vector<std::uint8_t>& packet)
-    { bytes.insert(bytes.end(), packet.begin(), packet.end()); };
     for (const auto& frame : frames)
     {
-        if (frame.empty())
-            append(NoSpotBytes(TYPE_FIRST_SPOT));
-        for (std::size_t k = 0; k < frame.size() && k < 4; ++k)
-            append(MultiSpotBytes(types[k], frame[k].x, frame[k].y));
+        const auto packets = MultiSpotFrame(frame);
+        bytes.insert(bytes.end(), packets.begin(), packets.end());
     }
-    append(NoSpotBytes(TYPE_FIRST_SPOT));
+    const auto last = MultiSpotFrame({});
+    bytes.insert(bytes.end(), last.begin(), last.end());
     return bytes;
 }
 

@@ -11,23 +11,6 @@ using namespace protocol;
 
 namespace
 {
-// The packets of one frame of the multi-spot form: '7', '8', '9', ':' for the spots in
-// order; a frame without spots is a '7' without weight.
-std::vector<std::uint8_t> FrameBytes(const std::vector<PEN_POINT>& spots)
-{
-    static const std::uint8_t types[] = {TYPE_FIRST_SPOT, TYPE_SECOND_SPOT, TYPE_THIRD_SPOT,
-                                         TYPE_FOURTH_SPOT};
-    if (spots.empty())
-        return NoSpotBytes(TYPE_FIRST_SPOT);
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t k = 0; k < spots.size() && k < 4; ++k)
-    {
-        const auto packet = MultiSpotBytes(types[k], spots[k].x, spots[k].y);
-        bytes.insert(bytes.end(), packet.begin(), packet.end());
-    }
-    return bytes;
-}
-
 // Sends the frames in order, then the '7' of a spotless frame. A frame is reported by the
 // first packet of the frame after it; the reports of the given frames, in order.
 std::vector<std::vector<SPOT_SLOT>> Reports(const std::vector<std::vector<PEN_POINT>>& frames)
@@ -35,7 +18,7 @@ std::vector<std::vector<SPOT_SLOT>> Reports(const std::vector<std::vector<PEN_PO
     std::vector<std::vector<SPOT_SLOT>> reports;
     for (std::size_t k = 0; k <= frames.size(); ++k)
     {
-        const auto bytes = k < frames.size() ? FrameBytes(frames[k]) : FrameBytes({});
+        const auto bytes = k < frames.size() ? MultiSpotFrame(frames[k]) : MultiSpotFrame({});
         const std::vector<std::uint8_t> first(bytes.begin(), bytes.begin() + MULTI_SPOT_LENGTH);
         const auto slots = FeedMultiSpot(0, first);
         if (k > 0)
