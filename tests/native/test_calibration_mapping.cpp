@@ -166,47 +166,6 @@ TEST(CalibMapping, EachCameraUsesItsOwnElement)
 
 namespace
 {
-SIM_OPTICS_CONFIG StrongLens(int ceiling, int rear)
-{
-    SIM_OPTICS_CONFIG config;
-    config.monitor = {0, 0, 1920, 1080};
-    PlaceCentredView(config, 0.92, 0.08);
-    config.k1 = -0.22;
-    config.k2 = 0.04;
-    config.p1 = 0.002;
-    config.p2 = -0.001;
-    config.lensCentreX = 326.0;
-    config.lensCentreY = 236.0;
-    config.ceilingMount = ceiling;
-    config.rearProjection = rear;
-    return config;
-}
-} // namespace
-
-TEST(CalibOptics, DriverMirrorTurnsRawPixelsBackIntoTheUprightView)
-{
-    // Ceiling-only mounting is the driver's identity mirror: its pixels are the upright view.
-    CSimOptics upright(StrongLens(1, 0));
-    for (int ceiling = 0; ceiling <= 1; ++ceiling)
-        for (int rear = 0; rear <= 1; ++rear)
-        {
-            SCOPED_TRACE(testing::Message() << "ceiling " << ceiling << " rear " << rear);
-            CSimOptics mounted(StrongLens(ceiling, rear));
-            for (double y = 30; y <= 1080; y += 150)
-                for (double x = 30; x <= 1920; x += 270)
-                {
-                    std::int32_t ux = 0, uy = 0, rx = 0, ry = 0, mx = 0, my = 0;
-                    ASSERT_TRUE(upright.ScreenToCamera(x, y, ux, uy));
-                    ASSERT_TRUE(mounted.ScreenToCamera(x, y, rx, ry));
-                    MirrorCameraPointFor(ceiling, rear, rx, ry, mx, my);
-                    EXPECT_EQ(mx, ux);
-                    EXPECT_EQ(my, uy);
-                }
-        }
-}
-
-namespace
-{
 struct ACCURACY
 {
     double modelRms = 0.0;
