@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+// The user-interface thread allocates the tables and loads models while no reader runs; the
+// reader thread writes a camera's model when its capture solves it.
 extern CNinePointCalib* g_pNinePointCalib;
 extern CSixteenPointCalib* g_pSixteenPointCalib;
 // Elements in each table; 0 while the table is absent.

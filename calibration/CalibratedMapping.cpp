@@ -73,7 +73,7 @@ bool MapCameraPoint(std::uint16_t camera, std::int32_t x, std::int32_t y, std::i
     }
     case CALIB_MODEL_NINE:
     {
-        CNinePointCalib* model = NinePointCalibAt(camera);
+        const CNinePointCalib* model = NinePointCalibAt(camera);
         if (!model || !model->IsModelValid())
             return false;
         std::int32_t cx = 0;

@@ -63,7 +63,7 @@ std::uint16_t CameraCount()
 CALIB_RECT MonitorOf(CDeviceController& controller, std::uint16_t camera)
 {
     const MONITOR_AREA* areas = controller.GetAreas();
-    if (areas == nullptr || camera >= controller.m_areas.GetCount())
+    if (areas == nullptr || camera >= controller.m_areas.GetCapacity())
         return CALIB_RECT{};
     const MONITOR_AREA& area = areas[camera];
     return CALIB_RECT{area.rect[0], area.rect[1], area.rect[2], area.rect[3]};

@@ -35,7 +35,8 @@ constexpr std::uint32_t GRID_LAST_ROW_STEP = 12;
 class CCaptureState
 {
 public:
-    // Target shown: nine-point 0 ... 8, sixteen-point 0 ... 15. The window reads it to draw.
+    // Target shown: nine-point 0 ... 8, sixteen-point 0 ... 15. Written on the reader thread,
+    // and on Escape once the reader stopped; the window reads it to draw.
     std::atomic<std::uint16_t> m_nTargetIndex{0};
 };
 
@@ -68,6 +69,7 @@ struct CALIBRATION_HOOKS
     void (*pfnRefreshControls)() = nullptr;
 };
 
+// Filled on the user-interface thread at start-up, before any reader runs.
 extern CALIBRATION_HOOKS g_calibrationHooks;
 
 // Starts camera's calibration: the window, then the device (stop the reader, select the

@@ -39,7 +39,6 @@ struct CNinePointCalib::WORK_MATRICES
 
 CNinePointCalib::CNinePointCalib()
 {
-    std::memset(m_dCorrection, 0, sizeof(m_dCorrection));
     std::memset(m_dH, 0, sizeof(m_dH));
 }
 
@@ -75,7 +74,7 @@ void CNinePointCalib::SetLensConstants()
 }
 
 bool CNinePointCalib::CorrectLens(std::int32_t x, std::int32_t y, std::int32_t& correctedX,
-                                  std::int32_t& correctedY)
+                                  std::int32_t& correctedY) const
 {
     if (!m_pLensConstants)
         return false;
@@ -83,22 +82,14 @@ bool CNinePointCalib::CorrectLens(std::int32_t x, std::int32_t y, std::int32_t& 
     const double b = -m_pLensConstants[1];
     const double c = m_pLensConstants[2];
     const double d = m_pLensConstants[3];
-    m_dCorrection[0] = a;
-    m_dCorrection[1] = b;
-    m_dCorrection[2] = c;
-    m_dCorrection[3] = d;
 
     const double u = (static_cast<double>(x) - LENS_CENTRE_X) * LENS_INVERSE_SCALE;
     const double v = (static_cast<double>(y) - LENS_CENTRE_Y) * LENS_INVERSE_SCALE;
-    m_dCorrection[4] = u;
-    m_dCorrection[5] = v;
     const double r = std::sqrt(u * u + v * v);
     const double r2 = r * r;
     // Both radial terms weigh r squared: the correction has no fourth-power term.
     const double uc = u * (1.0 + a * r2 + b * r2 + 2.0 * d * v) + c * (r2 + 2.0 * u * u);
     const double vc = v * (1.0 + a * r2 + b * r2 + 2.0 * c * u) + d * (r2 + 2.0 * v * v);
-    m_dCorrection[6] = uc;
-    m_dCorrection[7] = vc;
 
     std::int32_t outX = 0;
     std::int32_t outY = 0;

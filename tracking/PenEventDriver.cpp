@@ -73,11 +73,6 @@ std::uint16_t TrackedCameraCount()
     return std::min<std::uint16_t>(g_nDeviceCount.load(std::memory_order_relaxed), TRACKED_CAMERAS);
 }
 
-std::uint8_t ByteOf(const CAMERA_RECORD& record)
-{
-    return static_cast<std::uint8_t>(record.rxByte & 0xFF);
-}
-
 // False in a pass where only another camera brought a byte: this camera's old byte was
 // handled before.
 bool HasByte(const CAMERA_RECORD& record)

@@ -1,5 +1,6 @@
 #pragma once
-// State the pen callbacks keep between bytes, on the reader thread only.
+// State the pen callbacks keep between bytes, written on the reader thread. The user-interface
+// thread resets the stall watch only while no reader runs.
 
 #include "tracking/SpotParser.h"
 

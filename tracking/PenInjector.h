@@ -148,4 +148,5 @@ private:
     void PresentAt(int pen, const PEN_POINT& point);
 };
 
+// Reader thread.
 extern CPenInjector g_penInjector;

@@ -12,8 +12,8 @@ void CScreenAreas::Init()
     // The table keeps the size of the first Init: a monitor added later is not tracked.
     if (!m_pTable)
     {
-        m_pTable = std::make_unique<MONITOR_AREA[]>(m_nCount);
-        m_nCapacity = m_nCount;
+        m_nCapacity = std::max(m_nCount, AREA_ROLES);
+        m_pTable = std::make_unique<MONITOR_AREA[]>(m_nCapacity);
     }
 }
 

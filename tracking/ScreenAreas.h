@@ -1,11 +1,16 @@
 #pragma once
 // The monitor table: area 0 is always the primary monitor, area 1 the other one; camera
-// i serves area i.
+// i serves area i. An area index is valid below GetCapacity(), which is never less than
+// AREA_ROLES, so the tracker's active monitor (a camera number) is always in the table.
 
 #include "platform/Platform.h"
 
 #include <cstdint>
 #include <memory>
+
+// One area per role, present even without a monitor for it: an empty rectangle contains no
+// point.
+constexpr std::uint16_t AREA_ROLES = 2;
 
 struct MONITOR_AREA
 {
@@ -16,7 +21,7 @@ struct MONITOR_AREA
     MonitorHandle hMonitor = 0;
 };
 
-// Index of the next entry during an enumeration.
+// Index of the next entry during an enumeration. User-interface thread.
 extern std::uint16_t g_nAreaIndex;
 
 class CScreenAreas
@@ -31,7 +36,7 @@ public:
 
     MONITOR_AREA* GetAreas() { return m_pTable.get(); }
     std::uint16_t GetCount() const { return m_nCount; }
-    // Entries the table was allocated with; never written beyond.
+    // Entries the table was allocated with; never read or written beyond.
     std::uint16_t GetCapacity() const { return m_nCapacity; }
 
     // True when the point lies in the area: left < x <= right and top < y <= bottom.

@@ -73,11 +73,6 @@ bool DecodeMultiSpot(const std::uint8_t* buf, std::int32_t& x, std::int32_t& y)
     return true;
 }
 
-std::uint8_t ByteOf(const CAMERA_RECORD& record)
-{
-    return static_cast<std::uint8_t>(record.rxByte & 0xFF);
-}
-
 bool InActiveArea(const PEN_POINT& point)
 {
     const MONITOR_AREA* areas = g_pMonitorAreas.load(std::memory_order_relaxed);
@@ -161,6 +156,7 @@ void MatchSpot(std::uint8_t type, const PEN_POINT& point)
         type == protocol::TYPE_THIRD_SPOT || type == protocol::TYPE_FOURTH_SPOT
             ? MATCH_DISTANCE_FAR_SPOTS
             : MATCH_DISTANCE_NEAR;
+    // Empty slots take part on purpose: a spot this close to (0, 0) continues one.
     for (int k = 0; k < PEN_SLOTS; ++k)
     {
         if (PenDistance(g_ptPrev[k].x, g_ptPrev[k].y, point.x, point.y) < threshold)

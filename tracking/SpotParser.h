@@ -49,6 +49,12 @@ constexpr bool IsUsable(const PEN_POINT& point)
     return point.x != 0 && point.y != 0;
 }
 
+// The byte a camera record carries for this pass.
+inline std::uint8_t ByteOf(const CAMERA_RECORD& record)
+{
+    return static_cast<std::uint8_t>(record.rxByte & 0xFF);
+}
+
 // Receive state per camera, shared by both tracking parsers.
 extern std::uint8_t g_rxBuf[TRACKED_CAMERAS][RX_BUFFER_SIZE];
 extern std::uint16_t g_rxPos[TRACKED_CAMERAS];
@@ -58,7 +64,8 @@ extern PEN_POINT g_ptNew[PEN_SLOTS];  // spots of this frame that continued no p
 extern PEN_POINT g_ptCur[PEN_SLOTS];  // pen slots of this frame
 extern PEN_POINT g_ptPrev[PEN_SLOTS]; // pen slots of the previous frame, as last reported
 
-// Monitor area the pointer and the tracked pens are confined to.
+// Monitor area the pointer and the tracked pens are confined to: a camera number, so always
+// inside the monitor table. Reader thread.
 extern std::uint16_t g_nActiveMonitor;
 
 // Integer distance of two points: the square root of the sum of squares, truncated. Far-apart

@@ -58,7 +58,7 @@ void ShowWindowHook(CDeviceController& controller, std::uint16_t camera)
     // The monitor table as it stood before the device refresh that follows.
     CALIB_RECT monitor;
     const MONITOR_AREA* areas = controller.GetAreas();
-    if (areas != nullptr && camera < controller.m_areas.GetCount())
+    if (areas != nullptr && camera < controller.m_areas.GetCapacity())
         monitor = {areas[camera].rect[0], areas[camera].rect[1], areas[camera].rect[2],
                    areas[camera].rect[3]};
     CCalibrationDlg* window = g_pCalibrationDlg.load();

@@ -1,5 +1,5 @@
 #pragma once
-// Shared by the spot-parser fuzz targets: the world the parsers need (a driver state and
+// Shared by the fuzz targets: the world the parsers need (a driver state and
 // straight-through calibrations, built once), and the packet framing written out step by
 // step as the wire protocol states it, to check the parsers' framing against.
 

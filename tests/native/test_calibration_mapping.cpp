@@ -1,5 +1,5 @@
 // Live pen points through the calibration: mirroring for the mounting, the choice of model and
-// table element, the simulated optics, and the solved models against ground truth.
+// table element, and a solved model against the simulated optics' ground truth.
 
 #include "calibration/CalibTables.h"
 #include "calibration/CalibratedMapping.h"
@@ -17,8 +17,6 @@
 
 namespace
 {
-// The simulated optics and their inverse agree this closely, screen pixels.
-constexpr double OPTICS_ROUND_TRIP_TOLERANCE_PX = 1e-6;
 // With noise-free captures, the sixteen-point model itself (before the mapping truncates its
 // result) may be this far off, RMS, inside the outer targets of a 1024 x 768 monitor seen
 // through a mild lens.
@@ -168,103 +166,6 @@ TEST(CalibMapping, EachCameraUsesItsOwnElement)
 
 namespace
 {
-SIM_OPTICS_CONFIG StrongLens(int ceiling, int rear)
-{
-    SIM_OPTICS_CONFIG config;
-    config.monitor = {0, 0, 1920, 1080};
-    PlaceCentredView(config, 0.92, 0.08);
-    config.k1 = -0.22;
-    config.k2 = 0.04;
-    config.p1 = 0.002;
-    config.p2 = -0.001;
-    config.lensCentreX = 326.0;
-    config.lensCentreY = 236.0;
-    config.ceilingMount = ceiling;
-    config.rearProjection = rear;
-    return config;
-}
-} // namespace
-
-TEST(CalibOptics, InverseUndoesTheViewUnderEveryMounting)
-{
-    for (int ceiling = 0; ceiling <= 1; ++ceiling)
-        for (int rear = 0; rear <= 1; ++rear)
-        {
-            SCOPED_TRACE(testing::Message() << "ceiling " << ceiling << " rear " << rear);
-            const CSimOptics optics(StrongLens(ceiling, rear));
-            ASSERT_TRUE(optics.IsValid());
-            for (double y = 0; y <= 1080; y += 135)
-                for (double x = 0; x <= 1920; x += 240)
-                {
-                    double cx = 0, cy = 0, sx = 0, sy = 0;
-                    ASSERT_TRUE(optics.ScreenToCameraExact(x, y, cx, cy));
-                    ASSERT_TRUE(optics.CameraToScreen(cx, cy, sx, sy));
-                    EXPECT_NEAR(sx, x, OPTICS_ROUND_TRIP_TOLERANCE_PX);
-                    EXPECT_NEAR(sy, y, OPTICS_ROUND_TRIP_TOLERANCE_PX);
-                }
-        }
-}
-
-TEST(CalibOptics, DriverMirrorTurnsRawPixelsBackIntoTheUprightView)
-{
-    // Ceiling-only mounting is the driver's identity mirror: its pixels are the upright view.
-    CSimOptics upright(StrongLens(1, 0));
-    for (int ceiling = 0; ceiling <= 1; ++ceiling)
-        for (int rear = 0; rear <= 1; ++rear)
-        {
-            SCOPED_TRACE(testing::Message() << "ceiling " << ceiling << " rear " << rear);
-            CSimOptics mounted(StrongLens(ceiling, rear));
-            for (double y = 30; y <= 1080; y += 150)
-                for (double x = 30; x <= 1920; x += 270)
-                {
-                    std::int32_t ux = 0, uy = 0, rx = 0, ry = 0, mx = 0, my = 0;
-                    ASSERT_TRUE(upright.ScreenToCamera(x, y, ux, uy));
-                    ASSERT_TRUE(mounted.ScreenToCamera(x, y, rx, ry));
-                    MirrorCameraPointFor(ceiling, rear, rx, ry, mx, my);
-                    EXPECT_EQ(mx, ux);
-                    EXPECT_EQ(my, uy);
-                }
-        }
-}
-
-TEST(CalibOptics, CornersLandWhereTheyArePlacedAndNoiseFollowsTheSeed)
-{
-    SIM_OPTICS_CONFIG config;
-    config.ceilingMount = 1;
-    const CSimOptics optics(config);
-    const double screenX[4] = {0, 1024, 1024, 0};
-    const double screenY[4] = {0, 0, 768, 768};
-    for (int i = 0; i < 4; ++i)
-    {
-        double cx = 0, cy = 0;
-        ASSERT_TRUE(optics.ScreenToCameraExact(screenX[i], screenY[i], cx, cy));
-        EXPECT_NEAR(cx, config.cornerX[i], 1e-9);
-        EXPECT_NEAR(cy, config.cornerY[i], 1e-9);
-    }
-
-    config.noiseSigma = 2.0;
-    config.noiseSeed = 7;
-    CSimOptics first(config);
-    CSimOptics second(config);
-    int moved = 0;
-    for (int i = 0; i < 50; ++i)
-    {
-        std::int32_t ax = 0, ay = 0, bx = 0, by = 0;
-        ASSERT_TRUE(first.ScreenToCamera(512, 384, ax, ay));
-        ASSERT_TRUE(second.ScreenToCamera(512, 384, bx, by));
-        EXPECT_EQ(ax, bx);
-        EXPECT_EQ(ay, by);
-        moved += (ax != 320 || ay != 240) ? 1 : 0;
-    }
-    EXPECT_GT(moved, 25);
-
-    // A pen the camera cannot see.
-    std::int32_t x = 0, y = 0;
-    EXPECT_FALSE(first.ScreenToCamera(-2000, 384, x, y));
-}
-
-namespace
-{
 struct ACCURACY
 {
     double modelRms = 0.0;
@@ -327,24 +228,8 @@ TEST(CalibGroundTruth, SixteenPointModelMapsInsideItsTargetsWithinAPixel)
     CSimOptics optics(config);
     ASSERT_TRUE(PrepareCalibTargets(0, config.monitor));
 
-    // Noise-free captures, taken the way the calibration window takes them: the integer mean
-    // of seven samples, mirrored for the mounting.
     CSixteenPointCalib& model = *SixteenPointCalibAt(0);
-    for (int k = 0; k < CSixteenPointCalib::POINT_COUNT; ++k)
-    {
-        std::int32_t sumX = 0, sumY = 0;
-        for (int sample = 0; sample < 7; ++sample)
-        {
-            std::int32_t x = 0, y = 0;
-            ASSERT_TRUE(optics.ScreenToCamera(model.m_ptTarget[k].x, model.m_ptTarget[k].y, x, y));
-            sumX += x;
-            sumY += y;
-        }
-        std::int32_t mx = 0, my = 0;
-        MirrorCameraPoint(sumX / 7, sumY / 7, mx, my);
-        model.m_ptCamera[k] = {static_cast<float>(mx), static_cast<float>(my)};
-    }
-    model.CopyTargetsToFloat();
+    CaptureSixteen(model, optics);
     ASSERT_TRUE(model.FitModel());
 
     const ACCURACY accuracy = MeasureInsideTargets(optics, model);

@@ -18,8 +18,6 @@
 
 namespace
 {
-// A homography solved from exact pairs reproduces its source this closely, in screen pixels.
-constexpr double EXACT_HOMOGRAPHY_TOLERANCE_PX = 1e-3;
 // Mapped values whose fraction lies this close to one half may round either way.
 constexpr double ROUNDING_TIE_MARGIN = 1e-3;
 // Analytic and finite-difference derivatives agree to this relative precision.
@@ -33,23 +31,6 @@ std::vector<std::pair<int, int>> Targets(const CALIB_POINT* points, int count)
     for (int i = 0; i < count; ++i)
         out.emplace_back(points[i].x, points[i].y);
     return out;
-}
-
-// Fills a sixteen-point model's camera points from the optics, mirrored as the capture does.
-void CaptureSixteen(CSixteenPointCalib& model, CSimOptics& optics)
-{
-    for (int k = 0; k < CSixteenPointCalib::POINT_COUNT; ++k)
-    {
-        std::int32_t x = 0;
-        std::int32_t y = 0;
-        ASSERT_TRUE(optics.ScreenToCamera(model.m_ptTarget[k].x, model.m_ptTarget[k].y, x, y));
-        std::int32_t mx = 0;
-        std::int32_t my = 0;
-        MirrorCameraPointFor(optics.Config().ceilingMount, optics.Config().rearProjection, x, y, mx,
-                             my);
-        model.m_ptCamera[k] = {static_cast<float>(mx), static_cast<float>(my)};
-    }
-    model.CopyTargetsToFloat();
 }
 
 SIM_OPTICS_CONFIG MildLens()
@@ -113,19 +94,6 @@ TEST(CalibLayout, MonitorRightOfPrimaryGetsMarginsFromItsRightEdge)
         EXPECT_EQ(sixteen.m_ptTarget[column].x, columns[column]);
         EXPECT_EQ(sixteen.m_ptTarget[12 + column].y, 728);
     }
-}
-
-TEST(CalibLayout, NinePointMarginsOnFullHd)
-{
-    CNinePointCalib model;
-    model.m_rcMonitor = {0, 0, 1920, 1080};
-    model.SetupTargets();
-    EXPECT_EQ(model.m_ptTarget[0].x, 187);
-    EXPECT_EQ(model.m_ptTarget[0].y, 140);
-    EXPECT_EQ(model.m_ptTarget[4].x, 960);
-    EXPECT_EQ(model.m_ptTarget[4].y, 540);
-    EXPECT_EQ(model.m_ptTarget[8].x, 1733);
-    EXPECT_EQ(model.m_ptTarget[8].y, 940);
 }
 
 TEST(CalibLens, CorrectsKnownPoints)
@@ -225,31 +193,13 @@ void ExpectRoundsLikeKnownHomography(const CNinePointCalib& model)
 }
 } // namespace
 
-TEST(CalibHomography, ExactPairsGiveBackTheHomographyUpToScale)
+TEST(CalibHomography, ExactPairsGiveBackTheHomographyWhicheverSignTheEigenvectorHas)
 {
     CNinePointCalib model;
     FillExactPairs(model);
     ASSERT_TRUE(model.SolveHomography());
     EXPECT_TRUE(model.IsModelValid());
-    EXPECT_EQ(model.m_nPointCount, 9);
-
-    const Eigen::Matrix3d solved = SolvedHomography(model);
-    EXPECT_NEAR(solved.norm(), 1.0, 1e-12);
-    const Eigen::Matrix3d known = KnownHomography();
-    for (int y = 0; y <= 480; y += 60)
-        for (int x = 0; x <= 640; x += 80)
-        {
-            const Eigen::Vector2d a = Apply(solved, x, y);
-            const Eigen::Vector2d b = Apply(known, x, y);
-            EXPECT_NEAR((a - b).norm(), 0.0, EXACT_HOMOGRAPHY_TOLERANCE_PX) << x << "," << y;
-        }
-}
-
-TEST(CalibHomography, RoundTripHoldsWhicheverSignTheEigenvectorHas)
-{
-    CNinePointCalib model;
-    FillExactPairs(model);
-    ASSERT_TRUE(model.SolveHomography());
+    EXPECT_NEAR(SolvedHomography(model).norm(), 1.0, 1e-12);
     ExpectRoundsLikeKnownHomography(model);
     for (double& h : model.m_dH)
         h = -h;
@@ -306,7 +256,7 @@ TEST(CalibHomography, RoundsHalfUpAndRefusesAZeroDenominator)
     EXPECT_TRUE(model.ApplyHomography(257, 100, x, y));
 }
 
-TEST(CalibFit, PointsOnTheTargetsKeepTheIdentityAfterTwelveRounds)
+TEST(CalibFit, PointsOnTheTargetsKeepTheIdentity)
 {
     CSixteenPointCalib model;
     model.m_rcMonitor = PRIMARY_1024;
@@ -315,8 +265,6 @@ TEST(CalibFit, PointsOnTheTargetsKeepTheIdentityAfterTwelveRounds)
     for (int k = 0; k < 16; ++k)
         model.m_ptCamera[k] = model.m_ptTargetF[k];
     ASSERT_TRUE(model.FitModel());
-    EXPECT_EQ(model.LastFitRounds(), 12);
-    EXPECT_EQ(model.LastFitEnd(), FIT_END_DAMPING_LIMIT);
     const double identity[PARAM_COUNT] = {1, 0, 0, 0, 1, 0, 0, 0, 320, 240, 0, 0, 0};
     for (int i = 0; i < PARAM_COUNT; ++i)
         EXPECT_EQ(model.m_dParam[i], identity[i]) << "parameter " << i;
@@ -324,7 +272,7 @@ TEST(CalibFit, PointsOnTheTargetsKeepTheIdentityAfterTwelveRounds)
     EXPECT_TRUE(model.IsModelValid());
 }
 
-TEST(CalibFit, MapPointTruncatesWhereApplyHomographyRounds)
+TEST(CalibFit, MapPointTruncatesTowardZero)
 {
     CSixteenPointCalib sixteen;
     const double identity[PARAM_COUNT] = {1, 0, 0, 0, 1, 0, 0, 0, 320, 240, 0, 0, 0};
@@ -339,13 +287,6 @@ TEST(CalibFit, MapPointTruncatesWhereApplyHomographyRounds)
     ASSERT_TRUE(sixteen.MapPoint(3, -10, x, y));
     EXPECT_EQ(x, 1);  // 1.5 truncates down
     EXPECT_EQ(y, -9); // just above -10 truncates toward zero
-
-    CNinePointCalib nine;
-    const double h[9] = {0.5, 0, 0, 0, 1.0 - 1.0 / 1048576.0, 0, 0, 0, 1};
-    std::memcpy(nine.m_dH, h, sizeof(h));
-    ASSERT_TRUE(nine.ApplyHomography(3, 10, x, y));
-    EXPECT_EQ(x, 2);
-    EXPECT_EQ(y, 10);
 }
 
 TEST(CalibFit, ZeroDenominatorIsNotDividedBy)
@@ -417,25 +358,9 @@ TEST(CalibFit, NormalEquationsHoldTheModelsDerivatives)
     EXPECT_DOUBLE_EQ(model.m_dJacobian[0][PARAM_H32], -tx * model.m_dJacobian[0][PARAM_H12]);
     EXPECT_DOUBLE_EQ(model.m_dJacobian[1][PARAM_H31], -ty * model.m_dJacobian[1][PARAM_H21]);
     EXPECT_DOUBLE_EQ(model.m_dJacobian[1][PARAM_H32], -ty * model.m_dJacobian[1][PARAM_H22]);
-
-    // The accumulations: J^T J is symmetric, and the gradient points from the projections
-    // toward the targets.
-    for (int i = 0; i < PARAM_COUNT; ++i)
-        for (int j = 0; j < PARAM_COUNT; ++j)
-            EXPECT_EQ(model.m_dNormal[i][j], model.m_dNormal[j][i]);
-    double expectedGradientH13 = 0.0;
-    for (int k = 0; k < 16; ++k)
-    {
-        const double w = params[PARAM_H31] * model.m_ptCorrected[k].x +
-                         params[PARAM_H32] * model.m_ptCorrected[k].y + 1.0;
-        expectedGradientH13 +=
-            (static_cast<double>(model.m_ptTargetF[k].x) - model.m_ptProjected[k].x) / w;
-    }
-    EXPECT_NEAR(model.m_dGradient[PARAM_H13], expectedGradientH13,
-                1e-9 * std::abs(expectedGradientH13));
 }
 
-TEST(CalibFit, DampedStepSolvesAndASingularMatrixGivesNoStep)
+TEST(CalibFit, ASingularOrInfiniteMatrixGivesNoStep)
 {
     CSixteenPointCalib model;
     for (int i = 0; i < PARAM_COUNT; ++i)
@@ -443,16 +368,7 @@ TEST(CalibFit, DampedStepSolvesAndASingularMatrixGivesNoStep)
         model.m_dParam[i] = i;
         model.m_dGradient[i] = 2.0 * (i + 1);
     }
-    model.m_dLambda = 2.0;
-    model.SolveDampedStep();
-    for (int i = 0; i < PARAM_COUNT; ++i)
-    {
-        EXPECT_DOUBLE_EQ(model.m_dParam[i], i + (i + 1.0)) << i;
-        EXPECT_EQ(model.m_dNormal[i][i], 2.0); // damped in place
-    }
-
     // Undamped and empty: no inverse, so the parameters stay.
-    std::memset(model.m_dNormal, 0, sizeof(model.m_dNormal));
     model.m_dLambda = 0.0;
     double before[PARAM_COUNT];
     std::memcpy(before, model.m_dParam, sizeof(before));

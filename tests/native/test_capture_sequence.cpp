@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 
 using namespace protocol;
 
@@ -147,25 +147,6 @@ TEST_F(Capture, CursorFollowsTheRawCameraPoint)
     EXPECT_EQ(m_world.m_platform.m_cursorPositions[1], (std::pair<int, int>{123, 45}));
 }
 
-TEST_F(Capture, SixteenPointTargetsGoDownEachColumnLeftToRight)
-{
-    const std::vector<int> expectedOrder = {0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11};
-    std::vector<int> shown;
-    for (int n = 0; n < 15; ++n)
-    {
-        // Each capture a distinct point, so the slot it lands in shows its turn.
-        PenAt(10 + n, 20, STEADY_SAMPLES);
-        NoPen();
-        shown.push_back(g_captureState.m_nTargetIndex);
-    }
-    // After the first capture the second target is shown, and so on.
-    EXPECT_EQ(shown[0], 4);
-    EXPECT_EQ(shown[3], 1);
-    for (int n = 0; n < 15; ++n)
-        EXPECT_EQ(Sixteen(0).m_ptCamera[expectedOrder[std::size_t(n)]].x, float(10 + n))
-            << "capture " << n;
-}
-
 TEST_F(Capture, SixteenPointCapturesAreMirroredForTheMounting)
 {
     m_world.m_state.m_bCeilingMount = 0;
@@ -173,27 +154,6 @@ TEST_F(Capture, SixteenPointCapturesAreMirroredForTheMounting)
     PenAt(100, 50, STEADY_SAMPLES);
     EXPECT_EQ(Sixteen(0).m_ptCamera[0].x, 540.0f);
     EXPECT_EQ(Sixteen(0).m_ptCamera[0].y, 430.0f);
-}
-
-TEST_F(Capture, NinePointTargetsComeInIndexOrderUnmirrored)
-{
-    m_world.m_state.m_nCalibModel = CALIB_MODEL_NINE;
-    m_world.m_state.m_bCeilingMount = 0;
-    m_world.m_state.m_bRearProjection = 0;
-    CNinePointCalib& model = *NinePointCalibAt(0);
-    for (int n = 0; n < 8; ++n)
-    {
-        PenAt(100 + 10 * n, 50, STEADY_SAMPLES);
-        NoPen();
-        EXPECT_EQ(g_captureState.m_nTargetIndex, n + 1);
-        EXPECT_EQ(model.m_ptRaw[n].x, 100 + 10 * n);
-        EXPECT_EQ(model.m_ptRaw[n].y, 50);
-    }
-    std::int32_t cx = 0;
-    std::int32_t cy = 0;
-    ASSERT_TRUE(model.CorrectLens(100, 50, cx, cy));
-    EXPECT_EQ(model.m_ptCorrected[0].x, float(cx));
-    EXPECT_EQ(model.m_ptCorrected[0].y, float(cy));
 }
 
 TEST_F(Capture, NoModelSelectedCapturesNothing)
@@ -208,14 +168,6 @@ TEST_F(Capture, LastTargetOfTheOnlyCameraSolvesSavesAndResumesTracking)
 {
     TakeAllSixteen(0);
     EXPECT_TRUE(Sixteen(0).IsModelValid());
-    // The solved model sends each captured camera point to its target.
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    ASSERT_TRUE(Sixteen(0).MapPoint(40 + Sixteen(0).m_ptTarget[5].x / 2,
-                                    30 + Sixteen(0).m_ptTarget[5].y / 2, x, y));
-    EXPECT_NEAR(x, Sixteen(0).m_ptTarget[5].x, 2);
-    EXPECT_NEAR(y, Sixteen(0).m_ptTarget[5].y, 2);
-
     EXPECT_EQ(m_world.m_state.m_bCalibrated, 1);
     EXPECT_EQ(m_world.m_state.m_bMoreCameras, 0);
     EXPECT_EQ(Count("save"), 1);
@@ -234,36 +186,6 @@ protected:
     CaptureTwoCameras() : Capture(2) {}
 };
 } // namespace
-
-TEST_F(CaptureTwoCameras, CamerasFinishInTurnAndOnlyTheLastEndsTheCalibration)
-{
-    TakeAllSixteen(0);
-    EXPECT_TRUE(Sixteen(0).IsModelValid());
-    EXPECT_EQ(g_nCalibCamera, 1);
-    EXPECT_EQ(m_world.m_state.m_bMoreCameras, 1);
-    EXPECT_EQ(m_world.m_state.m_bCalibrated, 0);
-    EXPECT_EQ(Count("save"), 1);
-    EXPECT_EQ(Count("hide"), 1);
-    EXPECT_EQ(Posted(), (std::vector<std::uint32_t>{WM_CALIBRATE_NEXT}));
-    EXPECT_EQ(g_captureState.m_nTargetIndex, 0);
-    EXPECT_FALSE(Sixteen(1).IsModelValid());
-
-    TakeAllSixteen(1);
-    EXPECT_TRUE(Sixteen(1).IsModelValid());
-    // Camera 1's model sends its points onto monitor 1.
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    ASSERT_TRUE(Sixteen(1).MapPoint(40 + (Sixteen(1).m_ptTarget[0].x - 1024) / 2,
-                                    30 + Sixteen(1).m_ptTarget[0].y / 2, x, y));
-    EXPECT_NEAR(x, Sixteen(1).m_ptTarget[0].x, 2);
-    EXPECT_GT(x, 1024);
-    EXPECT_EQ(g_nCalibCamera, 0);
-    EXPECT_EQ(m_world.m_state.m_bMoreCameras, 0);
-    EXPECT_EQ(m_world.m_state.m_bCalibrated, 1);
-    EXPECT_EQ(Count("save"), 2);
-    EXPECT_EQ(Posted(),
-              (std::vector<std::uint32_t>{WM_CALIBRATE_NEXT, WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
-}
 
 TEST_F(CaptureTwoCameras, EscapeDuringTheSecondCameraKeepsTheFirstCamerasNewModel)
 {

@@ -43,18 +43,6 @@ protected:
 using Events = std::vector<INJECTED_EVENT>;
 } // namespace
 
-TEST_F(PenGestures, TouchMoveLiftIsPressMovesRelease)
-{
-    Touch(300, 200, 2);
-    Touch(320, 210, 2);
-    Lift();
-    EXPECT_EQ(Mouse(), (Events{Press(300, 200), Move(300, 200), Move(300, 200), Move(320, 210),
-                               Move(320, 210), Release(320, 210)}));
-    // Further absent samples send nothing.
-    Lift(5);
-    EXPECT_EQ(m_platform.m_mouse.size(), 6u);
-}
-
 TEST_F(PenGestures, SecondQuickTouchNearTheFirstIsOneDoubleClick)
 {
     Touch(300, 200, 3);
@@ -101,17 +89,6 @@ TEST_F(PenGestures, DoubleClickWindowClosesOnTheTwentySixthAbsentSample)
     Lift(26);
     Touch(500, 400);
     EXPECT_EQ(Buttons(), (Events{Press(500, 400), Release(500, 400), Press(500, 400)}));
-}
-
-TEST_F(PenGestures, NoDoubleClickWhileTheCompanionDrawingWindowIsVisible)
-{
-    g_penInjector.m_bCompanionVisible = 1;
-    Touch(300, 200);
-    Lift();
-    Touch(305, 200);
-    Lift();
-    EXPECT_EQ(Buttons(),
-              (Events{Press(300, 200), Release(300, 200), Press(305, 200), Release(305, 200)}));
 }
 
 TEST_F(PenGestures, FourPositionChangesDuringTheFirstPressRuleOutTheDoubleClick)
@@ -217,32 +194,6 @@ TEST(PenMouseRecords, CoordinatesAreNormalisedToTheCurrentDisplayMode)
     EXPECT_EQ(platform.m_mouse[0].dx, 16383);
     EXPECT_EQ(platform.m_mouse[0].dy, 49151);
     EXPECT_EQ(platform.m_mouse[0].extraInfo, PEN_EXTRA_INFO);
-    EXPECT_EQ(platform.m_mouse[0].flags, 0x8001u);
-    g_penInjector.Reset();
-}
-
-TEST(PenMouseRecords, EachActionHasItsFlagsAndUnknownCodesSendNothing)
-{
-    CFakePlatform platform;
-    CScopedPlatform scope(platform);
-    g_penInjector.Reset();
-    g_penInjector.m_cyPrimary = 768;
-    int x = 100;
-    const std::int32_t actions[] = {
-        PEN_MOVE, PEN_RIGHTCLICK, PEN_DOWN, PEN_UP, PEN_DBLCLICK, PEN_CLICK, 0, 20, 55, 90};
-    for (std::int32_t action : actions)
-    {
-        g_penInjector.SendMouse(x, 500, action);
-        x += 50;
-    }
-    std::vector<std::uint32_t> flags;
-    for (const MOUSE_RECORD& record : platform.m_mouse)
-        flags.push_back(record.flags);
-    EXPECT_EQ(flags, (std::vector<std::uint32_t>{0x8001, 0x8019, 0x8003, 0x8004, 0x8007, 0x8006}));
-    // The double click goes to where the last press went, and marks itself sent.
-    EXPECT_EQ(platform.m_mouse[4].dx, platform.m_mouse[2].dx);
-    EXPECT_NE(platform.m_mouse[4].dx, platform.m_mouse[3].dx);
-    EXPECT_EQ(g_penInjector.m_bDblClickSent[0], 1);
     g_penInjector.Reset();
 }
 
@@ -271,14 +222,6 @@ protected:
 using Posted = std::vector<COMPANION_MESSAGE>;
 } // namespace
 
-TEST_F(CompanionPens, PenTwoPressIsPostedWithPositionAndActionCode)
-{
-    g_penInjector.CompanionPenMove(2, 300, 200);
-    EXPECT_EQ(Messages(), (Posted{{1140, 0x012C00C8, PEN_DOWN}, {1140, 0x012C00C8, PEN_MOVE}}));
-    EXPECT_EQ(m_platform.m_windowMessages[0].window, COMPANION);
-    EXPECT_TRUE(m_platform.m_mouse.empty());
-}
-
 TEST_F(CompanionPens, EachPenHasItsMessageAndItsOwnGestures)
 {
     g_penInjector.CompanionPenMove(1, 10, 20);
@@ -300,16 +243,6 @@ TEST_F(CompanionPens, EachPenHasItsMessageAndItsOwnGestures)
     g_penInjector.CompanionPenMove(4, 10, 20);
     g_penInjector.CompanionPenUp(-1);
     EXPECT_TRUE(m_platform.m_windowMessages.empty());
-}
-
-TEST_F(CompanionPens, NegativeYIsMaskedForMovesButNotForTheLift)
-{
-    g_penInjector.SetArea(-10, -768, 1024, 0);
-    g_penInjector.CompanionPenMove(1, 100, -50);
-    g_penInjector.CompanionPenUp(1);
-    EXPECT_EQ(Messages(), (Posted{{1139, 0x0064FFCE, PEN_DOWN},
-                                  {1139, 0x0064FFCE, PEN_MOVE},
-                                  {1139, 0xFFFFFFCE, PEN_UP}}));
 }
 
 TEST_F(CompanionPens, DoubleClickIsPostedAtTheCurrentPositionAndStillLifted)

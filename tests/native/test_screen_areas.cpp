@@ -50,7 +50,7 @@ TEST(ScreenAreas, SecondaryEnumeratedFirstStillLeavesThePrimaryInAreaZero)
     EXPECT_EQ(table[1].hMonitor, static_cast<MonitorHandle>(0x100));
 }
 
-TEST(ScreenAreas, OneMonitorFillsOnlyAreaZero)
+TEST(ScreenAreas, OneMonitorStillGivesTheSecondCameraAnEmptyArea)
 {
     CFakePlatform platform;
     platform.SetSingleMonitor(1280, 1024);
@@ -58,8 +58,12 @@ TEST(ScreenAreas, OneMonitorFillsOnlyAreaZero)
     CScreenAreas areas;
     areas.Init();
     areas.Enumerate();
-    EXPECT_EQ(areas.GetCapacity(), 1);
+    // The tracker indexes the table by camera number; a pen seen only by camera 1 must find
+    // an area there that holds no point.
+    ASSERT_GE(areas.GetCapacity(), 2);
     EXPECT_EQ(Rect(areas.GetAreas()[0]), (std::vector<int>{0, 0, 1280, 1024}));
+    EXPECT_EQ(Rect(areas.GetAreas()[1]), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_FALSE(CScreenAreas::Contains(areas.GetAreas()[1], 0, 0));
 }
 
 TEST(ScreenAreas, MonitorLeftOfThePrimaryKeepsItsNegativeEdge)
@@ -84,16 +88,16 @@ TEST(ScreenAreas, MoreMonitorsThanTheFirstTableNeverWritePastIt)
     CScreenAreas areas;
     areas.Init();
     areas.Enumerate();
-    // A second and third monitor appear later; the table keeps its single entry.
+    // Three monitors appear later; the table keeps the size it was first given.
     SetMonitors(platform, {Monitor(0, 0, 1024, 768, false, L"\\\\.\\DISPLAY3"),
                            Monitor(1024, 0, 2048, 768, false, L"\\\\.\\DISPLAY2"),
                            Monitor(0, 0, 800, 600, true, L"\\\\.\\DISPLAY1")});
     areas.Init();
     areas.Enumerate();
-    EXPECT_EQ(areas.GetCapacity(), 1);
-    EXPECT_EQ(g_nAreaIndex, 1);
-    // Only the first monitor enumerated was recorded; it is not primary, and area 1 does
-    // not exist, so area 0 keeps the old primary rectangle.
+    EXPECT_EQ(areas.GetCount(), 3);
+    EXPECT_EQ(areas.GetCapacity(), 2);
+    EXPECT_EQ(g_nAreaIndex, 2);
+    // The enumeration stopped before the primary monitor, so area 0 keeps the old one.
     EXPECT_EQ(Rect(areas.GetAreas()[0]), (std::vector<int>{0, 0, 1024, 768}));
-    EXPECT_EQ(areas.GetAreas()[0].primary, 0);
+    EXPECT_EQ(Rect(areas.GetAreas()[1]), (std::vector<int>{1024, 0, 2048, 768}));
 }

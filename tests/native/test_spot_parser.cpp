@@ -11,23 +11,6 @@ using namespace protocol;
 
 namespace
 {
-// The packets of one frame of the multi-spot form: '7', '8', '9', ':' for the spots in
-// order; a frame without spots is a '7' without weight.
-std::vector<std::uint8_t> FrameBytes(const std::vector<PEN_POINT>& spots)
-{
-    static const std::uint8_t types[] = {TYPE_FIRST_SPOT, TYPE_SECOND_SPOT, TYPE_THIRD_SPOT,
-                                         TYPE_FOURTH_SPOT};
-    if (spots.empty())
-        return NoSpotBytes(TYPE_FIRST_SPOT);
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t k = 0; k < spots.size() && k < 4; ++k)
-    {
-        const auto packet = MultiSpotBytes(types[k], spots[k].x, spots[k].y);
-        bytes.insert(bytes.end(), packet.begin(), packet.end());
-    }
-    return bytes;
-}
-
 // Sends the frames in order, then the '7' of a spotless frame. A frame is reported by the
 // first packet of the frame after it; the reports of the given frames, in order.
 std::vector<std::vector<SPOT_SLOT>> Reports(const std::vector<std::vector<PEN_POINT>>& frames)
@@ -35,7 +18,7 @@ std::vector<std::vector<SPOT_SLOT>> Reports(const std::vector<std::vector<PEN_PO
     std::vector<std::vector<SPOT_SLOT>> reports;
     for (std::size_t k = 0; k <= frames.size(); ++k)
     {
-        const auto bytes = k < frames.size() ? FrameBytes(frames[k]) : FrameBytes({});
+        const auto bytes = k < frames.size() ? MultiSpotFrame(frames[k]) : MultiSpotFrame({});
         const std::vector<std::uint8_t> first(bytes.begin(), bytes.begin() + MULTI_SPOT_LENGTH);
         const auto slots = FeedMultiSpot(0, first);
         if (k > 0)
@@ -120,15 +103,6 @@ TEST_F(MultiSpotTracker, BytesBetweenPacketsAreSkipped)
     EXPECT_TRUE(SlotsAre(slots, Pens(Present(200, 150), Lifted(), Lifted(), Lifted())));
 }
 
-TEST_F(MultiSpotTracker, StartByteAsTypeDoesNotStartAPacket)
-{
-    std::vector<std::uint8_t> bytes = {'$'};
-    const auto packet = MultiSpotBytes(TYPE_FIRST_SPOT, 200, 150);
-    bytes.insert(bytes.end(), packet.begin(), packet.end());
-    const auto slots = FeedMultiSpot(0, bytes);
-    EXPECT_TRUE(SlotsAre(slots, Pens(Unchanged(), Unchanged(), Unchanged(), Unchanged())));
-}
-
 TEST_F(MultiSpotTracker, FirstSlotWithinEightyWinsOverANearerLaterSlot)
 {
     SteadyPens({{100, 100}, {}, {220, 100}});
@@ -182,13 +156,6 @@ TEST_F(MultiSpotTracker, MatchingDistancesAreStrictlyLessThanTheThreshold)
                          Pens(Present(100, 100), Present(300, 300), Lifted(), Lifted())));
 }
 
-TEST_F(MultiSpotTracker, NewPensTakeSlotsInArrivalOrder)
-{
-    const auto slots = Report({{100, 100}, {300, 300}, {500, 500}, {700, 700}});
-    EXPECT_TRUE(SlotsAre(
-        slots, Pens(Present(100, 100), Present(300, 300), Present(500, 500), Present(700, 700))));
-}
-
 TEST_F(MultiSpotTracker, LostPenIsLiftedAndTheNewSpotTakesTheLowestFreeSlot)
 {
     SteadyPens({{}, {400, 400}});
@@ -226,14 +193,6 @@ TEST_F(MultiSpotTracker, NoSpotPacketLiftsEveryPenAndForgetsThem)
         SlotsAre(Report({{500, 500}}), Pens(Present(500, 500), Lifted(), Lifted(), Lifted())));
 }
 
-TEST_F(MultiSpotTracker, FrameWithoutSpotsStillClosesThePreviousOne)
-{
-    SteadyPens({{100, 100}});
-    const auto slots = FeedMultiSpot(0, NoSpotBytes(TYPE_FIRST_SPOT));
-    EXPECT_TRUE(SlotsAre(slots, Pens(Present(100, 100), Lifted(), Lifted(), Lifted())));
-    EXPECT_TRUE(IsExactlyEmpty(g_ptCur[0]));
-}
-
 TEST_F(MultiSpotTracker, PensKeepTheirSlotsWhileTheyMove)
 {
     std::vector<std::vector<PEN_POINT>> frames = {{{100, 100}, {500, 300}}};
@@ -261,38 +220,6 @@ TEST_F(MultiSpotTracker, SpotsOfAnUncalibratedCameraAreLost)
 {
     m_world.m_state.m_nCalibModel = 5;
     EXPECT_TRUE(SlotsAre(Report({{300, 300}}), Pens(Lifted(), Lifted(), Lifted(), Lifted())));
-}
-
-TEST_F(MultiSpotTracker, CamerasHaveTheirOwnReceiveStateButShareTheFrame)
-{
-    const auto packet0 = MultiSpotBytes(TYPE_FIRST_SPOT, 300, 200);
-    const auto packet1 = MultiSpotBytes(TYPE_FIRST_SPOT, 100, 100);
-    std::vector<SPOT_SLOT> slots(PEN_SLOTS);
-    // Byte by byte in turn, as the two-camera reader delivers them.
-    for (std::size_t n = 0; n < packet0.size(); ++n)
-    {
-        CAMERA_RECORD record0;
-        record0.rxByte = packet0[n];
-        ParseMultiSpot(0, record0, slots.data());
-        CAMERA_RECORD record1;
-        record1.index = 1;
-        record1.rxByte = packet1[n];
-        ParseMultiSpot(1, record1, slots.data());
-    }
-    // Camera 1's '7' closed the one frame, which held camera 0's spot; camera 1's own spot
-    // maps onto monitor 1 and was dropped.
-    EXPECT_TRUE(SlotsAre(slots, Pens(Present(300, 200), Lifted(), Lifted(), Lifted())));
-    EXPECT_TRUE(IsExactlyEmpty(g_ptNew[0]));
-    EXPECT_TRUE(IsExactlyEmpty(g_ptCur[0]));
-}
-
-TEST_F(MultiSpotTracker, NoSlotIsTouchedUntilAFrameCloses)
-{
-    std::vector<std::uint8_t> bytes = MultiSpotBytes(TYPE_SECOND_SPOT, 100, 100);
-    const auto third = MultiSpotBytes(TYPE_THIRD_SPOT, 300, 300);
-    bytes.insert(bytes.end(), third.begin(), third.end());
-    const auto slots = FeedMultiSpot(0, bytes);
-    EXPECT_TRUE(SlotsAre(slots, Pens(Unchanged(), Unchanged(), Unchanged(), Unchanged())));
 }
 
 TEST(PenDistance, TruncatesAndNeverOverflows)

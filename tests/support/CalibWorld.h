@@ -1,10 +1,15 @@
 #pragma once
 // A driver state record and two cameras' calibration tables for one test, on a fake platform
 // with one 1024 x 768 monitor; the previous record is restored and the tables released after.
+// And the noise-free capture of a sixteen-point model through simulated optics.
 
 #include "calibration/CalibTables.h"
+#include "calibration/CalibratedMapping.h"
 #include "shell/DriverState.h"
+#include "sim/Optics.h"
 #include "tests/support/FakePlatform.h"
+
+#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -40,3 +45,20 @@ private:
     std::unique_ptr<CDriverState> m_pState;
     CDriverState* m_pPrevious = nullptr;
 };
+
+// Fills a sixteen-point model's camera points from the optics, mirrored as the capture does.
+inline void CaptureSixteen(CSixteenPointCalib& model, CSimOptics& optics)
+{
+    for (int k = 0; k < CSixteenPointCalib::POINT_COUNT; ++k)
+    {
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        ASSERT_TRUE(optics.ScreenToCamera(model.m_ptTarget[k].x, model.m_ptTarget[k].y, x, y));
+        std::int32_t mx = 0;
+        std::int32_t my = 0;
+        MirrorCameraPointFor(optics.Config().ceilingMount, optics.Config().rearProjection, x, y, mx,
+                             my);
+        model.m_ptCamera[k] = {static_cast<float>(mx), static_cast<float>(my)};
+    }
+    model.CopyTargetsToFloat();
+}

@@ -2,20 +2,15 @@
 // low-level mouse hook sees them, and companion messages as a stand-in companion window
 // receives them.
 
-#include "device/Protocol.h"
 #include "platform/win32/Win32Platform.h"
 #include "tests/support/FakePlatform.h"
-#include "tests/support/PenTestKit.h"
 #include "tests/wine_support/HookProbe.h"
-#include "tracking/PenEventDriver.h"
 #include "tracking/PenInjector.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include <cstdio>
-#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -203,76 +198,4 @@ TEST(WineInput, StandInCompanionWindowReceivesThePenMessages)
         EXPECT_EQ(g_received[n].wParam, expected[n].wParam) << "message " << n;
         EXPECT_EQ(g_received[n].lParam, expected[n].lParam) << "message " << n;
     }
-}
-
-namespace
-{
-// The recording fake, except that windows are found, asked and sent messages for real.
-class CRealWindowsPlatform : public CFakePlatform
-{
-public:
-    WindowHandle FindWindowByClass(const char* className) override
-    {
-        return m_win32.FindWindowByClass(className);
-    }
-    bool IsWindowShown(WindowHandle window) override { return m_win32.IsWindowShown(window); }
-    bool PostWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                           std::intptr_t lParam) override
-    {
-        return m_win32.PostWindowMessage(window, message, wParam, lParam);
-    }
-
-private:
-    CWin32Platform m_win32;
-};
-} // namespace
-
-TEST(WineInput, PenDriverFindsTheCompanionCanvasByClassAndPostsPensOneToThree)
-{
-    CPenWorld world;
-    CRealWindowsPlatform platform;
-    platform.SetSingleMonitor(1024, 768);
-    CScopedPlatform scope(platform);
-    CStandInCanvas canvas;
-    ASSERT_NE(canvas.Handle(), nullptr);
-    g_received.clear();
-
-    // One frame with four pens, closed by the next frame's first packet, then a frame
-    // without pens that lifts them.
-    std::vector<std::uint8_t> bytes;
-    const std::uint8_t types[] = {protocol::TYPE_FIRST_SPOT, protocol::TYPE_SECOND_SPOT,
-                                  protocol::TYPE_THIRD_SPOT, protocol::TYPE_FOURTH_SPOT};
-    const int pens[4][2] = {{100, 100}, {300, 200}, {500, 300}, {700, 400}};
-    for (int k = 0; k < 4; ++k)
-    {
-        const auto packet = MultiSpotBytes(types[k], pens[k][0], pens[k][1]);
-        bytes.insert(bytes.end(), packet.begin(), packet.end());
-    }
-    for (int n = 0; n < 2; ++n)
-    {
-        const auto packet = NoSpotBytes(protocol::TYPE_FIRST_SPOT);
-        bytes.insert(bytes.end(), packet.begin(), packet.end());
-    }
-    for (std::uint8_t byte : bytes)
-    {
-        world.m_records[0].rxByte = byte;
-        OnPenByte(world.m_records);
-    }
-    canvas.Pump();
-
-    EXPECT_EQ(g_penInjector.m_hCompanionWnd, reinterpret_cast<WindowHandle>(canvas.Handle()));
-    const std::vector<RECEIVED_MESSAGE> expected = {
-        {1139, 0x012C00C8, PEN_DOWN}, {1139, 0x012C00C8, PEN_MOVE}, {1140, 0x01F4012C, PEN_DOWN},
-        {1140, 0x01F4012C, PEN_MOVE}, {1141, 0x02BC0190, PEN_DOWN}, {1141, 0x02BC0190, PEN_MOVE},
-        {1139, 0x012C00C8, PEN_UP},   {1140, 0x01F4012C, PEN_UP},   {1141, 0x02BC0190, PEN_UP}};
-    ASSERT_EQ(g_received.size(), expected.size());
-    for (std::size_t n = 0; n < expected.size(); ++n)
-    {
-        EXPECT_EQ(g_received[n].message, expected[n].message) << "message " << n;
-        EXPECT_EQ(g_received[n].wParam, expected[n].wParam) << "message " << n;
-        EXPECT_EQ(g_received[n].lParam, expected[n].lParam) << "message " << n;
-    }
-    // Pen 0 was the mouse, and the visible canvas ruled out nothing but double clicks.
-    EXPECT_EQ(ButtonEvents(platform.m_mouse, 1024, 768),
-              (std::vector<INJECTED_EVENT>{Press(100, 100), Release(100, 100)}));
 }

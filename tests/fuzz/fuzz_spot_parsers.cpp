@@ -1,0 +1,189 @@
+// The four spot parsers on arbitrary bytes, against the framing written out literally and the
+// straight-through calibrations of the fuzz world.
+//
+// Byte 0 chooses: bits 0..1 the parser (0 multi-spot with the tracker, 1 single-spot, 2 raw
+// multi-spot, 3 raw single-spot); bit 2 for the tracking parsers: bytes alternate between the
+// two cameras, for the raw parsers: start from the position (byte 1) and type byte (byte 2)
+// the image decoder may have left in the shared calibration receive state, checking only the
+// invariants. The raw parsers' stream starts at byte 3, the others' at byte 1.
+
+#include "tests/fuzz/SpotFuzzSupport.h"
+
+#include "device/Protocol.h"
+#include "tracking/CalReceiveState.h"
+
+namespace
+{
+bool AcceptsMultiSpot(std::uint8_t type)
+{
+    return type >= '6' && type <= ':';
+}
+
+bool AcceptsSingleSpot(std::uint8_t type)
+{
+    return type == '1' || type == '2';
+}
+
+bool AcceptsFrameStart(std::uint8_t type)
+{
+    return type == '6' || type == '7';
+}
+
+bool InsideMonitorZero(const PEN_POINT& point)
+{
+    return IsUsable(point) && point.x > 0 && point.x <= 1024 && point.y > 0 && point.y <= 768;
+}
+
+bool EmptyOrInsideMonitorZero(const PEN_POINT& point)
+{
+    return IsExactlyEmpty(point) || InsideMonitorZero(point);
+}
+
+// Slots change only when a '6' or '7' completes, and every pen the tracker keeps or reports
+// is a usable point inside monitor 0.
+void FuzzMultiSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
+{
+    const FRAME_RULES rules{12, AcceptsMultiSpot};
+    CReferenceFramer reference[2] = {CReferenceFramer(rules), CReferenceFramer(rules)};
+    for (std::size_t n = 1; n < size; ++n)
+    {
+        const std::uint16_t camera = twoCameras ? static_cast<std::uint16_t>(n & 1) : 0;
+        CAMERA_RECORD record;
+        record.index = camera;
+        record.rxByte = data[n];
+        SPOT_SLOT slots[PEN_SLOTS];
+        ParseMultiSpot(camera, record, slots);
+
+        const FRAME_RESULT expected = reference[camera].Feed(data[n]);
+        FuzzCheck(g_rxPos[camera] == reference[camera].Pos());
+        const std::uint8_t type = reference[camera].Buf()[1];
+        const bool frameEvent =
+            expected == FRAME_RESULT::Complete &&
+            (type == protocol::TYPE_NO_SPOT || type == protocol::TYPE_FIRST_SPOT);
+        for (const SPOT_SLOT& slot : slots)
+        {
+            if (!frameEvent)
+            {
+                FuzzCheck(slot.state == SPOT_NO_CHANGE);
+                continue;
+            }
+            FuzzCheck(slot.state == SPOT_ABSENT || slot.state == SPOT_PRESENT);
+            if (slot.state == SPOT_PRESENT)
+                FuzzCheck(InsideMonitorZero(PEN_POINT{slot.x, slot.y}));
+        }
+        const bool lifted = expected == FRAME_RESULT::Complete && type == protocol::TYPE_NO_SPOT;
+        for (int k = 0; k < PEN_SLOTS; ++k)
+        {
+            FuzzCheck(EmptyOrInsideMonitorZero(g_ptCur[k]) &&
+                      EmptyOrInsideMonitorZero(g_ptNew[k]) &&
+                      EmptyOrInsideMonitorZero(g_ptPrev[k]));
+            if (lifted)
+                FuzzCheck(IsExactlyEmpty(g_ptPrev[k]) && IsExactlyEmpty(g_ptCur[k]) &&
+                          IsExactlyEmpty(g_ptNew[k]));
+        }
+    }
+}
+
+// Decoded like the wire format says, camera 1 shifted onto monitor 1.
+void FuzzSingleSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
+{
+    const FRAME_RULES rules{7, AcceptsSingleSpot};
+    CReferenceFramer reference[2] = {CReferenceFramer(rules), CReferenceFramer(rules)};
+    for (std::size_t n = 1; n < size; ++n)
+    {
+        const std::uint16_t camera = twoCameras ? static_cast<std::uint16_t>(n & 1) : 0;
+        CAMERA_RECORD record;
+        record.rxByte = data[n];
+        const SPOT_SLOT result = ParseSingleSpot(camera, record);
+
+        const FRAME_RESULT expected = reference[camera].Feed(data[n]);
+        FuzzCheck(g_rxPos[camera] == reference[camera].Pos());
+        if (expected != FRAME_RESULT::Complete)
+        {
+            FuzzCheck(result.state == SPOT_NO_CHANGE);
+            continue;
+        }
+        const std::uint8_t* buf = reference[camera].Buf();
+        const int x = buf[3] * 16 + (buf[4] >> 4);
+        int y = (buf[4] & 0x0F) * 256 + buf[5];
+        if (y > 480)
+            y = 0;
+        if (x == 0 || y == 0)
+        {
+            FuzzCheck(result.state == SPOT_ABSENT);
+            continue;
+        }
+        FuzzCheck(result.state == SPOT_PRESENT);
+        FuzzCheck(result.x == x + (camera == 1 ? 1024 : 0));
+        FuzzCheck(result.y == y);
+    }
+}
+
+// Camera pixels without any model; from a clean start the multi-spot form is decoded
+// literally, the single-spot form checked for its framing and range.
+void FuzzRaw(const std::uint8_t* data, std::size_t size, bool leftBehind, bool multi)
+{
+    if (size < 3)
+        return;
+    if (leftBehind)
+    {
+        g_calRxPos = static_cast<std::uint16_t>(data[1] % CAL_RX_BUFFER_SIZE);
+        g_calRxBuf[1] = data[2];
+    }
+    const std::uint16_t length = multi ? 12 : 7;
+    CReferenceFramer reference(FRAME_RULES{length, multi ? AcceptsFrameStart : AcceptsSingleSpot});
+    for (std::size_t n = 3; n < size; ++n)
+    {
+        CAMERA_RECORD record;
+        record.rxByte = data[n];
+        const SPOT_SLOT result = multi ? ParseRawMultiSpot(record) : ParseRawSingleSpot(record);
+        FuzzCheck(g_calRxPos < length);
+        FuzzCheck(result.state >= SPOT_NO_CHANGE && result.state <= SPOT_PRESENT);
+        if (result.state == SPOT_PRESENT)
+            FuzzCheck(result.x > 0 && result.y > 0 &&
+                      (multi || (result.x < 4096 && result.y <= 480)));
+        if (leftBehind)
+            continue;
+        const FRAME_RESULT expected = reference.Feed(data[n]);
+        FuzzCheck(g_calRxPos == reference.Pos());
+        FuzzCheck((expected == FRAME_RESULT::Complete) == (result.state != SPOT_NO_CHANGE));
+        if (!multi || expected != FRAME_RESULT::Complete)
+            continue;
+        const std::uint8_t* buf = reference.Buf();
+        const std::uint32_t c = Decode24(buf + 8);
+        const std::uint32_t x = c != 0 ? Decode24(buf + 2) / c : 0;
+        const std::uint32_t y = c != 0 ? Decode24(buf + 5) / c : 0;
+        if (x == 0 || y == 0)
+            FuzzCheck(result.state == SPOT_ABSENT);
+        else
+            FuzzCheck(result.state == SPOT_PRESENT && std::uint32_t(result.x) == x &&
+                      std::uint32_t(result.y) == y);
+    }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    (void)FuzzWorld(1.23);
+    ResetSpotTracking();
+    ResetCalReceiveState();
+    if (size == 0)
+        return 0;
+    const bool variant = (data[0] & 4) != 0;
+    switch (data[0] & 3)
+    {
+    case 0:
+        FuzzMultiSpot(data, size, variant);
+        break;
+    case 1:
+        FuzzSingleSpot(data, size, variant);
+        break;
+    case 2:
+        FuzzRaw(data, size, variant, true);
+        break;
+    default:
+        FuzzRaw(data, size, variant, false);
+        break;
+    }
+    return 0;
+}
