@@ -64,7 +64,7 @@ private:
     bool Write(const std::wstring& path, const std::wstring& section, const std::wstring& key,
                const std::wstring& value);
 
-    // The tests' threads and the driver's reader thread may both reach the files.
+    // A test may reach the files from the driver's threads as well as its own.
     mutable std::mutex m_lock;
     std::map<std::wstring, std::wstring> m_files;
     CScopedPlatform m_scope;
