@@ -55,11 +55,6 @@ void ResetSequence()
     g_nCapturedPoints = 0;
 }
 
-std::uint16_t CameraCount()
-{
-    return g_nDeviceCount.load(std::memory_order_relaxed);
-}
-
 CALIB_RECT MonitorOf(CDeviceController& controller, std::uint16_t camera)
 {
     const MONITOR_AREA* areas = controller.GetAreas();

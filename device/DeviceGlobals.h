@@ -14,3 +14,9 @@ extern std::atomic<std::uint16_t> g_nCurrentDevice;
 extern std::atomic<std::int32_t> g_bSettingsInDevice;
 // The monitor table of the device controller, published for the pen driver.
 extern std::atomic<MONITOR_AREA*> g_pMonitorAreas;
+
+// The cameras found at start-up, as the settings, the calibration and the main flows count them.
+inline std::uint16_t CameraCount()
+{
+    return g_nDeviceCount.load(std::memory_order_relaxed);
+}

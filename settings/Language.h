@@ -31,6 +31,7 @@ enum : std::uint16_t
 };
 
 // Caption layout chosen from the language at start-up and only read afterwards.
+// Written and read by the user-interface thread only.
 extern int g_nLangLayout;
 
 // Characters read for one text, terminating zero included.

@@ -82,11 +82,6 @@ SCREEN_SIZE PrimaryScreenSize()
             Platform().GetSystemMetric(METRIC_CYSCREEN)};
 }
 
-int CameraCount()
-{
-    return g_nDeviceCount.load(std::memory_order_relaxed);
-}
-
 void LoadNinePointTables(const CDriverState& state, SCREEN_SIZE screen)
 {
     for (int camera = 0; camera < CameraCount(); ++camera)
@@ -153,8 +148,8 @@ void LoadSettings(CDriverState& state)
     state.m_iniConfig.SetPath(state.m_strConfigPath.c_str());
     // Only a single camera has its settings read back from its own store; with two cameras
     // the file is the one place that keeps them.
-    const bool bInCamera = g_bSettingsInDevice.load(std::memory_order_relaxed) != 0 &&
-                           g_nDeviceCount.load(std::memory_order_relaxed) == 1;
+    const bool bInCamera =
+        g_bSettingsInDevice.load(std::memory_order_relaxed) != 0 && CameraCount() == 1;
     if (!bInCamera)
     {
         state.m_bCalibrated = ReadStateValue(state, L"Save");

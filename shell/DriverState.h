@@ -84,4 +84,5 @@ public:
 };
 
 // The one driver state record, set at start-up and valid until the process ends.
+// Written by the user-interface thread before the reader starts; read by the reader thread.
 extern CDriverState* g_pMainDlg;

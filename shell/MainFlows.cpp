@@ -12,26 +12,21 @@
 
 namespace
 {
-std::uint16_t CameraCount(CDriverState& state)
-{
-    return state.m_controller.GetDeviceCount();
-}
-
 bool KeepsOwnSettings(CDriverState& state)
 {
-    return CameraCount(state) == 1 && state.m_controller.SettingsInDevice() != 0;
+    return CameraCount() == 1 && state.m_controller.SettingsInDevice() != 0;
 }
 
-bool HasCameras(CDriverState& state)
+bool HasCameras()
 {
-    const std::uint16_t count = CameraCount(state);
+    const std::uint16_t count = CameraCount();
     return count == 1 || count == 2;
 }
 
 // The settings file, then the camera's own values when it keeps them.
 bool LoadSettingsByCameraCount(CDriverState& state)
 {
-    if (!HasCameras(state))
+    if (!HasCameras())
         return false;
     LoadSettings(state);
     if (!KeepsOwnSettings(state))
@@ -53,7 +48,7 @@ void LoadStartupCalibration(CDriverState& state)
         (void)ReadCalibrationFromCamera(state.m_controller);
         (void)RecomputeCalibration();
     }
-    else if (HasCameras(state))
+    else if (HasCameras())
     {
         LoadCalibration(state);
     }
@@ -61,7 +56,7 @@ void LoadStartupCalibration(CDriverState& state)
 
 void SaveSettingsByCameraCount(CDriverState& state, bool writeDevice)
 {
-    if (!HasCameras(state))
+    if (!HasCameras())
         return;
     SaveSettings(state);
     if (writeDevice && KeepsOwnSettings(state))
@@ -73,7 +68,7 @@ void SaveSettingsByCameraCount(CDriverState& state, bool writeDevice)
 
 void SaveAfterConfiguration(CDriverState& state)
 {
-    if (!HasCameras(state))
+    if (!HasCameras())
         return;
     SaveSettings(state);
     if (KeepsOwnSettings(state) && state.m_bCalibrated == 0)
@@ -130,7 +125,7 @@ void OnDisplayChange(CDriverState& state)
         }
         (void)controller.StartPenTracking();
     }
-    else if (HasCameras(state))
+    else if (HasCameras())
     {
         (void)controller.StopDevices();
         ReloadSettingsAfterDisplayChange(state);
@@ -151,7 +146,7 @@ void OnCameraStalled(CDriverState& state)
 
 void ShutdownDevices(CDriverState& state)
 {
-    if (state.m_controller.IsFailed() == 0 && HasCameras(state))
+    if (state.m_controller.IsFailed() == 0 && HasCameras())
         SaveSettings(state);
     (void)state.m_controller.StopDevices();
     // A pen on the board when the program ends must not leave the button pressed.

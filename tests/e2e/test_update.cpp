@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -215,47 +214,4 @@ TEST(UpdateCheck, ChosenServerIsAskedAndWithoutAnUpdaterTheBrowserOpensIt)
     for (const std::wstring& request : update.server.Requests())
         askedSecond |= request.rfind(L"GET /files/server2/TaveloUpgrade.inf", 0) == 0;
     EXPECT_TRUE(askedSecond);
-}
-
-TEST(UpdateCheck, ServersThatNeverAnswerOrFloodOrAreAbsentLeaveStartUpQuietAndBounded)
-{
-    for (const wchar_t* path : {L"/silent/Tavelo/", L"/huge/Tavelo/", L"/lying-length/Tavelo/"})
-    {
-        SCOPED_TRACE(Narrow(path));
-        UPDATE_RUN update("update-bad-server");
-        ASSERT_TRUE(update.server.IsRunning());
-        CDriverRun& run = update.run;
-        ASSERT_TRUE(PointUpdatesAt(run, update.server.Url(path)));
-        std::set<std::wstring> before;
-        WIN32_FIND_DATAW found;
-        auto listing = [&]
-        {
-            std::set<std::wstring> names;
-            HANDLE search = FindFirstFileW(run.Path("*").c_str(), &found);
-            do
-                names.insert(found.cFileName);
-            while (search != INVALID_HANDLE_VALUE && FindNextFileW(search, &found));
-            FindClose(search);
-            return names;
-        };
-        before = listing();
-        ASSERT_TRUE(run.Start());
-        ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-        EXPECT_TRUE(run.WaitForState("tray", "1", SLOW_START_MS));
-        EXPECT_EQ(run.WaitForMessageBox(2000), nullptr) << "nothing to tell the user";
-        EXPECT_EQ(listing(), before) << "nothing written beside the program";
-        run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-        EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
-    }
-
-    // No server at all.
-    CDriverRun run("update-no-server");
-    run.WriteText("SimScenario.txt", SET_UP_UNIT);
-    ASSERT_TRUE(PointUpdatesAt(run, L"http://127.0.0.1:9/Tavelo/"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    EXPECT_TRUE(run.WaitForState("tray", "1", START_MS));
-    EXPECT_EQ(run.WaitForMessageBox(2000), nullptr);
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
 }

@@ -5,9 +5,8 @@
 // line is only ever built around a safe address.
 
 #include "settings/IniFile.h"
-#include "settings/PortableProfile.h"
 #include "shell/DriverState.h"
-#include "tests/support/FakePlatform.h"
+#include "tests/support/ProfileWorld.h"
 #include "update/BrowserCommand.h"
 #include "update/DownloadRule.h"
 #include "update/ServerList.h"
@@ -36,7 +35,7 @@ CDriverState& State()
     {
         platform.m_profileReader = [](const std::wstring&, const std::wstring& section,
                                       const std::wstring& key, const std::wstring& defaultValue,
-                                      std::size_t bufferChars)
+                                      std::size_t)
         {
             // A list may count up to 255 servers; parsing the whole input for each of them
             // would slow the run a hundredfold, so servers past the first few read as absent.
@@ -44,8 +43,9 @@ CDriverState& State()
             const std::wstring name = key.substr(0, digits);
             if (digits != std::wstring::npos && (name == L"Alias" || name == L"Server") &&
                 std::wcstol(key.c_str() + digits, nullptr, 10) > 16)
-                return ReadProfileText(std::wstring(), section, key, defaultValue, bufferChars);
-            return ReadProfileText(g_strFileText, section, key, defaultValue, bufferChars);
+                return defaultValue;
+            // The whole value, however long: the readers' own guard keeps it to the buffer.
+            return FindProfileValue(g_strFileText, section, key).value_or(defaultValue);
         };
         SetPlatform(&platform);
         return true;
@@ -59,7 +59,7 @@ CDriverState& State()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     CDriverState& state = State();
-    g_strFileText = DecodeProfileBytes(std::string(reinterpret_cast<const char*>(data), size)).text;
+    g_strFileText.assign(data, data + size);
     CIniFile file;
     file.SetPath(L"downloaded.inf");
 

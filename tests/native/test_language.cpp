@@ -2,7 +2,6 @@
 // texts.
 
 #include "settings/Language.h"
-#include "settings/PortableProfile.h"
 #include "shell/DriverState.h"
 #include "tests/support/ProfileWorld.h"
 
@@ -13,14 +12,8 @@
 
 namespace
 {
-struct CODE_CASE
-{
-    std::uint16_t languageId;
-    const wchar_t* code;
-};
-
 // A language file whose every text names its code and key, e.g. "ENG W3".
-std::string TaggedLanguageFile(const std::wstring& code)
+std::wstring TaggedLanguageFile(const std::wstring& code)
 {
     std::wstring text;
     for (const LANGUAGE_SECTION& section : LANGUAGE_SECTIONS)
@@ -32,39 +25,30 @@ std::string TaggedLanguageFile(const std::wstring& code)
             text += key + L"=" + code + L" " + key + L"\r\n";
         }
     }
-    return Utf16FileBytes(text);
+    return text;
 }
 
 void PutLanguageFile(CProfileWorld& world, const std::wstring& code)
 {
-    world.m_folder.MakeFolder(L"language");
-    world.m_folder.WriteBytes(L"language\\" + code + L".lng", TaggedLanguageFile(code));
+    world.PutFile(L"language\\" + code + L".lng", TaggedLanguageFile(code));
 }
-
-const wchar_t* const DEFAULT_M9 =
-    L"Due to changing of model-selection, Tavelo Pen is not available. Will you proceed ?";
-const wchar_t* const DEFAULT_M10 =
-    L"Due to changing of option-selection, Tavelo Pen is not available. Will you proceed ?";
-const wchar_t* const DEFAULT_M11 = L"The setting was changed. Will you proceed for calibration?";
-const wchar_t* const DEFAULT_M12 =
-    L"Version supporting multi writing does not support dual-display mode.";
 } // namespace
 
 TEST(LanguageCode, OnlyThePrimaryLanguageCounts)
 {
-    const CODE_CASE cases[] = {
-        {0x0804, L"CHS"}, {0x0404, L"CHS"}, {0x7C04, L"CHS"}, {0x0406, L"DAN"}, {0x0407, L"DEU"},
-        {0x0807, L"DEU"}, {0x0C0A, L"ESN"}, {0x080A, L"ESN"}, {0x040C, L"FRA"}, {0x0C0C, L"FRA"},
-        {0x0410, L"ITA"}, {0x0411, L"JPN"}, {0x0412, L"KOR"}, {0x0415, L"PLK"}, {0x0416, L"PTB"},
-        {0x0816, L"PTB"}, {0x0419, L"RUS"}, {0x0429, L"FAR"}, {0x0409, L"ENU"}, {0x0809, L"ENU"},
-        {0x0413, L"ENU"}, {0x0401, L"ENU"}, {0x0000, L"ENU"}, {0xFFFF, L"ENU"}, {0x0C29, L"FAR"},
-    };
     CFakePlatform platform;
     CScopedPlatform scope(platform);
-    for (const CODE_CASE& c : cases)
+    // Each language once, most under a sublanguage other than the first: only the primary
+    // language counts, and one without a code of its own reads as American English.
+    const std::pair<std::uint16_t, const wchar_t*> cases[] = {
+        {0x0804, L"CHS"}, {0x0406, L"DAN"}, {0x0807, L"DEU"}, {0x0C0A, L"ESN"}, {0x0C0C, L"FRA"},
+        {0x0410, L"ITA"}, {0x0411, L"JPN"}, {0x0412, L"KOR"}, {0x0415, L"PLK"}, {0x0816, L"PTB"},
+        {0x0419, L"RUS"}, {0x0C29, L"FAR"}, {0x0809, L"ENU"}, {0x0413, L"ENU"}, {0xFFFF, L"ENU"},
+    };
+    for (const auto& [languageId, code] : cases)
     {
-        platform.m_nLanguageId = c.languageId;
-        EXPECT_EQ(GetLanguageCode(), c.code) << std::hex << c.languageId;
+        platform.m_nLanguageId = languageId;
+        EXPECT_EQ(GetLanguageCode(), code) << std::hex << languageId;
     }
 }
 
@@ -90,15 +74,14 @@ TEST(LanguageCode, CodeSelectsLayoutAndSkin)
 
 TEST(LanguageChoice, OwnFileIsUsedWhenPresent)
 {
-    CProfileWorld world(PortableProfileApi());
+    CProfileWorld world;
     PutLanguageFile(world, L"DEU");
     PutLanguageFile(world, L"ENG");
     world.m_platform.m_nLanguageId = 0x0407;
     CDriverState state;
     ChooseLanguage(state);
     EXPECT_EQ(state.m_strLangCode, L"DEU");
-    EXPECT_EQ(std::wstring(state.m_iniLanguage.GetPath()),
-              world.m_folder.Path() + L"\\language\\DEU.lng");
+    EXPECT_EQ(std::wstring(state.m_iniLanguage.GetPath()), world.PathOf(L"language\\DEU.lng"));
     EXPECT_EQ(state.m_strTrayText[0], L"DEU T1");
     EXPECT_EQ(state.m_strMsgText[11], L"DEU M12");
 }
@@ -120,7 +103,7 @@ TEST(LanguageChoice, MissingFileFallsBackToEnglishAndKeepsTheCode)
     };
     for (const FALLBACK_CASE& c : cases)
     {
-        CProfileWorld world(PortableProfileApi());
+        CProfileWorld world;
         PutLanguageFile(world, L"ENG");
         world.m_platform.m_nLanguageId = c.languageId;
         g_nLangLayout = -1;
@@ -129,8 +112,7 @@ TEST(LanguageChoice, MissingFileFallsBackToEnglishAndKeepsTheCode)
         EXPECT_EQ(state.m_strLangCode, c.code);
         EXPECT_EQ(g_nLangLayout, c.layout);
         EXPECT_EQ(state.m_nSkin, c.skin);
-        EXPECT_EQ(std::wstring(state.m_iniLanguage.GetPath()),
-                  world.m_folder.Path() + L"\\language\\ENG.lng");
+        EXPECT_EQ(std::wstring(state.m_iniLanguage.GetPath()), world.PathOf(L"language\\ENG.lng"));
         EXPECT_EQ(state.m_strWizardText[2], L"ENG W3");
         EXPECT_EQ(state.m_strCalibText[1], L"ENG CW2");
     }
@@ -139,7 +121,7 @@ TEST(LanguageChoice, MissingFileFallsBackToEnglishAndKeepsTheCode)
 
 TEST(LanguageChoice, NoFileAtAllLeavesOnlyTheBuiltInMessages)
 {
-    CProfileWorld world(PortableProfileApi());
+    CProfileWorld world;
     world.m_platform.m_nLanguageId = 0x0411;
     CDriverState state;
     state.m_strTrayText[0] = L"stale";
@@ -152,59 +134,56 @@ TEST(LanguageChoice, NoFileAtAllLeavesOnlyTheBuiltInMessages)
         EXPECT_EQ(text, L"");
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(state.m_strMsgText[i], L"") << "M" << i + 1;
-    EXPECT_EQ(state.m_strMsgText[8], DEFAULT_M9);
-    EXPECT_EQ(state.m_strMsgText[9], DEFAULT_M10);
-    EXPECT_EQ(state.m_strMsgText[10], DEFAULT_M11);
-    EXPECT_EQ(state.m_strMsgText[11], DEFAULT_M12);
+    // M9 to M12 have built-in texts of their own.
+    for (int i = 8; i < 12; ++i)
+    {
+        EXPECT_FALSE(state.m_strMsgText[i].empty()) << "M" << i + 1;
+        EXPECT_NE(state.m_strMsgText[i], state.m_strMsgText[i == 8 ? 11 : i - 1]);
+    }
     g_nLangLayout = LANG_LAYOUT_DEFAULT;
 }
 
 TEST(LanguageTexts, PresentButEmptyKeyStaysEmpty)
 {
-    CProfileWorld world(PortableProfileApi());
-    world.m_folder.WriteBytes(L"x.lng", Utf16FileBytes(L"[MESSAGEBOX]\r\nM1=Kamera?\r\nM9=\r\n"
-                                                       L"M11=  \r\n[TRAY ICON MENU]\r\nT7=\r\n"));
+    CProfileWorld world;
+    world.PutFile(L"x.lng", L"[MESSAGEBOX]\r\nM1=Kamera?\r\nM9=\r\nM11=  \r\n"
+                            L"[TRAY ICON MENU]\r\nT7=\r\n");
+    CDriverState builtIn;
+    LoadLanguage(builtIn, world.PathOf(L"none.lng"));
     CDriverState state;
     state.m_strTrayText[6] = L"stale";
-    LoadLanguage(state, world.m_folder.PathOf(L"x.lng"));
+    LoadLanguage(state, world.PathOf(L"x.lng"));
     EXPECT_EQ(state.m_strMsgText[0], L"Kamera?");
     EXPECT_EQ(state.m_strMsgText[8], L"");
-    EXPECT_EQ(state.m_strMsgText[9], DEFAULT_M10);
+    EXPECT_EQ(state.m_strMsgText[9], builtIn.m_strMsgText[9]);
     EXPECT_EQ(state.m_strMsgText[10], L"");
-    EXPECT_EQ(state.m_strMsgText[11], DEFAULT_M12);
+    EXPECT_EQ(state.m_strMsgText[11], builtIn.m_strMsgText[11]);
     EXPECT_EQ(state.m_strTrayText[6], L"");
 }
 
-TEST(LanguageTexts, FortyEightReadsInTableOrderWithTheirDefaults)
+TEST(LanguageTexts, FortyEightReadsAndOnlyTheLastFourMessagesHaveDefaults)
 {
     CFakePlatform platform;
     CScopedPlatform scope(platform);
-    std::vector<std::wstring> reads;
+    int reads = 0;
+    std::vector<std::wstring> defaulted;
     platform.m_profileReader = [&](const std::wstring& path, const std::wstring& section,
                                    const std::wstring& key, const std::wstring& defaultValue,
                                    std::size_t bufferChars)
     {
         EXPECT_EQ(path, L"C:\\T\\language\\ENU.lng");
         EXPECT_EQ(bufferChars, LANGUAGE_TEXT_CHARS);
-        reads.push_back(section + L"/" + key + (defaultValue.empty() ? L"" : L" default"));
+        ++reads;
+        if (!defaultValue.empty())
+            defaulted.push_back(section + L"/" + key);
         // A text longer than the buffer, as a platform that ignores the size would give.
         return key + std::wstring(2000, L'.');
     };
     CDriverState state;
     LoadLanguage(state, L"C:\\T\\language\\ENU.lng");
-
-    std::vector<std::wstring> expected;
-    for (int n = 1; n <= 7; ++n)
-        expected.push_back(L"TRAY ICON MENU/T" + std::to_wstring(n));
-    for (int n = 1; n <= 16; ++n)
-        expected.push_back(L"START WIZARD/W" + std::to_wstring(n));
-    for (int n = 1; n <= 10; ++n)
-        expected.push_back(L"CONFIGURATION/C" + std::to_wstring(n));
-    for (int n = 1; n <= 3; ++n)
-        expected.push_back(L"CALIBRATION WINDOW/CW" + std::to_wstring(n));
-    for (int n = 1; n <= 12; ++n)
-        expected.push_back(L"MESSAGEBOX/M" + std::to_wstring(n) + (n >= 9 ? L" default" : L""));
-    EXPECT_EQ(reads, expected);
+    EXPECT_EQ(reads, 48);
+    EXPECT_EQ(defaulted, (std::vector<std::wstring>{L"MESSAGEBOX/M9", L"MESSAGEBOX/M10",
+                                                    L"MESSAGEBOX/M11", L"MESSAGEBOX/M12"}));
 
     EXPECT_EQ(state.m_strConfigText[9].size(), LANGUAGE_TEXT_CHARS - 1);
     EXPECT_EQ(state.m_strConfigText[9].substr(0, 4), L"C10.");

@@ -1,52 +1,348 @@
-// The settings file and the profile rules on the portable store. The shared case table is
-// run again under Wine against the Win32 profile functions (tests/wine/test_profile_api.cpp).
+// The settings file: what the driver writes into Config.ini and reads back from it, over
+// profile files held in memory, and the INI reader's own guards.
 
+#include "calibration/CalibTables.h"
+#include "calibration/CaptureSequence.h"
+#include "device/DeviceGlobals.h"
 #include "settings/IniFile.h"
-#include "settings/PortableProfile.h"
-#include "tests/support/SettingsCases.h"
+#include "settings/Settings.h"
+#include "shell/DriverState.h"
+#include "tests/support/ProfileWorld.h"
 
 #include <gtest/gtest.h>
 
-class IniPortableRead : public ::testing::TestWithParam<PROFILE_READ_CASE>
+#include <string>
+#include <vector>
+
+namespace
 {
+// Camera globals and calibration tables for one test, restored afterwards.
+class CCameraSetup
+{
+public:
+    explicit CCameraSetup(std::uint16_t cameras, std::int32_t settingsInDevice = 0)
+    {
+        ReleaseCalibTables();
+        g_nDeviceCount = cameras;
+        g_bSettingsInDevice = settingsInDevice;
+        AllocateCalibTables(cameras);
+    }
+    ~CCameraSetup()
+    {
+        ReleaseCalibTables();
+        g_nDeviceCount = 0;
+        g_bSettingsInDevice = 0;
+    }
+    CCameraSetup(const CCameraSetup&) = delete;
+    CCameraSetup& operator=(const CCameraSetup&) = delete;
 };
 
-TEST_P(IniPortableRead, FollowsProfileRules)
+// Values whose "%.18f" text reads back to the same double.
+void FillNinePoint(CNinePointCalib& model, double base)
 {
-    CProfileWorld world(PortableProfileApi());
-    RunProfileReadCase(world, GetParam());
+    for (int i = 0; i < 9; ++i)
+        model.m_dH[i] = base + 0.1234567890123 * i - 3.0;
 }
 
-INSTANTIATE_TEST_SUITE_P(IniCases, IniPortableRead, ::testing::ValuesIn(ProfileReadCases()),
-                         ProfileReadCaseName);
-
-class IniPortableWrite : public ::testing::TestWithParam<PROFILE_CASE>
+void FillSixteenPoint(CSixteenPointCalib& model, double base)
 {
+    for (int i = 0; i < PARAM_COUNT; ++i)
+        model.m_dParam[i] = base - 0.7654321098765 * i + 1.5;
+}
+
+void ExpectNinePoint(const CNinePointCalib& model, double base)
+{
+    for (int i = 0; i < 9; ++i)
+        EXPECT_DOUBLE_EQ(model.m_dH[i], base + 0.1234567890123 * i - 3.0) << "h" << i;
+}
+
+void ExpectSixteenPoint(const CSixteenPointCalib& model, double base)
+{
+    for (int i = 0; i < PARAM_COUNT; ++i)
+        EXPECT_DOUBLE_EQ(model.m_dParam[i], base - 0.7654321098765 * i + 1.5) << "p" << i;
+}
+
+void SetEverySwitch(CDriverState& state, int value)
+{
+    state.m_bCalibrated = value;
+    state.m_bCeilingMount = value;
+    state.m_bRearProjection = value;
+    state.m_nCalibModel = value;
+    state.m_nInkoraPenMode = value;
+    state.m_bStartProgram = value;
+    state.m_nSelectServer = value;
+    state.m_nRadioServer = value;
+}
+
+class SettingsFile : public ::testing::Test
+{
+protected:
+    SettingsFile() { m_state.m_strConfigPath = m_world.ConfigPath(); }
+
+    std::wstring Value(const wchar_t* section, const wchar_t* key) const
+    {
+        return FindProfileValue(Text(), section, key).value_or(L"(absent)");
+    }
+    std::wstring Text() const { return m_world.FileText(L"Config.ini").value_or(L""); }
+
+    CProfileWorld m_world;
+    CDriverState m_state;
 };
+} // namespace
 
-TEST_P(IniPortableWrite, FollowsProfileRules)
+TEST_F(SettingsFile, FreshInstallationReadsEveryValueAsZero)
 {
-    CProfileWorld world(PortableProfileApi());
-    GetParam().run(world);
+    CCameraSetup cameras(1);
+    SetEverySwitch(m_state, 7);
+    LoadSettings(m_state);
+    EXPECT_EQ(m_state.m_bCalibrated, 0);
+    EXPECT_EQ(m_state.m_bCeilingMount, 0);
+    EXPECT_EQ(m_state.m_bRearProjection, 0);
+    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_SIXTEEN);
+    EXPECT_EQ(m_state.m_nInkoraPenMode, 0);
+    EXPECT_EQ(m_state.m_bStartProgram, 0);
+    EXPECT_EQ(m_state.m_nSelectServer, 0);
+    EXPECT_EQ(m_state.m_nRadioServer, 0);
+    EXPECT_FALSE(m_world.FileText(L"Config.ini").has_value());
 }
 
-INSTANTIATE_TEST_SUITE_P(IniCases, IniPortableWrite, ::testing::ValuesIn(ProfileWriteCases()),
-                         ProfileCaseName);
-
-class SettingsPortable : public ::testing::TestWithParam<PROFILE_CASE>
+TEST_F(SettingsFile, StateValuesRoundTripInTableOrder)
 {
-};
+    CCameraSetup cameras(1);
+    m_state.m_bCalibrated = 1;
+    m_state.m_bCeilingMount = 1;
+    m_state.m_bRearProjection = 0;
+    m_state.m_nCalibModel = CALIB_MODEL_NINE;
+    m_state.m_nInkoraPenMode = 2;
+    m_state.m_bStartProgram = 1;
+    m_state.m_nSelectServer = 17;
+    m_state.m_nRadioServer = -1;
+    SaveSettings(m_state);
 
-TEST_P(SettingsPortable, Case)
-{
-    CProfileWorld world(PortableProfileApi());
-    GetParam().run(world);
+    CDriverState loaded;
+    loaded.m_strConfigPath = m_world.ConfigPath();
+    LoadSettings(loaded);
+    EXPECT_EQ(loaded.m_bCalibrated, 1);
+    EXPECT_EQ(loaded.m_bCeilingMount, 1);
+    EXPECT_EQ(loaded.m_bRearProjection, 0);
+    EXPECT_EQ(loaded.m_nCalibModel, CALIB_MODEL_NINE);
+    EXPECT_EQ(loaded.m_nInkoraPenMode, 2);
+    EXPECT_EQ(loaded.m_bStartProgram, 1);
+    EXPECT_EQ(loaded.m_nSelectServer, 17);
+    EXPECT_EQ(loaded.m_nRadioServer, -1);
+
+    const std::wstring text = Text();
+    EXPECT_EQ(text.substr(0, text.find(L"[1024_768")),
+              L"[State]\r\nSave=1\r\nCheck Ceiling=1\r\nCheck Rear=0\r\nLens Angles=1\r\n"
+              L"Inkora=2\r\nStart Program=1\r\nSelect Server=17\r\nRadio Server=-1\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(SettingsCases, SettingsPortable, ::testing::ValuesIn(SettingsCases()),
-                         ProfileCaseName);
+TEST_F(SettingsFile, NinePointModelOnTwoCamerasWritesTwoVectorSections)
+{
+    m_world.m_platform.SetSingleMonitor(1280, 1024);
+    CCameraSetup cameras(2);
+    FillNinePoint(*NinePointCalibAt(0), 10.0);
+    FillNinePoint(*NinePointCalibAt(1), 20.0);
+    FillSixteenPoint(*SixteenPointCalibAt(0), 30.0);
+    m_state.m_nCalibModel = CALIB_MODEL_NINE;
+    SaveSettings(m_state);
 
-// ---------------------------------------------------------------------------------------
+    for (int camera = 0; camera < 2; ++camera)
+    {
+        const std::wstring section = L"1280_1024_Vector" + std::to_wstring(camera);
+        for (int i = 0; i < 9; ++i)
+        {
+            const std::wstring key = L"v" + std::to_wstring(i);
+            const std::wstring value = Value(section.c_str(), key.c_str());
+            const std::size_t point = value.find(L'.');
+            ASSERT_NE(point, std::wstring::npos) << "camera " << camera << " key " << i;
+            EXPECT_EQ(value.size() - point - 1, 18u) << "eighteen decimals";
+        }
+        EXPECT_EQ(Value(section.c_str(), L"v9"), L"(absent)");
+    }
+    EXPECT_EQ(Text().find(L"Param"), std::wstring::npos);
+
+    FillNinePoint(*NinePointCalibAt(0), 0.0);
+    FillNinePoint(*NinePointCalibAt(1), 0.0);
+    LoadCalibration(m_state);
+    ExpectNinePoint(*NinePointCalibAt(0), 10.0);
+    ExpectNinePoint(*NinePointCalibAt(1), 20.0);
+    EXPECT_TRUE(NinePointCalibAt(0)->IsModelValid());
+    EXPECT_TRUE(NinePointCalibAt(1)->IsModelValid());
+}
+
+TEST_F(SettingsFile, SixteenPointModelWritesParamSectionsAndAnUnknownModelNone)
+{
+    CCameraSetup cameras(1);
+    FillSixteenPoint(*SixteenPointCalibAt(0), 4.0);
+    m_state.m_nCalibModel = CALIB_MODEL_SIXTEEN;
+    SaveSettings(m_state);
+    for (int i = 0; i < PARAM_COUNT; ++i)
+    {
+        const std::wstring key = L"p" + std::to_wstring(i);
+        EXPECT_NE(Value(L"1024_768_Param0", key.c_str()), L"(absent)") << i;
+    }
+    EXPECT_EQ(Text().find(L"Vector"), std::wstring::npos);
+    FillSixteenPoint(*SixteenPointCalibAt(0), 0.0);
+    LoadCalibration(m_state);
+    ExpectSixteenPoint(*SixteenPointCalibAt(0), 4.0);
+
+    CProfileWorld other;
+    m_state.m_strConfigPath = other.ConfigPath();
+    m_state.m_nCalibModel = 2;
+    SaveSettings(m_state);
+    const std::wstring text = other.FileText(L"Config.ini").value_or(L"");
+    EXPECT_EQ(FindProfileValue(text, L"State", L"Lens Angles"), L"2");
+    EXPECT_EQ(text.find(L"Vector"), std::wstring::npos);
+    EXPECT_EQ(text.find(L"Param"), std::wstring::npos);
+}
+
+TEST_F(SettingsFile, UncalibratedResolutionLeavesTablesUnchanged)
+{
+    m_world.m_platform.SetSingleMonitor(1280, 1024);
+    CCameraSetup cameras(1);
+    FillNinePoint(*NinePointCalibAt(0), 5.0);
+    FillSixteenPoint(*SixteenPointCalibAt(0), 6.0);
+    m_state.m_nCalibModel = CALIB_MODEL_NINE;
+    SaveSettings(m_state);
+    m_state.m_nCalibModel = CALIB_MODEL_SIXTEEN;
+    SaveSettings(m_state);
+
+    m_world.m_platform.SetSingleMonitor(1024, 768);
+    FillNinePoint(*NinePointCalibAt(0), 50.0);
+    FillSixteenPoint(*SixteenPointCalibAt(0), 60.0);
+    LoadCalibration(m_state);
+    ExpectNinePoint(*NinePointCalibAt(0), 50.0);
+    ExpectSixteenPoint(*SixteenPointCalibAt(0), 60.0);
+    EXPECT_FALSE(NinePointCalibAt(0)->IsModelValid());
+    EXPECT_FALSE(SixteenPointCalibAt(0)->IsModelValid());
+
+    m_world.m_platform.SetSingleMonitor(1280, 1024);
+    LoadCalibration(m_state);
+    ExpectNinePoint(*NinePointCalibAt(0), 5.0);
+    ExpectSixteenPoint(*SixteenPointCalibAt(0), 6.0);
+}
+
+TEST_F(SettingsFile, DeviceOwnedKeysIgnoredWhenSettingsLiveInCamera)
+{
+    m_world.PutFile(L"Config.ini", L"[State]\r\nSave=1\r\nCheck Ceiling=1\r\nCheck Rear=1\r\n"
+                                   L"Lens Angles=1\r\nInkora=2\r\nStart Program=1\r\n"
+                                   L"Select Server=3\r\nRadio Server=1\r\n");
+    CCameraSetup cameras(1, 1);
+    SetEverySwitch(m_state, 0);
+    m_state.m_nInkoraPenMode = 5;
+    LoadSettings(m_state);
+    EXPECT_EQ(m_state.m_bCalibrated, 0);
+    EXPECT_EQ(m_state.m_bCeilingMount, 0);
+    EXPECT_EQ(m_state.m_bRearProjection, 0);
+    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_SIXTEEN);
+    EXPECT_EQ(m_state.m_nInkoraPenMode, 5);
+    EXPECT_EQ(m_state.m_bStartProgram, 1);
+    EXPECT_EQ(m_state.m_nSelectServer, 3);
+    EXPECT_EQ(m_state.m_nRadioServer, 1);
+
+    g_bSettingsInDevice = 0;
+    LoadSettings(m_state);
+    EXPECT_EQ(m_state.m_bCalibrated, 1);
+    EXPECT_EQ(m_state.m_bCeilingMount, 1);
+    EXPECT_EQ(m_state.m_bRearProjection, 1);
+    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_NINE);
+    EXPECT_EQ(m_state.m_nInkoraPenMode, 2);
+
+    // Two cameras never have their settings read from a camera, so the file keeps them
+    // whatever the firmware says; otherwise a two-camera board would forget its calibration.
+    CCameraSetup two(2, 1);
+    CDriverState twoCameras;
+    twoCameras.m_strConfigPath = m_world.ConfigPath();
+    LoadSettings(twoCameras);
+    EXPECT_EQ(twoCameras.m_bCalibrated, 1);
+    EXPECT_EQ(twoCameras.m_nCalibModel, CALIB_MODEL_NINE);
+}
+
+TEST_F(SettingsFile, StateValuesReadFourCharactersAsAnInteger)
+{
+    m_world.PutFile(L"Config.ini", L"[State]\r\nSelect Server=12345\r\nSave=7x\r\nInkora=abc\r\n"
+                                   L"Lens Angles=-3\r\nRadio Server=+5\r\nStart Program=\r\n");
+    CCameraSetup cameras(1);
+    SetEverySwitch(m_state, 9);
+    LoadSettings(m_state);
+    EXPECT_EQ(m_state.m_nSelectServer, 1234);
+    EXPECT_EQ(m_state.m_bCalibrated, 7);
+    EXPECT_EQ(m_state.m_nInkoraPenMode, 0);
+    EXPECT_EQ(m_state.m_nCalibModel, -3);
+    EXPECT_EQ(m_state.m_nRadioServer, 5);
+    EXPECT_EQ(m_state.m_bStartProgram, 0);
+    EXPECT_EQ(m_state.m_bCeilingMount, 0);
+}
+
+TEST_F(SettingsFile, CalibrationValuesAreCutTo29CharactersAndBadOrAbsentOnesKeepTheirValue)
+{
+    m_world.PutFile(L"Config.ini", L"[1024_768_Vector0]\r\nv0=12345678901234567890123456789999\r\n"
+                                   L"v1=0.25\r\nv2=not a number\r\nv4=\r\n");
+    CCameraSetup cameras(1);
+    NinePointCalibAt(0)->m_dH[2] = 42.0;
+    NinePointCalibAt(0)->m_dH[3] = 43.0;
+    NinePointCalibAt(0)->m_dH[4] = 44.0;
+    LoadCalibration(m_state);
+    EXPECT_DOUBLE_EQ(NinePointCalibAt(0)->m_dH[0], 12345678901234567890123456789.0);
+    EXPECT_EQ(NinePointCalibAt(0)->m_dH[1], 0.25);
+    EXPECT_EQ(NinePointCalibAt(0)->m_dH[2], 42.0);
+    EXPECT_EQ(NinePointCalibAt(0)->m_dH[3], 43.0);
+    EXPECT_EQ(NinePointCalibAt(0)->m_dH[4], 44.0);
+    EXPECT_TRUE(NinePointCalibAt(0)->IsModelValid());
+    EXPECT_FALSE(SixteenPointCalibAt(0)->IsModelValid());
+}
+
+TEST_F(SettingsFile, DisplayChangeReloadsOnlyCurrentModel)
+{
+    CCameraSetup cameras(1);
+    FillNinePoint(*NinePointCalibAt(0), 2.0);
+    FillSixteenPoint(*SixteenPointCalibAt(0), 3.0);
+    m_state.m_nCalibModel = CALIB_MODEL_NINE;
+    SaveSettings(m_state);
+    m_state.m_nCalibModel = CALIB_MODEL_SIXTEEN;
+    SaveSettings(m_state);
+    // The file now says model 0; change it back to 1 as a hand edit would.
+    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"1");
+
+    FillNinePoint(*NinePointCalibAt(0), 70.0);
+    FillSixteenPoint(*SixteenPointCalibAt(0), 80.0);
+    ReloadSettingsAfterDisplayChange(m_state);
+    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_NINE);
+    ExpectNinePoint(*NinePointCalibAt(0), 2.0);
+    ExpectSixteenPoint(*SixteenPointCalibAt(0), 80.0);
+
+    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"0");
+    FillNinePoint(*NinePointCalibAt(0), 70.0);
+    ReloadSettingsAfterDisplayChange(m_state);
+    ExpectNinePoint(*NinePointCalibAt(0), 70.0);
+    ExpectSixteenPoint(*SixteenPointCalibAt(0), 3.0);
+}
+
+TEST_F(SettingsFile, CalibrationSaveHookWritesTheMainRecord)
+{
+    CCameraSetup cameras(1);
+    m_state.m_bCalibrated = 1;
+    CDriverState* previous = g_pMainDlg;
+    g_pMainDlg = nullptr;
+    EXPECT_FALSE(SaveSettingsFile());
+    EXPECT_FALSE(m_world.FileText(L"Config.ini").has_value());
+    g_pMainDlg = &m_state;
+    // Finishing a camera saves through the capture's hook; cancelling reloads through it.
+    const CALIBRATION_HOOKS previousHooks = g_calibrationHooks;
+    InstallCalibrationSettingsHooks();
+    ASSERT_NE(g_calibrationHooks.pfnSaveSettings, nullptr);
+    EXPECT_TRUE(g_calibrationHooks.pfnSaveSettings());
+    EXPECT_EQ(Value(L"State", L"Save"), L"1");
+    EXPECT_NE(Value(L"1024_768_Param0", L"p0"), L"(absent)");
+    const double saved = SixteenPointCalibAt(0)->m_dParam[0];
+    SixteenPointCalibAt(0)->m_dParam[0] = saved + 100.0;
+    ASSERT_NE(g_calibrationHooks.pfnReloadCalibration, nullptr);
+    g_calibrationHooks.pfnReloadCalibration();
+    EXPECT_DOUBLE_EQ(SixteenPointCalibAt(0)->m_dParam[0], saved);
+    g_calibrationHooks = previousHooks;
+    g_pMainDlg = previous;
+}
 
 TEST(IniFile, PathOfFullLengthIsCutToTheBuffer)
 {
@@ -107,89 +403,6 @@ TEST(IniFile, WritesGoToTheStoredPathAndNullValuesWriteNothing)
     EXPECT_FALSE(ini.WriteString(nullptr, L"Save", L"1"));
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0], L"D:\\x\\Config.ini|State|Save|1");
-}
-
-TEST(IniEncoding, Utf16LittleEndianFromHandWrittenBytes)
-{
-    // "[S]\r\na=\u00e9\u20ac" followed by U+1F600 as a surrogate pair.
-    const std::string bytes("\xFF\xFE[\0S\0]\0\r\0\n\0a\0=\0\xE9\0\xAC\x20\x3D\xD8\x00\xDE", 24);
-    const PROFILE_TEXT text = DecodeProfileBytes(bytes);
-    EXPECT_EQ(text.encoding, PROFILE_ENCODING::UTF16_LE);
-    const std::optional<std::wstring> value = FindProfileValue(text.text, L"S", L"a");
-    ASSERT_TRUE(value.has_value());
-    std::wstring expected = L"\u00e9\u20ac";
-    if (sizeof(wchar_t) == 2)
-        expected += std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)};
-    else
-        expected += wchar_t(0x1F600);
-    EXPECT_EQ(*value, expected);
-    EXPECT_EQ(EncodeProfileBytes(text), bytes);
-}
-
-TEST(IniEncoding, EightBitFilesUseCodePage1252)
-{
-    const PROFILE_TEXT text = DecodeProfileBytes("[S]\r\na=\x80 \xE9 \x9F\r\n");
-    EXPECT_EQ(text.encoding, PROFILE_ENCODING::ANSI);
-    EXPECT_EQ(FindProfileValue(text.text, L"S", L"a").value_or(L"?"), L"\u20ac \u00e9 \u0178");
-
-    PROFILE_TEXT written{L"a=\u20ac\u0416", PROFILE_ENCODING::ANSI};
-    EXPECT_EQ(EncodeProfileBytes(written), "a=\x80?");
-}
-
-TEST(IniEncoding, InvalidUtf8ReadsAsReplacementCharacters)
-{
-    const PROFILE_TEXT text = DecodeProfileBytes("\xEF\xBB\xBF[S]\na=x\xC3(\xE2\x82\xAC\xF0\x9F\n");
-    EXPECT_EQ(text.encoding, PROFILE_ENCODING::UTF8);
-    EXPECT_EQ(FindProfileValue(text.text, L"S", L"a").value_or(L"?"), L"x\ufffd(\u20ac\ufffd");
-}
-
-TEST(IniPortableStore, WriteChangesOnlyTheKeysLine)
-{
-    CProfileWorld world(PortableProfileApi());
-    const std::string before = "; settings\n\n[S]\r\n  a = 1   \r\n\r\n; end of S\r\n[T]\r\nc=3";
-    world.m_folder.WriteBytes(L"f.ini", before);
-    const std::wstring path = world.m_folder.PathOf(L"f.ini");
-    ASSERT_TRUE(Platform().WriteProfileText(path, L"s", L"A", L"22"));
-    EXPECT_EQ(world.m_folder.ReadBytes(L"f.ini"),
-              "; settings\n\n[S]\r\na=22\r\n\r\n; end of S\r\n[T]\r\nc=3");
-
-    ASSERT_TRUE(Platform().WriteProfileText(path, L"T", L"d", L"4"));
-    EXPECT_EQ(world.m_folder.ReadBytes(L"f.ini"),
-              "; settings\n\n[S]\r\na=22\r\n\r\n; end of S\r\n[T]\r\nc=3\r\nd=4");
-
-    ASSERT_TRUE(Platform().WriteProfileText(path, L"S", L"b", L"5"));
-    EXPECT_EQ(world.m_folder.ReadBytes(L"f.ini"),
-              "; settings\n\n[S]\r\na=22\r\n\r\n; end of S\r\nb=5\r\n[T]\r\nc=3\r\nd=4");
-}
-
-TEST(IniPortableStore, KeyAddedAfterALoneCarriageReturnStartsItsOwnLine)
-{
-    // Only '\n' ends a line; a section header closed by a bare '\r' at the end of the file
-    // must not swallow the key written after it.
-    for (const std::wstring original : {L"[State]\r", L"[State]\r\n", L"[State]", L"x=1\r"})
-    {
-        std::wstring text = original;
-        ASSERT_TRUE(SetProfileValue(text, L"State", L"Save", L"42"));
-        EXPECT_EQ(FindProfileValue(text, L"State", L"Save").value_or(L"?"), L"42")
-            << std::string(original.begin(), original.end());
-    }
-}
-
-TEST(IniPortableStore, BlankNamesAndMissingFoldersFailWithoutWriting)
-{
-    CProfileWorld world(PortableProfileApi());
-    const std::wstring path = world.m_folder.PathOf(L"f.ini");
-    EXPECT_FALSE(Platform().WriteProfileText(path, L"  ", L"k", L"v"));
-    EXPECT_FALSE(Platform().WriteProfileText(path, L"S", L"", L"v"));
-    EXPECT_FALSE(world.m_folder.Exists(L"f.ini"));
-    EXPECT_FALSE(
-        Platform().WriteProfileText(world.m_folder.PathOf(L"no\\such\\f.ini"), L"S", L"k", L"v"));
-}
-
-TEST(IniPortableStore, EmptyKeyNameReadsNothingNotEvenTheDefault)
-{
-    EXPECT_EQ(ReadProfileText(L"[S]\r\n=1\r\n", L"S", L"", L"d", 64), L"");
-    EXPECT_EQ(ReadProfileText(L"[S]\r\na=1\r\n", L"S", L"a", L"d", 0), L"");
 }
 
 TEST(SettingsText, ConvertsAsWtoiDoes)

@@ -2,7 +2,6 @@
 // server chosen, the browser command line, and when a download counts as whole.
 
 #include "settings/IniFile.h"
-#include "settings/PortableProfile.h"
 #include "shell/DriverState.h"
 #include "tests/support/ProfileWorld.h"
 #include "update/BrowserCommand.h"
@@ -25,9 +24,9 @@ bool Newer(const wchar_t* server, const wchar_t* own)
 // An INI reader over a file of the world's folder holding the text.
 CIniFile IniWith(CProfileWorld& world, const std::wstring& name, const std::wstring& text)
 {
-    world.m_folder.WriteBytes(name, Utf16FileBytes(text));
+    world.PutFile(name, text);
     CIniFile ini;
-    ini.SetPath(world.m_folder.PathOf(name).c_str());
+    ini.SetPath(world.PathOf(name).c_str());
     return ini;
 }
 
@@ -71,7 +70,7 @@ TEST(UpdateVersion, PartsAreReadLikeDecimalNumbers)
 
 TEST(UpdateFiles, NewVersionIsReadWholeAndCountByItsFirstFourCharacters)
 {
-    CProfileWorld world(PortableProfileApi());
+    CProfileWorld world;
     const CIniFile upgrade = IniWith(world, L"up.inf", L"[Update]\r\nNewVersion=1.10.10.10\r\n");
     EXPECT_EQ(ReadNewVersion(upgrade), L"1.10.10.10");
     EXPECT_TRUE(Newer(ReadNewVersion(upgrade).c_str(), L"1.10.10.9"));
@@ -90,7 +89,7 @@ TEST(UpdateFiles, NewVersionIsReadWholeAndCountByItsFirstFourCharacters)
 
 TEST(UpdateFiles, ServersComeFromTheInstalledListAndABadSelectionFallsBack)
 {
-    CProfileWorld world(PortableProfileApi());
+    CProfileWorld world;
     IniWith(world, SERVER_LIST_FILE,
             L"[DEU]\r\nAlias1=Erster\r\nServer1=http://one.test/\r\nAlias2=Zweiter\r\n"
             L"Server2=http://two.test/\r\n[ENU]\r\nAlias1=First\r\nServer1=http://wrong.test/\r\n");

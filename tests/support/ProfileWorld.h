@@ -1,28 +1,13 @@
 #pragma once
-// Real profile files for tests: a private temporary folder, and a fake platform whose
-// profile and file-exists functions reach that folder through one profile implementation
-// (the portable store natively, the Win32 profile functions under Wine). Everything else
-// the driver asks of the system (screen size, language, module folder) stays fake.
+// Profile files for tests. Natively they live in memory (CProfileWorld); the Win32 tests reach
+// real files in a private temporary folder (CTempFolder).
 
 #include "tests/support/FakePlatform.h"
 
-#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
-
-// The three profile operations of the seam.
-struct PROFILE_API
-{
-    std::function<std::wstring(const std::wstring&, const std::wstring&, const std::wstring&,
-                               const std::wstring&, std::size_t)>
-        read;
-    std::function<bool(const std::wstring&, const std::wstring&, const std::wstring&,
-                       const std::wstring&)>
-        write;
-    std::function<bool(const std::wstring&)> exists;
-};
-
-// The portable store's operations.
-PROFILE_API PortableProfileApi();
 
 // A folder that exists for the life of the object and is removed with everything in it.
 class CTempFolder
@@ -40,33 +25,47 @@ public:
     void WriteBytes(const std::wstring& name, const std::string& bytes) const;
     // The file's bytes, or an empty string when it does not exist.
     std::string ReadBytes(const std::wstring& name) const;
-    bool Exists(const std::wstring& name) const;
     void MakeFolder(const std::wstring& name) const;
 
 private:
     std::wstring m_strPath;
 };
 
-// A fake platform installed for the life of the object, with its profile functions
-// connected to api over a fresh temporary folder, which is also the module folder.
+// The value of a key in profile text, or nothing when the section or the key is absent. Names
+// match without regard to case or surrounding blanks; the first section of a name and its
+// first matching key win; the value loses its surrounding blanks.
+std::optional<std::wstring> FindProfileValue(const std::wstring& text, const std::wstring& section,
+                                             const std::wstring& key);
+
+// A fake platform installed for the life of the object whose profile and file-exists
+// functions reach files held in memory, under the module folder "C:\Tavelo". A read gives the
+// default for a missing file, section or key, whatever the buffer size: cutting to the buffer
+// is left to the driver's own guard. A write replaces the key's line, or adds it at the end of
+// its section, or adds the section at the end of the file.
 class CProfileWorld
 {
 public:
-    explicit CProfileWorld(const PROFILE_API& api);
+    CProfileWorld();
     CProfileWorld(const CProfileWorld&) = delete;
     CProfileWorld& operator=(const CProfileWorld&) = delete;
 
-    std::wstring ConfigPath() const { return m_folder.PathOf(L"Config.ini"); }
+    std::wstring PathOf(const std::wstring& name) const { return L"C:\\Tavelo\\" + name; }
+    std::wstring ConfigPath() const { return PathOf(L"Config.ini"); }
+    // Lines "[section]" and "key=value", each ending in "\r\n".
+    void PutFile(const std::wstring& name, const std::wstring& text);
+    // The file's text, or nothing when it does not exist.
+    std::optional<std::wstring> FileText(const std::wstring& name) const;
 
     CFakePlatform m_platform;
-    CTempFolder m_folder;
 
 private:
+    std::wstring Read(const std::wstring& path, const std::wstring& section,
+                      const std::wstring& key, const std::wstring& defaultValue) const;
+    bool Write(const std::wstring& path, const std::wstring& section, const std::wstring& key,
+               const std::wstring& value);
+
+    // A test may reach the files from the driver's threads as well as its own.
+    mutable std::mutex m_lock;
+    std::map<std::wstring, std::wstring> m_files;
     CScopedPlatform m_scope;
 };
-
-// Text of a profile file as the portable store decodes it (any encoding), for checks of
-// what a write left in the file.
-std::wstring ProfileFileText(const std::string& bytes);
-// UTF-16LE bytes with a byte-order mark for the text.
-std::string Utf16FileBytes(const std::wstring& text);

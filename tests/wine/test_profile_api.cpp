@@ -1,8 +1,12 @@
-// The settings and profile-rule case table of the native tests, run here against the Win32
-// profile functions, so the Win32 store and the portable store are held to the same results.
+// The Win32 profile functions behind the platform seam, on real files: the settings file
+// written and read back through them, and the paths they are given.
 
+#include "calibration/CalibTables.h"
+#include "device/DeviceGlobals.h"
 #include "platform/win32/Win32Platform.h"
-#include "tests/support/SettingsCases.h"
+#include "settings/Settings.h"
+#include "shell/DriverState.h"
+#include "tests/support/ProfileWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -13,61 +17,58 @@ CWin32Platform& Win32()
     static CWin32Platform platform;
     return platform;
 }
-
-PROFILE_API Win32ProfileApi()
-{
-    PROFILE_API api;
-    api.read = [](const std::wstring& path, const std::wstring& section, const std::wstring& key,
-                  const std::wstring& defaultValue, std::size_t bufferChars)
-    { return Win32().ReadProfileText(path, section, key, defaultValue, bufferChars); };
-    api.write = [](const std::wstring& path, const std::wstring& section, const std::wstring& key,
-                   const std::wstring& value)
-    { return Win32().WriteProfileText(path, section, key, value); };
-    api.exists = [](const std::wstring& path) { return Win32().FileExists(path); };
-    return api;
-}
 } // namespace
 
-class IniWin32Read : public ::testing::TestWithParam<PROFILE_READ_CASE>
+TEST(IniWin32, SettingsAndCalibrationReadBackThroughTheProfileFunctions)
 {
-};
+    CTempFolder folder;
+    CFakePlatform platform;
+    CScopedPlatform scope(platform);
+    platform.m_profileReader = [](const std::wstring& path, const std::wstring& section,
+                                  const std::wstring& key, const std::wstring& defaultValue,
+                                  std::size_t bufferChars)
+    { return Win32().ReadProfileText(path, section, key, defaultValue, bufferChars); };
+    platform.m_profileWriter = [](const std::wstring& path, const std::wstring& section,
+                                  const std::wstring& key, const std::wstring& value)
+    { return Win32().WriteProfileText(path, section, key, value); };
 
-TEST_P(IniWin32Read, FollowsProfileRules)
-{
-    CProfileWorld world(Win32ProfileApi());
-    RunProfileReadCase(world, GetParam());
+    ReleaseCalibTables();
+    g_nDeviceCount = 2;
+    AllocateCalibTables(2);
+    for (int i = 0; i < 9; ++i)
+    {
+        NinePointCalibAt(0)->m_dH[i] = -1234.5678901 * (i + 1);
+        NinePointCalibAt(1)->m_dH[i] = 0.000123456789 * (i + 1);
+    }
+    CDriverState saved;
+    saved.m_strConfigPath = folder.PathOf(L"Config.ini");
+    saved.m_bCalibrated = 1;
+    saved.m_nCalibModel = CALIB_MODEL_NINE;
+    saved.m_nSelectServer = 12345;
+    SaveSettings(saved);
+
+    CDriverState loaded;
+    loaded.m_strConfigPath = saved.m_strConfigPath;
+    LoadSettings(loaded);
+    EXPECT_EQ(loaded.m_bCalibrated, 1);
+    EXPECT_EQ(loaded.m_nCalibModel, CALIB_MODEL_NINE);
+    EXPECT_EQ(loaded.m_nSelectServer, 1234) << "four characters of a state value";
+    for (int camera = 0; camera < 2; ++camera)
+    {
+        CNinePointCalib& model = *NinePointCalibAt(static_cast<std::uint16_t>(camera));
+        const double expected[2] = {model.m_dH[4], model.m_dH[8]};
+        model.m_dH[4] = 0.0;
+        model.m_dH[8] = 0.0;
+        LoadCalibration(loaded);
+        EXPECT_NEAR(model.m_dH[4], expected[0], 1e-9) << camera;
+        EXPECT_NEAR(model.m_dH[8], expected[1], 1e-9) << camera;
+        EXPECT_TRUE(model.IsModelValid());
+    }
+    ReleaseCalibTables();
+    g_nDeviceCount = 0;
 }
 
-INSTANTIATE_TEST_SUITE_P(IniCases, IniWin32Read, ::testing::ValuesIn(ProfileReadCases()),
-                         ProfileReadCaseName);
-
-class IniWin32Write : public ::testing::TestWithParam<PROFILE_CASE>
-{
-};
-
-TEST_P(IniWin32Write, FollowsProfileRules)
-{
-    CProfileWorld world(Win32ProfileApi());
-    GetParam().run(world);
-}
-
-INSTANTIATE_TEST_SUITE_P(IniCases, IniWin32Write, ::testing::ValuesIn(ProfileWriteCases()),
-                         ProfileCaseName);
-
-class SettingsWin32 : public ::testing::TestWithParam<PROFILE_CASE>
-{
-};
-
-TEST_P(SettingsWin32, Case)
-{
-    CProfileWorld world(Win32ProfileApi());
-    GetParam().run(world);
-}
-
-INSTANTIATE_TEST_SUITE_P(SettingsCases, SettingsWin32, ::testing::ValuesIn(SettingsCases()),
-                         ProfileCaseName);
-
-TEST(IniWin32Path, PathBeyondTheBufferIsCutWhereTheBufferEnds)
+TEST(IniWin32, PathBeyondTheBufferIsCutWhereTheBufferEnds)
 {
     CTempFolder folder;
     const std::wstring longPath = folder.PathOf(std::wstring(300, L'a') + L".ini");
@@ -80,7 +81,7 @@ TEST(IniWin32Path, PathBeyondTheBufferIsCutWhereTheBufferEnds)
     EXPECT_EQ(Win32().ReadProfileText(cut, L"S", L"k", L"d", 16), L"v");
 }
 
-TEST(IniWin32Path, FileExistsSeesFilesAndFolders)
+TEST(IniWin32, FileExistsSeesFilesAndFolders)
 {
     CTempFolder folder;
     folder.WriteBytes(L"there.lng", "x");
