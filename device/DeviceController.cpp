@@ -87,6 +87,7 @@ bool CDeviceController::DetectFirmware()
 bool CDeviceController::StartPenTracking()
 {
     const std::uint16_t count = m_link.GetCount();
+    // Deliberate: the reader is stopped once per camera, and the last camera is left current.
     for (std::uint16_t i = 0; i < count; ++i)
     {
         m_link.StopReader();
