@@ -120,32 +120,22 @@ TEST(CameraFirmware, DetectionAnswersAsSoonAsTheRepliesCome)
     EXPECT_DOUBLE_EQ(link.GetRecords()[1].firmwareVersion, 1.30);
 }
 
-TEST(CameraListing, ThreeUnitsAreCountedAndNeverWrittenPastTheArray)
+// Seventeen units are more than the array holds: counted, but none of them listed.
+TEST(CameraListing, UnitsAreCountedAndNeverWrittenPastTheArray)
 {
-    CDeviceWorld world("units 3");
-    CCameraLink link;
-    (void)link.BindLibrary();
-    std::uint32_t locations[LOCATION_SLOTS + 1] = {};
-    locations[LOCATION_SLOTS] = 0xDEADBEEF;
-    std::uint16_t count = 0;
-    ASSERT_EQ(link.ListDevices(locations, &count), FT_OK);
-    EXPECT_EQ(count, 3);
-    EXPECT_NE(locations[0], 0u);
-    EXPECT_EQ(locations[LOCATION_SLOTS], 0xDEADBEEFu);
-}
-
-TEST(CameraListing, SeventeenUnitsLeaveTheArrayUntouched)
-{
-    CDeviceWorld world("units 17");
-    CCameraLink link;
-    (void)link.BindLibrary();
-    std::uint32_t locations[LOCATION_SLOTS + 1] = {};
-    locations[LOCATION_SLOTS] = 0xDEADBEEF;
-    std::uint16_t count = 0;
-    ASSERT_EQ(link.ListDevices(locations, &count), FT_OK);
-    EXPECT_EQ(count, 17);
-    EXPECT_EQ(locations[0], 0u);
-    EXPECT_EQ(locations[LOCATION_SLOTS], 0xDEADBEEFu);
+    for (const int units : {3, 17})
+    {
+        CDeviceWorld world("units " + std::to_string(units));
+        CCameraLink link;
+        (void)link.BindLibrary();
+        std::uint32_t locations[LOCATION_SLOTS + 1] = {};
+        locations[LOCATION_SLOTS] = 0xDEADBEEF;
+        std::uint16_t count = 0;
+        ASSERT_EQ(link.ListDevices(locations, &count), FT_OK);
+        EXPECT_EQ(count, units);
+        EXPECT_EQ(locations[0] != 0u, units == 3) << units;
+        EXPECT_EQ(locations[LOCATION_SLOTS], 0xDEADBEEFu) << units;
+    }
 }
 
 TEST(CameraCommands, OpenConfiguresTheLinkAndNumberedCommandsSendTheirPackets)

@@ -123,13 +123,6 @@ private:
     FT_STATUS m_status = FT_OTHER_ERROR;
 };
 
-// One single-spot packet as the wire layout defines it.
-struct SPOT
-{
-    int x = 0;
-    int y = 0;
-};
-
 // Frames a byte stream into packets of the given length that start with '$', have an
 // accepted type and end with '&'; anything else is skipped byte by byte.
 inline std::vector<std::vector<std::uint8_t>> Packets(const std::vector<std::uint8_t>& stream,
@@ -151,19 +144,6 @@ inline std::vector<std::vector<std::uint8_t>> Packets(const std::vector<std::uin
         }
     }
     return packets;
-}
-
-inline std::vector<SPOT> SingleSpots(const std::vector<std::uint8_t>& stream)
-{
-    std::vector<SPOT> spots;
-    for (const auto& p : Packets(stream, 7, "12"))
-    {
-        SPOT s;
-        s.x = p[3] * 16 + (p[4] >> 4);
-        s.y = (p[4] & 0x0F) * 256 + p[5];
-        spots.push_back(s);
-    }
-    return spots;
 }
 
 // Whole multi-spot packets in a stream.

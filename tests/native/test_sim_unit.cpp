@@ -54,34 +54,6 @@ TEST(SimSettingStore, PersistsToItsFileAcrossBuses)
     EXPECT_EQ(std::filesystem::file_size(file), 256u);
 }
 
-TEST(SimSpots, SingleSpotFormReportsTheFirstVisiblePenOrNoSpot)
-{
-    CScopedSimBus bus;
-    bus->Execute("unit 0 minor 0x15");
-    CPort port(bus.Bus());
-    port.Send(protocol::STREAM_ON);
-    const std::vector<SPOT> none = SingleSpots(port.ReadFor(35'000));
-    EXPECT_EQ(none.size(), 3u);
-    for (const SPOT& s : none)
-    {
-        EXPECT_EQ(s.x, 0);
-        EXPECT_EQ(s.y, 0);
-    }
-    // Outside the sensor: not seen.
-    bus->Execute("unit 0 pen 0 700 100");
-    for (const SPOT& s : SingleSpots(port.ReadFor(30'000)))
-        EXPECT_EQ(s.x, 0);
-    bus->Execute("unit 0 pen 0 up\nunit 0 pen 2 40 30\nunit 0 pen 3 50 60");
-    port.ReadFor(15'000);
-    const std::vector<SPOT> spots = SingleSpots(port.ReadFor(30'000));
-    ASSERT_FALSE(spots.empty());
-    for (const SPOT& s : spots)
-    {
-        EXPECT_EQ(s.x, 40);
-        EXPECT_EQ(s.y, 30);
-    }
-}
-
 TEST(SimPacing, FramesFollowTheFrameRateOnTheVirtualClock)
 {
     for (int fps : {100, 40, 250})
