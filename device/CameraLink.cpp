@@ -3,6 +3,7 @@
 #include "device/DeviceGlobals.h"
 #include "device/Protocol.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -17,13 +18,7 @@ std::wstring Widen(const char* text)
     return wide;
 }
 
-FT_STATUS MissingEntryPoint(const char* name)
-{
-    Platform().ShowMessageBox(Widen(name) + L" is not valid!", BOX_ICONERROR);
-    return 1;
-}
-
-// Message box style when an entry point is missing: two of them get a plain box.
+// Message box style when an entry point is missing: two of them get a plain box, deliberately.
 std::uint32_t MissingSymbolStyle(const char* name)
 {
     if (std::strcmp(name, "FT_Open") == 0 || std::strcmp(name, "FT_OpenEx") == 0)
@@ -54,14 +49,20 @@ CAMERA_RECORD SnapshotRecord(CAMERA_RECORD& record)
 
 CCameraLink::CCameraLink() = default;
 
+template <class ENTRY, class... ARGS> FT_STATUS CCameraLink::Call(ARGS... args)
+{
+    const auto entry = m_d2xx.*ENTRY::FIELD;
+    if (entry == nullptr)
+    {
+        Platform().ShowMessageBox(Widen(ENTRY::NAME) + L" is not valid!", BOX_ICONERROR);
+        return 1;
+    }
+    return entry(args...);
+}
+
 CCameraLink::~CCameraLink()
 {
     StopReaderThread();
-    if (m_versionThread.joinable())
-    {
-        m_bStopVersion = true;
-        m_versionThread.join();
-    }
 }
 
 bool CCameraLink::BindLibrary()
@@ -69,6 +70,7 @@ bool CCameraLink::BindLibrary()
     m_hLibrary = Platform().LoadAppLibrary(L"Ftd2xx.dll");
     if (m_hLibrary == nullptr)
     {
+        // Deliberate: the text is kept as users know it, though it names another file.
         Platform().ShowMessageBox(L"Error: Can't Load ft8u232.dll", BOX_ICONERROR);
         return false;
     }
@@ -88,85 +90,13 @@ bool CCameraLink::BindLibrary()
     return true;
 }
 
-FT_STATUS CCameraLink::Write(FT_HANDLE handle, const void* buffer, std::uint32_t length,
-                             std::uint32_t* written)
-{
-    if (m_d2xx.pFT_Write == nullptr)
-        return MissingEntryPoint("FT_Write");
-    return m_d2xx.pFT_Write(handle, const_cast<void*>(buffer), length, written);
-}
-
-FT_STATUS CCameraLink::Read(FT_HANDLE handle, void* buffer, std::uint32_t length,
-                            std::uint32_t* got)
-{
-    if (m_d2xx.pFT_Read == nullptr)
-        return MissingEntryPoint("FT_Read");
-    return m_d2xx.pFT_Read(handle, buffer, length, got);
-}
-
-FT_STATUS CCameraLink::ListDevicesRaw(void* arg1, void* arg2, std::uint32_t flags)
-{
-    if (m_d2xx.pFT_ListDevices == nullptr)
-        return MissingEntryPoint("FT_ListDevices");
-    return m_d2xx.pFT_ListDevices(arg1, arg2, flags);
-}
-
-FT_STATUS CCameraLink::Open(int index, FT_HANDLE* handle)
-{
-    if (m_d2xx.pFT_Open == nullptr)
-        return MissingEntryPoint("FT_Open");
-    return m_d2xx.pFT_Open(index, handle);
-}
-
-FT_STATUS CCameraLink::SetBaudRate(FT_HANDLE handle, std::uint32_t baud)
-{
-    if (m_d2xx.pFT_SetBaudRate == nullptr)
-        return MissingEntryPoint("FT_SetBaudRate");
-    return m_d2xx.pFT_SetBaudRate(handle, baud);
-}
-
-FT_STATUS CCameraLink::Close(FT_HANDLE handle)
-{
-    if (m_d2xx.pFT_Close == nullptr)
-        return MissingEntryPoint("FT_Close");
-    return m_d2xx.pFT_Close(handle);
-}
-
-FT_STATUS CCameraLink::ResetDevice(FT_HANDLE handle)
-{
-    if (m_d2xx.pFT_ResetDevice == nullptr)
-        return MissingEntryPoint("FT_ResetDevice");
-    return m_d2xx.pFT_ResetDevice(handle);
-}
-
-FT_STATUS CCameraLink::Purge(FT_HANDLE handle, std::uint32_t mask)
-{
-    if (m_d2xx.pFT_Purge == nullptr)
-        return MissingEntryPoint("FT_Purge");
-    return m_d2xx.pFT_Purge(handle, mask);
-}
-
-FT_STATUS CCameraLink::SetTimeouts(FT_HANDLE handle, std::uint32_t readMs, std::uint32_t writeMs)
-{
-    if (m_d2xx.pFT_SetTimeouts == nullptr)
-        return MissingEntryPoint("FT_SetTimeouts");
-    return m_d2xx.pFT_SetTimeouts(handle, readMs, writeMs);
-}
-
-FT_STATUS CCameraLink::GetQueueStatus(FT_HANDLE handle, std::uint32_t* rxBytes)
-{
-    if (m_d2xx.pFT_GetQueueStatus == nullptr)
-        return MissingEntryPoint("FT_GetQueueStatus");
-    return m_d2xx.pFT_GetQueueStatus(handle, rxBytes);
-}
-
 FT_STATUS CCameraLink::ListDevices(std::uint32_t* locations, std::uint16_t* count)
 {
     *count = 0;
     // Ask for the number first: listing all devices writes one id per device, and the
     // caller's array holds only LOCATION_SLOTS of them.
     std::uint32_t devices = 0;
-    FT_STATUS status = ListDevicesRaw(&devices, nullptr, FT_LIST_NUMBER_ONLY);
+    FT_STATUS status = Call<d2xx::FT_ListDevices>(&devices, nullptr, FT_LIST_NUMBER_ONLY);
     if (status != FT_OK)
         return status;
     if (devices > LOCATION_SLOTS)
@@ -177,7 +107,7 @@ FT_STATUS CCameraLink::ListDevices(std::uint32_t* locations, std::uint16_t* coun
     // A device plugged in between the two calls still lands inside this scratch array.
     std::uint32_t scratch[4 * LOCATION_SLOTS] = {};
     std::uint32_t listed = 0;
-    status = ListDevicesRaw(scratch, &listed, FT_LIST_ALL | FT_OPEN_BY_LOCATION);
+    status = Call<d2xx::FT_ListDevices>(scratch, &listed, FT_LIST_ALL | FT_OPEN_BY_LOCATION);
     if (status != FT_OK)
         return status;
     if (listed > LOCATION_SLOTS)
@@ -192,11 +122,11 @@ FT_STATUS CCameraLink::ListDevices(std::uint32_t* locations, std::uint16_t* coun
 
 void CCameraLink::ConfigureHandle(FT_HANDLE handle)
 {
-    ResetDevice(handle);
-    SetBaudRate(handle, protocol::BAUD_RATE);
-    Purge(handle, FT_PURGE_RX);
-    ResetDevice(handle);
-    SetTimeouts(handle, protocol::READ_TIMEOUT_MS, protocol::WRITE_TIMEOUT_MS);
+    Call<d2xx::FT_ResetDevice>(handle);
+    Call<d2xx::FT_SetBaudRate>(handle, protocol::BAUD_RATE);
+    Call<d2xx::FT_Purge>(handle, FT_PURGE_RX);
+    Call<d2xx::FT_ResetDevice>(handle);
+    Call<d2xx::FT_SetTimeouts>(handle, protocol::READ_TIMEOUT_MS, protocol::WRITE_TIMEOUT_MS);
 }
 
 bool CCameraLink::OpenAll(const std::uint32_t* locations, std::uint16_t count)
@@ -216,7 +146,7 @@ bool CCameraLink::OpenAll(const std::uint32_t* locations, std::uint16_t count)
         record.index = i;
         record.location = locations[i];
         FT_HANDLE handle = nullptr;
-        if (Open(i, &handle) != FT_OK)
+        if (Call<d2xx::FT_Open>(i, &handle) != FT_OK)
         {
             m_bFailed = 1;
             return false;
@@ -229,17 +159,19 @@ bool CCameraLink::OpenAll(const std::uint32_t* locations, std::uint16_t count)
 
 void CCameraLink::ResetAll()
 {
+    // Deliberate: every camera is reset and told to stop streaming twice.
     for (int pass = 0; pass < 2; ++pass)
     {
         for (std::uint16_t i = 0; i < m_nCount; ++i)
         {
             FT_HANDLE handle = nullptr;
-            if (Open(i, &handle) != FT_OK)
+            if (Call<d2xx::FT_Open>(i, &handle) != FT_OK)
                 continue;
-            ResetDevice(handle);
+            Call<d2xx::FT_ResetDevice>(handle);
             std::uint32_t written = 0;
-            Write(handle, protocol::STREAM_OFF.data(), protocol::COMMAND_LENGTH, &written);
-            Close(handle);
+            Call<d2xx::FT_Write>(handle, const_cast<std::uint8_t*>(protocol::STREAM_OFF.data()),
+                                 protocol::COMMAND_LENGTH, &written);
+            Call<d2xx::FT_Close>(handle);
         }
     }
 }
@@ -259,8 +191,8 @@ bool CCameraLink::WritePacket(std::uint16_t camera, const std::uint8_t* buffer,
     if (m_pRecords[camera].handle == nullptr)
         return false;
     std::uint32_t ignored = 0;
-    return Write(m_pRecords[camera].handle, buffer, length,
-                 written != nullptr ? written : &ignored) == FT_OK;
+    return Call<d2xx::FT_Write>(m_pRecords[camera].handle, const_cast<std::uint8_t*>(buffer),
+                                length, written != nullptr ? written : &ignored) == FT_OK;
 }
 
 bool CCameraLink::SendCommand(std::uint16_t camera, int code)
@@ -281,33 +213,49 @@ bool CCameraLink::SendCommand(std::uint16_t camera, int code)
     return true;
 }
 
+bool CCameraLink::ReadByteBy(FT_HANDLE handle, std::uint64_t deadline, std::uint8_t& byte,
+                             std::uint32_t& got, FT_STATUS& status)
+{
+    const std::uint64_t now = Platform().MonotonicMicros();
+    if (now >= deadline)
+        return false;
+    const std::uint64_t left = deadline - now;
+    const bool shortened = left < std::uint64_t{protocol::READ_TIMEOUT_MS} * 1000;
+    // A time-out of 0 would mean no time-out at all.
+    if (shortened)
+        Call<d2xx::FT_SetTimeouts>(handle, std::max<std::uint32_t>(1, std::uint32_t(left / 1000)),
+                                   protocol::WRITE_TIMEOUT_MS);
+    got = 0;
+    status = Call<d2xx::FT_Read>(handle, &byte, 1, &got);
+    if (shortened)
+        Call<d2xx::FT_SetTimeouts>(handle, protocol::READ_TIMEOUT_MS, protocol::WRITE_TIMEOUT_MS);
+    return true;
+}
+
 std::uint8_t CCameraLink::ReadReply(std::uint16_t camera)
 {
     if (camera >= m_nCount || !m_pRecords)
         return 0;
     FT_HANDLE handle = m_pRecords[camera].handle;
     protocol::CSettingReplyReader reader;
-    // A read that brings no byte leaves the previous byte, which is looked at again.
+    // Deliberate: a read that brings no byte leaves the previous byte, which is fed again.
     std::uint8_t byte = 1;
-    const std::uint64_t start = Platform().MonotonicMicros();
-    const std::uint64_t limit = std::uint64_t{SETTING_REPLY_WAIT_MS} * 1000;
+    const std::uint64_t deadline =
+        Platform().MonotonicMicros() + std::uint64_t{SETTING_REPLY_WAIT_MS} * 1000;
     int emptyReads = 0;
     const int emptyReadLimit =
         static_cast<int>(SETTING_REPLY_WAIT_MS / protocol::READ_TIMEOUT_MS) + 1;
-    for (;;)
+    std::uint32_t got = 0;
+    FT_STATUS status = FT_OK;
+    while (ReadByteBy(handle, deadline, byte, got, status))
     {
-        std::uint32_t got = 0;
-        const FT_STATUS status = Read(handle, &byte, 1, &got);
         if (reader.Feed(byte))
             return reader.Value();
-        if (status != FT_OK || got == 0)
-        {
-            if (++emptyReads > emptyReadLimit)
-                return 0;
-        }
-        if (Platform().MonotonicMicros() - start >= limit)
+        // Empty reads count too, so a camera whose reads fail at once is given up quickly.
+        if ((status != FT_OK || got == 0) && ++emptyReads > emptyReadLimit)
             return 0;
     }
+    return 0;
 }
 
 void CCameraLink::SetMonitor(std::uint16_t camera, std::int32_t left, std::int32_t top,
@@ -323,69 +271,46 @@ void CCameraLink::SetMonitor(std::uint16_t camera, std::int32_t left, std::int32
     record.monitorRect[3] = bottom;
 }
 
-bool CCameraLink::WaitForVersionReply(std::uint16_t camera)
+int CCameraLink::WaitForVersionReply(std::uint16_t camera)
 {
-    if (m_versionThread.joinable())
-        return false;
-    m_nReplyValue = -1;
-    m_bStopVersion = false;
     FT_HANDLE handle = m_pRecords[camera].handle;
-    m_versionThread = std::thread(
-        [this, handle]
-        {
-            protocol::CVersionReplyReader reader;
-            const std::uint64_t start = Platform().MonotonicMicros();
-            const std::uint64_t limit = std::uint64_t{VERSION_REPLY_WAIT_MS} * 1000;
-            while (!m_bStopVersion)
-            {
-                std::uint8_t byte = 0;
-                std::uint32_t got = 0;
-                const FT_STATUS status = Read(handle, &byte, 1, &got);
-                if (status == FT_OK && got == 1 && reader.Feed(byte))
-                {
-                    m_nReplyValue = reader.Value();
-                    return;
-                }
-                if (Platform().MonotonicMicros() - start >= limit)
-                    return;
-                if (status != FT_OK)
-                    Platform().Sleep(1);
-            }
-        });
-    m_versionThread.join();
-    return m_nReplyValue != -1;
+    protocol::CVersionReplyReader reader;
+    const std::uint64_t deadline =
+        Platform().MonotonicMicros() + std::uint64_t{VERSION_REPLY_WAIT_MS} * 1000;
+    std::uint8_t byte = 0;
+    std::uint32_t got = 0;
+    FT_STATUS status = FT_OK;
+    while (ReadByteBy(handle, deadline, byte, got, status))
+    {
+        if (status == FT_OK && got == 1 && reader.Feed(byte))
+            return reader.Value();
+        if (status != FT_OK)
+            Platform().Sleep(1);
+    }
+    return -1;
 }
 
 std::string CCameraLink::ReadFirmwareVersion(std::uint16_t camera)
 {
     std::string text;
-    m_nReplyDevice = camera;
     if (!m_pRecords || camera >= m_nCount)
-    {
-        m_nReplyDevice = -1;
         return text;
-    }
     const auto probe = protocol::SettingRead(protocol::ADDR_VERSION_PROBE);
     WritePacket(camera, probe.data(), protocol::COMMAND_LENGTH, nullptr);
-    if (!WaitForVersionReply(camera))
-    {
-        m_nReplyDevice = -1;
+    if (WaitForVersionReply(camera) < 0)
         return text;
-    }
     text = protocol::FirmwareVersionPrefix();
     const auto minorRead = protocol::SettingRead(protocol::ADDR_FIRMWARE_MINOR);
     WritePacket(camera, minorRead.data(), protocol::COMMAND_LENGTH, nullptr);
-    if (!WaitForVersionReply(camera))
+    const int minor = WaitForVersionReply(camera);
+    if (minor < 0)
     {
         // The minor byte never came, so the version was not confirmed.
         m_bVersionValid = 0;
-        m_nReplyDevice = -1;
         return text;
     }
-    const int minor = m_nReplyValue;
     m_bVersionValid = protocol::IsValidFirmwareMinor(minor) ? 1 : 0;
     text += protocol::FirmwareMinorText(minor);
-    m_nReplyDevice = -1;
     return text;
 }
 
@@ -399,7 +324,7 @@ bool CCameraLink::DetectFirmware()
         if (m_bVersionValid == 0)
             ++invalidCount;
         badCount += protocol::CountLetters(text);
-        if (text.empty() || text == "0.")
+        if (text.empty())
         {
             ++badCount;
             m_pRecords[i].count = CAMERA_RECORD_UNREADABLE;
@@ -462,7 +387,7 @@ bool CCameraLink::ReadInto(CAMERA_RECORD& record)
 {
     std::uint8_t byte = 0;
     std::uint32_t got = 0;
-    const FT_STATUS status = Read(record.handle, &byte, 1, &got);
+    const FT_STATUS status = Call<d2xx::FT_Read>(record.handle, &byte, 1, &got);
     record.bytesRead = got;
     if (status == FT_OK && got == 1)
     {
@@ -550,7 +475,7 @@ void CCameraLink::ReadCamerasAsTheySend()
         CAMERA_RECORD& record = m_pRecords[i];
         if (!usable(i))
             return;
-        if (waiting[i] == 0 && GetQueueStatus(record.handle, &waiting[i]) != FT_OK)
+        if (waiting[i] == 0 && Call<d2xx::FT_GetQueueStatus>(record.handle, &waiting[i]) != FT_OK)
         {
             fail(i);
             return;
@@ -649,7 +574,7 @@ bool CCameraLink::CloseAll()
     StopReaderThread();
     for (std::uint16_t i = 0; i < m_nCount; ++i)
     {
-        Close(m_pRecords[i].handle);
+        Call<d2xx::FT_Close>(m_pRecords[i].handle);
         m_pRecords[i].handle = nullptr;
     }
     return hadReader;

@@ -47,19 +47,6 @@ public:
     bool BindLibrary();
     bool IsBound() const { return m_hLibrary != nullptr; }
 
-    // Call wrappers: a missing entry point shows a message and gives status 1.
-    FT_STATUS Write(FT_HANDLE handle, const void* buffer, std::uint32_t length,
-                    std::uint32_t* written);
-    FT_STATUS Read(FT_HANDLE handle, void* buffer, std::uint32_t length, std::uint32_t* got);
-    FT_STATUS ListDevicesRaw(void* arg1, void* arg2, std::uint32_t flags);
-    FT_STATUS Open(int index, FT_HANDLE* handle);
-    FT_STATUS SetBaudRate(FT_HANDLE handle, std::uint32_t baud);
-    FT_STATUS Close(FT_HANDLE handle);
-    FT_STATUS ResetDevice(FT_HANDLE handle);
-    FT_STATUS Purge(FT_HANDLE handle, std::uint32_t mask);
-    FT_STATUS SetTimeouts(FT_HANDLE handle, std::uint32_t readMs, std::uint32_t writeMs);
-    FT_STATUS GetQueueStatus(FT_HANDLE handle, std::uint32_t* rxBytes);
-
     // Fills up to LOCATION_SLOTS location ids; the library never writes past them.
     [[nodiscard]] FT_STATUS ListDevices(std::uint32_t* locations, std::uint16_t* count);
     [[nodiscard]] bool OpenAll(const std::uint32_t* locations, std::uint16_t count);
@@ -89,20 +76,27 @@ public:
     void StopReaderThread();
 
     D2XX_TABLE m_d2xx;
-    std::atomic<std::int32_t> m_nReplyValue{-1};
     std::unique_ptr<CAMERA_RECORD[]> m_pRecords;
     LibraryHandle m_hLibrary = nullptr;
+    // Both written by the user-interface thread; read by the reader thread.
     std::atomic<PFN_RECORD_CALLBACK> m_pfnRecordCallback{nullptr};
     std::atomic<PFN_TABLE_CALLBACK> m_pfnTableCallback{nullptr};
     std::int32_t m_nMode = 0;
     std::uint16_t m_nCount = 0;
-    std::atomic<std::int32_t> m_nReplyDevice{-1};
+    // Written by the user-interface thread and by the pen driver on the reader thread.
     std::atomic<std::int32_t> m_bFailed{0};
     std::int32_t m_bVersionValid = -1;
 
 private:
+    // Calls a bound entry point; a missing one shows its name and gives status 1.
+    template <class ENTRY, class... ARGS> FT_STATUS Call(ARGS... args);
     void ConfigureHandle(FT_HANDLE handle);
-    bool WaitForVersionReply(std::uint16_t camera);
+    // Reads one byte, ending by the deadline: a read that would outlast it is given a shorter
+    // time-out. False, without reading, once the deadline has passed.
+    bool ReadByteBy(FT_HANDLE handle, std::uint64_t deadline, std::uint8_t& byte,
+                    std::uint32_t& got, FT_STATUS& status);
+    // The byte a version reply carries, or -1 when none came in time.
+    int WaitForVersionReply(std::uint16_t camera);
     void ReaderLoop();
     // Mode 1 with more than one camera.
     void ReadCamerasAsTheySend();
@@ -113,8 +107,6 @@ private:
     std::uint16_t m_nAllocated = 0;
     std::thread m_readerThread;
     std::atomic<bool> m_bStopReader{false};
-    std::thread m_versionThread;
-    std::atomic<bool> m_bStopVersion{false};
 };
 
 // A copy of a record that is safe while the user-interface thread updates its image size.

@@ -22,11 +22,8 @@ enum : FT_STATUS
 
 enum : std::uint32_t
 {
-    FT_OPEN_BY_SERIAL_NUMBER = 1,
-    FT_OPEN_BY_DESCRIPTION = 2,
     FT_OPEN_BY_LOCATION = 4,
     FT_LIST_NUMBER_ONLY = 0x80000000,
-    FT_LIST_BY_INDEX = 0x40000000,
     FT_LIST_ALL = 0x20000000,
     FT_PURGE_RX = 1,
     FT_PURGE_TX = 2,
@@ -59,3 +56,17 @@ struct D2XX_TABLE
     TAVELO_D2XX_ENTRY_POINTS(TAVELO_D2XX_FIELD)
 #undef TAVELO_D2XX_FIELD
 };
+
+// One tag type per entry point, naming its field and its symbol, so that a call through the
+// table can name what is missing.
+namespace d2xx
+{
+#define TAVELO_D2XX_TAG(name, params)                                                              \
+    struct name                                                                                    \
+    {                                                                                              \
+        static constexpr auto FIELD = &D2XX_TABLE::p##name;                                        \
+        static constexpr const char* NAME = #name;                                                 \
+    };
+TAVELO_D2XX_ENTRY_POINTS(TAVELO_D2XX_TAG)
+#undef TAVELO_D2XX_TAG
+} // namespace d2xx

@@ -87,6 +87,7 @@ bool CDeviceController::DetectFirmware()
 bool CDeviceController::StartPenTracking()
 {
     const std::uint16_t count = m_link.GetCount();
+    // Deliberate: the reader is stopped once per camera, and the last camera is left current.
     for (std::uint16_t i = 0; i < count; ++i)
     {
         m_link.StopReader();
@@ -174,7 +175,7 @@ std::uint8_t CDeviceController::SettingCommand(int code, std::uint8_t a, std::ui
     return 0;
 }
 
-bool CDeviceController::WriteOptions()
+void CDeviceController::WriteOptions()
 {
     CDriverState& state = *g_pMainDlg;
     CPlatform& platform = Platform();
@@ -192,10 +193,9 @@ bool CDeviceController::WriteOptions()
         SettingCommand(protocol::CMD_SETTING_WRITE, 0, address, LowByte(value));
         platform.Sleep(SETTING_WRITE_PAUSE_MS);
     }
-    return false;
 }
 
-bool CDeviceController::WriteSettings()
+void CDeviceController::WriteSettings()
 {
     CDriverState& state = *g_pMainDlg;
     CPlatform& platform = Platform();
@@ -217,10 +217,9 @@ bool CDeviceController::WriteSettings()
         SettingCommand(protocol::CMD_SETTING_WRITE, 0, address, LowByte(value));
         platform.Sleep(SETTING_WRITE_PAUSE_MS);
     }
-    return false;
 }
 
-bool CDeviceController::ReadSettings()
+void CDeviceController::ReadSettings()
 {
     CDriverState& state = *g_pMainDlg;
     m_link.StopReader();
@@ -238,7 +237,6 @@ bool CDeviceController::ReadSettings()
         state.m_nDeviceSetting3 = 0;
     if (state.m_nDeviceSetting6 > 2)
         state.m_nDeviceSetting6 = 0;
-    return false;
 }
 
 void CDeviceController::WriteWord(std::uint8_t addressHigh, std::uint8_t addressLow,

@@ -63,9 +63,9 @@ public:
 
     // Setting store of camera 0.
     std::uint8_t SettingCommand(int code, std::uint8_t a, std::uint8_t b, std::uint8_t c);
-    bool WriteOptions();
-    bool WriteSettings();
-    bool ReadSettings();
+    void WriteOptions();
+    void WriteSettings();
+    void ReadSettings();
     void WriteWord(std::uint8_t addressHigh, std::uint8_t addressLow, std::uint32_t value);
     // Writes the points in order, x then y, as 16-bit words. True.
     bool WriteCalibration(const std::vector<STORED_POINT>& points);

@@ -80,12 +80,6 @@ bool CSettingReplyReader::Feed(std::uint8_t byte)
     }
 }
 
-void CSettingReplyReader::Reset()
-{
-    m_nPos = 0;
-    m_nValue = 0;
-}
-
 bool CVersionReplyReader::Feed(std::uint8_t byte)
 {
     switch (m_nPos)
@@ -107,12 +101,6 @@ bool CVersionReplyReader::Feed(std::uint8_t byte)
         ++m_nPos;
         return false;
     }
-}
-
-void CVersionReplyReader::Reset()
-{
-    m_nPos = 0;
-    m_nValue = 0;
 }
 
 std::array<std::uint8_t, REPLY_LENGTH> MakeReply(std::uint8_t value)

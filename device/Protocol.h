@@ -169,7 +169,6 @@ public:
     // Feeds one byte; returns true when a reply has ended, with its value in Value().
     bool Feed(std::uint8_t byte);
     std::uint8_t Value() const { return m_nValue; }
-    void Reset();
 
 private:
     std::size_t m_nPos = 0;
@@ -184,7 +183,6 @@ class CVersionReplyReader
 public:
     bool Feed(std::uint8_t byte);
     std::uint8_t Value() const { return m_nValue; }
-    void Reset();
 
 private:
     std::size_t m_nPos = 0;

@@ -77,10 +77,10 @@ public:
     // Monotonic clock, microseconds from an arbitrary origin.
     virtual std::uint64_t MonotonicMicros() = 0;
 
-    // Run-time libraries: searched in the application folder and the system folder only.
+    // Run-time libraries: searched in the application folder and the system folder only, and
+    // kept for the life of the process.
     virtual LibraryHandle LoadAppLibrary(const std::wstring& name) = 0;
     virtual void* GetLibrarySymbol(LibraryHandle library, const char* name) = 0;
-    virtual void FreeAppLibrary(LibraryHandle library) = 0;
 
     // Screens and monitors.
     virtual int GetSystemMetric(int index) = 0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <thread>
@@ -14,10 +13,6 @@ namespace
 constexpr std::uint64_t NEVER = std::numeric_limits<std::uint64_t>::max();
 // A waiting read on the real clock looks again at least this often.
 constexpr std::uint64_t MAX_WAIT_SLICE_MICROS = 50'000;
-constexpr std::uint32_t LIST_WHAT_MASK =
-    FT_OPEN_BY_SERIAL_NUMBER | FT_OPEN_BY_DESCRIPTION | FT_OPEN_BY_LOCATION;
-// The library's listing buffers for serial numbers and descriptions hold 64 characters.
-constexpr std::size_t LIST_TEXT_MAX = 63;
 
 std::mutex g_installLock;
 std::shared_ptr<CSimBus> g_pBus;
@@ -32,12 +27,6 @@ std::filesystem::path Resolve(const std::string& utf8, const std::filesystem::pa
     return path;
 }
 
-void CopyListText(const std::string& text, void* buffer)
-{
-    const std::size_t n = std::min(text.size(), LIST_TEXT_MAX);
-    std::memcpy(buffer, text.data(), n);
-    static_cast<char*>(buffer)[n] = '\0';
-}
 } // namespace
 
 CSimBus::CSimBus(const SIM_BUS_OPTIONS& options)
@@ -209,12 +198,6 @@ void CSimBus::ApplyLocked(const SIM_COMMAND& c, const std::filesystem::path& bas
         break;
     case SIM_VERB::Set:
         unit.SetStoreByte(int(c.value), static_cast<std::uint8_t>(c.value2));
-        break;
-    case SIM_VERB::Location:
-        unit.SetLocation(c.value);
-        break;
-    case SIM_VERB::SpotType:
-        unit.SetSpotType(c.spotType);
         break;
     case SIM_VERB::UnitFps:
         unit.SetFrameRate(c.number);
@@ -405,13 +388,6 @@ void CSimBus::Shutdown()
     m_changed.notify_all();
 }
 
-std::string CSimBus::SerialNumber(int unit)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "TA%04d", unit + 1);
-    return text;
-}
-
 CSimBus::SIM_HANDLE* CSimBus::FindHandleLocked(FT_HANDLE handle, FT_STATUS& status)
 {
     status = FT_INVALID_HANDLE;
@@ -550,48 +526,6 @@ FT_STATUS CSimBus::Open(int index, FT_HANDLE* handle)
     return OpenUnitLocked(ListedUnitLocked(index), handle);
 }
 
-FT_STATUS CSimBus::OpenEx(void* arg, std::uint32_t flags, FT_HANDLE* handle)
-{
-    if (handle == nullptr)
-        return FT_INVALID_PARAMETER;
-    MaybePollControl(false);
-    std::lock_guard lock(m_lock);
-    if (m_bShutdown)
-        return FT_DEVICE_NOT_FOUND;
-    if (flags != FT_OPEN_BY_LOCATION && arg == nullptr)
-        return FT_INVALID_PARAMETER;
-    const int count = ListedCountLocked();
-    bool described = false;
-    for (int i = 0; i < count; ++i)
-    {
-        CSimUnit* unit = ListedUnitLocked(i);
-        switch (flags)
-        {
-        case FT_OPEN_BY_LOCATION:
-            if (unit->Location() ==
-                static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(arg)))
-                return OpenUnitLocked(unit, handle);
-            break;
-        case FT_OPEN_BY_SERIAL_NUMBER:
-            if (SerialNumber(unit->Index()) == static_cast<const char*>(arg))
-                return OpenUnitLocked(unit, handle);
-            break;
-        case FT_OPEN_BY_DESCRIPTION:
-            // Every unit has the same description: the first one not yet open.
-            if (std::strcmp(DESCRIPTION, static_cast<const char*>(arg)) == 0)
-            {
-                described = true;
-                if (!unit->IsOpen())
-                    return OpenUnitLocked(unit, handle);
-            }
-            break;
-        default:
-            return FT_INVALID_PARAMETER;
-        }
-    }
-    return described ? FT_DEVICE_NOT_OPENED : FT_DEVICE_NOT_FOUND;
-}
-
 FT_STATUS CSimBus::ListDevices(void* arg1, void* arg2, std::uint32_t flags)
 {
     MaybePollControl(false);
@@ -606,44 +540,12 @@ FT_STATUS CSimBus::ListDevices(void* arg1, void* arg2, std::uint32_t flags)
         *static_cast<std::uint32_t*>(arg1) = static_cast<std::uint32_t>(count);
         return FT_OK;
     }
-    const std::uint32_t what = flags & LIST_WHAT_MASK;
-    if (what != FT_OPEN_BY_SERIAL_NUMBER && what != FT_OPEN_BY_DESCRIPTION &&
-        what != FT_OPEN_BY_LOCATION)
-        return FT_INVALID_PARAMETER;
-    auto describe = [&](CSimUnit* unit, void* out)
-    {
-        if (what == FT_OPEN_BY_LOCATION)
-            *static_cast<std::uint32_t*>(out) = unit->Location();
-        else
-            CopyListText(what == FT_OPEN_BY_SERIAL_NUMBER ? SerialNumber(unit->Index())
-                                                          : std::string(DESCRIPTION),
-                         out);
-    };
-    if ((flags & FT_LIST_BY_INDEX) != 0)
-    {
-        const auto index = reinterpret_cast<std::uintptr_t>(arg1);
-        if (arg2 == nullptr)
-            return FT_INVALID_PARAMETER;
-        if (index >= std::uintptr_t(count))
-            return FT_DEVICE_NOT_FOUND;
-        describe(ListedUnitLocked(int(index)), arg2);
-        return FT_OK;
-    }
-    if ((flags & FT_LIST_ALL) == 0 || arg1 == nullptr || arg2 == nullptr)
+    // Location ids of all units: the only listing the driver asks for besides the count.
+    if (flags != (FT_LIST_ALL | FT_OPEN_BY_LOCATION) || arg1 == nullptr || arg2 == nullptr)
         return FT_INVALID_PARAMETER;
     // Like the library: one entry per unit, however small the caller's array is.
     for (int i = 0; i < count; ++i)
-    {
-        if (what == FT_OPEN_BY_LOCATION)
-        {
-            describe(ListedUnitLocked(i), static_cast<std::uint32_t*>(arg1) + i);
-            continue;
-        }
-        char* text = static_cast<char**>(arg1)[i];
-        if (text == nullptr)
-            return FT_INVALID_PARAMETER;
-        describe(ListedUnitLocked(i), text);
-    }
+        static_cast<std::uint32_t*>(arg1)[i] = ListedUnitLocked(i)->Location();
     *static_cast<std::uint32_t*>(arg2) = static_cast<std::uint32_t>(count);
     return FT_OK;
 }
@@ -790,9 +692,10 @@ FT_STATUS TAVELO_STDCALL SimFT_Open(int deviceNumber, FT_HANDLE* handle)
     return OnBus([&](CSimBus& bus) { return bus.Open(deviceNumber, handle); });
 }
 
-FT_STATUS TAVELO_STDCALL SimFT_OpenEx(void* arg1, std::uint32_t flags, FT_HANDLE* handle)
+// The driver binds this entry point but opens by index only, so no unit is ever found here.
+FT_STATUS TAVELO_STDCALL SimFT_OpenEx(void*, std::uint32_t, FT_HANDLE*)
 {
-    return OnBus([&](CSimBus& bus) { return bus.OpenEx(arg1, flags, handle); });
+    return FT_DEVICE_NOT_FOUND;
 }
 
 FT_STATUS TAVELO_STDCALL SimFT_SetBaudRate(FT_HANDLE handle, std::uint32_t baudRate)

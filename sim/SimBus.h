@@ -92,7 +92,6 @@ public:
                     std::uint32_t* written);
     FT_STATUS Read(FT_HANDLE handle, void* buffer, std::uint32_t count, std::uint32_t* returned);
     FT_STATUS Open(int index, FT_HANDLE* handle);
-    FT_STATUS OpenEx(void* arg, std::uint32_t flags, FT_HANDLE* handle);
     FT_STATUS SetBaudRate(FT_HANDLE handle, std::uint32_t baud);
     FT_STATUS ListDevices(void* arg1, void* arg2, std::uint32_t flags);
     FT_STATUS Close(FT_HANDLE handle);
@@ -100,10 +99,6 @@ public:
     FT_STATUS Purge(FT_HANDLE handle, std::uint32_t mask);
     FT_STATUS SetTimeouts(FT_HANDLE handle, std::uint32_t readMs, std::uint32_t writeMs);
     FT_STATUS GetQueueStatus(FT_HANDLE handle, std::uint32_t* rxBytes);
-
-    // The serial number and description a unit lists with.
-    static std::string SerialNumber(int unit);
-    static constexpr const char* DESCRIPTION = "Tavelo TA";
 
 private:
     struct SIM_HANDLE

@@ -134,20 +134,6 @@ bool ValidPath(std::string_view path)
     return true;
 }
 
-std::string Number(double value)
-{
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
-}
-
-std::string Hex(std::uint32_t value)
-{
-    char text[16];
-    const auto result = std::to_chars(text, text + sizeof text, value, 16);
-    return "0x" + std::string(text, result.ptr);
-}
-
 // Reads the words of one command; every method reports its own error.
 class CLineParser
 {
@@ -278,10 +264,6 @@ private:
             return Path(SIM_VERB::Store);
         if (what == "set")
             return Set();
-        if (what == "location")
-            return Location();
-        if (what == "spottype")
-            return SpotType();
         if (what == "fps")
             return Fps(SIM_VERB::UnitFps);
         if (what == "screen")
@@ -394,33 +376,6 @@ private:
         return End();
     }
 
-    bool Location()
-    {
-        std::uint64_t location = 0;
-        m_command.verb = SIM_VERB::Location;
-        if (!Unsigned("location", 0xFFFFFFFF, location))
-            return false;
-        m_command.value = std::uint32_t(location);
-        return End();
-    }
-
-    bool SpotType()
-    {
-        std::string_view type;
-        m_command.verb = SIM_VERB::SpotType;
-        if (!Word(type, "spot type"))
-            return false;
-        if (type == "1")
-            m_command.spotType = SIM_SPOT_TYPE::One;
-        else if (type == "2")
-            m_command.spotType = SIM_SPOT_TYPE::Two;
-        else if (type == "alt")
-            m_command.spotType = SIM_SPOT_TYPE::Alternate;
-        else
-            return Fail("bad spot type " + Quote(type));
-        return End();
-    }
-
     bool Screen()
     {
         m_command.verb = SIM_VERB::Screen;
@@ -515,16 +470,6 @@ private:
 };
 } // namespace
 
-const char* SimFaultName(SIM_FAULT fault)
-{
-    for (const FAULT_NAME& entry : FAULT_NAMES)
-    {
-        if (entry.fault == fault)
-            return entry.name;
-    }
-    return "?";
-}
-
 SIM_LINE_RESULT ParseSimLine(std::string_view line, SIM_COMMAND& command, std::string& error)
 {
     command = SIM_COMMAND{};
@@ -559,80 +504,4 @@ SIM_SCENARIO ParseSimScenario(std::string_view text)
         }
     }
     return scenario;
-}
-
-std::string FormatSimCommand(const SIM_COMMAND& c)
-{
-    const std::string unit = "unit " + std::to_string(c.unit) + " ";
-    switch (c.verb)
-    {
-    case SIM_VERB::Units:
-        return "units " + std::to_string(c.value);
-    case SIM_VERB::Fps:
-        return "fps " + Number(c.number);
-    case SIM_VERB::Seed:
-        return "seed " + std::to_string(c.value);
-    case SIM_VERB::Log:
-        return "log " + c.path;
-    case SIM_VERB::Minor:
-        return unit + "minor " + Hex(c.value);
-    case SIM_VERB::PenDown:
-        return unit + "pen " + std::to_string(c.pen) + " " + Number(c.x) + " " + Number(c.y) + " " +
-               std::to_string(c.weight);
-    case SIM_VERB::PenUp:
-        return unit + "pen " + std::to_string(c.pen) + " up";
-    case SIM_VERB::PensUp:
-        return unit + "pens up";
-    case SIM_VERB::Fault:
-        return unit + "fault " + SimFaultName(c.fault) + (c.on ? " on" : " off");
-    case SIM_VERB::FaultNone:
-        return unit + "fault none";
-    case SIM_VERB::Store:
-        return unit + "store " + c.path;
-    case SIM_VERB::Set:
-        return unit + "set " + std::to_string(c.value) + " " + std::to_string(c.value2);
-    case SIM_VERB::Location:
-        return unit + "location " + Hex(c.value);
-    case SIM_VERB::SpotType:
-        return unit + "spottype " +
-               (c.spotType == SIM_SPOT_TYPE::One   ? "1"
-                : c.spotType == SIM_SPOT_TYPE::Two ? "2"
-                                                   : "alt");
-    case SIM_VERB::UnitFps:
-        return unit + "fps " + Number(c.number);
-    case SIM_VERB::Screen:
-    {
-        std::string text = unit + "screen";
-        for (double corner : c.quad)
-            text += " " + Number(corner);
-        return text;
-    }
-    case SIM_VERB::Monitor:
-    case SIM_VERB::View:
-    case SIM_VERB::Lens:
-    {
-        const std::size_t count = c.verb == SIM_VERB::Lens ? 3 : 4;
-        std::string text = unit + (c.verb == SIM_VERB::Monitor ? "monitor"
-                                   : c.verb == SIM_VERB::View  ? "view"
-                                                               : "lens");
-        for (std::size_t i = 0; i < count; ++i)
-            text += " " + Number(c.numbers[i]);
-        return text;
-    }
-    case SIM_VERB::Mount:
-        return unit + "mount " + std::to_string(c.value) + " " + std::to_string(c.value2);
-    case SIM_VERB::Send:
-    {
-        static const char DIGITS[] = "0123456789ABCDEF";
-        std::string text = unit + "send";
-        for (std::uint8_t b : c.bytes)
-        {
-            text += ' ';
-            text += DIGITS[b >> 4];
-            text += DIGITS[b & 0x0F];
-        }
-        return text;
-    }
-    }
-    return "";
 }

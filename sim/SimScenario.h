@@ -29,8 +29,6 @@ enum class SIM_VERB : std::uint8_t
     FaultNone, // unit U fault none
     Store,     // unit U store PATH
     Set,       // unit U set ADDRESS VALUE
-    Location,  // unit U location L
-    SpotType,  // unit U spottype 1|2|alt
     UnitFps,   // unit U fps F
     Screen,    // unit U screen X0 Y0 X1 Y1 X2 Y2 X3 Y3
     Send,      // unit U send HEX...
@@ -45,7 +43,7 @@ struct SIM_COMMAND
     SIM_VERB verb = SIM_VERB::Units;
     int unit = 0;
     int pen = 0;
-    std::uint32_t value = 0;  // units, seed, minor, address, location; mount: ceiling
+    std::uint32_t value = 0;  // units, seed, minor, address; mount: ceiling
     std::uint32_t value2 = 0; // set: the byte; mount: rear projection
     double number = 0.0;      // fps
     double x = 0.0;
@@ -53,13 +51,10 @@ struct SIM_COMMAND
     std::uint32_t weight = CSimUnit::DEFAULT_WEIGHT;
     SIM_FAULT fault = SIM_FAULT::Stall;
     bool on = true;
-    SIM_SPOT_TYPE spotType = SIM_SPOT_TYPE::One;
     std::array<double, 8> quad{};
     std::array<double, 4> numbers{}; // monitor edges, view, lens coefficients
     std::vector<std::uint8_t> bytes;
     std::string path; // UTF-8, as written
-
-    bool operator==(const SIM_COMMAND&) const = default;
 };
 
 enum class SIM_LINE_RESULT : std::uint8_t
@@ -85,7 +80,3 @@ struct SIM_SCENARIO
 SIM_LINE_RESULT ParseSimLine(std::string_view line, SIM_COMMAND& command, std::string& error);
 // A whole text: commands in order, and every bad line with its number.
 SIM_SCENARIO ParseSimScenario(std::string_view text);
-// The line that parses back to the same command.
-std::string FormatSimCommand(const SIM_COMMAND& command);
-
-const char* SimFaultName(SIM_FAULT fault);

@@ -419,10 +419,6 @@ void CSimUnit::EmitSpotFrame(std::uint64_t atNs)
         NoteSpotSent();
         return;
     }
-    std::uint8_t type = protocol::TYPE_SPOT_A;
-    if (m_spotType == SIM_SPOT_TYPE::Two ||
-        (m_spotType == SIM_SPOT_TYPE::Alternate && m_stats.spotFrames % 2 == 0))
-        type = protocol::TYPE_REPLY;
     int x = 0;
     int y = 0;
     for (const SIM_PEN& pen : m_view.pens)
@@ -434,7 +430,7 @@ void CSimUnit::EmitSpotFrame(std::uint64_t atNs)
             break;
         }
     }
-    const auto packet = protocol::MakeSingleSpot(x, y, type);
+    const auto packet = protocol::MakeSingleSpot(x, y);
     EmitPacket(packet.data(), packet.size(), atNs, true);
     NoteSpotSent();
 }

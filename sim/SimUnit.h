@@ -74,13 +74,6 @@ struct SIM_UNIT_STATS
     std::uint64_t strayBytes = 0;  // bytes written outside a command packet
 };
 
-enum class SIM_SPOT_TYPE : std::uint8_t
-{
-    One,      // every single-spot packet has type '1'
-    Two,      // type '2'
-    Alternate // '1' and '2' by turns
-};
-
 class CSimUnit
 {
 public:
@@ -105,7 +98,6 @@ public:
     bool IsGreyImage() const { return m_dVersion > GREY_IMAGE_ABOVE; }
     void SetFrameRate(double fps);
     double FrameRate() const { return m_dFps; }
-    void SetSpotType(SIM_SPOT_TYPE type) { m_spotType = type; }
     void SetPen(int pen, double x, double y, std::uint32_t weight = DEFAULT_WEIGHT);
     void LiftPen(int pen);
     void LiftAllPens();
@@ -124,7 +116,6 @@ public:
     // Null while the picture shows the plain quadrilateral.
     const CSimOptics* Optics() const { return m_view.optics.get(); }
     const SIM_VIEW& View() const { return m_view; }
-    void SetLocation(std::uint32_t location) { m_nLocation = location; }
     std::uint32_t Location() const { return m_nLocation; }
     void SetSeed(std::uint64_t seed) { m_nRandom = seed != 0 ? seed : 1; }
 
@@ -200,7 +191,6 @@ private:
     std::uint8_t m_nMinor = DEFAULT_MINOR;
     double m_dVersion = 0.0;
     double m_dFps = DEFAULT_FPS;
-    SIM_SPOT_TYPE m_spotType = SIM_SPOT_TYPE::One;
     std::uint32_t m_nLocation = 0;
     std::uint32_t m_nFaults = 0;
     bool m_bAttached = false;

@@ -4,6 +4,8 @@
 // class has its own handler and every byte is handled by exactly one of them. The buffer and
 // position belong to the caller, so several parsers (and the image decoder) can share them.
 
+#include "device/Protocol.h"
+
 #include <cstdint>
 
 enum class FRAME_RESULT : std::uint8_t
@@ -22,9 +24,6 @@ struct FRAME_RULES
 
 namespace framing
 {
-constexpr std::uint8_t START = 0x24; // '$'
-constexpr std::uint8_t END = 0x26;   // '&'
-
 enum class RX_STATE : std::uint8_t
 {
     WaitStart, // position 0: bytes before '$' are dropped
@@ -45,7 +44,7 @@ constexpr RX_STATE StateOf(std::uint16_t pos, std::uint16_t length)
 inline FRAME_RESULT OnWaitStart(std::uint8_t* buf, std::uint16_t& pos, std::uint8_t byte)
 {
     buf[0] = byte;
-    if (byte == START)
+    if (byte == protocol::PACKET_START)
         pos = 1;
     return FRAME_RESULT::Pending;
 }
@@ -83,7 +82,7 @@ inline FRAME_RESULT OnEnd(std::uint8_t* buf, std::uint16_t& pos, std::uint8_t by
 {
     buf[pos] = byte;
     pos = 0;
-    if (!rules.pfnAcceptsType(buf[1]) || byte != END)
+    if (!rules.pfnAcceptsType(buf[1]) || byte != protocol::PACKET_END)
         return FRAME_RESULT::Dropped;
     return FRAME_RESULT::Complete;
 }

@@ -45,12 +45,6 @@ void* CWin32Platform::GetLibrarySymbol(LibraryHandle library, const char* name)
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
-void CWin32Platform::FreeAppLibrary(LibraryHandle library)
-{
-    if (library != nullptr)
-        FreeLibrary(static_cast<HMODULE>(library));
-}
-
 int CWin32Platform::GetSystemMetric(int index)
 {
     return GetSystemMetrics(index);

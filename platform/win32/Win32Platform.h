@@ -21,7 +21,6 @@ public:
     std::uint64_t MonotonicMicros() override;
     LibraryHandle LoadAppLibrary(const std::wstring& name) override;
     void* GetLibrarySymbol(LibraryHandle library, const char* name) override;
-    void FreeAppLibrary(LibraryHandle library) override;
     int GetSystemMetric(int index) override;
     void EnumerateMonitors(const std::function<bool(const MONITOR_DESC&)>& visit) override;
     bool GetCurrentDisplayMode(int& width, int& height) override;

@@ -38,6 +38,9 @@ TEST(ProtocolSettingReply, EndsEarlyOnAnEndByteInsideThePacket)
 TEST(ProtocolSettingReply, WrongTypeOrBrokenEndIsDroppedAndTheNextReplyIsRead)
 {
     CSettingReplyReader reader;
+    // A single-spot packet still on its way while settings are read is no reply.
+    const auto spot = MakeSingleSpot(0x123, 0x045);
+    EXPECT_TRUE(FeedAll(reader, std::vector<int>(spot.begin(), spot.end())).empty());
     // The type byte is '$' itself: it does not restart a packet.
     EXPECT_TRUE(FeedAll(reader, {0x24, 0x24, 0x32, 1, 2, 3, 4, 0x26}).empty());
     EXPECT_TRUE(FeedAll(reader, {0x24, 0x32, 1, 2, 3, 4, 0x25}).empty());

@@ -63,22 +63,6 @@ bool WaitForCalls(int calls)
 }
 } // namespace
 
-TEST(ReaderCallbacks, RegistrationRules)
-{
-    CDeviceWorld world;
-    CCameraLink link;
-    (void)link.BindLibrary();
-    EXPECT_FALSE(link.SetCallback(0, nullptr));
-    EXPECT_FALSE(link.SetCallback(1, nullptr));
-    EXPECT_FALSE(link.SetCallback(2, &CountRecord));
-    EXPECT_TRUE(link.SetCallback(0, &CountRecord));
-    // A null callback after one was set is taken: it clears the callback.
-    EXPECT_TRUE(link.SetCallback(0, nullptr));
-    EXPECT_EQ(link.m_pfnRecordCallback.load(), nullptr);
-    EXPECT_TRUE(link.SetCallback(1, &CountTable));
-    EXPECT_EQ(link.m_nMode, 1);
-}
-
 TEST(ReaderCallbacks, ModeZeroReadsTheCurrentCameraAndClearedCallbackIsNeverCalled)
 {
     CDeviceWorld world("units 2\nunit 1 pen 0 320 240");

@@ -93,8 +93,6 @@ void* CFakePlatform::GetLibrarySymbol(LibraryHandle library, const char* name)
     return it == symbols.end() ? nullptr : it->second;
 }
 
-void CFakePlatform::FreeAppLibrary(LibraryHandle) {}
-
 int CFakePlatform::GetSystemMetric(int index)
 {
     std::lock_guard guard(m_lock);

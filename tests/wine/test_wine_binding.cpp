@@ -1,8 +1,8 @@
-// The Win32 binding of the D2XX library: loading the simulated Ftd2xx.dll from the
-// executable's folder, and the message a user sees when the library is missing.
+// The Win32 binding of the D2XX library: the message a user sees when the library is
+// missing beside the program. (The end-to-end runs load the simulated Ftd2xx.dll from the
+// program's folder.)
 
 #include "device/CameraLink.h"
-#include "device/DeviceGlobals.h"
 #include "platform/win32/Win32Platform.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +14,6 @@
 
 namespace
 {
-std::wstring ExeDirectory()
-{
-    CWin32Platform platform;
-    return platform.GetModuleDirectory();
-}
-
 std::wstring ExePath()
 {
     wchar_t path[MAX_PATH * 4] = {};
@@ -72,35 +66,6 @@ private:
     std::thread m_thread;
 };
 } // namespace
-
-TEST(WineBinding, SimulatedLibraryBesideTheProgramDetectsTwoUnits)
-{
-    const std::wstring scenario = ExeDirectory() + L"\\binding-two-units.txt";
-    {
-        std::ofstream file(std::string(scenario.begin(), scenario.end()));
-        file << "units 2\nunit 0 minor 0x23\nunit 1 minor 0x15\n";
-    }
-    SetEnvironmentVariableW(L"TAVELO_SIM_SCENARIO", scenario.c_str());
-    CWin32Platform platform;
-    SetPlatform(&platform);
-    {
-        CCameraLink link;
-        (void)link.BindLibrary();
-        ASSERT_NE(link.m_d2xx.pFT_Read, nullptr);
-        std::uint32_t locations[LOCATION_SLOTS] = {};
-        std::uint16_t count = 0;
-        ASSERT_EQ(link.ListDevices(locations, &count), FT_OK);
-        ASSERT_EQ(count, 2);
-        ASSERT_TRUE(link.OpenAll(locations, count));
-        ASSERT_TRUE(link.DetectFirmware());
-        EXPECT_DOUBLE_EQ(link.GetRecords()[0].firmwareVersion, 1.23);
-        EXPECT_DOUBLE_EQ(link.GetRecords()[1].firmwareVersion, 1.15);
-        EXPECT_EQ(g_bSettingsInDevice, 1);
-        link.CloseAll();
-    }
-    SetPlatform(nullptr);
-    SetEnvironmentVariableW(L"TAVELO_SIM_SCENARIO", nullptr);
-}
 
 // Runs in a copy of this program in a folder without the library.
 TEST(WineBindingChild, MissingLibraryMessage)

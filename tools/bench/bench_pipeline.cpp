@@ -30,7 +30,6 @@ public:
     std::uint64_t MonotonicMicros() override { return 0; }
     LibraryHandle LoadAppLibrary(const std::wstring&) override { return nullptr; }
     void* GetLibrarySymbol(LibraryHandle, const char*) override { return nullptr; }
-    void FreeAppLibrary(LibraryHandle) override {}
     int GetSystemMetric(int index) override
     {
         return index == METRIC_CXSCREEN ? 1024 : index == METRIC_CYSCREEN ? 768 : 1;
