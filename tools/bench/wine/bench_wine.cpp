@@ -5,7 +5,10 @@
 //     (two 500 ms version replies per unit);
 //   latency pen_to_pointer_ms p50=<t> p99=<t> samples=<n>
 //     from the simulated unit putting the last byte of a spot frame that moved the pen on the
-//     link to a mouse hook in another process seeing the pointer there.
+//     link to a mouse hook in another process seeing the pointer there;
+//   latency input_to_hook_ms p50=<t> p99=<t> samples=<n>
+//     the share of that path that is Wine's, not the driver's: from this program's own
+//     SendInput to the same hook, with the driver gone.
 // Times on both sides come from the same monotonic clock.
 
 #include "tests/wine_support/CalibratedBoard.h"
@@ -14,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -82,6 +86,38 @@ std::vector<SPOT_SENT> SpotsSent(const std::string& log)
             spots.push_back({micros, x + " " + y});
     }
     return spots;
+}
+
+// Wine's input path alone: absolute moves sent from here, timed to the hook that sees them.
+std::vector<double> InputToHookMs(CHookProbe& probe)
+{
+    std::vector<double> latencies;
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    for (int i = 0; i < LATENCY_SAMPLES; ++i)
+    {
+        const long x = 200 + 4 * (i % 150);
+        const long y = 300 + 2 * (i / 150) + (i % 7);
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = static_cast<LONG>((x * 65536 + width / 2) / width);
+        input.mi.dy = static_cast<LONG>((y * 65536 + height / 2) / height);
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        const std::size_t before = probe.Count();
+        const unsigned long long sent = NowMicros();
+        SendInput(1, &input, sizeof(input));
+        Sleep(25);
+        const std::vector<HOOKED_EVENT> events = probe.Events();
+        for (std::size_t k = before; k < events.size(); ++k)
+        {
+            if (std::labs(events[k].x - x) <= 1 && std::labs(events[k].y - y) <= 1)
+            {
+                latencies.push_back(double(events[k].micros - sent) / 1000.0);
+                break;
+            }
+        }
+    }
+    return latencies;
 }
 
 double Percentile(std::vector<double> values, double share)
@@ -162,5 +198,13 @@ int main()
     }
     std::printf("latency pen_to_pointer_ms p50=%.2f p99=%.2f samples=%zu\n",
                 Percentile(latencies, 0.5), Percentile(latencies, 0.99), latencies.size());
+    const std::vector<double> wine = InputToHookMs(probe);
+    if (wine.empty())
+    {
+        std::printf("latency input_to_hook_ms p50=0 p99=0 samples=0\n");
+        return 1;
+    }
+    std::printf("latency input_to_hook_ms p50=%.2f p99=%.2f samples=%zu\n", Percentile(wine, 0.5),
+                Percentile(wine, 0.99), wine.size());
     return 0;
 }
