@@ -207,19 +207,19 @@ BUTTON_BITMAPS PageButtonBitmaps(SETUP_WINDOW window, std::uint16_t skin)
     return window == SETUP_ALIGN_PAGE ? BUTTON_BITMAPS{200, 199} : BUTTON_BITMAPS{183, 182};
 }
 
-FONT_SPEC CaptionFont(SETUP_WINDOW window, int layout)
+SKIN_FONT CaptionFont(SETUP_WINDOW window, int layout)
 {
     if (layout != LANG_LAYOUT_TAHOMA)
         return {15, 6, CAPTION_FACE};
-    return HasSmallTahoma(window) ? FONT_SPEC{13, 5, TAHOMA_FACE} : FONT_SPEC{15, 6, TAHOMA_FACE};
+    return HasSmallTahoma(window) ? SKIN_FONT{13, 5, TAHOMA_FACE} : SKIN_FONT{15, 6, TAHOMA_FACE};
 }
 
-FONT_SPEC DescriptionFont(SETUP_WINDOW window, int layout)
+SKIN_FONT DescriptionFont(SETUP_WINDOW window, int layout)
 {
     return {15, 6, CaptionFont(window, layout).face};
 }
 
-FONT_SPEC WizardButtonFont()
+SKIN_FONT WizardButtonFont()
 {
     return {15, 0, CAPTION_FACE};
 }

@@ -69,7 +69,7 @@ struct SKIN_CONTROL
     SKIN_RECT rightToLeft;
 };
 
-struct FONT_SPEC
+struct SKIN_FONT
 {
     int height = 0;
     int width = 0;
@@ -115,11 +115,11 @@ int BackgroundBitmap(SETUP_WINDOW window, std::uint16_t skin, int layout);
 BUTTON_BITMAPS PageButtonBitmaps(SETUP_WINDOW window, std::uint16_t skin);
 
 // Captions, check boxes and radio buttons.
-FONT_SPEC CaptionFont(SETUP_WINDOW window, int layout);
+SKIN_FONT CaptionFont(SETUP_WINDOW window, int layout);
 // The two descriptions of the model choices.
-FONT_SPEC DescriptionFont(SETUP_WINDOW window, int layout);
+SKIN_FONT DescriptionFont(SETUP_WINDOW window, int layout);
 // The wizard frame's Back, Next, Finish and Cancel.
-FONT_SPEC WizardButtonFont();
+SKIN_FONT WizardButtonFont();
 
 // Style bits added in the right-to-left layout: statics are right-aligned, check boxes and
 // radio buttons carry their box on the right. Values as Windows gives them.

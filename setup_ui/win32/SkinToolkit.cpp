@@ -12,11 +12,11 @@ constexpr int LIST_DROP_HEIGHT = 160;
 constexpr BYTE SWISS_VARIABLE_PITCH = VARIABLE_PITCH | FF_SWISS;
 } // namespace
 
-HFONT CreateSkinFont(const FONT_SPEC& spec)
+HFONT CreateSkinFont(const SKIN_FONT& font)
 {
-    return CreateFontW(spec.height, spec.width, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE,
+    return CreateFontW(font.height, font.width, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE,
                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       SWISS_VARIABLE_PITCH, spec.face);
+                       SWISS_VARIABLE_PITCH, font.face);
 }
 
 CSkinFonts::~CSkinFonts()

@@ -13,7 +13,7 @@ class CDriverState;
 // The grey that every skinned control paints itself on.
 constexpr COLORREF SKIN_GREY = RGB(236, 236, 236);
 
-HFONT CreateSkinFont(const FONT_SPEC& spec);
+HFONT CreateSkinFont(const SKIN_FONT& font);
 
 // The caption and description fonts of one window, released with it.
 class CSkinFonts

@@ -521,7 +521,7 @@ struct SKIN_EXPECTED
 void ExpectLaidOut(HWND window, SETUP_WINDOW kind, const SKIN_EXPECTED& expected)
 {
     const std::map<int, std::wstring> faces = FontFaces(window);
-    const FONT_SPEC caption = CaptionFont(kind, expected.layout);
+    const SKIN_FONT caption = CaptionFont(kind, expected.layout);
     for (const SKIN_CONTROL& control : SkinControls(kind))
     {
         SCOPED_TRACE(control.id);

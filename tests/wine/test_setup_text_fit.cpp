@@ -19,7 +19,7 @@ namespace
 constexpr int BOX_ROOM = 17;
 constexpr int PUSH_ROOM = 8;
 // The configuration dialog's push buttons keep the dialog's own font (8 points at 96 DPI).
-const FONT_SPEC CONFIG_DIALOG_FONT{-11, 0, L"MS Sans Serif"};
+const SKIN_FONT CONFIG_DIALOG_FONT{-11, 0, L"MS Sans Serif"};
 
 const wchar_t* SectionOf(TEXT_GROUP group)
 {
@@ -37,7 +37,7 @@ const wchar_t* SectionOf(TEXT_GROUP group)
     return L"";
 }
 
-FONT_SPEC FontOf(SETUP_WINDOW window, CONTROL_KIND kind, int layout)
+SKIN_FONT FontOf(SETUP_WINDOW window, CONTROL_KIND kind, int layout)
 {
     switch (kind)
     {
@@ -72,9 +72,9 @@ int Room(const SKIN_CONTROL& control, int layout)
     return width;
 }
 
-int TextWidth(HDC dc, const FONT_SPEC& spec, const std::wstring& text)
+int TextWidth(HDC dc, const SKIN_FONT& skinFont, const std::wstring& text)
 {
-    HFONT font = CreateSkinFont(spec);
+    HFONT font = CreateSkinFont(skinFont);
     HGDIOBJ previous = SelectObject(dc, font);
     SIZE size{};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
