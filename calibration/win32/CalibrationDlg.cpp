@@ -46,13 +46,6 @@ void DrawPicture(HDC dc, HBITMAP picture, int x, int y, int width, int height, i
     DeleteDC(memory);
 }
 
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[32] = {};
-    GetClassNameW(window, name, 31);
-    return name;
-}
-
 void ShowWindowHook(CDeviceController& controller, std::uint16_t camera)
 {
     // The monitor table as it stood before the device refresh that follows.
@@ -211,17 +204,7 @@ bool CCalibrationDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
         return true;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-    {
-        const std::wstring control = ClassOf(reinterpret_cast<HWND>(lParam));
-        if (control != L"Static" && control != L"Button")
-            return false;
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        if (control == L"Static")
-            SetTextColor(dc, INSTRUCTION_COLOUR);
-        SetBkMode(dc, TRANSPARENT);
-        result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-        return true;
-    }
+        return TransparentControlColour(wParam, lParam, INSTRUCTION_COLOUR, result);
     case WM_CALIB_REDRAW:
         Redraw();
         return true;

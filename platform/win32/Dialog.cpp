@@ -396,3 +396,18 @@ bool PreTranslateForDialogs(MSG& message)
         return IsDialogMessageW(hRoot, &message) != FALSE;
     return false;
 }
+
+bool TransparentControlColour(WPARAM wParam, LPARAM lParam, COLORREF textColour, LRESULT& result)
+{
+    wchar_t name[32] = {};
+    GetClassNameW(reinterpret_cast<HWND>(lParam), name, 31);
+    const std::wstring control = name;
+    if (control != L"Static" && control != L"Button")
+        return false;
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    if (control == L"Static")
+        SetTextColor(dc, textColour);
+    SetBkMode(dc, TRANSPARENT);
+    result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    return true;
+}

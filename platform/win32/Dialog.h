@@ -102,3 +102,8 @@ HINSTANCE ResourceInstance();
 // Registers a window class that is the system dialog class under another name, so that a
 // template can name it and other windows can find the dialog by it.
 bool RegisterDialogClass(const wchar_t* className);
+
+// WM_CTLCOLORSTATIC / WM_CTLCOLORBTN for a window that paints its own picture behind its
+// controls: static texts and buttons draw transparently over it, texts in textColour. False
+// for other controls, which keep the default colours.
+bool TransparentControlColour(WPARAM wParam, LPARAM lParam, COLORREF textColour, LRESULT& result);

@@ -153,7 +153,7 @@ std::uint16_t CWin32Platform::GetSystemLanguageId()
     return GetSystemDefaultLangID();
 }
 
-std::wstring CWin32Platform::GetModuleDirectory()
+std::wstring OwnExecutablePath()
 {
     std::vector<wchar_t> path(MAX_PATH);
     for (;;)
@@ -162,11 +162,14 @@ std::wstring CWin32Platform::GetModuleDirectory()
         if (length == 0)
             return std::wstring();
         if (length < path.size())
-        {
-            std::wstring full(path.data(), length);
-            const auto slash = full.find_last_of(L"\\/");
-            return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
-        }
+            return std::wstring(path.data(), length);
         path.resize(path.size() * 2);
     }
+}
+
+std::wstring CWin32Platform::GetModuleDirectory()
+{
+    const std::wstring full = OwnExecutablePath();
+    const auto slash = full.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
 }

@@ -53,3 +53,6 @@ public:
 private:
     LARGE_INTEGER m_frequency{};
 };
+
+// The running executable's full path, however long; empty when Windows cannot say.
+std::wstring OwnExecutablePath();

@@ -23,13 +23,6 @@ void PostFrameReady(CAdjustView* view)
         PostMessageW(dialog->m_hWnd, WM_ADJUST_FRAME, 0, 0);
 }
 
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[32] = {};
-    GetClassNameW(window, name, 31);
-    return name;
-}
-
 // The last picture shown, so that a repaint does not wait a second for the next one.
 ADJUST_FRAME g_lastFrame;
 
@@ -200,17 +193,7 @@ bool CAdjustDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-    {
-        const std::wstring control = ClassOf(reinterpret_cast<HWND>(lParam));
-        if (control != L"Static" && control != L"Button")
-            return false;
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        if (control == L"Static")
-            SetTextColor(dc, TEXT_COLOUR);
-        SetBkMode(dc, TRANSPARENT);
-        result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-        return true;
-    }
+        return TransparentControlColour(wParam, lParam, TEXT_COLOUR, result);
     case WM_ADJUST_FRAME:
         ShowFrame();
         return true;

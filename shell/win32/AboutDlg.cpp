@@ -1,12 +1,12 @@
 #include "shell/win32/AboutDlg.h"
 
+#include "platform/win32/Win32Platform.h"
 #include "resources/resource.h"
 #include "settings/Language.h"
 #include "shell/DriverState.h"
 #include "shell/win32/Launchers.h"
 
 #include <cstdio>
-#include <cwchar>
 #include <vector>
 
 namespace
@@ -15,10 +15,8 @@ const COLORREF LINK_COLOUR = RGB(0, 0, 255);
 
 std::wstring ModulePath(const wchar_t* fallback)
 {
-    std::vector<wchar_t> path(4096, L'\0');
-    std::wcsncpy(path.data(), fallback, path.size() - 1);
-    GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    return path.data();
+    const std::wstring path = OwnExecutablePath();
+    return path.empty() ? std::wstring(fallback) : path;
 }
 } // namespace
 

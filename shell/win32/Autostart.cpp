@@ -1,32 +1,19 @@
 #include "shell/win32/Autostart.h"
 
+#include "platform/win32/Win32Platform.h"
+
 #include <string>
-#include <vector>
 
 namespace
 {
 const wchar_t* const RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-std::wstring ExecutablePath()
-{
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;)
-    {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (length == 0)
-            return std::wstring();
-        if (length < path.size())
-            return std::wstring(path.data(), length);
-        path.resize(path.size() * 2);
-    }
-}
 } // namespace
 
 BOOL SetAutostart(BOOL enable, LPCWSTR valueName)
 {
     if (enable && valueName == nullptr)
         return FALSE;
-    const std::wstring path = ExecutablePath();
+    const std::wstring path = OwnExecutablePath();
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, RUN_KEY, 0, enable ? KEY_WRITE : KEY_ALL_ACCESS, &key) !=
         ERROR_SUCCESS)

@@ -1,8 +1,8 @@
 #include "shell/win32/ElevationHelper.h"
 
-#include <shellapi.h>
+#include "platform/win32/Win32Platform.h"
 
-#include <vector>
+#include <shellapi.h>
 
 BOOL CElevationHelper::IsVistaOrLater()
 {
@@ -28,21 +28,14 @@ BOOL CElevationHelper::IsProcessElevated()
 
 BOOL CElevationHelper::RelaunchElevated(HWND hOwner)
 {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;)
-    {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (length == 0)
-            return FALSE;
-        if (length < path.size())
-            break;
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = OwnExecutablePath();
+    if (path.empty())
+        return FALSE;
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.hwnd = hOwner;
     info.lpVerb = L"runas";
-    info.lpFile = path.data();
+    info.lpFile = path.c_str();
     info.nShow = SW_SHOWNORMAL;
     return ShellExecuteExW(&info);
 }

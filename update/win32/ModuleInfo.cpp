@@ -1,31 +1,15 @@
 #include "update/win32/ModuleInfo.h"
 
+#include "platform/win32/Win32Platform.h"
 #include "update/UpdateUrl.h"
 
 #include <windows.h>
 
 #include <vector>
 
-namespace
-{
-std::wstring OwnModulePath()
-{
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;)
-    {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (length == 0)
-            return std::wstring();
-        if (length < path.size())
-            return std::wstring(path.data(), length);
-        path.resize(path.size() * 2);
-    }
-}
-} // namespace
-
 std::optional<VERSION_NUMBER> GetOwnFileVersion()
 {
-    const std::wstring path = OwnModulePath();
+    const std::wstring path = OwnExecutablePath();
     DWORD ignored = 0;
     const DWORD size = path.empty() ? 0 : GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0)
