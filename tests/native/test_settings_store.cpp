@@ -9,6 +9,7 @@
 #include "shell/DriverState.h"
 #include "tests/support/ProfileWorld.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -62,6 +63,16 @@ void ExpectSixteenPoint(const CSixteenPointCalib& model, double base)
         EXPECT_DOUBLE_EQ(model.m_dParam[i], base - 0.7654321098765 * i + 1.5) << "p" << i;
 }
 
+// The [State] values in the file's order.
+using SWITCHES = std::array<int, 8>;
+
+SWITCHES Switches(const CDriverState& state)
+{
+    return {state.m_bCalibrated,   state.m_bCeilingMount,  state.m_bRearProjection,
+            state.m_nCalibModel,   state.m_nInkoraPenMode, state.m_bStartProgram,
+            state.m_nSelectServer, state.m_nRadioServer};
+}
+
 void SetEverySwitch(CDriverState& state, int value)
 {
     state.m_bCalibrated = value;
@@ -95,14 +106,7 @@ TEST_F(SettingsFile, FreshInstallationReadsEveryValueAsZero)
     CCameraSetup cameras(1);
     SetEverySwitch(m_state, 7);
     LoadSettings(m_state);
-    EXPECT_EQ(m_state.m_bCalibrated, 0);
-    EXPECT_EQ(m_state.m_bCeilingMount, 0);
-    EXPECT_EQ(m_state.m_bRearProjection, 0);
-    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_SIXTEEN);
-    EXPECT_EQ(m_state.m_nInkoraPenMode, 0);
-    EXPECT_EQ(m_state.m_bStartProgram, 0);
-    EXPECT_EQ(m_state.m_nSelectServer, 0);
-    EXPECT_EQ(m_state.m_nRadioServer, 0);
+    EXPECT_EQ(Switches(m_state), (SWITCHES{0, 0, 0, CALIB_MODEL_SIXTEEN, 0, 0, 0, 0}));
     EXPECT_FALSE(m_world.FileText(L"Config.ini").has_value());
 }
 
@@ -122,14 +126,7 @@ TEST_F(SettingsFile, StateValuesRoundTripInTableOrder)
     CDriverState loaded;
     loaded.m_strConfigPath = m_world.ConfigPath();
     LoadSettings(loaded);
-    EXPECT_EQ(loaded.m_bCalibrated, 1);
-    EXPECT_EQ(loaded.m_bCeilingMount, 1);
-    EXPECT_EQ(loaded.m_bRearProjection, 0);
-    EXPECT_EQ(loaded.m_nCalibModel, CALIB_MODEL_NINE);
-    EXPECT_EQ(loaded.m_nInkoraPenMode, 2);
-    EXPECT_EQ(loaded.m_bStartProgram, 1);
-    EXPECT_EQ(loaded.m_nSelectServer, 17);
-    EXPECT_EQ(loaded.m_nRadioServer, -1);
+    EXPECT_EQ(Switches(loaded), (SWITCHES{1, 1, 0, CALIB_MODEL_NINE, 2, 1, 17, -1}));
 
     const std::wstring text = Text();
     EXPECT_EQ(text.substr(0, text.find(L"[1024_768")),
@@ -232,14 +229,7 @@ TEST_F(SettingsFile, DeviceOwnedKeysIgnoredWhenSettingsLiveInCamera)
     SetEverySwitch(m_state, 0);
     m_state.m_nInkoraPenMode = 5;
     LoadSettings(m_state);
-    EXPECT_EQ(m_state.m_bCalibrated, 0);
-    EXPECT_EQ(m_state.m_bCeilingMount, 0);
-    EXPECT_EQ(m_state.m_bRearProjection, 0);
-    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_SIXTEEN);
-    EXPECT_EQ(m_state.m_nInkoraPenMode, 5);
-    EXPECT_EQ(m_state.m_bStartProgram, 1);
-    EXPECT_EQ(m_state.m_nSelectServer, 3);
-    EXPECT_EQ(m_state.m_nRadioServer, 1);
+    EXPECT_EQ(Switches(m_state), (SWITCHES{0, 0, 0, CALIB_MODEL_SIXTEEN, 5, 1, 3, 1}));
 
     g_bSettingsInDevice = 0;
     LoadSettings(m_state);
