@@ -61,11 +61,7 @@ void CalibrateOneUnit(int model, std::size_t targets, const char* name)
     const std::wstring before = ReadIni(run.Path("Config.ini"), L"1024_768_Param0", L"p0") +
                                 ReadIni(run.Path("Config.ini"), L"1024_768_Vector0", L"v0");
     CHookProbe probe;
-    ASSERT_TRUE(probe.IsReady());
-    ASSERT_TRUE(probe.WaitUntilDelivering(0));
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    ASSERT_TRUE(run.StartTracking(probe, START_MS));
     const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
     const HOOKED_EVENT wrong = StrokeDown(probe, run, optics[0], 150, 120);
     EXPECT_GT(Distance(wrong.x, wrong.y, 150, 120), 20.0) << wrong.x << "," << wrong.y;
@@ -131,11 +127,7 @@ TEST(Calibration, EscapeHalfWayBringsBackTheCursorAndThePreviousModel)
     CDriverRun run("calibrate-escape");
     board.WriteConfig(run);
     CHookProbe probe;
-    ASSERT_TRUE(probe.IsReady());
-    ASSERT_TRUE(probe.WaitUntilDelivering(0));
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    ASSERT_TRUE(run.StartTracking(probe, START_MS));
 
     OpenCalibrationFromTheTray(run);
     const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);

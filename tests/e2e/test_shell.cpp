@@ -58,12 +58,7 @@ TEST(Shell, CalibratedBoardStartsIntoTheTrayDrawsAStrokeAndExitSaves)
     // A value the program does not keep must be gone after Exit's save rewrote the file.
     WritePrivateProfileStringW(L"State", L"Inkora", nullptr, run.Path("Config.ini").c_str());
     CHookProbe probe;
-    ASSERT_TRUE(probe.IsReady());
-    ASSERT_TRUE(probe.WaitUntilDelivering(0));
-
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    ASSERT_TRUE(run.StartTracking(probe, START_MS));
     const auto state = run.DescribeState();
     EXPECT_EQ(state.at("tray"), "1");
     EXPECT_EQ(state.at("runstate"), "1000");
@@ -180,11 +175,7 @@ TEST(Shell, SecondCopyTellsTheUserAndTheFirstKeepsTracking)
     CDriverRun run("second-instance");
     Board().WriteConfig(run);
     CHookProbe probe;
-    ASSERT_TRUE(probe.IsReady());
-    ASSERT_TRUE(probe.WaitUntilDelivering(0));
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    ASSERT_TRUE(run.StartTracking(probe, START_MS));
 
     HANDLE second = run.StartAnother();
     ASSERT_NE(second, nullptr);
@@ -316,11 +307,7 @@ TEST(Shell, StaysHiddenRestartsTrackingOnResumeAndReloadsTablesOnADisplayChange)
     elsewhere.WriteSettingsFile(run);
     run.WriteText("SimScenario.txt", FileBoard().Scenario() + "log packets.txt\n");
     CHookProbe probe;
-    ASSERT_TRUE(probe.IsReady());
-    ASSERT_TRUE(probe.WaitUntilDelivering(0));
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    ASSERT_TRUE(run.StartTracking(probe, START_MS));
 
     ShowWindow(run.MainWindow(), SW_SHOW);
     Sleep(300);
@@ -458,11 +445,7 @@ TEST(Shell, ACameraThatGoesQuietMidStrokeLetsTheButtonUp)
     CDriverRun run("quiet-mid-stroke");
     Board().WriteConfig(run);
     CHookProbe probe;
-    ASSERT_TRUE(probe.IsReady());
-    ASSERT_TRUE(probe.WaitUntilDelivering(0));
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    ASSERT_TRUE(run.StartTracking(probe, START_MS));
 
     const std::size_t skip = probe.Count();
     run.Control(Board().PenAt(0, 0, 400, 300));

@@ -490,3 +490,9 @@ bool CDriverRun::Screenshot(const std::string& shot, const RECT& area) const
     return WritePng(std::string(file.begin(), file.end()), area.right - area.left,
                     area.bottom - area.top, rgb);
 }
+
+bool CDriverRun::StartTracking(CHookProbe& probe, DWORD milliseconds)
+{
+    return probe.IsReady() && probe.WaitUntilDelivering(0) && Start() &&
+           WaitForMainWindow(milliseconds) != nullptr && WaitForState("reader", "1", milliseconds);
+}

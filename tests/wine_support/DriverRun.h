@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class CHookProbe;
+
 class CDriverRun
 {
 public:
@@ -48,6 +50,9 @@ public:
     std::vector<std::wstring> MenuItems();
     // Waits until the described value equals `expected`.
     bool WaitForState(const std::string& key, const std::string& expected, DWORD milliseconds);
+    // The usual start of a run with a pen: the hook is ready in its own process, the program
+    // starts and its reader runs, each within `milliseconds`.
+    bool StartTracking(CHookProbe& probe, DWORD milliseconds);
 
     // A visible top-level window of the given class belonging to the process (or to any
     // process with that id), waiting up to the time-out.

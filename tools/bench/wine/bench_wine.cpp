@@ -150,8 +150,7 @@ int main()
     one.WriteConfig(run);
     run.WriteText("SimScenario.txt", one.Scenario() + "log spots.txt\n");
     CHookProbe probe;
-    if (!probe.IsReady() || !probe.WaitUntilDelivering(0) || !run.Start() ||
-        run.WaitForMainWindow(START_MS) == nullptr || !run.WaitForState("reader", "1", START_MS))
+    if (!run.StartTracking(probe, START_MS))
     {
         std::printf("bench-wine: the program did not start tracking\n");
         return 1;
