@@ -199,12 +199,7 @@ TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
 
     // Escape closes the view without confirming camera 1.
     SetForegroundWindow(view);
-    INPUT keys[2] = {};
-    keys[0].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = VK_ESCAPE;
-    keys[1] = keys[0];
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof(INPUT));
+    PressKey(VK_ESCAPE);
     const ULONGLONG closed = GetTickCount64() + WINDOW_MS;
     while (IsWindow(view) && IsWindowVisible(view) && GetTickCount64() < closed)
         Sleep(50);

@@ -134,12 +134,7 @@ TEST(Calibration, EscapeHalfWayBringsBackTheCursorAndThePreviousModel)
     ASSERT_EQ(TouchShownTargets(run, optics, 5).size(), 5u);
     HWND window = run.WaitForWindow(L"CCalibrationDlg", 2000);
     ASSERT_NE(window, nullptr);
-    INPUT keys[2] = {};
-    keys[0].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = VK_ESCAPE;
-    keys[1] = keys[0];
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof(INPUT));
+    PressKey(VK_ESCAPE);
 
     EXPECT_TRUE(run.WaitForState("cursor", "1", 5000));
     ASSERT_TRUE(run.WaitForState("reader", "1", 5000));

@@ -496,3 +496,13 @@ bool CDriverRun::StartTracking(CHookProbe& probe, DWORD milliseconds)
     return probe.IsReady() && probe.WaitUntilDelivering(0) && Start() &&
            WaitForMainWindow(milliseconds) != nullptr && WaitForState("reader", "1", milliseconds);
 }
+
+void PressKey(WORD key)
+{
+    INPUT keys[2] = {};
+    keys[0].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = key;
+    keys[1] = keys[0];
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}

@@ -13,6 +13,9 @@
 
 class CHookProbe;
 
+// Presses and releases a key for the window in the foreground, as the keyboard would.
+void PressKey(WORD key);
+
 class CDriverRun
 {
 public:

@@ -100,15 +100,6 @@ void Report(CHookProbe& probe, std::size_t skip, std::size_t expected, double x,
     }
 }
 
-void PressKey(WORD key)
-{
-    INPUT keys[2] = {};
-    keys[0].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = key;
-    keys[1] = keys[0];
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof(INPUT));
-}
 } // namespace
 
 int main()
