@@ -1,6 +1,6 @@
 #include "calibration/CalibTables.h"
 
-#include "shell/DriverState.h"
+#include "core/DriverState.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 #include "calibration/CalibratedMapping.h"
 
 #include "calibration/CalibTables.h"
-#include "shell/DriverState.h"
+#include "core/DriverState.h"
 
 #include <algorithm>
 #include <limits>

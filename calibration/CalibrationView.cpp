@@ -2,9 +2,9 @@
 
 #include "calibration/NinePointCalib.h"
 #include "calibration/SixteenPointCalib.h"
+#include "core/DriverState.h"
+#include "core/Language.h"
 #include "resources/resource.h"
-#include "settings/Language.h"
-#include "shell/DriverState.h"
 
 #include <array>
 

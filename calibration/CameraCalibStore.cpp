@@ -1,8 +1,8 @@
 #include "calibration/CameraCalibStore.h"
 
 #include "calibration/CalibTables.h"
+#include "core/DriverState.h"
 #include "device/DeviceController.h"
-#include "shell/DriverState.h"
 
 #include <cmath>
 #include <vector>

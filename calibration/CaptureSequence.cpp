@@ -2,13 +2,14 @@
 
 #include "calibration/CalibTables.h"
 #include "calibration/CalibratedMapping.h"
+#include "calibration/RawSpotParser.h"
+#include "core/DriverState.h"
+#include "core/Messages.h"
 #include "device/DeviceController.h"
 #include "device/DeviceGlobals.h"
 #include "device/Protocol.h"
+#include "device/StallWatch.h"
 #include "platform/Platform.h"
-#include "shell/DriverState.h"
-#include "shell/Messages.h"
-#include "tracking/PenEventDriver.h"
 
 std::uint16_t g_nSteadyCount = 0;
 std::int32_t g_nSumX = 0;
@@ -118,6 +119,7 @@ void Solve(std::int32_t model, std::uint16_t camera)
 
 void FinishCamera(std::int32_t model, std::uint16_t camera)
 {
+    g_captureState.m_bArmed = false;
     CDriverState& state = *g_pMainDlg;
     const std::uint16_t cameras = CameraCount();
     if (camera + 1 >= cameras)
@@ -144,7 +146,7 @@ void FinishCamera(std::int32_t model, std::uint16_t camera)
     ResetSequence();
     HideWindow();
     SaveSettingsFile();
-    Platform().PostMainMessage(WM_CALIBRATE_NEXT, 0, 0);
+    Platform().PostMainMessage(WM_CALIBRATE_NEXT, CALIBRATE_NEXT_CAMERA, 0);
 }
 
 void CaptureSixteenPoint(std::uint16_t camera, std::int32_t x, std::int32_t y)
@@ -199,7 +201,8 @@ void CaptureNinePoint(std::uint16_t camera, std::int32_t x, std::int32_t y)
 
 void CapturePoint()
 {
-    if (g_nSteadyCount < STEADY_SAMPLES || g_bPointTaken != 0 || g_pMainDlg == nullptr)
+    if (g_nSteadyCount < STEADY_SAMPLES || g_bPointTaken != 0 || g_pMainDlg == nullptr ||
+        !g_captureState.m_bArmed.load())
         return;
     const std::int32_t x = g_nSumX / g_nSteadyCount;
     const std::int32_t y = g_nSumY / g_nSteadyCount;
@@ -224,8 +227,17 @@ bool StartCalibration(CDeviceController& controller, std::uint16_t camera)
     state.m_cxScreen = Platform().GetSystemMetric(METRIC_CXSCREEN);
     state.m_cyScreen = Platform().GetSystemMetric(METRIC_CYSCREEN);
 
-    if (g_calibrationHooks.pfnShowWindow)
-        g_calibrationHooks.pfnShowWindow(controller, camera);
+    if (camera == 0)
+    {
+        controller.m_link.StopReader();
+        g_captureState.m_nTargetIndex = 0;
+        ResetSequence();
+        ClearSteadySamples();
+        g_bPointTaken = 0;
+        state.m_bMoreCameras = 0;
+    }
+    if (g_calibrationHooks.pfnShowWindow && !g_calibrationHooks.pfnShowWindow(controller, camera))
+        return false;
 
     controller.m_link.StopReader();
     controller.m_link.SetCurrentDevice(camera);
@@ -241,6 +253,7 @@ bool StartCalibration(CDeviceController& controller, std::uint16_t camera)
                                   protocol::IMAGE_MODE_OFF.size(), &written);
 
     controller.m_link.SetCallback(0, OnCalibrationByte);
+    g_captureState.m_bArmed = true;
     controller.m_link.StartReader();
     return true;
 }
@@ -249,6 +262,7 @@ void AbandonCalibration(CDeviceController& controller)
 {
     CDriverState& state = *g_pMainDlg;
     controller.m_link.StopReader();
+    g_captureState.m_bArmed = false;
 
     HideWindow();
     g_captureState.m_nTargetIndex = 0;
@@ -281,5 +295,39 @@ void ResetCaptureState()
     ResetSequence();
     g_nCalibCamera = 0;
     g_captureState.m_nTargetIndex = 0;
+    g_captureState.m_bArmed = false;
     g_calibrationHooks = CALIBRATION_HOOKS{};
+}
+
+void OnCalibrationByte(CAMERA_RECORD record)
+{
+    CDriverState* state = g_pMainDlg;
+    if (state == nullptr)
+        return;
+    StallWatch(0, ByteOf(record));
+    const SPOT_SLOT result =
+        protocol::IsMultiSpotVersion(state->m_dFirmwareVersion.load(std::memory_order_relaxed))
+            ? ParseRawMultiSpot(record)
+            : ParseRawSingleSpot(record);
+    switch (result.state)
+    {
+    case SPOT_PRESENT:
+        g_nSteadyCount = static_cast<std::uint16_t>(g_nSteadyCount + 1);
+        // Sums wrap rather than overflow while a pen rests after its capture.
+        g_nSumX = static_cast<std::int32_t>(static_cast<std::uint32_t>(g_nSumX) +
+                                            static_cast<std::uint32_t>(result.x));
+        g_nSumY = static_cast<std::int32_t>(static_cast<std::uint32_t>(g_nSumY) +
+                                            static_cast<std::uint32_t>(result.y));
+        CapturePoint();
+        Platform().SetCursorPosition(result.x, result.y);
+        break;
+    case SPOT_ABSENT:
+        g_nSteadyCount = 0;
+        g_nSumX = 0;
+        g_nSumY = 0;
+        g_bPointTaken = 0;
+        break;
+    default:
+        break;
+    }
 }

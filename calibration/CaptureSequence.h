@@ -6,6 +6,8 @@
 // file are reached through hooks that their own code fills; a hook that is not set is
 // skipped. State diagram: CaptureSequence.md.
 
+#include "device/CameraRecord.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -38,6 +40,10 @@ public:
     // Target shown: nine-point 0 ... 8, sixteen-point 0 ... 15. Written on the reader thread,
     // and on Escape once the reader stopped; the window reads it to draw.
     std::atomic<std::uint16_t> m_nTargetIndex{0};
+    // Targets are taken only while armed: from the start of a camera's calibration until its
+    // last target is taken or the calibration is abandoned. A tap between the last target and
+    // the restart of tracking captures nothing.
+    std::atomic<bool> m_bArmed{false};
 };
 
 extern CCaptureState g_captureState;
@@ -51,7 +57,8 @@ struct CALIBRATION_HOOKS
     // The window steps of StartCalibration: cover camera's monitor (from the controller's
     // monitor table, before it is refreshed), lay out the model's targets and show them.
     // User-interface thread.
-    void (*pfnShowWindow)(CDeviceController& controller, std::uint16_t camera) = nullptr;
+    // False when the window could not be shown: the calibration does not start.
+    bool (*pfnShowWindow)(CDeviceController& controller, std::uint16_t camera) = nullptr;
     // Draws the current target again (reader thread, after every capture).
     void (*pfnRedraw)() = nullptr;
     // Hides the window (reader thread when a camera is finished, user-interface thread on
@@ -74,9 +81,15 @@ extern CALIBRATION_HOOKS g_calibrationHooks;
 
 // Starts camera's calibration: the window, then the device (stop the reader, select the
 // camera, refresh the devices, prepare the selected model's targets for every camera, the
-// pen start sequence to the camera, the calibration callback). False when the device
-// refresh fails; the window then stays up and Escape is the way out.
+// pen start sequence to the camera, the calibration callback). Camera 0 starts a new
+// calibration: first target, nothing captured. False when the window cannot be shown
+// (nothing has been started then) or when the device refresh fails (the window then stays up
+// and Escape is the way out).
 bool StartCalibration(CDeviceController& controller, std::uint16_t camera);
+
+// Mode-0 reader callback during calibration: the calibrated camera's record. Runs the stall
+// watch, the raw parser of the camera's form and, for every pen-present sample, CapturePoint.
+void OnCalibrationByte(CAMERA_RECORD record);
 
 // Called after every pen-present sample: takes the current target at the seventh sample in
 // a row, unless one was taken and the pen has not been lifted since.

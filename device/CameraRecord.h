@@ -37,3 +37,9 @@ struct CAMERA_RECORD
 };
 
 constexpr std::uint32_t CAMERA_RECORD_UNREADABLE = 0xFFFFFFFFu;
+
+// The byte a camera record carries for this pass.
+inline std::uint8_t ByteOf(const CAMERA_RECORD& record)
+{
+    return static_cast<std::uint8_t>(record.rxByte & 0xFF);
+}

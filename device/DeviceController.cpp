@@ -1,8 +1,8 @@
 #include "device/DeviceController.h"
 
+#include "core/DriverState.h"
 #include "device/DeviceGlobals.h"
 #include "device/Protocol.h"
-#include "shell/DriverState.h"
 
 #include <algorithm>
 

@@ -4,20 +4,22 @@
 // and the camera link.
 
 #include "device/CameraLink.h"
-#include "tracking/ScreenAreas.h"
+#include "device/ScreenAreas.h"
 
 #include <cstdint>
 #include <vector>
 
 // What the rest of the driver lends the device layer, which knows nothing of pens, models or
 // pictures: the reader callbacks it registers and the steps its lifecycle runs on the
-// calibration tables and the decoders. Start-up fills it (shell/DriverWiring.h); a null entry
-// is skipped.
+// calibration tables and the decoders. The program fills it once (shell/DriverWiring.h); a
+// null entry is skipped.
 struct DEVICE_CALLBACKS
 {
     PFN_TABLE_CALLBACK pfnPenByte = nullptr;
     PFN_RECORD_CALLBACK pfnImageByte = nullptr;
     void (*pfnResetStallWatch)() = nullptr;
+    // Lifts every pen, whichever camera holds it (the stall watch, before it gives up).
+    void (*pfnReleasePens)() = nullptr;
     void (*pfnResetImageDecoder)() = nullptr;
     // Makes sure both model tables hold `count` cameras and lays out camera's targets on its
     // monitor rectangle (left, top, right, bottom).

@@ -145,6 +145,11 @@ constexpr std::uint8_t CalibWordLow(int word)
 
 // Multi-spot firmware starts at this version.
 constexpr double MULTI_SPOT_VERSION = 1.23;
+// Multi-spot firmware reports up to four spots per frame; older firmware one spot.
+constexpr bool IsMultiSpotVersion(double version)
+{
+    return version >= MULTI_SPOT_VERSION;
+}
 
 // Firmware minor bytes outside 0x10..0xFE do not name a real version.
 constexpr bool IsValidFirmwareMinor(int minor)

@@ -1,12 +1,13 @@
 #include "settings/Settings.h"
 
 #include "calibration/CaptureSequence.h"
+#include "device/DeviceController.h"
 
 #include "calibration/CalibTables.h"
 #include "calibration/CameraCalibStore.h"
+#include "core/DriverState.h"
 #include "device/DeviceGlobals.h"
 #include "platform/Platform.h"
-#include "shell/DriverState.h"
 
 #include <algorithm>
 #include <climits>
@@ -244,14 +245,14 @@ bool SaveSettingsFile()
     return true;
 }
 
-namespace
-{
 void ReloadCalibrationAfterCancel()
 {
     if (g_pMainDlg != nullptr)
         LoadCalibration(*g_pMainDlg);
 }
 
+namespace
+{
 void WriteCameraStore()
 {
     if (g_pMainDlg != nullptr)
@@ -259,9 +260,9 @@ void WriteCameraStore()
 }
 } // namespace
 
-void InstallCalibrationSettingsHooks()
+void AddCalibrationSettingsHooks(CALIBRATION_HOOKS& hooks)
 {
-    g_calibrationHooks.pfnSaveSettings = &SaveSettingsFile;
-    g_calibrationHooks.pfnWriteCameraStore = &WriteCameraStore;
-    g_calibrationHooks.pfnReloadCalibration = &ReloadCalibrationAfterCancel;
+    hooks.pfnSaveSettings = &SaveSettingsFile;
+    hooks.pfnWriteCameraStore = &WriteCameraStore;
+    hooks.pfnReloadCalibration = &ReloadCalibrationAfterCancel;
 }

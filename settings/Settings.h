@@ -7,6 +7,7 @@
 #include <cstddef>
 
 class CDriverState;
+struct CALIBRATION_HOOKS;
 
 // Characters read for one "State" value, terminating zero included: four are used, so
 // "12345" reads as 1234.
@@ -50,8 +51,11 @@ void ReloadSettingsAfterDisplayChange(CDriverState& state);
 // record yet.
 bool SaveSettingsFile();
 
-// Connects the calibration capture to the settings file and the camera's store directly: the
+// Escape during a calibration: reloads both models' calibration from the settings file.
+void ReloadCalibrationAfterCancel();
+
+// The calibration hooks that reach the settings file and the camera's store directly: the
 // saves that finish a camera run where the capture runs, and the reload of both models'
 // calibration when a calibration is cancelled. For tests and tools that have no windows;
 // the program hands the saves to its user-interface thread instead (shell/DriverWiring.h).
-void InstallCalibrationSettingsHooks();
+void AddCalibrationSettingsHooks(CALIBRATION_HOOKS& hooks);

@@ -1,9 +1,9 @@
 #include "setup_ui/ConfigRules.h"
 
+#include "core/DriverState.h"
+#include "core/Messages.h"
 #include "platform/Platform.h"
-#include "shell/DriverState.h"
-#include "shell/MainFlows.h"
-#include "shell/Messages.h"
+#include "settings/SettingsFlows.h"
 
 namespace
 {

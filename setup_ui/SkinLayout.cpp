@@ -1,7 +1,7 @@
 #include "setup_ui/SkinLayout.h"
 
-#include "settings/Language.h"
-#include "shell/DriverState.h"
+#include "core/DriverState.h"
+#include "core/Language.h"
 
 namespace
 {

@@ -1,9 +1,10 @@
 #include "setup_ui/WizardRules.h"
 
+#include "core/DriverState.h"
+#include "core/Messages.h"
+#include "device/DeviceController.h"
 #include "platform/Platform.h"
-#include "shell/DriverState.h"
-#include "shell/MainFlows.h"
-#include "shell/Messages.h"
+#include "settings/SettingsFlows.h"
 
 namespace
 {
@@ -136,13 +137,11 @@ void CWizardCommits::Finish(const WIZARD_CHOICES& choices,
     m_state.m_bStartProgram = choices.startProgram;
     SaveSettingsByCameraCount(m_state, true);
     m_state.m_nRunState = RUN_STATE_RUNNING;
-    m_state.m_pActiveWizard = nullptr;
     Platform().PostMainMessage(WM_RESTART_TRACKING, 0, 0);
 }
 
 bool CWizardCommits::Cancel()
 {
-    m_state.m_pActiveWizard = nullptr;
     if (!FromTray())
         return true;
     // Start with Windows was never registered, so the record must not claim it.

@@ -2,11 +2,12 @@
 
 #include "calibration/CalibTables.h"
 #include "calibration/CaptureSequence.h"
+#include "camera_image/ImageDecoder.h"
+#include "core/Messages.h"
+#include "device/CalReceiveState.h"
+#include "device/StallWatch.h"
 #include "platform/Platform.h"
 #include "settings/Settings.h"
-#include "setup_ui/ImageDecoder.h"
-#include "shell/Messages.h"
-#include "tracking/CalReceiveState.h"
 #include "tracking/PenEventDriver.h"
 
 namespace
@@ -35,15 +36,18 @@ DEVICE_CALLBACKS DriverDeviceCallbacks()
     callbacks.pfnPenByte = &OnPenByte;
     callbacks.pfnImageByte = &OnImageByte;
     callbacks.pfnResetStallWatch = &ResetStallWatch;
+    callbacks.pfnReleasePens = &ReleaseAllPens;
     callbacks.pfnResetImageDecoder = &ResetCalReceiveState;
     callbacks.pfnPrepareCalibration = &PrepareCalibration;
     callbacks.pfnReleaseCalibration = &ReleaseCalibTables;
     return callbacks;
 }
 
-void InstallProgramCalibrationHooks()
+CALIBRATION_HOOKS ProgramCalibrationHooks()
 {
-    InstallCalibrationSettingsHooks();
-    g_calibrationHooks.pfnSaveSettings = &PostSaveSettings;
-    g_calibrationHooks.pfnWriteCameraStore = &PostWriteCameraStore;
+    CALIBRATION_HOOKS hooks;
+    hooks.pfnSaveSettings = &PostSaveSettings;
+    hooks.pfnWriteCameraStore = &PostWriteCameraStore;
+    hooks.pfnReloadCalibration = &ReloadCalibrationAfterCancel;
+    return hooks;
 }

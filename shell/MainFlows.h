@@ -1,34 +1,12 @@
 #pragma once
-// What the hidden main window decides, apart from its windows: the settings by camera count at
-// start-up, around the wizard and after the configuration dialog, power and display changes,
-// a stalled camera, and the device part of shutdown. The Win32 main dialog calls these from
+// What the hidden main window decides, apart from its windows: power and display changes, a
+// stalled camera, and the device part of shutdown (the settings by camera count are in
+// settings/SettingsFlows.h). The Win32 main dialog calls these from
 // its handlers; all run on the user-interface thread.
 
 #include <cstdint>
 
 class CDriverState;
-
-// Start-up: the settings file, and with one camera that keeps its own settings the camera's
-// values after it. True when the camera's values were read (the dialog data follow them).
-bool LoadStartupSettings(CDriverState& state);
-
-// Start-up with a saved calibration: the camera's own points (one camera keeping its
-// settings, model rebuilt from them), otherwise the settings file's tables.
-void LoadStartupCalibration(CDriverState& state);
-
-// Saves by camera count: the settings file with one or two cameras; with one camera that
-// keeps its settings, writeDevice then also writes every device setting into it (after
-// stopping the reader, as the device needs).
-void SaveSettingsByCameraCount(CDriverState& state, bool writeDevice);
-
-// After the configuration dialog's OK: save, and with one camera that keeps its settings and
-// no calibration yet, mark the record calibrated and write the options into the camera.
-void SaveAfterConfiguration(CDriverState& state);
-
-// Before a wizard opened from the tray: stop the reader, reload the settings (the file, then
-// the camera's values with one camera that keeps them) and start tracking again. True when
-// the camera's values were read.
-bool ReloadBeforeTrayWizard(CDriverState& state);
 
 // Power broadcast events, with the values Windows gives them.
 enum : std::uint32_t

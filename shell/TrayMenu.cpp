@@ -1,8 +1,8 @@
 #include "shell/TrayMenu.h"
 
-#include "settings/Language.h"
-#include "shell/DriverState.h"
-#include "shell/Messages.h"
+#include "core/DriverState.h"
+#include "core/Language.h"
+#include "core/Messages.h"
 
 namespace
 {

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-product_dirs=(shell device tracking calibration settings setup_ui update platform resources)
+product_dirs=(platform resources core device camera_image calibration tracking settings update setup_ui shell)
 
 lines() { if [ $# -eq 0 ]; then echo 0; else cat "$@" | grep -cv '^[[:space:]]*$' || true; fi; }
 files_under() { git ls-files -- "$@" | grep -E '\.(cpp|h|c|cc|hpp|sh|py|cmake)$|CMakeLists\.txt$' || true; }

@@ -1,21 +1,19 @@
 #include "tracking/PenEventDriver.h"
 
-#include "calibration/CaptureSequence.h"
+#include "core/DriverState.h"
+#include "core/Messages.h"
 #include "device/DeviceGlobals.h"
 #include "device/Protocol.h"
+#include "device/ScreenAreas.h"
+#include "device/StallWatch.h"
 #include "platform/Platform.h"
-#include "shell/DriverState.h"
-#include "shell/Messages.h"
 #include "tracking/PenEventState.h"
 #include "tracking/PenInjector.h"
-#include "tracking/ScreenAreas.h"
 #include "tracking/SpotParser.h"
 
 #include <algorithm>
 
 SPOT_SLOT g_singleSpot[TRACKED_CAMERAS] = {{0, 0, SPOT_ABSENT}, {0, 0, SPOT_ABSENT}};
-std::uint8_t g_lastByte[TRACKED_CAMERAS] = {};
-std::uint16_t g_sameByteCount[TRACKED_CAMERAS] = {};
 std::uint16_t g_nPointerCamera = 0;
 bool g_bCameraQuiet[TRACKED_CAMERAS] = {};
 
@@ -65,7 +63,7 @@ void ConfineToActiveMonitor()
 
 bool IsMultiSpotForm(const CDriverState& state)
 {
-    return state.m_dFirmwareVersion.load(std::memory_order_relaxed) >= protocol::MULTI_SPOT_VERSION;
+    return protocol::IsMultiSpotVersion(state.m_dFirmwareVersion.load(std::memory_order_relaxed));
 }
 
 std::uint16_t TrackedCameraCount()
@@ -320,72 +318,6 @@ void ReleaseAllPens()
     g_nActiveMonitor = 0;
     for (int pen = 0; pen < PEN_SLOTS; ++pen)
         g_penInjector.ReleasePen(pen);
-}
-
-void OnCalibrationByte(CAMERA_RECORD record)
-{
-    CDriverState* state = g_pMainDlg;
-    if (state == nullptr)
-        return;
-    StallWatch(0, ByteOf(record));
-    const SPOT_SLOT result =
-        IsMultiSpotForm(*state) ? ParseRawMultiSpot(record) : ParseRawSingleSpot(record);
-    switch (result.state)
-    {
-    case SPOT_PRESENT:
-        g_nSteadyCount = static_cast<std::uint16_t>(g_nSteadyCount + 1);
-        // Sums wrap rather than overflow while a pen rests after its capture.
-        g_nSumX = static_cast<std::int32_t>(static_cast<std::uint32_t>(g_nSumX) +
-                                            static_cast<std::uint32_t>(result.x));
-        g_nSumY = static_cast<std::int32_t>(static_cast<std::uint32_t>(g_nSumY) +
-                                            static_cast<std::uint32_t>(result.y));
-        CapturePoint();
-        Platform().SetCursorPosition(result.x, result.y);
-        break;
-    case SPOT_ABSENT:
-        g_nSteadyCount = 0;
-        g_nSumX = 0;
-        g_nSumY = 0;
-        g_bPointTaken = 0;
-        break;
-    default:
-        break;
-    }
-}
-
-void StallWatch(std::uint16_t camera, std::uint8_t byte)
-{
-    if (camera >= TRACKED_CAMERAS)
-        return;
-    if (byte == g_lastByte[camera])
-    {
-        ++g_sameByteCount[camera];
-    }
-    else
-    {
-        g_lastByte[camera] = byte;
-        g_sameByteCount[camera] = 0;
-    }
-    if (g_sameByteCount[camera] < STALL_LIMIT)
-        return;
-    g_sameByteCount[camera] = 0;
-    ReleaseAllPens();
-    CDriverState* state = g_pMainDlg;
-    if (state == nullptr)
-        return;
-    // The message and the quit belong to the user-interface thread: a box shown here would
-    // block this thread while that one may be waiting for it to end.
-    state->m_controller.m_link.m_bFailed = 1;
-    Platform().PostMainMessage(WM_CAMERA_STALLED, camera, 0);
-}
-
-void ResetStallWatch()
-{
-    for (int i = 0; i < TRACKED_CAMERAS; ++i)
-    {
-        g_lastByte[i] = 0;
-        g_sameByteCount[i] = 0;
-    }
 }
 
 void ResetPenEventDriver()

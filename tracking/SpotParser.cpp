@@ -3,9 +3,8 @@
 #include "calibration/CalibratedMapping.h"
 #include "device/DeviceGlobals.h"
 #include "device/Protocol.h"
-#include "tracking/CalReceiveState.h"
-#include "tracking/PacketFramer.h"
-#include "tracking/ScreenAreas.h"
+#include "device/ScreenAreas.h"
+#include "device/SpotPacket.h"
 
 #include <cmath>
 #include <cstring>
@@ -18,61 +17,10 @@ PEN_POINT g_ptCur[PEN_SLOTS] = {};
 PEN_POINT g_ptPrev[PEN_SLOTS] = {};
 std::uint16_t g_nActiveMonitor = 0;
 
+using namespace spot_packet;
+
 namespace
 {
-bool IsSingleSpotType(std::uint8_t type)
-{
-    return type == protocol::TYPE_SPOT_A || type == protocol::TYPE_REPLY;
-}
-
-bool IsMultiSpotType(std::uint8_t type)
-{
-    return type >= protocol::TYPE_NO_SPOT && type <= protocol::TYPE_FOURTH_SPOT;
-}
-
-bool IsFrameType(std::uint8_t type)
-{
-    return type == protocol::TYPE_NO_SPOT || type == protocol::TYPE_FIRST_SPOT;
-}
-
-constexpr FRAME_RULES SINGLE_SPOT_RULES{protocol::SINGLE_SPOT_LENGTH, IsSingleSpotType};
-constexpr FRAME_RULES MULTI_SPOT_RULES{protocol::MULTI_SPOT_LENGTH, IsMultiSpotType};
-constexpr FRAME_RULES RAW_MULTI_SPOT_RULES{protocol::MULTI_SPOT_LENGTH, IsFrameType};
-
-struct SINGLE_SPOT
-{
-    std::int32_t x;
-    std::int32_t y;
-};
-
-SINGLE_SPOT DecodeSingleSpot(const std::uint8_t* buf)
-{
-    SINGLE_SPOT spot;
-    spot.x = buf[3] * 16 + (buf[4] >> 4);
-    spot.y = (buf[4] & 0x0F) * 256 + buf[5];
-    if (spot.y > SINGLE_SPOT_MAX_Y)
-        spot.y = 0;
-    return spot;
-}
-
-std::uint32_t Decode24(const std::uint8_t* bytes)
-{
-    return (std::uint32_t{bytes[0]} << 16) | (std::uint32_t{bytes[1]} << 8) | bytes[2];
-}
-
-// Camera point of a complete multi-spot packet; false when its weight is 0 (no spot).
-bool DecodeMultiSpot(const std::uint8_t* buf, std::int32_t& x, std::int32_t& y)
-{
-    const std::uint32_t a = Decode24(buf + 2);
-    const std::uint32_t b = Decode24(buf + 5);
-    const std::uint32_t c = Decode24(buf + 8);
-    if (c == 0)
-        return false;
-    x = static_cast<std::int32_t>(a / c);
-    y = static_cast<std::int32_t>(b / c);
-    return true;
-}
-
 bool InActiveArea(const PEN_POINT& point)
 {
     const MONITOR_AREA* areas = g_pMonitorAreas.load(std::memory_order_relaxed);
@@ -228,29 +176,6 @@ SPOT_SLOT ParseSingleSpot(std::uint16_t camera, CAMERA_RECORD record)
     if (!MapCameraPoint(camera, spot.x, spot.y, result.x, result.y))
         return SPOT_SLOT{};
     return result;
-}
-
-SPOT_SLOT ParseRawSingleSpot(CAMERA_RECORD record)
-{
-    if (FrameByte(g_calRxBuf, g_calRxPos, ByteOf(record), SINGLE_SPOT_RULES) !=
-        FRAME_RESULT::Complete)
-        return SPOT_SLOT{};
-    const SINGLE_SPOT spot = DecodeSingleSpot(g_calRxBuf);
-    if (spot.x == 0 || spot.y == 0)
-        return SPOT_SLOT{0, 0, SPOT_ABSENT};
-    return SPOT_SLOT{spot.x, spot.y, SPOT_PRESENT};
-}
-
-SPOT_SLOT ParseRawMultiSpot(CAMERA_RECORD record)
-{
-    if (FrameByte(g_calRxBuf, g_calRxPos, ByteOf(record), RAW_MULTI_SPOT_RULES) !=
-        FRAME_RESULT::Complete)
-        return SPOT_SLOT{};
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    if (!DecodeMultiSpot(g_calRxBuf, x, y) || x == 0 || y == 0)
-        return SPOT_SLOT{0, 0, SPOT_ABSENT};
-    return SPOT_SLOT{x, y, SPOT_PRESENT};
 }
 
 void ForgetTrackedPens()

@@ -1,36 +1,21 @@
 #pragma once
 // The spot parsers and the four-pen tracker. Every received byte of a tracked camera goes to
 // ParseMultiSpot (multi-spot firmware) or ParseSingleSpot (single-spot firmware); during a
-// calibration the raw parsers report camera points without calibration or tracking. All of
-// it runs on the reader thread only.
+// calibration the raw parsers of calibration/ report camera points instead. All of it runs on the
+// reader thread only.
 
 #include "device/CameraRecord.h"
+#include "device/SpotSlot.h"
 
 #include <cstdint>
 
-// One pen as a parser reports it. State 1: present at (x, y); 0: lifted (x, y mean nothing);
-// SPOT_NO_CHANGE: nothing new for this pen.
-struct SPOT_SLOT
-{
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    std::int32_t state = -1;
-};
-
-constexpr std::int32_t SPOT_ABSENT = 0;
-constexpr std::int32_t SPOT_PRESENT = 1;
-constexpr std::int32_t SPOT_NO_CHANGE = -1;
-
 constexpr int PEN_SLOTS = 4;
-constexpr int TRACKED_CAMERAS = 2;
 constexpr int RX_BUFFER_SIZE = 50;
 
 // A spot this close to a previous pen (strictly less) continues that pen: types '7' and '8'.
 constexpr std::int32_t MATCH_DISTANCE_NEAR = 80;
 // The same for types '9' and ':'.
 constexpr std::int32_t MATCH_DISTANCE_FAR_SPOTS = 40;
-// Single-spot Y values above this mean no spot.
-constexpr std::int32_t SINGLE_SPOT_MAX_Y = 480;
 
 // A tracker entry in screen pixels; (0, 0) stands for an empty entry.
 struct PEN_POINT
@@ -47,12 +32,6 @@ constexpr bool IsExactlyEmpty(const PEN_POINT& point)
 constexpr bool IsUsable(const PEN_POINT& point)
 {
     return point.x != 0 && point.y != 0;
-}
-
-// The byte a camera record carries for this pass.
-inline std::uint8_t ByteOf(const CAMERA_RECORD& record)
-{
-    return static_cast<std::uint8_t>(record.rxByte & 0xFF);
 }
 
 // Receive state per camera, shared by both tracking parsers.
@@ -81,11 +60,6 @@ void ParseMultiSpot(std::uint16_t camera, CAMERA_RECORD record, SPOT_SLOT* slots
 // when it completes without one, no change for every other byte. A spot whose point cannot
 // be mapped (no model yet) also gives no change: the pen neither moves nor lifts.
 SPOT_SLOT ParseSingleSpot(std::uint16_t camera, CAMERA_RECORD record);
-
-// Calibration parsers on the shared calibration receive state, in camera pixels.
-SPOT_SLOT ParseRawSingleSpot(CAMERA_RECORD record);
-// Takes types '7' and '6' only, so only the first spot of each frame counts.
-SPOT_SLOT ParseRawMultiSpot(CAMERA_RECORD record);
 
 // Forgets every pen the tracker follows, as a '6' packet does, without reporting anything.
 void ForgetTrackedPens();

@@ -1,9 +1,9 @@
 #include "update/ServerList.h"
 
+#include "core/DriverState.h"
+#include "core/IniFile.h"
 #include "platform/Platform.h"
-#include "settings/IniFile.h"
 #include "settings/Settings.h"
-#include "shell/DriverState.h"
 
 #include <algorithm>
 #include <string>

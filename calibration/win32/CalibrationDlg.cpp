@@ -2,10 +2,10 @@
 
 #include "calibration/CalibrationView.h"
 #include "calibration/CaptureSequence.h"
+#include "core/DriverState.h"
+#include "core/Language.h"
 #include "device/DeviceController.h"
 #include "resources/resource.h"
-#include "settings/Language.h"
-#include "shell/DriverState.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -46,7 +46,7 @@ void DrawPicture(HDC dc, HBITMAP picture, int x, int y, int width, int height, i
     DeleteDC(memory);
 }
 
-void ShowWindowHook(CDeviceController& controller, std::uint16_t camera)
+bool ShowWindowHook(CDeviceController& controller, std::uint16_t camera)
 {
     // The monitor table as it stood before the device refresh that follows.
     CALIB_RECT monitor;
@@ -63,11 +63,12 @@ void ShowWindowHook(CDeviceController& controller, std::uint16_t camera)
         if (!window->Create())
         {
             delete window;
-            return;
+            return false;
         }
         g_pCalibrationDlg = window;
     }
     window->ShowOn(monitor, g_pMainDlg->m_nCalibModel);
+    return true;
 }
 
 void RedrawHook()
@@ -216,10 +217,10 @@ bool CCalibrationDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
     }
 }
 
-void InstallCalibrationWindowHooks(void (*pfnRefreshControls)())
+void AddCalibrationWindowHooks(CALIBRATION_HOOKS& hooks, void (*pfnRefreshControls)())
 {
-    g_calibrationHooks.pfnShowWindow = &ShowWindowHook;
-    g_calibrationHooks.pfnRedraw = &RedrawHook;
-    g_calibrationHooks.pfnHideWindow = &HideHook;
-    g_calibrationHooks.pfnRefreshControls = pfnRefreshControls;
+    hooks.pfnShowWindow = &ShowWindowHook;
+    hooks.pfnRedraw = &RedrawHook;
+    hooks.pfnHideWindow = &HideHook;
+    hooks.pfnRefreshControls = pfnRefreshControls;
 }

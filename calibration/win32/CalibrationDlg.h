@@ -5,6 +5,7 @@
 // it posts WM_CALIB_REDRAW and WM_CALIB_HIDE, which run here in the order they were asked for.
 
 #include "calibration/CalibTypes.h"
+#include "calibration/CaptureSequence.h"
 #include "platform/win32/Dialog.h"
 
 #include <atomic>
@@ -58,6 +59,6 @@ private:
 // The one calibration window, created by the first calibration and kept until shutdown.
 extern std::atomic<CCalibrationDlg*> g_pCalibrationDlg;
 
-// Fills the capture's window hooks (show, redraw, hide) and Escape's refresh of the main
-// dialog's controls.
-void InstallCalibrationWindowHooks(void (*pfnRefreshControls)());
+// Adds the capture's window hooks (show, redraw, hide) and Escape's refresh of the main
+// dialog's controls to a hook table.
+void AddCalibrationWindowHooks(CALIBRATION_HOOKS& hooks, void (*pfnRefreshControls)());

@@ -1,6 +1,6 @@
 #include "platform/win32/BitmapButton.h"
 
-#include "platform/win32/Dialog.h"
+#include "platform/win32/ResourceModule.h"
 
 namespace
 {

@@ -38,11 +38,6 @@ bool ReturnsDirectly(UINT message)
 }
 } // namespace
 
-HINSTANCE ResourceInstance()
-{
-    return GetModuleHandleW(nullptr);
-}
-
 bool RegisterDialogClass(const wchar_t* className)
 {
     WNDCLASSEXW info{};

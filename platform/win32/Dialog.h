@@ -5,6 +5,8 @@
 // messages meant for it before they are dispatched (PreTranslateMessage: Escape on a
 // full-screen window that has no button to take it).
 
+#include "platform/win32/ResourceModule.h"
+
 #include <windows.h>
 
 #include <string>
@@ -95,9 +97,6 @@ CDialog* DialogFromWindow(HWND hWnd);
 // Offers a message to the dialogs on the way from its window to the top-level window, then
 // lets the top-level dialog do its keyboard navigation. True when the message was taken.
 bool PreTranslateForDialogs(MSG& message);
-
-// Module of the resources.
-HINSTANCE ResourceInstance();
 
 // Registers a window class that is the system dialog class under another name, so that a
 // template can name it and other windows can find the dialog by it.

@@ -1,9 +1,10 @@
 #include "setup_ui/win32/AdjustDlg.h"
 
+#include "core/DriverState.h"
+#include "device/DeviceController.h"
 #include "device/DeviceGlobals.h"
+#include "device/ScreenAreas.h"
 #include "resources/resource.h"
-#include "shell/DriverState.h"
-#include "tracking/ScreenAreas.h"
 
 #include <cstdlib>
 #include <string>

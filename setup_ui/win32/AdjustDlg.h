@@ -5,9 +5,9 @@
 // next camera; after the last one, or on Escape, the view closes. The reader thread decodes
 // the pictures; the window only shows the finished ones it is handed.
 
+#include "camera_image/AdjustView.h"
 #include "platform/win32/BitmapButton.h"
 #include "platform/win32/Dialog.h"
-#include "setup_ui/AdjustView.h"
 
 class CDriverState;
 

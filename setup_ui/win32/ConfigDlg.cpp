@@ -1,9 +1,9 @@
 #include "setup_ui/win32/ConfigDlg.h"
 
+#include "core/DriverState.h"
+#include "core/Language.h"
 #include "resources/resource.h"
-#include "settings/Language.h"
 #include "setup_ui/win32/SetupHooks.h"
-#include "shell/DriverState.h"
 
 #include <algorithm>
 

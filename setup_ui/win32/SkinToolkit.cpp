@@ -1,6 +1,6 @@
 #include "setup_ui/win32/SkinToolkit.h"
 
-#include "shell/DriverState.h"
+#include "core/DriverState.h"
 
 #include <algorithm>
 #include <string>

@@ -1,8 +1,7 @@
 #include "setup_ui/win32/WizardPage.h"
 
-#include "settings/Language.h"
-#include "setup_ui/win32/WizardDlg.h"
-#include "shell/DriverState.h"
+#include "core/DriverState.h"
+#include "core/Language.h"
 
 CWizardPage::CWizardPage(UINT idTemplate, SETUP_WINDOW window, CDriverState& state)
     : CDialog(idTemplate, nullptr), m_nPageId(idTemplate), m_nSkinWindow(window), m_state(state)
@@ -41,8 +40,10 @@ BOOL CWizardPage::OnInitDialog()
 
 void CWizardPage::SetWizardCaption(const std::wstring& text) const
 {
-    if (m_pWizard != nullptr && m_pWizard->m_hWnd != nullptr)
-        SetWindowTextW(m_pWizard->m_hWnd, text.c_str());
+    // The page is a child of the wizard's frame; the caption is the top window's.
+    const HWND hWizard = m_hWnd != nullptr ? GetAncestor(m_hWnd, GA_ROOT) : nullptr;
+    if (m_pWizard != nullptr && hWizard != nullptr)
+        SetWindowTextW(hWizard, text.c_str());
 }
 
 bool CWizardPage::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)

@@ -1,9 +1,10 @@
 #include "shell/win32/AboutDlg.h"
 
+#include "core/DriverState.h"
+#include "core/Language.h"
+#include "device/DeviceController.h"
 #include "platform/win32/Win32Platform.h"
 #include "resources/resource.h"
-#include "settings/Language.h"
-#include "shell/DriverState.h"
 #include "shell/win32/Launchers.h"
 
 #include <cstdio>

@@ -5,14 +5,15 @@
 #include "device/Protocol.h"
 #include "platform/Platform.h"
 #include "platform/win32/Win32Platform.h"
+#include "settings/SettingsFlows.h"
 
 #include "calibration/win32/CalibrationDlg.h"
+#include "core/Language.h"
+#include "core/Messages.h"
 #include "resources/resource.h"
-#include "settings/Language.h"
 #include "settings/Settings.h"
 #include "shell/DriverWiring.h"
 #include "shell/MainFlows.h"
-#include "shell/Messages.h"
 #include "shell/win32/AboutDlg.h"
 #include "shell/win32/Launchers.h"
 #include "shell/win32/SplashWnd.h"
@@ -140,7 +141,9 @@ BOOL CMainDlg::OnInitDialog()
     }
     AddAboutToSystemMenu();
     g_pMainWindow = this;
-    InstallCalibrationWindowHooks(&RefreshMainControls);
+    CALIBRATION_HOOKS hooks = ProgramCalibrationHooks();
+    AddCalibrationWindowHooks(hooks, &RefreshMainControls);
+    g_calibrationHooks = hooks;
 
     if (!m_elevation.IsProcessElevated() && m_elevation.IsVistaOrLater())
     {
@@ -211,18 +214,12 @@ BOOL CMainDlg::OnInitDialog()
         LoadStartupCalibration(*this);
         splash.Hide();
         m_nRunState = RUN_STATE_RUNNING;
+        m_modes.SetMode(DRIVER_MODE::Tracking);
         (void)m_controller.StartPenTracking();
         MinimiseAndHide();
     }
     CheckUpdatesAtStartup(*this, m_updateChecker);
     return TRUE;
-}
-
-void CMainDlg::OnStartCalibration()
-{
-    if (m_bMoreCameras == 0)
-        Platform().ShowMouseCursor(false);
-    (void)StartCalibration(m_controller, g_nCalibCamera);
 }
 
 void CMainDlg::OnAbout()
@@ -233,6 +230,7 @@ void CMainDlg::OnAbout()
 
 void CMainDlg::OnExit()
 {
+    m_modes.OnEscape();
     CloseActiveWizard();
     m_pTrayIcon->OnCommand(ID_TRAY_EXIT);
 }
@@ -318,16 +316,18 @@ bool CMainDlg::OnCommand(int id, int, HWND)
     {
     case IDC_START_CALIBRATION:
     case ID_TRAY_CALIBRATE:
-        OnStartCalibration();
+        m_modes.OnCalibrate(false);
         return true;
     case ID_TRAY_EXIT:
         OnExit();
         return true;
     case ID_TRAY_CONFIG:
-        OnConfig();
+        if (m_modes.MayOpenWindow())
+            OnConfig();
         return true;
     case ID_TRAY_WIZARD:
-        OnTrayWizard();
+        if (m_modes.MayOpenWindow())
+            OnTrayWizard();
         return true;
     case ID_TRAY_KEYBOARD:
         ShowOnScreenKeyboard();
@@ -375,22 +375,29 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         result = 0;
         return true;
     case WM_CALIBRATE_NEXT:
-        m_cxScreen = GetSystemMetrics(SM_CXSCREEN);
-        m_cyScreen = GetSystemMetrics(SM_CYSCREEN);
-        OnStartCalibration();
+        m_modes.OnCalibrate(wParam == CALIBRATE_NEXT_CAMERA);
         return true;
     case WM_POWERBROADCAST:
-        OnPowerEvent(*this, static_cast<std::uint32_t>(wParam));
+        m_modes.OnPowerEvent(static_cast<std::uint32_t>(wParam));
         result = TRUE;
         return true;
     case WM_RESTART_TRACKING:
-        (void)m_controller.StartPenTracking();
+        m_modes.OnRestartTracking();
         return true;
     case WM_DISPLAYCHANGE:
-        OnDisplayChange(*this);
+        m_modes.OnDisplayChange();
         return true;
     case WM_SHOW_CURSOR:
-        Platform().ShowMouseCursor(true);
+        m_modes.OnShowCursor();
+        return true;
+    case WM_QUERYENDSESSION:
+        result = TRUE;
+        return true;
+    case WM_ENDSESSION:
+        // The session ends without Exit: what Exit saves and releases must not be lost.
+        if (wParam != 0)
+            m_modes.OnEndSession();
+        result = 0;
         return true;
     case WM_SAVE_SETTINGS_FILE:
         (void)SaveSettingsFile();

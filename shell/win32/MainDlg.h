@@ -4,7 +4,8 @@
 // display changes, the reader thread's requests) and ends the process from WM_DESTROY.
 
 #include "platform/win32/Dialog.h"
-#include "shell/DriverState.h"
+#include "shell/Driver.h"
+#include "shell/DriverModes.h"
 #include "shell/win32/ElevationHelper.h"
 #include "update/win32/UpdateChecker.h"
 
@@ -12,16 +13,16 @@ class CConfigDlg;
 class CStartWizardDlg;
 class CTrayIcon;
 
-class CMainDlg : public CDialog, public CDriverState
+class CMainDlg : public CDialog, public CDriver
 {
 public:
     CMainDlg();
     ~CMainDlg() override;
 
     // Command 1003, the tray's calibration command and WM_CALIBRATE_NEXT.
-    void OnStartCalibration();
 
     CElevationHelper m_elevation;
+    CDriverModes m_modes{*this};
     CUpdateChecker m_updateChecker{*this};
 
 protected:

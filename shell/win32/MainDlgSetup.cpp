@@ -3,6 +3,7 @@
 // setup_ui/WizardRules.h); here the windows are opened and their results handed on.
 
 #include "platform/Platform.h"
+#include "settings/SettingsFlows.h"
 #include "setup_ui/win32/ConfigDlg.h"
 #include "setup_ui/win32/StartWizardDlg.h"
 #include "shell/MainFlows.h"
@@ -50,7 +51,9 @@ void CMainDlg::OnConfig()
     // OK answered No to M11 already set it; start with Windows was not registered then.
     const std::int32_t startProgram = m_bStartProgram;
     m_pActiveConfig = &dialog;
+    m_modes.SetMode(DRIVER_MODE::Configuring);
     const INT_PTR result = dialog.DoModal();
+    m_modes.SetMode(DRIVER_MODE::Tracking);
     m_pActiveConfig = nullptr;
     if (result == IDOK)
         ApplyConfiguration(*this, dialog.m_values, &SetProgramAutostart);
@@ -65,6 +68,7 @@ void CMainDlg::OnTrayWizard()
     m_nWizardOrigin = WIZARD_ORIGIN_TRAY;
     CStartWizardDlg wizard(m_hWnd, *this);
     m_pActiveWizard = &wizard;
+    m_modes.SetMode(DRIVER_MODE::TrayWizard);
     wizard.SetChoices(WizardChoicesFrom(*this));
     if (ReloadBeforeTrayWizard(*this))
         UpdateData(false);
@@ -77,6 +81,7 @@ bool CMainDlg::RunFirstWizard()
     m_nWizardOrigin = WIZARD_ORIGIN_FIRST_RUN;
     CStartWizardDlg wizard(m_hWnd, *this);
     m_nRunState = RUN_STATE_FIRST_WIZARD;
+    m_modes.SetMode(DRIVER_MODE::FirstWizard);
     m_pActiveWizard = &wizard;
     wizard.SetChoices(WizardChoicesFrom(*this));
     const INT_PTR result = wizard.DoModal();
@@ -85,6 +90,8 @@ bool CMainDlg::RunFirstWizard()
 
 bool CMainDlg::FinishWizard(CStartWizardDlg& wizard, INT_PTR result)
 {
+    m_pActiveWizard = nullptr;
+    m_modes.SetMode(DRIVER_MODE::Tracking);
     if (result == ID_WIZFINISH)
     {
         wizard.m_commits.Finish(wizard.Choices(), &SetProgramAutostart);

@@ -1,7 +1,7 @@
 #include "shell/win32/TrayIcon.h"
 
-#include "shell/DriverState.h"
-#include "shell/Messages.h"
+#include "core/DriverState.h"
+#include "core/Messages.h"
 #include "shell/TrayMenu.h"
 
 #include <shellapi.h>

@@ -2,8 +2,8 @@
 // which program each launcher starts, with stand-in programs (record_launch.exe copied under
 // the names the driver starts) that record how they were started.
 
+#include "core/Messages.h"
 #include "resources/ProductInfo.h"
-#include "shell/Messages.h"
 #include "tests/wine_support/DriverRun.h"
 #include "tests/wine_support/HookProbe.h"
 

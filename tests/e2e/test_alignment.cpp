@@ -2,9 +2,9 @@
 // user does: the frame on the camera's monitor with, in its middle, the picture the simulated
 // camera sends of that monitor; OK walks through the cameras, Escape closes.
 
+#include "camera_image/YuvToRgb.h"
+#include "core/Messages.h"
 #include "resources/resource.h"
-#include "setup_ui/YuvToRgb.h"
-#include "shell/Messages.h"
 #include "sim/Optics.h"
 #include "sim/SimImage.h"
 #include "tests/wine_support/CalibrationWindow.h"

@@ -3,8 +3,8 @@
 // next one appears, and lifts it. Then strokes land where the pen touches.
 
 #include "calibration/CalibTypes.h"
+#include "core/Messages.h"
 #include "resources/resource.h"
-#include "shell/Messages.h"
 #include "sim/Optics.h"
 #include "tests/wine_support/CalibratedBoard.h"
 #include "tests/wine_support/CalibrationWindow.h"

@@ -4,10 +4,10 @@
 // in each skin (with the Farsi right-to-left layout), each saved as a PNG.
 
 #include "calibration/CalibTables.h"
+#include "core/Language.h"
+#include "core/Messages.h"
 #include "resources/resource.h"
-#include "settings/Language.h"
 #include "setup_ui/SkinLayout.h"
-#include "shell/Messages.h"
 #include "tests/wine_support/CalibratedBoard.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // into the tray with a calibrated board, a stroke of the pen moves and clicks the pointer, the
 // tray menu opens and Exit saves; every way start-up can fail tells the user and ends.
 
-#include "shell/Messages.h"
+#include "core/Messages.h"
 #include "tests/wine_support/CalibratedBoard.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // in each run's folder has its default update server (a string of its own resources) pointed
 // at the test server, as a build for another server would have it.
 
+#include "core/Messages.h"
 #include "resources/resource.h"
-#include "shell/Messages.h"
 #include "tests/wine_support/DriverRun.h"
 #include "tests/wine_support/HookProbe.h"
 #include "tests/wine_support/HttpTestServer.h"

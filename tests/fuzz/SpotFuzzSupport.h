@@ -3,8 +3,8 @@
 // straight-through calibrations, built once), and the packet framing written out step by
 // step as the wire protocol states it, to check the parsers' framing against.
 
+#include "device/PacketFramer.h"
 #include "tests/support/PenTestKit.h"
-#include "tracking/PacketFramer.h"
 
 #include <cstdint>
 #include <cstdlib>

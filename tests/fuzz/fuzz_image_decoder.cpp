@@ -11,10 +11,10 @@
 
 #include "tests/fuzz/SpotFuzzSupport.h"
 
-#include "setup_ui/AdjustView.h"
-#include "setup_ui/ImageDecoder.h"
-#include "setup_ui/YuvToRgb.h"
-#include "tracking/CalReceiveState.h"
+#include "camera_image/AdjustView.h"
+#include "camera_image/ImageDecoder.h"
+#include "camera_image/YuvToRgb.h"
+#include "device/CalReceiveState.h"
 
 #include <limits>
 

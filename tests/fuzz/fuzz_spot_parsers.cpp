@@ -9,8 +9,8 @@
 
 #include "tests/fuzz/SpotFuzzSupport.h"
 
+#include "device/CalReceiveState.h"
 #include "device/Protocol.h"
-#include "tracking/CalReceiveState.h"
 
 namespace
 {

@@ -4,8 +4,9 @@
 // inside the record's slots, a parsed version formats back to itself, and a browser command
 // line is only ever built around a safe address.
 
-#include "settings/IniFile.h"
-#include "shell/DriverState.h"
+#include "core/DriverState.h"
+#include "core/IniFile.h"
+#include "shell/Driver.h"
 #include "tests/support/ProfileWorld.h"
 #include "update/BrowserCommand.h"
 #include "update/DownloadRule.h"
@@ -50,7 +51,7 @@ CDriverState& State()
         SetPlatform(&platform);
         return true;
     }();
-    static CDriverState state;
+    static CDriver state;
     (void)installed;
     return state;
 }

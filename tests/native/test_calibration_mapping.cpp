@@ -3,7 +3,7 @@
 
 #include "calibration/CalibTables.h"
 #include "calibration/CalibratedMapping.h"
-#include "shell/DriverState.h"
+#include "core/DriverState.h"
 #include "sim/Optics.h"
 #include "tests/support/CalibWorld.h"
 #include "tests/support/FakePlatform.h"

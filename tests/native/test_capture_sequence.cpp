@@ -1,7 +1,7 @@
 #include "calibration/CalibTables.h"
 #include "calibration/CaptureSequence.h"
+#include "core/Messages.h"
 #include "device/Protocol.h"
-#include "shell/Messages.h"
 #include "tests/support/PenTestKit.h"
 #include "tracking/PenEventDriver.h"
 
@@ -49,6 +49,8 @@ protected:
         g_calibrationHooks.pfnHideWindow = RecordHide;
         g_calibrationHooks.pfnSaveSettings = RecordSave;
         g_calibrationHooks.pfnReloadCalibration = RecordReload;
+        // As StartCalibration leaves it for the camera being calibrated.
+        g_captureState.m_bArmed = true;
         for (int c = 0; c < cameras; ++c)
         {
             const MONITOR_AREA& area = m_world.m_areas[c];
@@ -176,6 +178,13 @@ TEST_F(Capture, LastTargetOfTheOnlyCameraSolvesSavesAndResumesTracking)
     EXPECT_EQ(g_captureState.m_nTargetIndex, 0);
     EXPECT_EQ(g_nCapturedPoints, 0u);
     EXPECT_EQ(g_nGridColumn, 0u);
+
+    // A tap before tracking has restarted takes no point for the next calibration.
+    NoPen();
+    PenAt(300, 300, STEADY_SAMPLES);
+    EXPECT_EQ(g_nCapturedPoints, 0u);
+    EXPECT_EQ(g_captureState.m_nTargetIndex, 0);
+    EXPECT_EQ(Count("save"), 1);
 }
 
 namespace
@@ -193,6 +202,7 @@ TEST_F(CaptureTwoCameras, EscapeDuringTheSecondCameraKeepsTheFirstCamerasNewMode
     double params[PARAM_COUNT];
     std::copy(std::begin(Sixteen(0).m_dParam), std::end(Sixteen(0).m_dParam), params);
     m_world.m_platform.m_mainMessages.clear();
+    g_captureState.m_bArmed = true;
 
     TakeTarget(1, 0);
     TakeTarget(1, 4);
@@ -212,6 +222,7 @@ TEST_F(CaptureTwoCameras, EscapeDuringTheSecondCameraKeepsTheFirstCamerasNewMode
     EXPECT_EQ(Posted(), (std::vector<std::uint32_t>{WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
 
     // Starting over begins at camera 0, target 0.
+    g_captureState.m_bArmed = true;
     PenAt(77, 66, STEADY_SAMPLES);
     EXPECT_EQ(Sixteen(0).m_ptCamera[0].x, 77.0f);
 }

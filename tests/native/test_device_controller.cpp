@@ -3,9 +3,10 @@
 
 #include "calibration/CalibTables.h"
 #include "calibration/CameraCalibStore.h"
+#include "core/DriverState.h"
 #include "device/DeviceController.h"
 #include "device/DeviceGlobals.h"
-#include "shell/DriverState.h"
+#include "shell/Driver.h"
 #include "tests/support/DeviceWorld.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +46,7 @@ struct CControllerWorld : CDeviceWorld
         m_platform.m_monitors = {primary, second};
         m_platform.m_monitors.resize(static_cast<std::size_t>(monitors));
         m_platform.m_metrics[METRIC_CMONITORS] = monitors;
-        m_pState = std::make_unique<CDriverState>();
+        m_pState = std::make_unique<CDriver>();
         g_pMainDlg = m_pState.get();
     }
     ~CControllerWorld()

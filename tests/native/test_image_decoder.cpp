@@ -1,13 +1,14 @@
 // The alignment view's image decoder: packets fed byte by byte into a view, and a whole
 // picture streamed from a simulated unit through the real reader thread.
 
-#include "setup_ui/AdjustView.h"
-#include "setup_ui/ImageDecoder.h"
-#include "setup_ui/YuvToRgb.h"
-#include "shell/DriverState.h"
+#include "camera_image/AdjustView.h"
+#include "camera_image/ImageDecoder.h"
+#include "camera_image/YuvToRgb.h"
+#include "core/DriverState.h"
+#include "device/CalReceiveState.h"
+#include "shell/Driver.h"
 #include "tests/support/DeviceWorld.h"
 #include "tests/support/PenTestKit.h"
-#include "tracking/CalReceiveState.h"
 
 #include <gtest/gtest.h>
 
@@ -218,7 +219,7 @@ class CStreamWorld
 public:
     explicit CStreamWorld(const std::string& scenario) : m_world(scenario)
     {
-        m_pState = std::make_unique<CDriverState>();
+        m_pState = std::make_unique<CDriver>();
         g_pMainDlg = m_pState.get();
     }
     ~CStreamWorld()

@@ -1,8 +1,9 @@
 // Language code, skin and layout, the choice of the language file and the loading of its
 // texts.
 
-#include "settings/Language.h"
-#include "shell/DriverState.h"
+#include "core/DriverState.h"
+#include "core/Language.h"
+#include "shell/Driver.h"
 #include "tests/support/ProfileWorld.h"
 
 #include <gtest/gtest.h>
@@ -78,7 +79,7 @@ TEST(LanguageChoice, OwnFileIsUsedWhenPresent)
     PutLanguageFile(world, L"DEU");
     PutLanguageFile(world, L"ENG");
     world.m_platform.m_nLanguageId = 0x0407;
-    CDriverState state;
+    CDriver state;
     ChooseLanguage(state);
     EXPECT_EQ(state.m_strLangCode, L"DEU");
     EXPECT_EQ(std::wstring(state.m_iniLanguage.GetPath()), world.PathOf(L"language\\DEU.lng"));
@@ -107,7 +108,7 @@ TEST(LanguageChoice, MissingFileFallsBackToEnglishAndKeepsTheCode)
         PutLanguageFile(world, L"ENG");
         world.m_platform.m_nLanguageId = c.languageId;
         g_nLangLayout = -1;
-        CDriverState state;
+        CDriver state;
         ChooseLanguage(state);
         EXPECT_EQ(state.m_strLangCode, c.code);
         EXPECT_EQ(g_nLangLayout, c.layout);
@@ -123,7 +124,7 @@ TEST(LanguageChoice, NoFileAtAllLeavesOnlyTheBuiltInMessages)
 {
     CProfileWorld world;
     world.m_platform.m_nLanguageId = 0x0411;
-    CDriverState state;
+    CDriver state;
     state.m_strTrayText[0] = L"stale";
     ChooseLanguage(state);
     EXPECT_EQ(state.m_strLangCode, L"JPN");
@@ -148,9 +149,9 @@ TEST(LanguageTexts, PresentButEmptyKeyStaysEmpty)
     CProfileWorld world;
     world.PutFile(L"x.lng", L"[MESSAGEBOX]\r\nM1=Kamera?\r\nM9=\r\nM11=  \r\n"
                             L"[TRAY ICON MENU]\r\nT7=\r\n");
-    CDriverState builtIn;
+    CDriver builtIn;
     LoadLanguage(builtIn, world.PathOf(L"none.lng"));
-    CDriverState state;
+    CDriver state;
     state.m_strTrayText[6] = L"stale";
     LoadLanguage(state, world.PathOf(L"x.lng"));
     EXPECT_EQ(state.m_strMsgText[0], L"Kamera?");
@@ -179,7 +180,7 @@ TEST(LanguageTexts, FortyEightReadsAndOnlyTheLastFourMessagesHaveDefaults)
         // A text longer than the buffer, as a platform that ignores the size would give.
         return key + std::wstring(2000, L'.');
     };
-    CDriverState state;
+    CDriver state;
     LoadLanguage(state, L"C:\\T\\language\\ENU.lng");
     EXPECT_EQ(reads, 48);
     EXPECT_EQ(defaulted, (std::vector<std::wstring>{L"MESSAGEBOX/M9", L"MESSAGEBOX/M10",

@@ -2,7 +2,7 @@
 // its UTF-8 source says and are written in the language's script. Whether they fit their
 // places is measured under Wine, with the fonts they are shown in.
 
-#include "settings/Language.h"
+#include "core/Language.h"
 #include "tests/support/ProfileWorld.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,14 @@
 // What the hidden main window does with the devices, on the real reader thread and simulated
-// units: a stalled camera ends the program without a deadlock and without saving, suspend and
-// resume restart tracking once.
+// units: a stalled camera ends the program without a deadlock and without saving; events that
+// arrive while a calibration runs end it soundly.
 
-#include "shell/DriverState.h"
+#include "calibration/CaptureSequence.h"
+#include "core/DriverState.h"
+#include "core/Messages.h"
+#include "device/DeviceController.h"
+#include "settings/Settings.h"
+#include "shell/DriverModes.h"
 #include "shell/MainFlows.h"
-#include "shell/Messages.h"
 #include "tests/support/PenScenario.h"
 
 #include <gtest/gtest.h>
@@ -84,15 +88,79 @@ TEST(MainFlows, FailedLinkStillEndsItsReaderBeforeTheRecordGoes)
     scenario.reset();
 }
 
-TEST(MainFlows, SuspendPausesTheWatchAndResumeRestartsTrackingOnce)
+namespace
 {
-    CPenScenario scenario;
-    CDriverState& state = scenario.State();
-    OnPowerEvent(state, POWER_SUSPEND);
-    EXPECT_EQ(state.m_nRunState, RUN_STATE_SUSPENDED);
-    OnPowerEvent(state, 10);
-    EXPECT_EQ(state.m_nRunState, RUN_STATE_SUSPENDED);
-    OnPowerEvent(state, POWER_RESUME_SUSPEND);
-    EXPECT_EQ(state.m_nRunState, RUN_STATE_RUNNING);
-    EXPECT_EQ(Count(scenario.MainMessages(), WM_RESTART_TRACKING), 1);
+struct MODE_CASE
+{
+    const char* name;
+    void (*event)(CDriverModes& modes);
+    bool stillCalibrating;
+};
+
+int CursorCount(CPenScenario& scenario, bool show)
+{
+    std::lock_guard guard(scenario.m_world.m_platform.m_lock);
+    const std::vector<bool>& shows = scenario.m_world.m_platform.m_cursorShows;
+    return static_cast<int>(std::count(shows.begin(), shows.end(), show));
+}
+} // namespace
+
+// A calibration runs when an event arrives. The cursor is hidden once and shown once when the
+// calibration ends, however it ends; the pen maps through the model it had before.
+TEST(DriverModes, EventsDuringACalibrationEndItSoundly)
+{
+    const MODE_CASE cases[] = {
+        {"Calibrate again", [](CDriverModes& m) { m.OnCalibrate(false); }, true},
+        {"Escape", [](CDriverModes& m) { m.OnEscape(); }, false},
+        {"display change", [](CDriverModes& m) { m.OnDisplayChange(); }, false},
+        {"suspend", [](CDriverModes& m) { m.OnPowerEvent(POWER_SUSPEND); }, false},
+        {"session end", [](CDriverModes& m) { m.OnEndSession(); }, false},
+        {"no window", nullptr, false},
+    };
+    for (const MODE_CASE& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        CPenScenario scenario;
+        ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
+        ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
+        int beforeX = 0;
+        int beforeY = 0;
+        ASSERT_TRUE(scenario.DriverMaps(0, 500, 400, beforeX, beforeY));
+        scenario.OpenReadGate();
+        CALIBRATION_HOOKS hooks = g_calibrationHooks;
+        AddCalibrationSettingsHooks(hooks);
+        if (c.event == nullptr)
+            hooks.pfnShowWindow = [](CDeviceController&, std::uint16_t) { return false; };
+        g_calibrationHooks = hooks;
+        CDriverModes modes(scenario.State());
+        modes.SetMode(DRIVER_MODE::Tracking);
+        const int hiddenBefore = CursorCount(scenario, false);
+        const int shownBefore = CursorCount(scenario, true);
+
+        modes.OnCalibrate(false);
+        if (c.event != nullptr)
+        {
+            EXPECT_TRUE(modes.IsCalibrating());
+            c.event(modes);
+        }
+        for (std::uint32_t message : scenario.MainMessages())
+        {
+            if (message == WM_SHOW_CURSOR)
+                modes.OnShowCursor();
+            else if (message == WM_RESTART_TRACKING)
+                modes.OnRestartTracking();
+        }
+
+        EXPECT_EQ(modes.IsCalibrating(), c.stillCalibrating);
+        EXPECT_EQ(CursorCount(scenario, false) - hiddenBefore, 1);
+        EXPECT_EQ(CursorCount(scenario, true) - shownBefore, c.stillCalibrating ? 0 : 1);
+        if (c.stillCalibrating)
+            continue;
+        EXPECT_FALSE(g_captureState.m_bArmed.load());
+        int afterX = 0;
+        int afterY = 0;
+        ASSERT_TRUE(scenario.DriverMaps(0, 500, 400, afterX, afterY));
+        EXPECT_EQ(afterX, beforeX);
+        EXPECT_EQ(afterY, beforeY);
+    }
 }

@@ -3,8 +3,8 @@
 // screen coordinates, checked against the mouse records and companion messages the driver
 // sends.
 
-#include "shell/DriverState.h"
-#include "shell/Messages.h"
+#include "core/DriverState.h"
+#include "core/Messages.h"
 #include "tests/support/PenScenario.h"
 #include "tests/support/PenTestKit.h"
 #include "tracking/PenInjector.h"

@@ -1,5 +1,5 @@
+#include "device/ScreenAreas.h"
 #include "tests/support/FakePlatform.h"
-#include "tracking/ScreenAreas.h"
 
 #include <gtest/gtest.h>
 

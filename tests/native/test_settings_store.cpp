@@ -3,10 +3,11 @@
 
 #include "calibration/CalibTables.h"
 #include "calibration/CaptureSequence.h"
+#include "core/DriverState.h"
+#include "core/IniFile.h"
 #include "device/DeviceGlobals.h"
-#include "settings/IniFile.h"
 #include "settings/Settings.h"
-#include "shell/DriverState.h"
+#include "shell/Driver.h"
 #include "tests/support/ProfileWorld.h"
 
 #include <array>
@@ -97,7 +98,7 @@ protected:
     std::wstring Text() const { return m_world.FileText(L"Config.ini").value_or(L""); }
 
     CProfileWorld m_world;
-    CDriverState m_state;
+    CDriver m_state;
 };
 } // namespace
 
@@ -123,7 +124,7 @@ TEST_F(SettingsFile, StateValuesRoundTripInTableOrder)
     m_state.m_nRadioServer = -1;
     SaveSettings(m_state);
 
-    CDriverState loaded;
+    CDriver loaded;
     loaded.m_strConfigPath = m_world.ConfigPath();
     LoadSettings(loaded);
     EXPECT_EQ(Switches(loaded), (SWITCHES{1, 1, 0, CALIB_MODEL_NINE, 2, 1, 17, -1}));
@@ -242,7 +243,7 @@ TEST_F(SettingsFile, DeviceOwnedKeysIgnoredWhenSettingsLiveInCamera)
     // Two cameras never have their settings read from a camera, so the file keeps them
     // whatever the firmware says; otherwise a two-camera board would forget its calibration.
     CCameraSetup two(2, 1);
-    CDriverState twoCameras;
+    CDriver twoCameras;
     twoCameras.m_strConfigPath = m_world.ConfigPath();
     LoadSettings(twoCameras);
     EXPECT_EQ(twoCameras.m_bCalibrated, 1);
@@ -320,7 +321,9 @@ TEST_F(SettingsFile, CalibrationSaveHookWritesTheMainRecord)
     g_pMainDlg = &m_state;
     // Finishing a camera saves through the capture's hook; cancelling reloads through it.
     const CALIBRATION_HOOKS previousHooks = g_calibrationHooks;
-    InstallCalibrationSettingsHooks();
+    CALIBRATION_HOOKS hooks;
+    AddCalibrationSettingsHooks(hooks);
+    g_calibrationHooks = hooks;
     ASSERT_NE(g_calibrationHooks.pfnSaveSettings, nullptr);
     EXPECT_TRUE(g_calibrationHooks.pfnSaveSettings());
     EXPECT_EQ(Value(L"State", L"Save"), L"1");

@@ -1,10 +1,11 @@
 // What the configuration dialog and the start wizard decide, without their windows: the
 // questions they ask, what each answer changes in the state record and what their openers save.
 
+#include "core/DriverState.h"
+#include "core/Messages.h"
 #include "setup_ui/ConfigRules.h"
 #include "setup_ui/WizardRules.h"
-#include "shell/DriverState.h"
-#include "shell/Messages.h"
+#include "shell/Driver.h"
 #include "tests/support/DeviceWorld.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +31,7 @@ struct CSetupWorld : CDeviceWorld
             m_file[section + L"/" + key] = value;
             return true;
         };
-        m_pState = std::make_unique<CDriverState>();
+        m_pState = std::make_unique<CDriver>();
         g_pMainDlg = m_pState.get();
         for (int i = 0; i < MSG_TEXT_COUNT; ++i)
             State().m_strMsgText[i] = L"M" + std::to_wstring(i + 1);

@@ -1,6 +1,7 @@
+#include "calibration/RawSpotParser.h"
+#include "device/CalReceiveState.h"
 #include "device/Protocol.h"
 #include "tests/support/PenTestKit.h"
-#include "tracking/CalReceiveState.h"
 #include "tracking/SpotParser.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,9 @@
 // The update check's portable rules: versions in order, the server files as they are read, the
 // server chosen, the browser command line, and when a download counts as whole.
 
-#include "settings/IniFile.h"
-#include "shell/DriverState.h"
+#include "core/DriverState.h"
+#include "core/IniFile.h"
+#include "shell/Driver.h"
 #include "tests/support/ProfileWorld.h"
 #include "update/BrowserCommand.h"
 #include "update/DownloadRule.h"
@@ -93,7 +94,7 @@ TEST(UpdateFiles, ServersComeFromTheInstalledListAndABadSelectionFallsBack)
     IniWith(world, SERVER_LIST_FILE,
             L"[DEU]\r\nAlias1=Erster\r\nServer1=http://one.test/\r\nAlias2=Zweiter\r\n"
             L"Server2=http://two.test/\r\n[ENU]\r\nAlias1=First\r\nServer1=http://wrong.test/\r\n");
-    CDriverState state;
+    CDriver state;
     state.m_strLangCode = L"DEU";
 
     AcceptServerList(state, 2);

@@ -5,7 +5,8 @@
 
 #include "calibration/CalibTables.h"
 #include "calibration/CalibratedMapping.h"
-#include "shell/DriverState.h"
+#include "core/DriverState.h"
+#include "shell/Driver.h"
 #include "sim/Optics.h"
 #include "tests/support/FakePlatform.h"
 
@@ -19,7 +20,7 @@ public:
     CCalibWorld() : m_scope(m_platform)
     {
         m_platform.SetSingleMonitor(1024, 768);
-        m_pState = std::make_unique<CDriverState>();
+        m_pState = std::make_unique<CDriver>();
         m_pPrevious = g_pMainDlg;
         g_pMainDlg = m_pState.get();
         AllocateCalibTables(2);

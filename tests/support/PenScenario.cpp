@@ -2,10 +2,11 @@
 
 #include "calibration/CalibTables.h"
 #include "calibration/CalibratedMapping.h"
+#include "core/DriverState.h"
+#include "core/Messages.h"
 #include "device/DeviceController.h"
 #include "device/DeviceGlobals.h"
-#include "shell/DriverState.h"
-#include "shell/Messages.h"
+#include "shell/Driver.h"
 #include "tests/support/PenTestKit.h"
 
 #include <atomic>
@@ -134,7 +135,7 @@ CPenScenario::CPenScenario(const PEN_SCENARIO_OPTIONS& options)
     g_gate.pBus = &m_world.m_bus.Bus();
     OpenGate();
 
-    m_pState = std::make_unique<CDriverState>();
+    m_pState = std::make_unique<CDriver>();
     g_pMainDlg = m_pState.get();
     m_pState->m_nCalibModel = options.calibModel;
     m_pState->m_bCeilingMount = options.ceilingMount;

@@ -2,10 +2,11 @@
 // written and read back through them, and the paths they are given.
 
 #include "calibration/CalibTables.h"
+#include "core/DriverState.h"
 #include "device/DeviceGlobals.h"
 #include "platform/win32/Win32Platform.h"
 #include "settings/Settings.h"
-#include "shell/DriverState.h"
+#include "shell/Driver.h"
 #include "tests/support/ProfileWorld.h"
 
 #include <gtest/gtest.h>
@@ -40,14 +41,14 @@ TEST(IniWin32, SettingsAndCalibrationReadBackThroughTheProfileFunctions)
         NinePointCalibAt(0)->m_dH[i] = -1234.5678901 * (i + 1);
         NinePointCalibAt(1)->m_dH[i] = 0.000123456789 * (i + 1);
     }
-    CDriverState saved;
+    CDriver saved;
     saved.m_strConfigPath = folder.PathOf(L"Config.ini");
     saved.m_bCalibrated = 1;
     saved.m_nCalibModel = CALIB_MODEL_NINE;
     saved.m_nSelectServer = 12345;
     SaveSettings(saved);
 
-    CDriverState loaded;
+    CDriver loaded;
     loaded.m_strConfigPath = saved.m_strConfigPath;
     LoadSettings(loaded);
     EXPECT_EQ(loaded.m_bCalibrated, 1);

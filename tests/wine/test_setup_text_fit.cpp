@@ -2,7 +2,7 @@
 // width of its place in the layout of the system language (run once per language: Wine takes
 // the system language, and the fonts it falls back to, from the locale).
 
-#include "settings/Language.h"
+#include "core/Language.h"
 #include "setup_ui/SkinLayout.h"
 #include "setup_ui/win32/SkinToolkit.h"
 #include "tests/wine_support/DriverRun.h"

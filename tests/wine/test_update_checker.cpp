@@ -3,9 +3,10 @@
 // answer, and a download that cannot be stored. What the answers start is left to the
 // end-to-end test of the program. This program's own version is 1.5.0.0.
 
+#include "core/DriverState.h"
+#include "core/Language.h"
 #include "platform/win32/Win32Platform.h"
-#include "settings/Language.h"
-#include "shell/DriverState.h"
+#include "shell/Driver.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/ProfileWorld.h"
 #include "update/DownloadRule.h"
@@ -230,7 +231,7 @@ protected:
     CScopedPlatform m_scope;
     CTempFolder m_scratch;
     CScopedTempFolder m_temp;
-    CDriverState m_state;
+    CDriver m_state;
 };
 } // namespace
 

@@ -1,8 +1,8 @@
 // Monitor enumeration through the Win32 side of the seam. The test display has two screens
 // joined by Xinerama, so Windows reports two monitors.
 
+#include "device/ScreenAreas.h"
 #include "platform/win32/Win32Platform.h"
-#include "tracking/ScreenAreas.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,10 @@
 #include "tests/wine_support/CalibratedBoard.h"
 
 #include "calibration/CameraCalibStore.h"
+#include "core/DriverState.h"
+#include "device/DeviceController.h"
 #include "platform/win32/Win32Platform.h"
 #include "settings/Settings.h"
-#include "shell/DriverState.h"
 #include "tests/support/FakePlatform.h"
 
 #include <algorithm>

@@ -6,7 +6,8 @@
 
 #include "calibration/CalibTables.h"
 #include "calibration/CalibratedMapping.h"
-#include "shell/DriverState.h"
+#include "core/DriverState.h"
+#include "shell/Driver.h"
 #include "sim/Optics.h"
 #include "tests/support/FakePlatform.h"
 
@@ -273,7 +274,7 @@ int RunCalib(const std::vector<std::string>&)
     CFakePlatform platform;
     platform.SetSingleMonitor(1024, 768);
     CScopedPlatform scope(platform);
-    CDriverState state;
+    CDriver state;
     CDriverState* previous = g_pMainDlg;
     g_pMainDlg = &state;
     AllocateCalibTables(2);

@@ -5,12 +5,13 @@
 // how many times faster than the wire the decoder runs.
 
 #include "Bench.h"
+#include "device/StallWatch.h"
 
-#include "setup_ui/AdjustView.h"
-#include "setup_ui/ImageDecoder.h"
+#include "camera_image/AdjustView.h"
+#include "camera_image/ImageDecoder.h"
+#include "device/CalReceiveState.h"
 #include "sim/SimImage.h"
 #include "tests/support/PenTestKit.h"
-#include "tracking/CalReceiveState.h"
 #include "tracking/PenEventDriver.h"
 
 #include <chrono>

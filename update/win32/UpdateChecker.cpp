@@ -1,7 +1,7 @@
 #include "update/win32/UpdateChecker.h"
 
+#include "core/DriverState.h"
 #include "platform/Platform.h"
-#include "shell/DriverState.h"
 #include "update/ServerList.h"
 #include "update/VersionText.h"
 #include "update/win32/UpdaterLaunch.h"

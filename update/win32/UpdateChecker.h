@@ -5,7 +5,7 @@
 // folder. The handlers are virtual so that the main window (or a test) can take the outcome
 // elsewhere; their order is fixed.
 
-#include "settings/IniFile.h"
+#include "core/IniFile.h"
 #include "update/win32/ModuleInfo.h"
 #include "update/win32/WebFetch.h"
 

@@ -1,4 +1,4 @@
-#include "setup_ui/ImageSurface.h"
+#include "camera_image/ImageSurface.h"
 
 #include <algorithm>
 

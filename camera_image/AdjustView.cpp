@@ -1,8 +1,8 @@
-#include "setup_ui/AdjustView.h"
+#include "camera_image/AdjustView.h"
 
-#include "setup_ui/YuvToRgb.h"
-#include "shell/DriverState.h"
-#include "tracking/ScreenAreas.h"
+#include "camera_image/YuvToRgb.h"
+#include "core/DriverState.h"
+#include "device/ScreenAreas.h"
 
 #include <algorithm>
 #include <cstdlib>

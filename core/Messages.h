@@ -8,7 +8,8 @@ enum : std::uint32_t
 {
     // The tray icon's callback; lParam is the mouse message.
     WM_TRAYNOTIFY = 11025,
-    // Start the calibration of the camera in g_nCalibCamera.
+    // Start a calibration; wParam CALIBRATE_NEXT_CAMERA when a finished camera hands over to
+    // the camera in g_nCalibCamera.
     WM_CALIBRATE_NEXT = 11032,
     // Start pen tracking on every camera again.
     WM_RESTART_TRACKING = 11035,
@@ -34,3 +35,6 @@ enum : std::uint32_t
     ID_TRAY_WIZARD = 11036,
     ID_TRAY_ABOUT = 11037,
 };
+
+// wParam of WM_CALIBRATE_NEXT posted by a calibration that goes on with the next camera.
+constexpr std::uintptr_t CALIBRATE_NEXT_CAMERA = 1;

@@ -1,4 +1,4 @@
-#include "tracking/CalReceiveState.h"
+#include "device/CalReceiveState.h"
 
 #include <algorithm>
 #include <iterator>

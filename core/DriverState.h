@@ -3,13 +3,13 @@
 // derives from this record, so portable code reads and writes it without any window.
 // Fields that the reader thread and the user-interface thread share are atomic.
 
-#include "device/DeviceController.h"
-#include "settings/IniFile.h"
+#include "core/IniFile.h"
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 
+class CDeviceController;
 class CStartWizardDlg;
 class CTrayIcon;
 
@@ -37,7 +37,9 @@ constexpr int SERVER_SLOT_COUNT = 255;
 class CDriverState
 {
 public:
-    CDriverState();
+    // The controller is the device layer's; the record only names it, so that everything
+    // above the device layer reaches it through the one record.
+    explicit CDriverState(CDeviceController& controller);
     virtual ~CDriverState();
     CDriverState(const CDriverState&) = delete;
     CDriverState& operator=(const CDriverState&) = delete;
@@ -48,7 +50,7 @@ public:
     std::wstring m_strConfigText[CONFIG_TEXT_COUNT];
     std::wstring m_strCalibText[CALIB_TEXT_COUNT];
     std::wstring m_strMsgText[MSG_TEXT_COUNT];
-    CDeviceController m_controller;
+    CDeviceController& m_controller;
     std::int32_t m_bStartProgram = 0;
     std::atomic<std::int32_t> m_nInkoraPenMode{0};
     std::atomic<std::int32_t> m_nCalibModel{CALIB_MODEL_SIXTEEN};

@@ -1,7 +1,7 @@
-#include "settings/Language.h"
+#include "core/Language.h"
 
+#include "core/DriverState.h"
 #include "platform/Platform.h"
-#include "shell/DriverState.h"
 
 #include <iterator>
 

@@ -9,7 +9,7 @@
 // cursor belongs to the reader while the image stream runs; the user-interface thread sets
 // it only before a reader starts (BeginDrawing).
 
-#include "setup_ui/ImageSurface.h"
+#include "camera_image/ImageSurface.h"
 
 #include <array>
 #include <atomic>

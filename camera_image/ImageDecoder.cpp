@@ -1,9 +1,9 @@
-#include "setup_ui/ImageDecoder.h"
+#include "camera_image/ImageDecoder.h"
 
+#include "camera_image/AdjustView.h"
+#include "device/CalReceiveState.h"
 #include "device/Protocol.h"
-#include "setup_ui/AdjustView.h"
-#include "tracking/CalReceiveState.h"
-#include "tracking/PenEventDriver.h"
+#include "device/StallWatch.h"
 
 std::uint16_t g_nImageSeq = 0;
 

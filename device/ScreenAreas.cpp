@@ -1,4 +1,4 @@
-#include "tracking/ScreenAreas.h"
+#include "device/ScreenAreas.h"
 
 #include <algorithm>
 
