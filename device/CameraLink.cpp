@@ -1,5 +1,7 @@
 #include "device/CameraLink.h"
 
+#include "core/Messages.h"
+
 #include "device/DeviceGlobals.h"
 #include "device/Protocol.h"
 
@@ -49,12 +51,22 @@ CAMERA_RECORD SnapshotRecord(CAMERA_RECORD& record)
 
 CCameraLink::CCameraLink() = default;
 
+void ShowInvalidEntry(const char* name)
+{
+    Platform().ShowMessageBox(Widen(name) + L" is not valid!", BOX_ICONERROR);
+}
+
 template <class ENTRY, class... ARGS> FT_STATUS CCameraLink::Call(ARGS... args)
 {
     const auto entry = m_d2xx.*ENTRY::FIELD;
     if (entry == nullptr)
     {
-        Platform().ShowMessageBox(Widen(ENTRY::NAME) + L" is not valid!", BOX_ICONERROR);
+        // The reader thread never shows a box: the user-interface thread may be joining it.
+        if (std::this_thread::get_id() == m_readerThread.get_id())
+            Platform().PostMainMessage(WM_D2XX_ENTRY_INVALID, 0,
+                                       reinterpret_cast<std::uintptr_t>(ENTRY::NAME));
+        else
+            ShowInvalidEntry(ENTRY::NAME);
         return 1;
     }
     return entry(args...);

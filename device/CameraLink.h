@@ -111,3 +111,7 @@ private:
 
 // A copy of a record that is safe while the user-interface thread updates its image size.
 CAMERA_RECORD SnapshotRecord(CAMERA_RECORD& record);
+
+// The box that names a D2XX entry point the link could not call. User-interface thread: the
+// reader posts WM_D2XX_ENTRY_INVALID with the name instead.
+void ShowInvalidEntry(const char* name);

@@ -8,7 +8,7 @@
 
 bool CDriverModes::MayOpenWindow() const
 {
-    return !m_bCalibrating && m_mode != DRIVER_MODE::ShuttingDown;
+    return !m_bCalibrating && !m_bAligning && m_mode != DRIVER_MODE::ShuttingDown;
 }
 
 void CDriverModes::HideCursor()
@@ -31,7 +31,7 @@ void CDriverModes::OnCalibrate(bool nextCamera)
 {
     if (m_mode == DRIVER_MODE::ShuttingDown || m_mode == DRIVER_MODE::Suspended)
         return;
-    if (nextCamera != m_bCalibrating)
+    if (nextCamera != m_bCalibrating || m_bAligning)
         return;
     m_state.m_cxScreen = Platform().GetSystemMetric(METRIC_CXSCREEN);
     m_state.m_cyScreen = Platform().GetSystemMetric(METRIC_CYSCREEN);

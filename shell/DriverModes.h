@@ -27,6 +27,9 @@ public:
     DRIVER_MODE Mode() const { return m_mode; }
     bool IsCalibrating() const { return m_bCalibrating; }
     bool IsCursorHidden() const { return m_bCursorHidden; }
+    // The alignment view is up (opened from a wizard page): no calibration and no other window
+    // starts while it shows the camera's picture.
+    void SetAligning(bool aligning) { m_bAligning = aligning; }
 
     // Start-up and the end of a window mode: the mode the driver is in from now on.
     void SetMode(DRIVER_MODE mode) { m_mode = mode; }
@@ -62,5 +65,6 @@ private:
     DRIVER_MODE m_mode = DRIVER_MODE::Starting;
     bool m_bCalibrating = false;
     bool m_bCursorHidden = false;
+    bool m_bAligning = false;
     bool m_bDisplayChangeRunning = false;
 };

@@ -69,6 +69,9 @@ BOOL CAdjustDlg::OnInitDialog()
     SetIcons(m_hIcon);
     m_state.m_cxScreen = GetSystemMetrics(SM_CXSCREEN);
     m_state.m_cyScreen = GetSystemMetrics(SM_CYSCREEN);
+    // A reader that maps pens through the monitor table (the tray wizard tracks them) ends
+    // before the table changes; the image stream starts its own below.
+    m_state.m_controller.m_link.StopReader();
     // The first camera is always aligned on the whole primary screen.
     if (m_pAreas != nullptr)
     {
@@ -198,6 +201,10 @@ bool CAdjustDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_ADJUST_FRAME:
         ShowFrame();
         return true;
+    case WM_DESTROY:
+        // The reader hands frames to this window: its stream ends while the window is whole.
+        (void)m_state.m_controller.StopImageStream();
+        return false;
     default:
         return false;
     }
@@ -211,7 +218,6 @@ INT_PTR RunAlignmentView(CDriverState& state, HWND hOwner)
     view.m_nLastDevice = cameras > 0 ? static_cast<std::uint16_t>(cameras - 1) : 0;
     g_pAdjustDlg = &view;
     const INT_PTR result = view.DoModal();
-    (void)state.m_controller.StopImageStream();
     g_pAdjustDlg = nullptr;
     return result;
 }

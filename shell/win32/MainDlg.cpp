@@ -12,6 +12,8 @@
 #include "core/Messages.h"
 #include "resources/resource.h"
 #include "settings/Settings.h"
+#include "setup_ui/win32/AdjustDlg.h"
+#include "setup_ui/win32/SetupHooks.h"
 #include "shell/DriverWiring.h"
 #include "shell/MainFlows.h"
 #include "shell/win32/AboutDlg.h"
@@ -141,6 +143,8 @@ BOOL CMainDlg::OnInitDialog()
     }
     AddAboutToSystemMenu();
     g_pMainWindow = this;
+    g_pfnRunAlignmentView = [](CDriverState&, HWND hOwner)
+    { return g_pMainWindow->RunAlignment(hOwner); };
     CALIBRATION_HOOKS hooks = ProgramCalibrationHooks();
     AddCalibrationWindowHooks(hooks, &RefreshMainControls);
     g_calibrationHooks = hooks;
@@ -220,6 +224,14 @@ BOOL CMainDlg::OnInitDialog()
     }
     CheckUpdatesAtStartup(*this, m_updateChecker);
     return TRUE;
+}
+
+INT_PTR CMainDlg::RunAlignment(HWND hOwner)
+{
+    m_modes.SetAligning(true);
+    const INT_PTR result = RunAlignmentView(*this, hOwner);
+    m_modes.SetAligning(false);
+    return result;
 }
 
 void CMainDlg::OnAbout()
@@ -407,6 +419,9 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         return true;
     case WM_CAMERA_STALLED:
         OnCameraStalled(*this);
+        return true;
+    case WM_D2XX_ENTRY_INVALID:
+        ShowInvalidEntry(reinterpret_cast<const char*>(lParam));
         return true;
     default:
         if (message == DescribeStateMessage() && message != 0)

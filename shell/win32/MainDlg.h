@@ -19,7 +19,8 @@ public:
     CMainDlg();
     ~CMainDlg() override;
 
-    // Command 1003, the tray's calibration command and WM_CALIBRATE_NEXT.
+    // The alignment view, opened from the wizard: the driver is aligning while it is up.
+    INT_PTR RunAlignment(HWND hOwner);
 
     CElevationHelper m_elevation;
     CDriverModes m_modes{*this};

@@ -38,7 +38,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     g_platform.m_strTitle = ApplicationTitle();
     SetPlatform(&g_platform);
     g_pfnLaunchDefaultUpdater = [](int show) { LaunchUpdater(DefaultUpdateUrl(), show); };
-    g_pfnRunAlignmentView = &RunAlignmentView;
 
     CMainDlg dialog;
     dialog.DoModal();

@@ -120,27 +120,52 @@ TEST(Calibration, NineTargetsThroughTheWindowThenStrokesLandWhereThePenTouches)
     CalibrateOneUnit(1, 9, "calibrate-nine");
 }
 
-TEST(Calibration, EscapeHalfWayBringsBackTheCursorAndThePreviousModel)
+// Escape, a display change (a projector plugged in) and Calibrate chosen again, each half-way
+// through a calibration: the window goes, the cursor comes back and strokes land as before.
+TEST(Calibration, InterruptedHalfWayBringsBackTheCursorAndThePreviousModel)
 {
+    struct INTERRUPTION
+    {
+        const char* name;
+        void (*interrupt)(CDriverRun& run);
+    };
+    const INTERRUPTION interruptions[] = {
+        {"calibrate-escape", [](CDriverRun&) { PressKey(VK_ESCAPE); }},
+        {"calibrate-display-change", [](CDriverRun& run) { run.PostToMain(WM_DISPLAYCHANGE, 24); }},
+        {"calibrate-twice",
+         [](CDriverRun& run)
+         {
+             OpenCalibrationFromTheTray(run);
+             Sleep(500);
+             PressKey(VK_ESCAPE);
+         }},
+    };
     const CCalibratedBoard board;
     ASSERT_TRUE(board.IsCalibrated());
-    CDriverRun run("calibrate-escape");
-    board.WriteConfig(run);
-    CHookProbe probe;
-    ASSERT_TRUE(run.StartTracking(probe, START_MS));
+    for (const INTERRUPTION& interruption : interruptions)
+    {
+        SCOPED_TRACE(interruption.name);
+        CDriverRun run(interruption.name);
+        board.WriteConfig(run);
+        CHookProbe probe;
+        ASSERT_TRUE(run.StartTracking(probe, START_MS));
 
-    OpenCalibrationFromTheTray(run);
-    const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
-    ASSERT_EQ(TouchShownTargets(run, optics, 5).size(), 5u);
-    HWND window = run.WaitForWindow(L"CCalibrationDlg", 2000);
-    ASSERT_NE(window, nullptr);
-    PressKey(VK_ESCAPE);
+        OpenCalibrationFromTheTray(run);
+        const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
+        ASSERT_EQ(TouchShownTargets(run, optics, 5).size(), 5u);
+        HWND window = run.WaitForWindow(L"CCalibrationDlg", 2000);
+        ASSERT_NE(window, nullptr);
+        interruption.interrupt(run);
 
-    EXPECT_TRUE(run.WaitForState("cursor", "1", 5000));
-    ASSERT_TRUE(run.WaitForState("reader", "1", 5000));
-    EXPECT_FALSE(IsWindowVisible(window));
-    const HOOKED_EVENT down = StrokeDown(probe, run, board.m_optics[0], 400, 300);
-    EXPECT_LT(Distance(down.x, down.y, 400, 300), 4.0) << "pointer at " << down.x << "," << down.y;
+        EXPECT_TRUE(run.WaitForState("cursor", "1", 5000));
+        ASSERT_TRUE(run.WaitForState("reader", "1", 5000));
+        EXPECT_FALSE(IsWindowVisible(window));
+        const HOOKED_EVENT down = StrokeDown(probe, run, board.m_optics[0], 400, 300);
+        EXPECT_LT(Distance(down.x, down.y, 400, 300), 4.0)
+            << "pointer at " << down.x << "," << down.y;
+        run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
+        EXPECT_EQ(run.WaitForExit(10000), 0u);
+    }
 }
 
 TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
