@@ -164,3 +164,25 @@ TEST(DriverModes, EventsDuringACalibrationEndItSoundly)
         EXPECT_EQ(afterY, beforeY);
     }
 }
+
+// A projector plugged in sends several display changes; with an uncalibrated unit that keeps
+// its own settings each would show M4. The ones that arrive while the box is up are the same
+// change: one box.
+TEST(DriverModes, ABurstOfDisplayChangesShowsOneBox)
+{
+    CPenScenario scenario;
+    ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
+    scenario.OpenReadGate();
+    scenario.State().m_bCalibrated = 0;
+    CDriverModes modes(scenario.State());
+    modes.SetMode(DRIVER_MODE::Tracking);
+    scenario.m_world.m_platform.m_onBox = [&modes]()
+    {
+        modes.OnDisplayChange();
+        modes.OnDisplayChange();
+    };
+    modes.OnDisplayChange();
+    scenario.m_world.m_platform.m_onBox = nullptr;
+    EXPECT_EQ(scenario.m_world.m_platform.m_boxes.size(), 1u);
+    EXPECT_TRUE(scenario.State().m_controller.m_link.IsReaderRunning());
+}

@@ -34,8 +34,15 @@ void CFakePlatform::AddWindow(const std::string& className, WindowHandle handle,
 
 int CFakePlatform::ShowMessageBox(const std::wstring& text, std::uint32_t style)
 {
+    std::function<void()> whileUp;
+    {
+        std::lock_guard guard(m_lock);
+        m_boxes.push_back({text, style, m_strBoxTitle});
+        whileUp = m_onBox;
+    }
+    if (whileUp)
+        whileUp();
     std::lock_guard guard(m_lock);
-    m_boxes.push_back({text, style, m_strBoxTitle});
     return m_nBoxAnswer;
 }
 

@@ -95,6 +95,8 @@ public:
     std::wstring m_strBoxTitle = L"Tavelo";
     // Button id the boxes answer with.
     int m_nBoxAnswer = 1;
+    // Runs while a box is up, as the messages a real box's loop dispatches.
+    std::function<void()> m_onBox;
     std::vector<std::uint32_t> m_sleeps;
     std::vector<MOUSE_RECORD> m_mouse;
     // The platform's clock when each record of m_mouse was sent.
