@@ -176,8 +176,11 @@ TEST(DriverModes, ABurstOfDisplayChangesShowsOneBox)
     scenario.State().m_bCalibrated = 0;
     CDriverModes modes(scenario.State());
     modes.SetMode(DRIVER_MODE::Tracking);
-    scenario.m_world.m_platform.m_onBox = [&modes]()
+    int boxesUp = 0;
+    scenario.m_world.m_platform.m_onBox = [&modes, &boxesUp]()
     {
+        if (++boxesUp > 1)
+            return;
         modes.OnDisplayChange();
         modes.OnDisplayChange();
     };
