@@ -7,6 +7,7 @@
 // the image decoder may have left in the shared calibration receive state, checking only the
 // invariants. The raw parsers' stream starts at byte 3, the others' at byte 1.
 
+#include "calibration/RawSpotParser.h"
 #include "tests/fuzz/SpotFuzzSupport.h"
 
 #include "device/CalReceiveState.h"
