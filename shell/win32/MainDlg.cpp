@@ -208,7 +208,6 @@ BOOL CMainDlg::OnInitDialog()
     else
     {
         m_pTrayIcon->Notify(NIM_ADD);
-        LoadStartupCalibration(*this);
         splash.Hide();
         m_nRunState = RUN_STATE_RUNNING;
         (void)m_controller.StartPenTracking();
