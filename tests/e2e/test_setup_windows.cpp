@@ -287,6 +287,7 @@ TEST(SetupWindows, CalibrationValuesThatCannotMapOpenTheFirstRunWizard)
     ASSERT_TRUE(run.Start());
     HWND wizard = run.WaitForDialog(ID_NEXT, START_MS);
     ASSERT_NE(wizard, nullptr) << "no first-run wizard";
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
     EXPECT_EQ(run.DescribeState()["runstate"], "1003");
     CDriverRun::Click(wizard, IDCANCEL);
     EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
