@@ -4,6 +4,7 @@
 #include "core/DriverState.h"
 #include "device/DeviceController.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -39,6 +40,11 @@ bool WriteCalibrationToCamera(CDeviceController& controller)
 bool ReadCalibrationFromCamera(CDeviceController& controller)
 {
     const std::int32_t model = g_pMainDlg->m_nCalibModel;
+    const auto inImage = [](const STORED_POINT& point)
+    {
+        return point.x < static_cast<std::uint32_t>(CAMERA_IMAGE_WIDTH) &&
+               point.y < static_cast<std::uint32_t>(CAMERA_IMAGE_HEIGHT);
+    };
     if (CSixteenPointCalib* sixteen = SixteenPointCalibAt(0);
         model == CALIB_MODEL_SIXTEEN && sixteen)
     {
@@ -46,13 +52,17 @@ bool ReadCalibrationFromCamera(CDeviceController& controller)
         for (std::size_t i = 0; i < points.size(); ++i)
             sixteen->m_ptCamera[i] = {static_cast<float>(points[i].x),
                                       static_cast<float>(points[i].y)};
+        return points.size() == std::size_t{CSixteenPointCalib::POINT_COUNT} &&
+               std::all_of(points.begin(), points.end(), inImage);
     }
-    else if (CNinePointCalib* nine = NinePointCalibAt(0); model == CALIB_MODEL_NINE && nine)
+    if (CNinePointCalib* nine = NinePointCalibAt(0); model == CALIB_MODEL_NINE && nine)
     {
         const auto points = controller.ReadCalibration(CNinePointCalib::POINT_COUNT);
         for (std::size_t i = 0; i < points.size(); ++i)
             nine->m_ptRaw[i] = {static_cast<std::int32_t>(points[i].x),
                                 static_cast<std::int32_t>(points[i].y)};
+        return points.size() == std::size_t{CNinePointCalib::POINT_COUNT} &&
+               std::all_of(points.begin(), points.end(), inImage);
     }
     return true;
 }

@@ -8,5 +8,6 @@ class CDeviceController;
 // Writes camera 0's points of the selected model into its store; another model writes nothing.
 bool WriteCalibrationToCamera(CDeviceController& controller);
 // Reads them back into camera 0's element: sixteen-point points as truncated floats,
-// nine-point points as integers.
+// nine-point points as integers. False when a point lies outside the camera image (an
+// erased or corrupt store): no calibration can have taken it.
 bool ReadCalibrationFromCamera(CDeviceController& controller);

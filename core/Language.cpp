@@ -22,14 +22,66 @@ constexpr LANGUAGE_CODE LANGUAGE_CODES[] = {
 
 constexpr const wchar_t* FALLBACK_CODE = L"ENG";
 
-// Built-in texts of the message keys M9 to M12, used when the file lacks the key.
-constexpr const wchar_t* DEFAULT_MESSAGE_TEXTS[4] = {
-    L"Due to changing of model-selection, Tavelo Pen is not available. Will you proceed ?",
-    L"Due to changing of option-selection, Tavelo Pen is not available. Will you proceed ?",
-    L"The setting was changed. Will you proceed for calibration?",
-    L"Version supporting multi writing does not support dual-display mode.",
+// The English texts, built in so that no text is ever blank: each is used when the language
+// file lacks its key or holds it empty, and when there is no file at all. They are the texts
+// of the shipped English file, in the order the keys are read (T1..T7, W1..W16, C1..C10,
+// CW1..CW3, M1..M12); W2, CW1, M5 and M6 are shown nowhere.
+constexpr const wchar_t* ENGLISH_TEXTS[] = {
+    L"Settings...",
+    L"Setup Wizard...",
+    L"Calibrate",
+    L"Start Inkora",
+    L"On-Screen Keyboard",
+    L"About Tavelo...",
+    L"Exit",
+    L"Calibration Model",
+    L"",
+    L"Mounting Options",
+    L"Start with Windows",
+    L"Camera on the ceiling",
+    L"Camera Alignment",
+    L"Calibration",
+    L"Calibrate the Board",
+    L"< Back",
+    L"Next >",
+    L"Cancel",
+    L"OK",
+    L"9 points, for standard projectors",
+    L"16 points, for short-throw projectors",
+    L"Standard",
+    L"Short throw",
+    L"Tavelo Settings",
+    L"Calibration model",
+    L"Options",
+    L"Start with Windows",
+    L"Camera on the ceiling",
+    L"Rear projection",
+    L"Update",
+    L"Update server",
+    L"Default server",
+    L"Server from the list",
+    L"",
+    L"Hold the pen tip on the centre of each target until the target moves on, then lift the pen.",
+    L"Press Esc to cancel the calibration.",
+    L"Tavelo cannot communicate with the camera and will now close. Check that the camera's USB "
+    L"cable is plugged in, then start Tavelo again.",
+    L"Tavelo is already running. You can find its icon in the notification area of the taskbar.",
+    L"The pen is paused while the camera alignment view is open. Open it now?",
+    L"The screen resolution has changed. Please calibrate again from the Tavelo menu so that the "
+    L"pen stays accurate.",
+    L"",
+    L"",
+    L"A new version of Tavelo is available. Do you want to install it now?",
+    L"A new version of Tavelo is available. Do you want to update now?",
+    L"Changing the calibration model turns the pen off until the board is calibrated again. Do you "
+    L"want to continue?",
+    L"Changing the mounting options turns the pen off until the board is calibrated again. Do you "
+    L"want to continue?",
+    L"The settings have changed, so the board must be calibrated again. Start the calibration now?",
+    L"Cameras with multi-pen firmware cannot be used with two displays. Connect only one camera. "
+    L"Tavelo will now close.",
 };
-constexpr int FIRST_DEFAULT_MESSAGE = 9;
+static_assert(std::size(ENGLISH_TEXTS) == 7 + 16 + 10 + 3 + 12, "one text per key");
 
 std::wstring* TextArray(CDriverState& state, int section)
 {
@@ -46,17 +98,6 @@ std::wstring* TextArray(CDriverState& state, int section)
     default:
         return state.m_strMsgText;
     }
-}
-
-const wchar_t* BuiltInText(int section, int number)
-{
-    const bool messages = section == 4;
-    if (messages && number >= FIRST_DEFAULT_MESSAGE &&
-        number < FIRST_DEFAULT_MESSAGE + static_cast<int>(std::size(DEFAULT_MESSAGE_TEXTS)))
-    {
-        return DEFAULT_MESSAGE_TEXTS[number - FIRST_DEFAULT_MESSAGE];
-    }
-    return nullptr;
 }
 
 std::wstring LanguageFolder()
@@ -119,6 +160,7 @@ void LoadLanguage(CDriverState& state, const std::wstring& path)
 {
     state.m_iniLanguage.SetPath(path.c_str());
     wchar_t text[LANGUAGE_TEXT_CHARS];
+    std::size_t english = 0;
     for (int section = 0; section < static_cast<int>(std::size(LANGUAGE_SECTIONS)); ++section)
     {
         const LANGUAGE_SECTION& entry = LANGUAGE_SECTIONS[section];
@@ -126,9 +168,10 @@ void LoadLanguage(CDriverState& state, const std::wstring& path)
         for (int number = 1; number <= entry.keyCount; ++number)
         {
             const std::wstring key = entry.keyPrefix + std::to_wstring(number);
-            state.m_iniLanguage.ReadString(entry.name, key.c_str(), BuiltInText(section, number),
-                                           text, LANGUAGE_TEXT_CHARS);
-            texts[number - 1] = text;
+            const wchar_t* builtIn = ENGLISH_TEXTS[english++];
+            state.m_iniLanguage.ReadString(entry.name, key.c_str(), builtIn, text,
+                                           LANGUAGE_TEXT_CHARS);
+            texts[number - 1] = text[0] != L'\0' ? text : builtIn;
         }
     }
 }

@@ -63,9 +63,9 @@ std::uint16_t SkinForCode(const std::wstring& code);
 // of the same folder, whether or not that one exists.
 std::wstring LanguageFilePath(const std::wstring& code);
 
-// Reads the 48 texts into the record's text arrays. A key absent from the file gives its
-// built-in text, which is empty except for M9 to M12; a key present with an empty value
-// gives an empty text.
+// Reads the 48 texts into the record's text arrays. A key that is absent or empty in the file,
+// or a file that is missing or cannot be read, gives the built-in English text, so no text
+// that is shown is ever blank; the file's own non-empty texts win.
 void LoadLanguage(CDriverState& state, const std::wstring& path);
 
 // Start-up: sets m_strLangCode, g_nLangLayout and m_nSkin from the system language and

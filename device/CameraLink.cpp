@@ -413,6 +413,13 @@ bool CCameraLink::ReadInto(CAMERA_RECORD& record)
     return status == FT_OK;
 }
 
+// The pen callback injects input from the reader thread. Under Wine every injection leaves
+// something in the injecting thread's own message queue, which nothing else reads: a reader
+// that never looks at its queue grows by about 100 bytes per injection for as long as
+// tracking runs. So the reader empties its queue once every this many passes (a few dozen
+// times a second while a camera streams).
+constexpr std::uint32_t DRAIN_QUEUE_PASSES = 1024;
+
 // Every read waits for one byte or the read time-out, and the callback runs after it; a read
 // that brings nothing hands the previous byte on again, marked quiet, for the stall watch to
 // count and the pen driver to release what the camera held. That is the whole loop for one
@@ -426,8 +433,11 @@ void CCameraLink::ReaderLoop()
         ReadCamerasAsTheySend();
         return;
     }
+    std::uint32_t passes = 0;
     while (!m_bStopReader)
     {
+        if (++passes % DRAIN_QUEUE_PASSES == 0)
+            Platform().DrainThreadMessages();
         bool failed = false;
         if (mode == 0)
         {
@@ -473,6 +483,7 @@ void CCameraLink::ReadCamerasAsTheySend()
     // Bytes the last queue status reported that the reader has not read yet.
     std::vector<std::uint32_t> waiting(count, 0);
     std::uint16_t heardLast = 0;
+    std::uint32_t passes = 0;
 
     auto usable = [&](std::uint16_t i) { return platform.MonotonicMicros() >= failedUntil[i]; };
     auto fail = [&](std::uint16_t i)
@@ -507,6 +518,8 @@ void CCameraLink::ReadCamerasAsTheySend()
 
     while (!m_bStopReader)
     {
+        if (++passes % DRAIN_QUEUE_PASSES == 0)
+            platform.DrainThreadMessages();
         bool any = false;
         for (std::uint16_t i = 0; i < count; ++i)
         {

@@ -97,6 +97,9 @@ public:
     virtual bool IsWindowShown(WindowHandle window) = 0;
     virtual bool PostWindowMessage(WindowHandle window, std::uint32_t message,
                                    std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    // Empties the calling thread's message queue without handling the messages. A thread that
+    // injects input and never reads its queue lets the queue grow for as long as it lives.
+    virtual void DrainThreadMessages() = 0;
     // The driver's own main window.
     virtual void PostMainMessage(std::uint32_t message, std::uintptr_t wParam,
                                  std::intptr_t lParam) = 0;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -58,17 +59,33 @@ void WriteStateValue(CDriverState& state, const wchar_t* key, int value)
     state.m_iniConfig.WriteString(STATE_SECTION, key, std::to_wstring(value).c_str());
 }
 
-// Parses one calibration value into target; an absent or unreadable value assigns nothing.
-bool ReadCalibValue(const CDriverState& state, const std::wstring& section, const std::wstring& key,
-                    double& target)
+enum class CALIB_READ
+{
+    ABSENT,
+    ACCEPTED,
+    REFUSED,
+};
+
+// Parses one calibration value into target. An absent or unparsable value assigns nothing; a
+// value that no calibration can hold (not finite, or too large to be written back whole) is
+// refused and assigns nothing either.
+CALIB_READ ReadCalibValue(const CDriverState& state, const std::wstring& section,
+                          const std::wstring& key, double& target)
 {
     wchar_t text[CALIB_VALUE_CHARS];
     state.m_iniConfig.ReadString(section.c_str(), key.c_str(), nullptr, text, CALIB_VALUE_CHARS);
     double value = 0.0;
     if (std::swscanf(text, L"%lf", &value) != 1)
-        return false;
+        return CALIB_READ::ABSENT;
+    if (!IsStorableCalibValue(value))
+        return CALIB_READ::REFUSED;
     target = value;
-    return true;
+    return CALIB_READ::ACCEPTED;
+}
+
+bool AllStorable(const double* values, int count)
+{
+    return std::all_of(values, values + count, IsStorableCalibValue);
 }
 
 struct SCREEN_SIZE
@@ -83,8 +100,10 @@ SCREEN_SIZE PrimaryScreenSize()
             Platform().GetSystemMetric(METRIC_CYSCREEN)};
 }
 
-void LoadNinePointTables(const CDriverState& state, SCREEN_SIZE screen)
+// True when no value of the sections read was refused.
+bool LoadNinePointTables(const CDriverState& state, SCREEN_SIZE screen)
 {
+    bool usable = true;
     for (int camera = 0; camera < CameraCount(); ++camera)
     {
         CNinePointCalib* model = NinePointCalibAt(static_cast<std::uint16_t>(camera));
@@ -92,15 +111,26 @@ void LoadNinePointTables(const CDriverState& state, SCREEN_SIZE screen)
             continue;
         const std::wstring section = Format(L"%d_%d_Vector%d", screen.width, screen.height, camera);
         bool received = false;
+        bool refused = false;
         for (int i = 0; i < 9; ++i)
-            received |= ReadCalibValue(state, section, KeyName(L'v', i), model->m_dH[i]);
-        if (received)
+        {
+            const CALIB_READ read =
+                ReadCalibValue(state, section, KeyName(L'v', i), model->m_dH[i]);
+            received |= read == CALIB_READ::ACCEPTED;
+            refused |= read == CALIB_READ::REFUSED;
+        }
+        if (refused)
+            model->SetModelValid(false);
+        else if (received)
             model->SetModelValid(true);
+        usable = usable && !refused;
     }
+    return usable;
 }
 
-void LoadSixteenPointTables(const CDriverState& state, SCREEN_SIZE screen)
+bool LoadSixteenPointTables(const CDriverState& state, SCREEN_SIZE screen)
 {
+    bool usable = true;
     for (int camera = 0; camera < CameraCount(); ++camera)
     {
         CSixteenPointCalib* model = SixteenPointCalibAt(static_cast<std::uint16_t>(camera));
@@ -108,11 +138,21 @@ void LoadSixteenPointTables(const CDriverState& state, SCREEN_SIZE screen)
             continue;
         const std::wstring section = Format(L"%d_%d_Param%d", screen.width, screen.height, camera);
         bool received = false;
+        bool refused = false;
         for (int i = 0; i < PARAM_COUNT; ++i)
-            received |= ReadCalibValue(state, section, KeyName(L'p', i), model->m_dParam[i]);
-        if (received)
+        {
+            const CALIB_READ read =
+                ReadCalibValue(state, section, KeyName(L'p', i), model->m_dParam[i]);
+            received |= read == CALIB_READ::ACCEPTED;
+            refused |= read == CALIB_READ::REFUSED;
+        }
+        if (refused)
+            model->SetModelValid(false);
+        else if (received)
             model->SetModelValid(true);
+        usable = usable && !refused;
     }
+    return usable;
 }
 
 bool IsWhiteSpace(wchar_t c)
@@ -142,6 +182,11 @@ int TextToInt(const wchar_t* text)
         ++text;
     }
     return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+bool IsStorableCalibValue(double value)
+{
+    return std::isfinite(value) && std::fabs(value) < CALIB_VALUE_LIMIT;
 }
 
 void LoadSettings(CDriverState& state)
@@ -185,7 +230,7 @@ void SaveSettings(CDriverState& state)
         if (model == CALIB_MODEL_NINE)
         {
             const CNinePointCalib* calib = NinePointCalibAt(index);
-            if (calib == nullptr)
+            if (calib == nullptr || !AllStorable(calib->m_dH, 9))
                 continue;
             const std::wstring section =
                 Format(L"%d_%d_Vector%d", screen.width, screen.height, camera);
@@ -198,7 +243,7 @@ void SaveSettings(CDriverState& state)
         else if (model == CALIB_MODEL_SIXTEEN)
         {
             const CSixteenPointCalib* calib = SixteenPointCalibAt(index);
-            if (calib == nullptr)
+            if (calib == nullptr || !AllStorable(calib->m_dParam, PARAM_COUNT))
                 continue;
             const std::wstring section =
                 Format(L"%d_%d_Param%d", screen.width, screen.height, camera);
@@ -211,23 +256,26 @@ void SaveSettings(CDriverState& state)
     }
 }
 
-void LoadCalibration(CDriverState& state)
+bool LoadCalibration(CDriverState& state)
 {
     state.m_iniConfig.SetPath(state.m_strConfigPath.c_str());
     const SCREEN_SIZE screen = PrimaryScreenSize();
-    LoadNinePointTables(state, screen);
-    LoadSixteenPointTables(state, screen);
+    const bool nineUsable = LoadNinePointTables(state, screen);
+    const bool sixteenUsable = LoadSixteenPointTables(state, screen);
+    const int model = state.m_nCalibModel;
+    return model == CALIB_MODEL_NINE ? nineUsable : model != CALIB_MODEL_SIXTEEN || sixteenUsable;
 }
 
-void LoadCurrentModelCalibration(CDriverState& state)
+bool LoadCurrentModelCalibration(CDriverState& state)
 {
     state.m_iniConfig.SetPath(state.m_strConfigPath.c_str());
     const SCREEN_SIZE screen = PrimaryScreenSize();
     const int model = state.m_nCalibModel;
     if (model == CALIB_MODEL_NINE)
-        LoadNinePointTables(state, screen);
-    else if (model == CALIB_MODEL_SIXTEEN)
-        LoadSixteenPointTables(state, screen);
+        return LoadNinePointTables(state, screen);
+    if (model == CALIB_MODEL_SIXTEEN)
+        return LoadSixteenPointTables(state, screen);
+    return true;
 }
 
 void ReloadSettingsAfterDisplayChange(CDriverState& state)

@@ -31,16 +31,26 @@ void LoadSettings(CDriverState& state);
 // Writes the eight "State" keys, then the calibration of the current model for every camera
 // into the sections named from the primary screen size: "W_H_Vector<c>" with v0..v8 for the
 // nine-point model (m_nCalibModel 1), "W_H_Param<c>" with p0..p12 for the sixteen-point one
-// (m_nCalibModel 0), nothing for any other model.
+// (m_nCalibModel 0), nothing for any other model. A camera's model holding a value that is
+// not storable is not written, so the file never receives a value it cannot read back.
 void SaveSettings(CDriverState& state);
 
-// Reads the calibration sections of both models for every camera at the current primary
-// screen size. An absent or unreadable value leaves the table's value as it was; a model
-// that received at least one value is marked valid (when its values are finite).
-void LoadCalibration(CDriverState& state);
+// Magnitude from which a calibration value is refused: no camera-to-screen model has such a
+// coefficient, and its "%.18f" text would no longer be read back whole.
+constexpr double CALIB_VALUE_LIMIT = 1e9;
+// True for a calibration value that may be used and written: finite and below the limit.
+bool IsStorableCalibValue(double value);
 
-// Reads only the current model's calibration sections, with the same rules.
-void LoadCurrentModelCalibration(CDriverState& state);
+// Reads the calibration sections of both models for every camera at the current primary
+// screen size. An absent or unreadable value leaves the table's value as it was; a value that
+// is not finite or beyond the limit is refused, leaves the table's value as it was, and marks
+// that camera's model not valid; otherwise a model that received at least one value is marked
+// valid. False when a value of the current model was refused: that model is not calibrated
+// at this screen size.
+bool LoadCalibration(CDriverState& state);
+
+// Reads only the current model's calibration sections, with the same rules and result.
+bool LoadCurrentModelCalibration(CDriverState& state);
 
 // After a display change: the settings, then the current model's calibration for the new
 // screen size.

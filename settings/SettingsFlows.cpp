@@ -36,20 +36,20 @@ bool LoadSettingsByCameraCount(CDriverState& state)
 
 bool LoadStartupSettings(CDriverState& state)
 {
-    return LoadSettingsByCameraCount(state);
+    const bool fromCamera = LoadSettingsByCameraCount(state);
+    // A calibration that cannot map is none: the first-run wizard follows, as without one.
+    if (state.m_bCalibrated != 0 && !LoadStartupCalibration(state))
+        state.m_bCalibrated = 0;
+    return fromCamera;
 }
 
-void LoadStartupCalibration(CDriverState& state)
+bool LoadStartupCalibration(CDriverState& state)
 {
     if (KeepsOwnSettings(state))
-    {
-        (void)ReadCalibrationFromCamera(state.m_controller);
-        (void)RecomputeCalibration();
-    }
-    else if (HasCameras())
-    {
-        LoadCalibration(state);
-    }
+        return ReadCalibrationFromCamera(state.m_controller) && RecomputeCalibration();
+    if (HasCameras())
+        return LoadCalibration(state);
+    return true;
 }
 
 void SaveSettingsByCameraCount(CDriverState& state, bool writeDevice)

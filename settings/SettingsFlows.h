@@ -11,12 +11,16 @@ bool KeepsOwnSettings(CDriverState& state);
 bool HasCameras();
 
 // Start-up: the settings file, and with one camera that keeps its own settings the camera's
-// values after it. True when the camera's values were read (the dialog data follow them).
+// values after it; then, when they say calibrated, the calibration (LoadStartupCalibration).
+// A calibration that cannot be used clears m_bCalibrated, so the first-run wizard follows.
+// True when the camera's values were read (the dialog data follow them).
 bool LoadStartupSettings(CDriverState& state);
 
-// Start-up with a saved calibration: the camera's own points (one camera keeping its
-// settings, model rebuilt from them), otherwise the settings file's tables.
-void LoadStartupCalibration(CDriverState& state);
+// The saved calibration: the camera's own points (one camera keeping its settings, model
+// rebuilt from them), otherwise the settings file's tables. False when it cannot map: a
+// stored point outside the camera image or a rebuild that fails, or a file value of the
+// current model that is not finite or absurdly large.
+bool LoadStartupCalibration(CDriverState& state);
 
 // Saves by camera count: the settings file with one or two cameras; with one camera that
 // keeps its settings, writeDevice then also writes every device setting into it (after

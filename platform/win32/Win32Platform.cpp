@@ -107,6 +107,14 @@ void CWin32Platform::SendMouseInput(const MOUSE_RECORD& record)
     SendInput(1, &input, sizeof input);
 }
 
+void CWin32Platform::DrainThreadMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+    {
+    }
+}
+
 void CWin32Platform::SetCursorPosition(int x, int y)
 {
     SetCursorPos(x, y);

@@ -25,6 +25,7 @@ public:
     void EnumerateMonitors(const std::function<bool(const MONITOR_DESC&)>& visit) override;
     bool GetCurrentDisplayMode(int& width, int& height) override;
     void SendMouseInput(const MOUSE_RECORD& record) override;
+    void DrainThreadMessages() override;
     void SetCursorPosition(int x, int y) override;
     int ShowMouseCursor(bool show) override;
     WindowHandle FindWindowByClass(const char* className) override;

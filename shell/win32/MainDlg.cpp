@@ -215,7 +215,6 @@ BOOL CMainDlg::OnInitDialog()
     else
     {
         m_pTrayIcon->Notify(NIM_ADD);
-        LoadStartupCalibration(*this);
         splash.Hide();
         m_nRunState = RUN_STATE_RUNNING;
         m_modes.SetMode(DRIVER_MODE::Tracking);

@@ -272,6 +272,28 @@ TEST(SetupWindows, CancellingTheFirstRunWizardEndsTheDriverAndRegistersNothing)
     EXPECT_EQ(ReadIni(config, L"State", L"Start Program"), L"0");
 }
 
+// A settings file that says calibrated but holds a value no calibration can have: the program
+// starts as on a board never calibrated, with the first-run wizard.
+TEST(SetupWindows, CalibrationValuesThatCannotMapOpenTheFirstRunWizard)
+{
+    CDriverRun run("nan-calibration");
+    NinePointFileBoard().WriteConfig(run);
+    const std::wstring config = run.Path("Config.ini");
+    const std::wstring section = std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"_" +
+                                 std::to_wstring(GetSystemMetrics(SM_CYSCREEN)) + L"_Vector0";
+    ASSERT_EQ(ReadIni(config, L"State", L"Save"), L"1");
+    ASSERT_FALSE(ReadIni(config, section.c_str(), L"v4").empty());
+    WritePrivateProfileStringW(section.c_str(), L"v4", L"nan", config.c_str());
+    ASSERT_TRUE(run.Start());
+    HWND wizard = run.WaitForDialog(ID_NEXT, START_MS);
+    ASSERT_NE(wizard, nullptr) << "no first-run wizard";
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    EXPECT_EQ(run.DescribeState()["runstate"], "1003");
+    CDriverRun::Click(wizard, IDCANCEL);
+    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
+    EXPECT_EQ(ReadIni(config, L"State", L"Save"), L"0");
+}
+
 TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenAndCancelKeepsItRunning)
 {
     CDriverRun run("tray-wizard");

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 namespace
 {
 constexpr DWORD START_MS = 20000;
@@ -256,6 +259,33 @@ TEST(ShellFarsi, TrayMenuIsRightToLeft)
     EXPECT_EQ(items[0].substr(0, 13), L"11026 6000 1 ");
     EXPECT_EQ(items[3], L"0 800 0 ");
     run.PostToMain(WM_COMMAND, 11027);
+    EXPECT_EQ(run.WaitForExit(10000), 0u);
+}
+
+// Without its language files the program still speaks: the menu shows the English texts.
+TEST(Shell, WithoutLanguageFilesTheTrayMenuIsInEnglish)
+{
+    CDriverRun run("no-language-files");
+    Board().WriteConfig(run);
+    std::filesystem::remove_all(std::filesystem::path(run.Path("language")));
+    ASSERT_FALSE(run.Exists("language"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    const std::vector<std::wstring> items = run.MenuItems();
+    ASSERT_EQ(items.size(), 9u);
+    const std::wstring english = SourceTreePath("resources/language/ENG.lng");
+    const std::pair<int, const wchar_t*> shown[] = {{0, L"T1"}, {1, L"T2"}, {2, L"T3"}, {4, L"T4"},
+                                                    {5, L"T5"}, {7, L"T6"}, {8, L"T7"}};
+    for (const auto& [index, key] : shown)
+    {
+        const std::wstring text = ReadIni(english, L"TRAY ICON MENU", key);
+        ASSERT_FALSE(text.empty());
+        const std::wstring& item = items[static_cast<std::size_t>(index)];
+        EXPECT_EQ(item.substr(item.size() - std::min(item.size(), text.size() + 1)), L" " + text)
+            << Lines(items);
+    }
+    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
     EXPECT_EQ(run.WaitForExit(10000), 0u);
 }
 

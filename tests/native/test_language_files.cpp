@@ -2,7 +2,9 @@
 // its UTF-8 source says and are written in the language's script. Whether they fit their
 // places is measured under Wine, with the fonts they are shown in.
 
+#include "core/DriverState.h"
 #include "core/Language.h"
+#include "shell/Driver.h"
 #include "tests/support/ProfileWorld.h"
 
 #include <gtest/gtest.h>
@@ -278,4 +280,58 @@ TEST(LanguageFiles, NoOtherFilesAreShipped)
     for (const char* code : SHIPPED_CODES)
         expected.insert(std::string(code) + ".lng");
     EXPECT_EQ(found, expected);
+}
+
+// Whatever the chosen file holds, or when it is missing, no shown text is blank: the program
+// falls back to its own copy of the English texts, which must be the shipped English file's.
+TEST(LanguageFiles, MissingEmptyOrGarbledFilesGiveTheEnglishTexts)
+{
+    const LANGUAGE_FILE english = ParseLines(FromUtf16(ReadFile(LANGUAGE_DIR / "ENG.lng")));
+    ASSERT_EQ(english.keys.size(), 48u);
+    std::wstring emptyValues;
+    for (const LANGUAGE_SECTION& section : LANGUAGE_SECTIONS)
+    {
+        emptyValues += L"[" + std::wstring(section.name) + L"]\r\n";
+        for (int n = 1; n <= section.keyCount; ++n)
+            emptyValues += section.keyPrefix + std::to_wstring(n) + L"=\r\n";
+    }
+    // Eight-bit text taken for UTF-16, as a reader that guesses the encoding wrongly sees it.
+    const std::string eightBit = "[TRAY ICON MENU]\r\nT1=Einstellungen\r\nT7=Beenden\r\n";
+    std::wstring garbled;
+    for (std::size_t i = 0; i + 1 < eightBit.size(); i += 2)
+        garbled += static_cast<wchar_t>(static_cast<unsigned char>(eightBit[i]) |
+                                        static_cast<unsigned char>(eightBit[i + 1]) << 8);
+    const struct
+    {
+        const char* name;
+        const wchar_t* text; // null: no file
+    } cases[] = {
+        {"missing", nullptr},
+        {"empty", L""},
+        {"garbled", garbled.c_str()},
+        {"every key empty", emptyValues.c_str()},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        CProfileWorld world;
+        if (c.text != nullptr)
+            world.PutFile(L"language\\DEU.lng", c.text);
+        CDriver state;
+        LoadLanguage(state, world.PathOf(L"language\\DEU.lng"));
+        std::vector<std::wstring> texts;
+        const std::pair<const std::wstring*, int> arrays[] = {
+            {state.m_strTrayText, TRAY_TEXT_COUNT},     {state.m_strWizardText, WIZARD_TEXT_COUNT},
+            {state.m_strConfigText, CONFIG_TEXT_COUNT}, {state.m_strCalibText, CALIB_TEXT_COUNT},
+            {state.m_strMsgText, MSG_TEXT_COUNT},
+        };
+        for (const auto& [array, count] : arrays)
+            texts.insert(texts.end(), array, array + count);
+        ASSERT_EQ(texts.size(), english.keys.size());
+        for (std::size_t i = 0; i < texts.size(); ++i)
+        {
+            EXPECT_EQ(texts[i], english.keys[i].second)
+                << std::string(english.keys[i].first.begin(), english.keys[i].first.end());
+        }
+    }
 }

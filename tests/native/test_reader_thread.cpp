@@ -206,3 +206,40 @@ TEST(ReaderTwoCameras, EachCameraIsReadAsItSendsAndASilentOneIsQuietOncePerReadT
         EXPECT_GT(g_nNew[1], 3000u) << fault;
     }
 }
+
+// The reader injects input for as long as tracking runs; it must keep its own message queue
+// empty as it goes, in both modes, one camera or two.
+TEST(ReaderQueue, TheReaderEmptiesItsOwnMessageQueueWhileItRuns)
+{
+    const struct
+    {
+        const char* scenario;
+        int mode;
+        std::uint16_t units;
+    } cases[] = {
+        {"units 1\nunit 0 pen 0 320 240", 1, 1},
+        {"units 1\nunit 0 pen 0 320 240", 0, 1},
+        {"units 2\nunit 0 pen 0 320 240\nunit 1 pen 0 100 100", 1, 2},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.scenario);
+        CDeviceWorld world(c.scenario);
+        CCameraLink link;
+        (void)link.BindLibrary();
+        OpenUnits(link, c.units);
+        g_nCalls = 0;
+        g_bStopped = false;
+        link.SetCurrentDevice(0);
+        ASSERT_TRUE(c.mode == 1 ? link.SetCallback(1, &CountTable)
+                                : link.SetCallback(0, &CountRecord));
+        ASSERT_TRUE(link.StartReader());
+        ASSERT_TRUE(WaitForCalls(10'000));
+        link.StopReader();
+        const std::vector<std::thread::id> drains = world.m_platform.m_drainThreads;
+        // At least one drain per 2000 passes, every one on the reader thread.
+        EXPECT_GE(drains.size() * 2000, static_cast<std::size_t>(g_nCalls.load()));
+        for (const std::thread::id& id : drains)
+            EXPECT_NE(id, std::this_thread::get_id());
+    }
+}

@@ -7,12 +7,14 @@
 #include "core/IniFile.h"
 #include "device/DeviceGlobals.h"
 #include "settings/Settings.h"
+#include "settings/SettingsFlows.h"
 #include "shell/Driver.h"
 #include "tests/support/ProfileWorld.h"
 
 #include <array>
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -268,20 +270,64 @@ TEST_F(SettingsFile, StateValuesReadFourCharactersAsAnInteger)
 
 TEST_F(SettingsFile, CalibrationValuesAreCutTo29CharactersAndBadOrAbsentOnesKeepTheirValue)
 {
-    m_world.PutFile(L"Config.ini", L"[1024_768_Vector0]\r\nv0=12345678901234567890123456789999\r\n"
-                                   L"v1=0.25\r\nv2=not a number\r\nv4=\r\n");
+    m_world.PutFile(L"Config.ini",
+                    L"[1024_768_Vector0]\r\nv0=-123456789.12345678901234567899999\r\n"
+                    L"v1=0.25\r\nv2=not a number\r\nv4=\r\n");
     CCameraSetup cameras(1);
     NinePointCalibAt(0)->m_dH[2] = 42.0;
     NinePointCalibAt(0)->m_dH[3] = 43.0;
     NinePointCalibAt(0)->m_dH[4] = 44.0;
-    LoadCalibration(m_state);
-    EXPECT_DOUBLE_EQ(NinePointCalibAt(0)->m_dH[0], 12345678901234567890123456789.0);
+    m_state.m_nCalibModel = CALIB_MODEL_NINE;
+    EXPECT_TRUE(LoadCalibration(m_state));
+    EXPECT_DOUBLE_EQ(NinePointCalibAt(0)->m_dH[0], -123456789.123456789012345678);
     EXPECT_EQ(NinePointCalibAt(0)->m_dH[1], 0.25);
     EXPECT_EQ(NinePointCalibAt(0)->m_dH[2], 42.0);
     EXPECT_EQ(NinePointCalibAt(0)->m_dH[3], 43.0);
     EXPECT_EQ(NinePointCalibAt(0)->m_dH[4], 44.0);
     EXPECT_TRUE(NinePointCalibAt(0)->IsModelValid());
     EXPECT_FALSE(SixteenPointCalibAt(0)->IsModelValid());
+}
+
+TEST_F(SettingsFile, ValuesThatCannotMapAreNoCalibrationAndAreNeverWrittenBack)
+{
+    const struct
+    {
+        const wchar_t* value;
+        bool calibrated;
+    } cases[] = {
+        {L"0.5", true},  {L"-999999.25", true}, {L"nan", false},   {L"-nan", false},
+        {L"inf", false}, {L"-inf", false},      {L"1e999", false}, {L"-1e999", false},
+        {L"1e9", false}, {L"INF", false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << std::string(c.value, c.value + wcslen(c.value)));
+        CProfileWorld world;
+        CDriver state;
+        state.m_strConfigPath = world.ConfigPath();
+        std::wstring file = L"[State]\r\nSave=1\r\nLens Angles=1\r\n[1024_768_Vector0]\r\n";
+        for (int i = 0; i < 9; ++i)
+            file += L"v" + std::to_wstring(i) + L"=" + (i == 4 ? c.value : L"1.5") + L"\r\n";
+        world.PutFile(L"Config.ini", file);
+        CCameraSetup cameras(1);
+        NinePointCalibAt(0)->m_dH[4] = 44.0;
+        (void)LoadStartupSettings(state);
+        EXPECT_EQ(state.m_bCalibrated, c.calibrated ? 1 : 0);
+        EXPECT_EQ(NinePointCalibAt(0)->IsModelValid(), c.calibrated);
+        if (!c.calibrated)
+        {
+            EXPECT_EQ(NinePointCalibAt(0)->m_dH[4], 44.0);
+        }
+
+        // A table holding such a value, as a failed solve may leave it, is not written out.
+        NinePointCalibAt(0)->m_dH[4] = std::wcstod(c.value, nullptr);
+        CProfileWorld fresh;
+        state.m_strConfigPath = fresh.ConfigPath();
+        SaveSettings(state);
+        const std::wstring saved = fresh.FileText(L"Config.ini").value_or(L"");
+        EXPECT_EQ(FindProfileValue(saved, L"State", L"Save"), c.calibrated ? L"1" : L"0");
+        EXPECT_EQ(FindProfileValue(saved, L"1024_768_Vector0", L"v0").has_value(), c.calibrated);
+    }
 }
 
 TEST_F(SettingsFile, DisplayChangeReloadsOnlyCurrentModel)

@@ -137,6 +137,12 @@ void CFakePlatform::SendMouseInput(const MOUSE_RECORD& record)
     m_mouseMicros.push_back(now);
 }
 
+void CFakePlatform::DrainThreadMessages()
+{
+    std::lock_guard guard(m_lock);
+    m_drainThreads.push_back(std::this_thread::get_id());
+}
+
 void CFakePlatform::SetCursorPosition(int x, int y)
 {
     std::lock_guard guard(m_lock);

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct RECORDED_BOX
@@ -44,6 +45,7 @@ public:
     void EnumerateMonitors(const std::function<bool(const MONITOR_DESC&)>& visit) override;
     bool GetCurrentDisplayMode(int& width, int& height) override;
     void SendMouseInput(const MOUSE_RECORD& record) override;
+    void DrainThreadMessages() override;
     void SetCursorPosition(int x, int y) override;
     int ShowMouseCursor(bool show) override;
     WindowHandle FindWindowByClass(const char* className) override;
@@ -106,6 +108,8 @@ public:
     std::vector<RECORDED_MESSAGE> m_windowMessages;
     std::vector<RECORDED_MESSAGE> m_mainMessages;
     int m_nQuits = 0;
+    // Threads that emptied their message queue, once per call.
+    std::vector<std::thread::id> m_drainThreads;
     int m_nFindWindowCalls = 0;
     std::uint64_t m_nVirtualMicros = 0;
 };

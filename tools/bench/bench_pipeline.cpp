@@ -42,6 +42,7 @@ public:
         return true;
     }
     void SendMouseInput(const MOUSE_RECORD&) override { ++m_nMouseRecords; }
+    void DrainThreadMessages() override {}
     void SetCursorPosition(int, int) override {}
     int ShowMouseCursor(bool) override { return 0; }
     WindowHandle FindWindowByClass(const char*) override { return 0; }

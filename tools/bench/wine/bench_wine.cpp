@@ -10,8 +10,16 @@
 //     the share of that path that is Wine's, not the driver's: from this program's own
 //     SendInput to the same hook, with the driver gone.
 // Times on both sides come from the same monotonic clock.
+//
+// "bench_wine.exe soak [minutes]" instead measures the program's memory while four pens draw
+// strokes at the unit's frame rate for that long (5 minutes unless given):
+//   soak minutes=<n> rss_start_kb=<n> rss_end_kb=<n> slope_kb_per_s=<float>
+//     resident size when the pens start and when they stop, and the least-squares slope of
+//     the samples taken after the first minute (start-up's own growth settles in that time).
 
 #include "tests/wine_support/CalibratedBoard.h"
+
+#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -120,6 +128,100 @@ std::vector<double> InputToHookMs(CHookProbe& probe)
     return latencies;
 }
 
+// Resident size of a process, in kB; 0 when it cannot be read.
+double ResidentKb(HANDLE process)
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(process, &counters, sizeof counters))
+        return 0.0;
+    return double(counters.WorkingSetSize) / 1024.0;
+}
+
+// Least-squares slope of (seconds, kB) samples.
+double Slope(const std::vector<std::pair<double, double>>& samples)
+{
+    const double n = double(samples.size());
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (const auto& [x, y] : samples)
+    {
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+    }
+    const double denominator = n * sxx - sx * sx;
+    return n < 2 || denominator == 0 ? 0.0 : (n * sxy - sx * sy) / denominator;
+}
+
+// Four pens move over the board in circles of their own, every frame a new place, lifted for a
+// moment every two seconds: strokes of four people at once, for `minutes`.
+int Soak(const CCalibratedBoard& board, double minutes)
+{
+    constexpr DWORD STEP_MS = 10;
+    constexpr int STROKE_STEPS = 200;
+    constexpr int LIFT_STEPS = 20;
+    constexpr DWORD SAMPLE_MS = 5000;
+    CDriverRun run("bench-soak");
+    board.WriteConfig(run);
+    CHookProbe probe;
+    if (!run.StartTracking(probe, START_MS))
+    {
+        std::printf("bench-wine: the program did not start tracking\n");
+        return 1;
+    }
+    HANDLE process =
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, run.ProcessId());
+    if (process == nullptr)
+    {
+        std::printf("bench-wine: the program's memory cannot be read\n");
+        return 1;
+    }
+    const double centres[4][2] = {{300, 250}, {700, 250}, {300, 550}, {700, 550}};
+    const ULONGLONG started = GetTickCount64();
+    const ULONGLONG length = static_cast<ULONGLONG>(minutes * 60000.0);
+    const double rssStart = ResidentKb(process);
+    std::vector<std::pair<double, double>> samples;
+    ULONGLONG nextSample = started;
+    for (int step = 0; GetTickCount64() - started < length && run.IsRunning(); ++step)
+    {
+        std::vector<std::string> lines;
+        const int inStroke = step % STROKE_STEPS;
+        for (int pen = 0; pen < 4; ++pen)
+        {
+            if (inStroke >= STROKE_STEPS - LIFT_STEPS)
+            {
+                if (inStroke == STROKE_STEPS - LIFT_STEPS)
+                    lines.push_back(CCalibratedBoard::PenUp(0, pen));
+                continue;
+            }
+            const double angle = 0.05 * step + pen;
+            lines.push_back(board.PenAt(0, pen, centres[pen][0] + 120 * std::cos(angle),
+                                        centres[pen][1] + 90 * std::sin(angle)));
+        }
+        if (!lines.empty())
+            run.Control(lines);
+        const ULONGLONG now = GetTickCount64();
+        if (now >= nextSample)
+        {
+            const double seconds = double(now - started) / 1000.0;
+            if (seconds >= 60.0)
+                samples.emplace_back(seconds, ResidentKb(process));
+            nextSample += SAMPLE_MS;
+        }
+        Sleep(STEP_MS);
+    }
+    const bool survived = run.IsRunning();
+    const double rssEnd = ResidentKb(process);
+    CloseHandle(process);
+    run.Control(CCalibratedBoard::PenUp(0, 0));
+    run.PostToMain(WM_COMMAND, 11027);
+    run.WaitForExit(10000);
+    std::printf("soak minutes=%.0f rss_start_kb=%.0f rss_end_kb=%.0f slope_kb_per_s=%.3f\n",
+                minutes, rssStart, rssEnd, Slope(samples));
+    return survived && rssStart > 0 ? 0 : 1;
+}
+
 double Percentile(std::vector<double> values, double share)
 {
     std::sort(values.begin(), values.end());
@@ -128,9 +230,18 @@ double Percentile(std::vector<double> values, double share)
 }
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     const CCalibratedBoard one;
+    if (argc >= 2 && std::string(argv[1]) == "soak")
+    {
+        if (!one.IsCalibrated())
+        {
+            std::printf("bench-wine: the board could not be calibrated\n");
+            return 1;
+        }
+        return Soak(one, argc >= 3 ? std::atof(argv[2]) : 5.0);
+    }
     PEN_SCENARIO_OPTIONS twoUnits;
     twoUnits.cameras = 2;
     twoUnits.firmwareMinor = 0x15;
