@@ -118,10 +118,12 @@ std::wstring Answer(CDriverRun& run, int button, const std::string& shot = std::
     return text;
 }
 
-// Nothing asked for a while.
-bool NoBoxFor(CDriverRun& run, DWORD milliseconds)
+// Once the program's user-interface thread has handled everything posted to it so far (it
+// answers a request posted after them), whether a question is up.
+bool NoBoxOnceHandled(CDriverRun& run)
 {
-    return run.WaitForMessageBox(milliseconds) == nullptr;
+    run.DescribeState();
+    return run.WaitForMessageBox(0) == nullptr;
 }
 
 // Shows what a window of the program shows: after a pause for painting, a PNG of it.
@@ -154,16 +156,6 @@ void StartTrayRun(CDriverRun& run)
     ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
 }
 
-// Counts of the pen start sequence the unit received: one per start of pen tracking.
-std::size_t TrackingStarts(const CDriverRun& run)
-{
-    const std::string log = run.ReadText("packets.txt");
-    std::size_t count = 0;
-    for (auto at = log.find("24 03 00 A6 24 26"); at != std::string::npos;
-         at = log.find("24 03 00 A6 24 26", at + 1))
-        ++count;
-    return count;
-}
 } // namespace
 
 TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
@@ -307,11 +299,11 @@ TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenAndCancelKeepsItRunning
     HWND wizard = run.WaitForDialog(ID_NEXT, WINDOW_MS);
     ASSERT_NE(wizard, nullptr);
     ASSERT_TRUE(run.WaitForState("reader", "1", WINDOW_MS));
-    const std::size_t starts = TrackingStarts(run);
+    const std::size_t starts = WaitForTrackingStarts(run, 1);
     // A second request brings the open wizard forward instead of opening another.
     run.PostToMain(WM_COMMAND, ID_TRAY_WIZARD);
     run.PostToMain(WM_COMMAND, ID_TRAY_CONFIG);
-    Sleep(500);
+    run.DescribeState();
     EXPECT_EQ(run.WaitForDialog(IDC_CFG_SERVER_LIST, 0), nullptr);
 
     HWND page = WaitForPage(wizard, IDC_MODEL_NINE);
@@ -324,7 +316,7 @@ TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenAndCancelKeepsItRunning
 
     CDriverRun::Click(page, IDC_MODEL_SIXTEEN);
     CDriverRun::ClickLater(wizard, ID_NEXT);
-    EXPECT_TRUE(NoBoxFor(run, 800)) << "the model as it was asks nothing";
+    EXPECT_TRUE(NoBoxOnceHandled(run)) << "the model as it was asks nothing";
     page = WaitForPage(wizard, IDC_OPTIONS_REAR);
     ASSERT_NE(page, nullptr);
     CDriverRun::Click(page, IDC_OPTIONS_REAR);
@@ -336,22 +328,31 @@ TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenAndCancelKeepsItRunning
     // Cancel: the pen comes back with the settings as they were.
     CDriverRun::Click(wizard, IDCANCEL);
     EXPECT_TRUE(run.WaitForState("reader", "1", WINDOW_MS));
-    Sleep(300);
-    EXPECT_EQ(TrackingStarts(run), starts + 1);
+    EXPECT_EQ(WaitForTrackingStarts(run, starts + 1), starts + 1);
     run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
     EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
     EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Check Rear"), L"0");
 }
 
-TEST(SetupWindows, ExitWhileTheTrayWizardIsOpenClosesItFirst)
+TEST(SetupWindows, ExitWhileTheTrayWizardIsOpenCancelsItBeforeTheSave)
 {
     CDriverRun run("tray-wizard-exit");
     StartTrayRun(run);
     run.PostToMain(WM_COMMAND, ID_TRAY_WIZARD);
-    ASSERT_NE(run.WaitForDialog(ID_NEXT, WINDOW_MS), nullptr);
+    HWND wizard = run.WaitForDialog(ID_NEXT, WINDOW_MS);
+    ASSERT_NE(wizard, nullptr);
+    // A change the wizard has already applied: rear projection, with Yes to its question.
+    ASSERT_NE(WaitForPage(wizard, IDC_MODEL_SIXTEEN), nullptr);
+    CDriverRun::Click(wizard, ID_NEXT);
+    HWND page = WaitForPage(wizard, IDC_OPTIONS_REAR);
+    ASSERT_NE(page, nullptr);
+    CDriverRun::Click(page, IDC_OPTIONS_REAR);
+    CDriverRun::ClickLater(wizard, ID_NEXT);
+    EXPECT_EQ(Answer(run, IDYES), English(L"MESSAGEBOX", L"M10"));
+    ASSERT_NE(WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
     run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
     EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
-    EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Save"), L"1");
+    EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Check Rear"), L"0");
 }
 
 TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
@@ -383,10 +384,10 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
     EXPECT_EQ(Answer(run, IDNO), English(L"MESSAGEBOX", L"M11"));
-    Sleep(300);
+    run.DescribeState();
     EXPECT_TRUE(IsWindowVisible(dialog)) << "No keeps the dialog open";
     CDriverRun::Click(dialog, IDC_CFG_CANCEL);
-    Sleep(500);
+    run.DescribeState();
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(run.ReadText("Config.ini"), before);
     EXPECT_FALSE(HasAutostart());
@@ -398,8 +399,7 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     EXPECT_FALSE(IsChecked(dialog, IDC_CFG_START_PROGRAM)) << "Cancel kept the old choice";
     CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
-    EXPECT_TRUE(NoBoxFor(run, 800));
-    Sleep(300);
+    EXPECT_TRUE(NoBoxOnceHandled(run));
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_TRUE(HasAutostart());
     EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Start Program"), L"1");
@@ -413,11 +413,11 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     CDriverRun::Click(dialog, IDC_CFG_REAR);
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
     EXPECT_EQ(Answer(run, IDNO), English(L"MESSAGEBOX", L"M11"));
-    Sleep(300);
+    run.DescribeState();
     EXPECT_TRUE(IsWindowVisible(dialog));
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
     EXPECT_EQ(Answer(run, IDYES, "m11"), English(L"MESSAGEBOX", L"M11"));
-    Sleep(300);
+    run.DescribeState();
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_TRUE(run.WaitForState("calibrated", "0", WINDOW_MS));
     const std::wstring config = run.Path("Config.ini");
@@ -633,7 +633,7 @@ void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
         ExpectLaidOut(wizard, SETUP_WIZARD_FRAME, expected);
     }
     CDriverRun::Click(wizard, IDCANCEL);
-    Sleep(300);
+    run.DescribeState();
     EXPECT_EQ(run.WaitForDialog(ID_NEXT, 0), nullptr);
     run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
     EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);

@@ -148,16 +148,20 @@ const char* const STATE_WITHOUT_RADIO_SERVER = "[State]\r\nSave=1\r\nCheck Ceili
                                                "Check Rear=0\r\nLens Angles=0\r\n";
 } // namespace
 
-TEST(Shell, EveryStartUpFailureTellsTheUserAndEndsWithoutTouchingTheSettings)
+TEST(Shell, EveryStartUpFailureTellsTheUserAndEnds)
 {
     const struct
     {
         const char* name;
         const char* scenario;
+        const wchar_t* message;
+        // Only a refusal after the settings were loaded saves them again, every key written.
+        bool savedAgain;
     } cases[] = {
-        {"no-unit", "units 0\n"},
-        {"three-units", "units 3\n"},
-        {"unreadable-version", "units 1\nunit 0 fault noversion\n"},
+        {"no-unit", "units 0\n", L"M1", false},
+        {"three-units", "units 3\n", L"M1", false},
+        {"unreadable-version", "units 1\nunit 0 fault noversion\n", L"M1", false},
+        {"two-multi-pen-units", "units 2\nunit 0 minor 0x23\nunit 1 minor 0x23\n", L"M12", true},
     };
     for (const auto& failure : cases)
     {
@@ -166,10 +170,13 @@ TEST(Shell, EveryStartUpFailureTellsTheUserAndEndsWithoutTouchingTheSettings)
         run.WriteText("SimScenario.txt", failure.scenario);
         run.WriteText("Config.ini", STATE_WITHOUT_RADIO_SERVER);
         ASSERT_TRUE(run.Start());
-        const BOX_SEEN seen = AnswerBoxAndWaitForExit(run, "m1");
-        EXPECT_EQ(seen.text, EnglishText(L"M1"));
+        const BOX_SEEN seen = AnswerBoxAndWaitForExit(run, failure.savedAgain ? "m12" : "m1");
+        EXPECT_EQ(seen.text, EnglishText(failure.message));
         EXPECT_EQ(seen.exitCode, 0u);
-        EXPECT_EQ(run.ReadText("Config.ini"), STATE_WITHOUT_RADIO_SERVER);
+        if (failure.savedAgain)
+            EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Radio Server"), L"0");
+        else
+            EXPECT_EQ(run.ReadText("Config.ini"), STATE_WITHOUT_RADIO_SERVER);
     }
 }
 
@@ -200,20 +207,6 @@ TEST(Shell, SecondCopyTellsTheUserAndTheFirstKeepsTracking)
     const auto buttons = ButtonEvents(probe, skip, 2);
     ASSERT_EQ(buttons.size(), 2u);
     EXPECT_LT(Distance(buttons[0].x, buttons[0].y, 600, 400), 4.0);
-}
-
-TEST(Shell, TwoMultiPenUnitsAreRefusedAndTheSettingsSavedAgain)
-{
-    CDriverRun run("two-multi-pen-units");
-    run.WriteText("SimScenario.txt", "units 2\nunit 0 minor 0x23\nunit 1 minor 0x23\n");
-    run.WriteText("Config.ini", STATE_WITHOUT_RADIO_SERVER);
-    ASSERT_TRUE(run.Start());
-    const BOX_SEEN seen = AnswerBoxAndWaitForExit(run, "m12");
-    EXPECT_EQ(seen.text, EnglishText(L"M12"));
-    EXPECT_EQ(seen.exitCode, 0u);
-    // The shutdown saved what start-up had loaded: every key is written again.
-    EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Radio Server"), L"0");
-    EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Save"), L"1");
 }
 
 TEST(Shell, StalledUnitEndsTheProgramWithTheErrorMessage)
@@ -307,17 +300,6 @@ const CCalibratedBoard& FileBoard()
     return board;
 }
 
-std::size_t Occurrences(const std::string& text, const std::string& what)
-{
-    std::size_t count = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++count;
-    return count;
-}
-
-// One packet of the pen start sequence that nothing else sends: one per start of tracking.
-const char* const TRACKING_START_PACKET = "24 03 00 A6 24 26";
-
 // The pointer's press of a short tap-free stroke from (x, y), as the hook saw it.
 HOOKED_EVENT StrokeDown(CHookProbe& probe, const CDriverRun& run, double x, double y)
 {
@@ -340,17 +322,16 @@ TEST(Shell, StaysHiddenRestartsTrackingOnResumeAndReloadsTablesOnADisplayChange)
     ASSERT_TRUE(run.StartTracking(probe, START_MS));
 
     ShowWindow(run.MainWindow(), SW_SHOW);
-    Sleep(300);
+    // Answered after whatever the program posted itself while it was shown.
+    run.DescribeState();
     EXPECT_FALSE(IsWindowVisible(run.MainWindow()));
 
-    const std::size_t starts = Occurrences(run.ReadText("packets.txt"), TRACKING_START_PACKET);
-    EXPECT_EQ(starts, 1u);
+    EXPECT_EQ(WaitForTrackingStarts(run, 1), 1u);
     run.PostToMain(WM_POWERBROADCAST, 4);
     ASSERT_TRUE(run.WaitForState("runstate", "1004", 5000));
     run.PostToMain(WM_POWERBROADCAST, 7);
     ASSERT_TRUE(run.WaitForState("runstate", "1000", 5000));
-    Sleep(500);
-    EXPECT_EQ(Occurrences(run.ReadText("packets.txt"), TRACKING_START_PACKET), starts + 1);
+    EXPECT_EQ(WaitForTrackingStarts(run, 2), 2u);
 
     // With the other camera's tables the pen lands far from where it touches.
     const HOOKED_EVENT before = StrokeDown(probe, run, 400, 300);
@@ -359,8 +340,8 @@ TEST(Shell, StaysHiddenRestartsTrackingOnResumeAndReloadsTablesOnADisplayChange)
     // The display changes; the file now holds this board's tables for the screen size.
     FileBoard().WriteSettingsFile(run);
     run.PostToMain(WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
-    Sleep(800);
-    EXPECT_EQ(Occurrences(run.ReadText("packets.txt"), TRACKING_START_PACKET), starts + 2);
+    // One start each for the resume and the display change: a doubled one shows here.
+    EXPECT_EQ(WaitForTrackingStarts(run, 3), 3u);
     const HOOKED_EVENT after = StrokeDown(probe, run, 400, 300);
     EXPECT_EQ(after.message, unsigned{WM_LBUTTONDOWN});
     EXPECT_LT(Distance(after.x, after.y, 400, 300), 4.0) << "down at " << after.x << "," << after.y;
@@ -419,7 +400,7 @@ private:
 };
 } // namespace
 
-TEST(Shell, AwareOfEveryMonitorsScalingAndRightAt144Dpi)
+TEST(Shell, At144DpiTheSplashKeepsItsPixelSizeAndThePenLandsWhereItTouches)
 {
     const std::string manifest = EmbeddedManifest(TestProgramDirectory() + L"\\Tavelo.exe");
     EXPECT_NE(manifest.find("<dpiAwareness>PerMonitorV2, PerMonitor</dpiAwareness>"),
@@ -449,47 +430,10 @@ TEST(Shell, AwareOfEveryMonitorsScalingAndRightAt144Dpi)
     ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
     ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
     const HOOKED_EVENT down = StrokeDown(probe, run, 700, 500);
+    EXPECT_EQ(down.message, unsigned{WM_LBUTTONDOWN});
     EXPECT_LT(Distance(down.x, down.y, 700, 500), 4.0) << "down at " << down.x << "," << down.y;
-
-    HANDLE second = run.StartAnother();
-    ASSERT_NE(second, nullptr);
-    if (HWND box = run.WaitForMessageBox(START_MS, GetProcessId(second)))
-    {
-        Sleep(200);
-        run.Screenshot("m2", box);
-        CDriverRun::Click(box, IDOK);
-    }
-    WaitForSingleObject(second, 10000);
-    CloseHandle(second);
-
     HWND menu = OpenTrayMenu(run);
     ASSERT_NE(menu, nullptr);
     Sleep(200);
     run.Screenshot("tray-menu", menu);
-    ChooseLastMenuItem();
-    EXPECT_EQ(run.WaitForExit(10000), 0u);
-}
-
-TEST(Shell, ACameraThatGoesQuietMidStrokeLetsTheButtonUp)
-{
-    CDriverRun run("quiet-mid-stroke");
-    Board().WriteConfig(run);
-    CHookProbe probe;
-    ASSERT_TRUE(run.StartTracking(probe, START_MS));
-
-    const std::size_t skip = probe.Count();
-    run.Control(Board().PenAt(0, 0, 400, 300));
-    Sleep(300);
-    ASSERT_EQ(ButtonEvents(probe, skip, 1).size(), 1u) << "the pen did not press";
-    // The unit stops sending with the pen still on the board.
-    const ULONGLONG quiet = GetTickCount64();
-    run.Control("unit 0 fault stall");
-    const auto buttons = ButtonEvents(probe, skip, 2);
-    ASSERT_EQ(buttons.size(), 2u) << "the button stayed down";
-    EXPECT_EQ(buttons[1].message, unsigned{WM_LBUTTONUP});
-    EXPECT_LT(Distance(buttons[1].x, buttons[1].y, 400, 300), 4.0);
-    EXPECT_LT(GetTickCount64() - quiet, 2000u);
-    run.Control("unit 0 fault stall off");
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(10000), 0u);
 }

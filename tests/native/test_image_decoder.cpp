@@ -186,6 +186,19 @@ TEST_F(ImageDecoder, LinesFillUpwardsAndALostColourPacketLeavesItsEightColumns)
     EXPECT_EQ(m_view.Surface().Pixel(111, 118), 0u);
 }
 
+TEST_F(ImageDecoder, PacketsPastTheFirstColumnAfterLostLineStartsLeaveTheRowsAboveAlone)
+{
+    SetGrey(true);
+    Feed(Packet('3', Payload{}));
+    Feed(Packet('4', Flat(90)));
+    // Four lines' worth of packets without their line starts run on left of column 0.
+    for (int n = 0; n < 4 * ADJUST_SURFACE_WIDTH / 16; ++n)
+        Feed(Packet(2, Flat(90)));
+    EXPECT_TRUE(RowHolds(119, 0, 159, RgbColour(90, 90, 90)));
+    for (int y = 0; y < 119; ++y)
+        ASSERT_TRUE(RowHolds(y, 0, ADJUST_SURFACE_WIDTH - 1, 0)) << "row " << y;
+}
+
 TEST_F(ImageDecoder, APacketWithoutItsEndIsDroppedButItsTypeHasActed)
 {
     Feed(Packet('3', Payload{}));

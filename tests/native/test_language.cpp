@@ -3,7 +3,9 @@
 
 #include "core/DriverState.h"
 #include "core/Language.h"
+#include "setup_ui/SkinLayout.h"
 #include "shell/Driver.h"
+#include "shell/TrayMenu.h"
 #include "tests/support/ProfileWorld.h"
 
 #include <gtest/gtest.h>
@@ -71,6 +73,38 @@ TEST(LanguageCode, CodeSelectsLayoutAndSkin)
         EXPECT_EQ(LayoutForCode(c.code), c.layout) << std::wstring(c.code).c_str();
         EXPECT_EQ(SkinForCode(c.code), c.skin);
     }
+}
+
+TEST(LanguageLayout, SetsTheTrayMenusOrderAndTheConfigurationDialogsCaptionFont)
+{
+    struct LAYOUT_CASE
+    {
+        int layout;
+        // Item type flags of every command, and the popup's track flags, as Windows has them.
+        std::uint32_t itemFlags;
+        std::uint32_t trackFlags;
+        SKIN_FONT configCaption;
+    };
+    const LAYOUT_CASE cases[] = {
+        {LANG_LAYOUT_ENGLISH, 0, 0x20, {15, 6, L"MS San Serif"}},
+        {LANG_LAYOUT_TAHOMA, 0, 0x20, {13, 5, L"Tahoma"}},
+        {LANG_LAYOUT_RIGHT_TO_LEFT, 0x6000, 0x28, {15, 6, L"MS San Serif"}},
+    };
+    CProfileWorld world;
+    CDriver state;
+    for (const LAYOUT_CASE& c : cases)
+    {
+        SCOPED_TRACE(c.layout);
+        g_nLangLayout = c.layout;
+        for (const TRAY_MENU_ITEM& item : TrayMenuItems(state))
+            EXPECT_EQ(item.typeFlags, item.id == 0 ? 0u : c.itemFlags) << item.id;
+        EXPECT_EQ(TrayTrackFlags(), c.trackFlags);
+        const SKIN_FONT font = CaptionFont(SETUP_CONFIG, c.layout);
+        EXPECT_EQ(font.height, c.configCaption.height);
+        EXPECT_EQ(font.width, c.configCaption.width);
+        EXPECT_EQ(std::wstring(font.face), c.configCaption.face);
+    }
+    g_nLangLayout = LANG_LAYOUT_DEFAULT;
 }
 
 TEST(LanguageChoice, OwnFileIsUsedWhenPresent)

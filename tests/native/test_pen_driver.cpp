@@ -211,6 +211,24 @@ TEST_F(PenDriverTwoMultiSpotCameras, SecondCamerasPensLieOnMonitorOneAndAreDropp
     EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200)}));
 }
 
+TEST_F(PenDriverTwoMultiSpotCameras, CameraOneGoingQuietLeavesCameraZerosPenDown)
+{
+    std::vector<std::uint8_t> held;
+    for (int frame = 0; frame < 3; ++frame)
+    {
+        const auto packets = MultiSpotFrame({{300, 200}});
+        held.insert(held.end(), packets.begin(), packets.end());
+    }
+    Run(held);
+    ASSERT_EQ(Buttons(), (Events{Press(300, 200)}));
+    m_world.m_records[0].rxState = RX_NOTHING_NEW;
+    m_world.m_records[1].rxState = RX_QUIET;
+    OnPenByte(m_world.m_records);
+    m_world.m_records[0].rxState = RX_NEW_BYTE;
+    Run(held);
+    EXPECT_EQ(Buttons(), (Events{Press(300, 200)}));
+}
+
 namespace
 {
 class PenDriverSingleSpot : public PenDriver
@@ -319,6 +337,14 @@ TEST_F(PenDriverTwoSingleSpotCameras, BothCamerasOnMonitorOneFollowCameraOne)
     // Both packets complete in the same pass, and each time the pointer follows camera 1.
     ASSERT_EQ(mouse.size(), 3u);
     EXPECT_EQ(mouse[0], Press(1124, 200));
+}
+
+TEST_F(PenDriverTwoSingleSpotCameras, BothCamerasOutsideEveryMonitorLeaveCameraOnesResult)
+{
+    m_world.InstallStraightModel(0, 3000);
+    m_world.InstallStraightModel(1, 3000);
+    Run(SingleSamples({{50, 50}}), SingleSamples({{100, 200}}));
+    EXPECT_EQ(g_nPointerCamera, 1);
 }
 
 TEST_F(PenDriverTwoSingleSpotCameras, CrossedMonitorsPickCameraZeroOutsideItsAreaAndDropIt)

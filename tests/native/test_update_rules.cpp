@@ -67,6 +67,8 @@ TEST(UpdateVersion, PartsAreReadLikeDecimalNumbers)
     EXPECT_EQ(FormatVersionText(ParseVersionText(L"1.2")), L"1.2.0.0");
     EXPECT_EQ(FormatVersionText(ParseVersionText(L" 1.+2.3x.4.5")), L"1.2.3.4");
     EXPECT_EQ(FormatVersionText(ParseVersionText(L"1..99999999999.")), L"1.0.4294967295.0");
+    // A minus sign makes the part 0, neither its digits nor a wrapped-round value.
+    EXPECT_EQ(FormatVersionText(ParseVersionText(L"1.-2.3.4")), L"1.0.3.4");
 }
 
 TEST(UpdateFiles, NewVersionIsReadWholeAndCountByItsFirstFourCharacters)
@@ -163,6 +165,7 @@ TEST(UpdateDownload, WholeOnlyWhenTheAnnouncedOrEndedBodyFitsTheCap)
     EXPECT_TRUE(Download(std::nullopt, {1024, 1024, 300, 0}));
     EXPECT_TRUE(Download(std::nullopt, {1024, 1024, 1024, 1024, 0}));
     EXPECT_FALSE(Download(std::nullopt, {1024, 1024, 1024, 1024, 1})); // beyond the cap
+    EXPECT_TRUE(Download(4096, {1024, 1024, 1024, 1024}));
     EXPECT_FALSE(Download(4097, {}));
 
     CDownloadProgress broken(std::nullopt, 4096);

@@ -141,3 +141,19 @@ double Distance(long x, long y, double toX, double toY)
 {
     return std::hypot(static_cast<double>(x) - toX, static_cast<double>(y) - toY);
 }
+
+std::size_t WaitForTrackingStarts(const CDriverRun& run, std::size_t count)
+{
+    const std::string packet = "24 03 00 A6 24 26";
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    for (;;)
+    {
+        const std::string log = run.ReadText("packets.txt");
+        std::size_t starts = 0;
+        for (auto at = log.find(packet); at != std::string::npos; at = log.find(packet, at + 1))
+            ++starts;
+        if (starts >= count || GetTickCount64() >= deadline)
+            return starts;
+        Sleep(50);
+    }
+}

@@ -49,3 +49,8 @@ std::vector<HOOKED_EVENT> ButtonEvents(CHookProbe& probe, std::size_t skip, std:
 
 // Distance in pixels.
 double Distance(long x, long y, double toX, double toY);
+
+// Starts of pen tracking the unit received, by the start packet only they send, read from the
+// run's packet log ("log packets.txt" in its scenario) once at least `count` are there or after
+// ten seconds.
+std::size_t WaitForTrackingStarts(const CDriverRun& run, std::size_t count);
