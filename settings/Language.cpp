@@ -31,6 +31,24 @@ constexpr const wchar_t* DEFAULT_MESSAGE_TEXTS[4] = {
 };
 constexpr int FIRST_DEFAULT_MESSAGE = 9;
 
+// The calibration report's texts, CR1 to CR10, for a language file that predates them.
+constexpr const wchar_t* DEFAULT_REPORT_TEXTS[REPORT_TEXT_COUNT] = {
+    L"Calibration result",
+    L"of the camera's view used",
+    L"worst target error",
+    L"screen pixels per camera pixel",
+    L"Error arrows enlarged",
+    L"The screen fills too little of the camera's view. Move the camera closer to the board, or "
+    L"narrow its view, then calibrate again.",
+    L"The screen reaches the edge of the camera's view. Aim the camera at the middle of the "
+    L"screen, then calibrate again.",
+    L"One target is far off the others: it was probably touched off its centre. Calibrate again.",
+    L"The calibration is good.",
+    L"Tap the board or press Esc to continue.",
+};
+constexpr int MESSAGE_SECTION = 4;
+constexpr int REPORT_SECTION = 5;
+
 std::wstring* TextArray(CDriverState& state, int section)
 {
     switch (section)
@@ -43,14 +61,18 @@ std::wstring* TextArray(CDriverState& state, int section)
         return state.m_strConfigText;
     case 3:
         return state.m_strCalibText;
-    default:
+    case MESSAGE_SECTION:
         return state.m_strMsgText;
+    default:
+        return state.m_strReportText;
     }
 }
 
 const wchar_t* BuiltInText(int section, int number)
 {
-    const bool messages = section == 4;
+    if (section == REPORT_SECTION && number >= 1 && number <= REPORT_TEXT_COUNT)
+        return DEFAULT_REPORT_TEXTS[number - 1];
+    const bool messages = section == MESSAGE_SECTION;
     if (messages && number >= FIRST_DEFAULT_MESSAGE &&
         number < FIRST_DEFAULT_MESSAGE + static_cast<int>(std::size(DEFAULT_MESSAGE_TEXTS)))
     {

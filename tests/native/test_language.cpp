@@ -181,9 +181,12 @@ TEST(LanguageTexts, FortyEightReadsAndOnlyTheLastFourMessagesHaveDefaults)
     };
     CDriverState state;
     LoadLanguage(state, L"C:\\T\\language\\ENU.lng");
-    EXPECT_EQ(reads, 48);
-    EXPECT_EQ(defaulted, (std::vector<std::wstring>{L"MESSAGEBOX/M9", L"MESSAGEBOX/M10",
-                                                    L"MESSAGEBOX/M11", L"MESSAGEBOX/M12"}));
+    EXPECT_EQ(reads, 58);
+    std::vector<std::wstring> builtIn = {L"MESSAGEBOX/M9", L"MESSAGEBOX/M10", L"MESSAGEBOX/M11",
+                                         L"MESSAGEBOX/M12"};
+    for (int n = 1; n <= REPORT_TEXT_COUNT; ++n)
+        builtIn.push_back(L"CALIBRATION REPORT/CR" + std::to_wstring(n));
+    EXPECT_EQ(defaulted, builtIn);
 
     EXPECT_EQ(state.m_strConfigText[9].size(), LANGUAGE_TEXT_CHARS - 1);
     EXPECT_EQ(state.m_strConfigText[9].substr(0, 4), L"C10.");

@@ -188,7 +188,7 @@ TEST_P(LanguageShippedFile, IsCompleteReadableAndMatchesItsSource)
     std::vector<std::wstring> keys;
     for (const auto& entry : file.keys)
         keys.push_back(entry.first);
-    EXPECT_EQ(keys, ExpectedKeys()) << "all 48 keys, no others, in order";
+    EXPECT_EQ(keys, ExpectedKeys()) << "every key, no others, in order";
 
     const std::string source = ReadFile(LANGUAGE_DIR / "src" / (code + ".txt"));
     ASSERT_FALSE(source.empty()) << "missing source";
