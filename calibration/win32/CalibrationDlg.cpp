@@ -249,6 +249,9 @@ void CCalibrationDlg::OnReport(CALIB_CAPTURE* capture, bool show)
                monitor.bottom - monitor.top, TRUE);
     ShowWindow(m_hWnd, SW_SHOW);
     InvalidateRect(m_hWnd, nullptr, FALSE);
+    // Painted now: the restart of pen tracking queued behind this message would otherwise
+    // leave whatever was below on the screen for a while.
+    UpdateWindow(m_hWnd);
     SetForegroundWindow(m_hWnd);
     SetTimer(m_hWnd, REPORT_TIMER, REPORT_SHOWN_MS, nullptr);
 }
