@@ -73,31 +73,18 @@ public:
         return RECT{X(design.left), Y(design.top), X(design.right), Y(design.bottom)};
     }
 
-    // Text in a design rectangle, centred, wrapped when `wrap`.
+    // A language's text in a design rectangle, centred, wrapped when `wrap`; a line too wide
+    // for its rectangle is set smaller.
     void Text(const std::wstring& text, const RECT& design, int height, bool bold, COLORREF colour,
               bool wrap = false) const
     {
-        HFONT font = CreateFontW(-Size(height), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
-                                 FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                 ANTIALIASED_QUALITY, VARIABLE_PITCH | FF_SWISS, L"Tahoma");
-        HGDIOBJ previous = SelectObject(m_hDc, font);
-        SetTextColor(m_hDc, colour);
-        RECT box = Box(design);
-        UINT format = DT_CENTER | DT_NOPREFIX | (wrap ? DT_WORDBREAK : DT_SINGLELINE | DT_VCENTER);
-        if (m_bRightToLeft)
-            format |= DT_RTLREADING;
-        if (wrap)
-        {
-            // Centred vertically as well: measure first.
-            RECT measured = box;
-            DrawTextW(m_hDc, text.c_str(), int(text.size()), &measured, format | DT_CALCRECT);
-            const int spare = (box.bottom - box.top) - (measured.bottom - measured.top);
-            if (spare > 0)
-                box.top += spare / 2;
-        }
-        DrawTextW(m_hDc, text.c_str(), int(text.size()), &box, format);
-        SelectObject(m_hDc, previous);
-        DeleteObject(font);
+        Draw(text, design, height, bold, colour, wrap, m_bRightToLeft);
+    }
+
+    // A figure with its unit: digits and units read left to right in every language.
+    void Figure(const std::wstring& text, const RECT& design, int height, COLORREF colour) const
+    {
+        Draw(text, design, height, true, colour, false, false);
     }
 
     void Panel(const RECT& design, COLORREF fill, COLORREF edge) const
@@ -167,6 +154,46 @@ public:
     double Scale() const { return m_dScale; }
 
 private:
+    static HFONT MakeFont(int pixels, bool bold)
+    {
+        return CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           ANTIALIASED_QUALITY, VARIABLE_PITCH | FF_SWISS, L"Tahoma");
+    }
+
+    void Draw(const std::wstring& text, const RECT& design, int height, bool bold, COLORREF colour,
+              bool wrap, bool rightToLeft) const
+    {
+        RECT box = Box(design);
+        UINT format = DT_CENTER | DT_NOPREFIX | (wrap ? DT_WORDBREAK : DT_SINGLELINE | DT_VCENTER);
+        if (rightToLeft)
+            format |= DT_RTLREADING;
+        int pixels = Size(height);
+        HFONT font = MakeFont(pixels, bold);
+        HGDIOBJ previous = SelectObject(m_hDc, font);
+        RECT measured = box;
+        DrawTextW(m_hDc, text.c_str(), int(text.size()), &measured, format | DT_CALCRECT);
+        // Down to two thirds of its size until the line fits its rectangle.
+        while (!wrap && measured.right - measured.left > box.right - box.left &&
+               pixels > Size(height) * 2 / 3)
+        {
+            SelectObject(m_hDc, previous);
+            DeleteObject(font);
+            font = MakeFont(--pixels, bold);
+            previous = SelectObject(m_hDc, font);
+            measured = box;
+            DrawTextW(m_hDc, text.c_str(), int(text.size()), &measured, format | DT_CALCRECT);
+        }
+        // A wrapped text is centred vertically as well.
+        const int spare = (box.bottom - box.top) - (measured.bottom - measured.top);
+        if (wrap && spare > 0)
+            box.top += spare / 2;
+        SetTextColor(m_hDc, colour);
+        DrawTextW(m_hDc, text.c_str(), int(text.size()), &box, format);
+        SelectObject(m_hDc, previous);
+        DeleteObject(font);
+    }
+
     HDC m_hDc;
     bool m_bRightToLeft;
     double m_dScale = 1.0;
@@ -267,8 +294,8 @@ void DrawFigures(const CReportPainter& painter, const CALIB_REPORT& report,
     for (int i = 0; i < 3; ++i)
     {
         const int c = centres[i];
-        painter.Text(figures[i].value, RECT{c - 150, 478, c + 150, 540}, 50, true,
-                     figures[i].warn ? WARNING : INK);
+        painter.Figure(figures[i].value, RECT{c - 150, 478, c + 150, 540}, 50,
+                       figures[i].warn ? WARNING : INK);
         painter.Text(texts[figures[i].label], RECT{c - 156, 540, c + 156, 566}, 17, false, MUTED);
     }
 }
