@@ -122,7 +122,8 @@ void FinishCamera(std::int32_t model, std::uint16_t camera)
     g_captureState.m_bArmed = false;
     CDriverState& state = *g_pMainDlg;
     const std::uint16_t cameras = CameraCount();
-    if (camera + 1 >= cameras)
+    const bool last = camera + 1 >= cameras;
+    if (last)
     {
         state.m_bMoreCameras = 0;
         Solve(model, camera);
@@ -135,18 +136,29 @@ void FinishCamera(std::int32_t model, std::uint16_t camera)
         if (cameras <= 1 && g_bSettingsInDevice.load(std::memory_order_relaxed) != 0 &&
             g_calibrationHooks.pfnWriteCameraStore)
             g_calibrationHooks.pfnWriteCameraStore();
+    }
+    else
+    {
+        state.m_bMoreCameras = 1;
+        Solve(model, camera);
+        g_captureState.m_nTargetIndex = 0;
+        g_nCalibCamera = static_cast<std::uint16_t>(camera + 1);
+        ResetSequence();
+        HideWindow();
+        SaveSettingsFile();
+    }
+    // After the hide, so that the window shows the last camera's report rather than hiding it.
+    if (g_calibrationHooks.pfnCameraSolved)
+        g_calibrationHooks.pfnCameraSolved(model, camera, last);
+    if (last)
+    {
         Platform().PostMainMessage(WM_SHOW_CURSOR, 0, 0);
         Platform().PostMainMessage(WM_RESTART_TRACKING, 0, 0);
-        return;
     }
-    state.m_bMoreCameras = 1;
-    Solve(model, camera);
-    g_captureState.m_nTargetIndex = 0;
-    g_nCalibCamera = static_cast<std::uint16_t>(camera + 1);
-    ResetSequence();
-    HideWindow();
-    SaveSettingsFile();
-    Platform().PostMainMessage(WM_CALIBRATE_NEXT, CALIBRATE_NEXT_CAMERA, 0);
+    else
+    {
+        Platform().PostMainMessage(WM_CALIBRATE_NEXT, CALIBRATE_NEXT_CAMERA, 0);
+    }
 }
 
 void CaptureSixteenPoint(std::uint16_t camera, std::int32_t x, std::int32_t y)

@@ -69,6 +69,9 @@ struct CALIBRATION_HOOKS
     // Writes camera 0's new points into its own setting store (reader thread; only for one
     // camera that keeps its settings).
     void (*pfnWriteCameraStore)() = nullptr;
+    // A camera's capture has just been solved (reader thread): the program judges it and keeps
+    // the report. lastCamera: no camera follows, the report is shown.
+    void (*pfnCameraSolved)(std::int32_t model, std::uint16_t camera, bool lastCamera) = nullptr;
     // Escape: reloads the calibration values from the settings file.
     void (*pfnReloadCalibration)() = nullptr;
     // Escape with the settings kept in the camera: shows the re-read values in the main

@@ -73,8 +73,8 @@ void CNinePointCalib::SetLensConstants()
     m_pLensConstants[3] = LENS_P2;
 }
 
-bool CNinePointCalib::CorrectLens(std::int32_t x, std::int32_t y, std::int32_t& correctedX,
-                                  std::int32_t& correctedY) const
+bool CNinePointCalib::CorrectLensExact(double x, double y, double& correctedX,
+                                       double& correctedY) const
 {
     if (!m_pLensConstants)
         return false;
@@ -83,18 +83,27 @@ bool CNinePointCalib::CorrectLens(std::int32_t x, std::int32_t y, std::int32_t& 
     const double c = m_pLensConstants[2];
     const double d = m_pLensConstants[3];
 
-    const double u = (static_cast<double>(x) - LENS_CENTRE_X) * LENS_INVERSE_SCALE;
-    const double v = (static_cast<double>(y) - LENS_CENTRE_Y) * LENS_INVERSE_SCALE;
+    const double u = (x - LENS_CENTRE_X) * LENS_INVERSE_SCALE;
+    const double v = (y - LENS_CENTRE_Y) * LENS_INVERSE_SCALE;
     const double r = std::sqrt(u * u + v * v);
     const double r2 = r * r;
     // Both radial terms weigh r squared: the correction has no fourth-power term.
     const double uc = u * (1.0 + a * r2 + b * r2 + 2.0 * d * v) + c * (r2 + 2.0 * u * u);
     const double vc = v * (1.0 + a * r2 + b * r2 + 2.0 * c * u) + d * (r2 + 2.0 * v * v);
+    correctedX = uc * LENS_SCALE + LENS_CENTRE_X;
+    correctedY = (vc + 1.0) * LENS_SCALE;
+    return true;
+}
 
+bool CNinePointCalib::CorrectLens(std::int32_t x, std::int32_t y, std::int32_t& correctedX,
+                                  std::int32_t& correctedY) const
+{
+    double exactX = 0.0;
+    double exactY = 0.0;
     std::int32_t outX = 0;
     std::int32_t outY = 0;
-    if (!TruncateToPixel(uc * LENS_SCALE + LENS_CENTRE_X, outX) ||
-        !TruncateToPixel((vc + 1.0) * LENS_SCALE, outY))
+    if (!CorrectLensExact(x, y, exactX, exactY) || !TruncateToPixel(exactX, outX) ||
+        !TruncateToPixel(exactY, outY))
         return false;
     correctedX = outX;
     correctedY = outY;
@@ -123,18 +132,21 @@ bool CNinePointCalib::ApplyHomography(std::int32_t x, std::int32_t y, std::int32
 bool CNinePointCalib::SolveHomography()
 {
     m_nPointCount = POINT_COUNT;
-    const int n = m_nPointCount;
 
     double cameraX[POINT_COUNT];
     double cameraY[POINT_COUNT];
     double screenX[POINT_COUNT];
     double screenY[POINT_COUNT];
-    for (int i = 0; i < n; ++i)
+    int n = 0;
+    for (int i = 0; i < m_nPointCount; ++i)
     {
-        cameraX[i] = m_ptCorrected[i].x;
-        cameraY[i] = m_ptCorrected[i].y;
-        screenX[i] = m_ptTarget[i].x;
-        screenY[i] = m_ptTarget[i].y;
+        if (i == m_nLeftOut)
+            continue;
+        cameraX[n] = m_ptCorrected[i].x;
+        cameraY[n] = m_ptCorrected[i].y;
+        screenX[n] = m_ptTarget[i].x;
+        screenY[n] = m_ptTarget[i].y;
+        ++n;
     }
     // A pen held on one spot, or a capture along one line, leaves the homography undetermined;
     // the previous model then stays in force.

@@ -28,6 +28,9 @@ public:
     // constants are not set yet or the corrected point has no 32-bit pixel.
     [[nodiscard]] bool CorrectLens(std::int32_t x, std::int32_t y, std::int32_t& correctedX,
                                    std::int32_t& correctedY) const;
+    // The same correction unrounded, for any camera position. False without lens constants.
+    [[nodiscard]] bool CorrectLensExact(double x, double y, double& correctedX,
+                                        double& correctedY) const;
     // Maps a corrected camera point to the screen, rounding half up. False (result untouched)
     // when the point lies on the homography's line at infinity or maps beyond 32 bits.
     [[nodiscard]] bool ApplyHomography(std::int32_t x, std::int32_t y, std::int32_t& screenX,
@@ -52,6 +55,9 @@ public:
     CALIB_RECT m_rcMonitor;
     // Point pairs the solver uses; set before every solve.
     std::int32_t m_nPointCount = 0;
+    // A target the solve leaves out (-1: none), so that the calibration report can see how
+    // well the other eight predict it.
+    std::int32_t m_nLeftOut = -1;
     // Lens-corrected camera points of the nine targets: the solver's input.
     CALIB_POINT_F m_ptCorrected[POINT_COUNT];
     // Averaged camera points as captured, before correction; the camera unit stores these.

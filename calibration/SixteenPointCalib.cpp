@@ -131,6 +131,8 @@ bool CSixteenPointCalib::ProjectAll()
     bool all = true;
     for (int k = 0; k < POINT_COUNT; ++k)
     {
+        if (k == m_nLeftOut)
+            continue;
         double xu = 0.0;
         double yu = 0.0;
         Undistort(p, m_ptCamera[k].x, m_ptCamera[k].y, xu, yu);
@@ -155,6 +157,8 @@ double CSixteenPointCalib::SumSquaredError() const
     double error = 0.0;
     for (int k = 0; k < POINT_COUNT; ++k)
     {
+        if (k == m_nLeftOut)
+            continue;
         const double ex = static_cast<double>(m_ptTargetF[k].x) - m_ptProjected[k].x;
         const double ey = static_cast<double>(m_ptTargetF[k].y) - m_ptProjected[k].y;
         error += ex * ex + ey * ey;
@@ -172,6 +176,8 @@ bool CSixteenPointCalib::BuildNormalEquations()
     double* yrow = m_dJacobian[1];
     for (int k = 0; k < POINT_COUNT; ++k)
     {
+        if (k == m_nLeftOut)
+            continue;
         const double x = m_ptCamera[k].x;
         const double y = m_ptCamera[k].y;
         const double xu = m_ptCorrected[k].x;
@@ -310,17 +316,20 @@ bool CSixteenPointCalib::FitModel()
     double cameraY[POINT_COUNT];
     double screenX[POINT_COUNT];
     double screenY[POINT_COUNT];
+    int used = 0;
     for (int k = 0; k < POINT_COUNT; ++k)
     {
-        cameraX[k] = m_ptCamera[k].x;
-        cameraY[k] = m_ptCamera[k].y;
-        screenX[k] = m_ptTargetF[k].x;
-        screenY[k] = m_ptTargetF[k].y;
+        if (k == m_nLeftOut)
+            continue;
+        cameraX[used] = m_ptCamera[k].x;
+        cameraY[used] = m_ptCamera[k].y;
+        screenX[used] = m_ptTargetF[k].x;
+        screenY[used] = m_ptTargetF[k].y;
+        ++used;
     }
     // A pen held on one spot, or a capture along one line, leaves the model undetermined; the
     // previous model then stays in force.
-    if (!PointsSpanPlane(cameraX, cameraY, POINT_COUNT) ||
-        !PointsSpanPlane(screenX, screenY, POINT_COUNT))
+    if (!PointsSpanPlane(cameraX, cameraY, used) || !PointsSpanPlane(screenX, screenY, used))
         return false;
 
     m_pWork = std::make_unique<WORK_MATRICES>();

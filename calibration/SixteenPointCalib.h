@@ -95,6 +95,9 @@ public:
 
     // Levenberg-Marquardt damping factor.
     double m_dLambda = 0.0;
+    // A target the fit leaves out (-1: none), so that the calibration report can see how well
+    // the other fifteen predict it.
+    int m_nLeftOut = -1;
     // This camera's monitor in virtual-screen pixels, copied from the monitor table.
     CALIB_RECT m_rcMonitor;
     // Screen targets in virtual-screen pixels, row-major: index 4 * row + column.

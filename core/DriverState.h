@@ -32,6 +32,7 @@ constexpr int TRAY_TEXT_COUNT = 7;
 constexpr int CONFIG_TEXT_COUNT = 10;
 constexpr int CALIB_TEXT_COUNT = 3;
 constexpr int MSG_TEXT_COUNT = 12;
+constexpr int REPORT_TEXT_COUNT = 10;
 constexpr int SERVER_SLOT_COUNT = 255;
 
 class CDriverState
@@ -50,6 +51,8 @@ public:
     std::wstring m_strConfigText[CONFIG_TEXT_COUNT];
     std::wstring m_strCalibText[CALIB_TEXT_COUNT];
     std::wstring m_strMsgText[MSG_TEXT_COUNT];
+    // The calibration report's title, labels, advice and closing hint.
+    std::wstring m_strReportText[REPORT_TEXT_COUNT];
     CDeviceController& m_controller;
     std::int32_t m_bStartProgram = 0;
     std::atomic<std::int32_t> m_nInkoraPenMode{0};

@@ -25,7 +25,7 @@ constexpr const wchar_t* FALLBACK_CODE = L"ENG";
 // The English texts, built in so that no text is ever blank: each is used when the language
 // file lacks its key or holds it empty, and when there is no file at all. They are the texts
 // of the shipped English file, in the order the keys are read (T1..T7, W1..W16, C1..C10,
-// CW1..CW3, M1..M12); W2, CW1, M5 and M6 are shown nowhere.
+// CW1..CW3, M1..M12, CR1..CR10); W2, CW1, M5 and M6 are shown nowhere.
 constexpr const wchar_t* ENGLISH_TEXTS[] = {
     L"Settings...",
     L"Setup Wizard...",
@@ -80,8 +80,23 @@ constexpr const wchar_t* ENGLISH_TEXTS[] = {
     L"The settings have changed, so the board must be calibrated again. Start the calibration now?",
     L"Cameras with multi-pen firmware cannot be used with two displays. Connect only one camera. "
     L"Tavelo will now close.",
+    L"Calibration result",
+    L"of the camera's view used",
+    L"worst target error",
+    L"screen pixels per camera pixel",
+    L"Error arrows enlarged",
+    L"The screen fills too little of the camera's view. Move the camera closer to the board, or "
+    L"narrow its view, then calibrate again.",
+    L"The screen reaches the edge of the camera's view. Aim the camera at the middle of the "
+    L"screen, then calibrate again.",
+    L"One target is far off the others: it was probably touched off its centre. Calibrate again.",
+    L"The calibration is good.",
+    L"Tap the board or press Esc to continue.",
 };
-static_assert(std::size(ENGLISH_TEXTS) == 7 + 16 + 10 + 3 + 12, "one text per key");
+static_assert(std::size(ENGLISH_TEXTS) == 7 + 16 + 10 + 3 + 12 + REPORT_TEXT_COUNT,
+              "one text per key");
+
+constexpr int MESSAGE_SECTION = 4;
 
 std::wstring* TextArray(CDriverState& state, int section)
 {
@@ -95,8 +110,10 @@ std::wstring* TextArray(CDriverState& state, int section)
         return state.m_strConfigText;
     case 3:
         return state.m_strCalibText;
-    default:
+    case MESSAGE_SECTION:
         return state.m_strMsgText;
+    default:
+        return state.m_strReportText;
     }
 }
 

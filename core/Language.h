@@ -1,6 +1,6 @@
 #pragma once
 // The language of the user interface: a three-letter code chosen from the system language,
-// the caption layout and bitmap skin that code selects, and the 48 texts of its language
+// the caption layout and bitmap skin that code selects, and the 58 texts of its language
 // file, "<module directory>\language\<code>.lng".
 
 #include <cstddef>
@@ -45,10 +45,11 @@ struct LANGUAGE_SECTION
     int keyCount;
 };
 
-// The five sections in the order they are read.
+// The six sections in the order they are read.
 constexpr LANGUAGE_SECTION LANGUAGE_SECTIONS[] = {
-    {L"TRAY ICON MENU", L"T", 7},      {L"START WIZARD", L"W", 16}, {L"CONFIGURATION", L"C", 10},
-    {L"CALIBRATION WINDOW", L"CW", 3}, {L"MESSAGEBOX", L"M", 12},
+    {L"TRAY ICON MENU", L"T", 7}, {L"START WIZARD", L"W", 16},
+    {L"CONFIGURATION", L"C", 10}, {L"CALIBRATION WINDOW", L"CW", 3},
+    {L"MESSAGEBOX", L"M", 12},    {L"CALIBRATION REPORT", L"CR", 10},
 };
 
 // The code for a system language id; only the primary language (id & 0x3FF) counts, and a
@@ -63,7 +64,7 @@ std::uint16_t SkinForCode(const std::wstring& code);
 // of the same folder, whether or not that one exists.
 std::wstring LanguageFilePath(const std::wstring& code);
 
-// Reads the 48 texts into the record's text arrays. A key that is absent or empty in the file,
+// Reads the 58 texts into the record's text arrays. A key that is absent or empty in the file,
 // or a file that is missing or cannot be read, gives the built-in English text, so no text
 // that is shown is ever blank; the file's own non-empty texts win.
 void LoadLanguage(CDriverState& state, const std::wstring& path);

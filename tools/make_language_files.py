@@ -2,7 +2,7 @@
 """Builds the language files the driver ships from their UTF-8 sources.
 
 Each resources/language/src/<CODE>.txt is an INI text in UTF-8 ('#' starts a comment line)
-holding the five sections and 48 keys in their fixed order. The matching
+holding the six sections and 58 keys in their fixed order. The matching
 resources/language/<CODE>.lng is written as UTF-16LE with a byte-order mark and CRLF line
 ends, which the system's profile reader takes in any system code page.
 
@@ -24,6 +24,7 @@ SECTIONS = [
     ("CONFIGURATION", "C", 10),
     ("CALIBRATION WINDOW", "CW", 3),
     ("MESSAGEBOX", "M", 12),
+    ("CALIBRATION REPORT", "CR", 10),
 ]
 
 # The reader hands over at most this many characters of a text.

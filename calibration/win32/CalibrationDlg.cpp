@@ -1,7 +1,9 @@
 #include "calibration/win32/CalibrationDlg.h"
 
+#include "calibration/CalibrationReport.h"
 #include "calibration/CalibrationView.h"
 #include "calibration/CaptureSequence.h"
+#include "calibration/win32/CalibrationReportView.h"
 #include "core/DriverState.h"
 #include "core/Language.h"
 #include "device/DeviceController.h"
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 std::atomic<CCalibrationDlg*> g_pCalibrationDlg{nullptr};
@@ -17,6 +20,8 @@ namespace
 {
 const wchar_t* const CALIBRATION_CLASS = L"CCalibrationDlg";
 const COLORREF INSTRUCTION_COLOUR = RGB(32, 41, 51);
+const UINT_PTR REPORT_TIMER = 1;
+const UINT REPORT_SHOWN_MS = 10000;
 
 HBITMAP LoadPicture(UINT id)
 {
@@ -82,6 +87,18 @@ void HideHook()
     if (CCalibrationDlg* window = g_pCalibrationDlg.load())
         PostMessageW(window->m_hWnd, WM_CALIB_HIDE, 0, 0);
 }
+
+// Reader thread: only copies the capture; the window makes, draws and keeps the report.
+void CameraSolvedHook(std::int32_t model, std::uint16_t camera, bool lastCamera)
+{
+    CCalibrationDlg* window = g_pCalibrationDlg.load();
+    auto capture = std::make_unique<CALIB_CAPTURE>();
+    if (window == nullptr || !CopyCapture(model, camera, *capture))
+        return;
+    if (PostMessageW(window->m_hWnd, WM_CALIB_REPORT, lastCamera ? 1 : 0,
+                     reinterpret_cast<LPARAM>(capture.get())))
+        capture.release();
+}
 } // namespace
 
 CCalibrationDlg::CCalibrationDlg() : CDialog(IDD_CALIBRATION, nullptr)
@@ -94,6 +111,8 @@ CCalibrationDlg::~CCalibrationDlg()
 {
     if (m_hFont != nullptr)
         DeleteObject(m_hFont);
+    if (m_hReport != nullptr)
+        DeleteObject(m_hReport);
 }
 
 void CCalibrationDlg::ReadScreenSize()
@@ -127,6 +146,8 @@ BOOL CCalibrationDlg::OnInitDialog()
 
 void CCalibrationDlg::ShowOn(const CALIB_RECT& monitor, std::int32_t model)
 {
+    // A calibration started while the last report is still up replaces it.
+    CloseReport();
     m_rcMonitor = monitor;
     m_nModel = model;
     LayOutTargets();
@@ -150,6 +171,8 @@ void CCalibrationDlg::DrawBackground(HDC dc, int width, int height)
 
 void CCalibrationDlg::Redraw()
 {
+    if (m_hReport != nullptr)
+        return;
     ReadScreenSize();
     m_nTargetIndex = g_captureState.m_nTargetIndex;
     HDC dc = GetDC(m_hWnd);
@@ -178,6 +201,17 @@ void CCalibrationDlg::OnPaint()
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(m_hWnd, &paint);
+    if (m_hReport != nullptr)
+    {
+        HDC memory = CreateCompatibleDC(dc);
+        HGDIOBJ previous = SelectObject(memory, m_hReport);
+        BitBlt(dc, 0, 0, std::abs(m_rcMonitor.right - m_rcMonitor.left),
+               std::abs(m_rcMonitor.bottom - m_rcMonitor.top), memory, 0, 0, SRCCOPY);
+        SelectObject(memory, previous);
+        DeleteDC(memory);
+        EndPaint(m_hWnd, &paint);
+        return;
+    }
     ReadScreenSize();
     DrawBackground(dc, m_cxScreenDlg, m_cyScreenDlg);
     EndPaint(m_hWnd, &paint);
@@ -186,10 +220,65 @@ void CCalibrationDlg::OnPaint()
         RedrawWindow(text, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
+void CCalibrationDlg::OnReport(CALIB_CAPTURE* capture, bool show)
+{
+    const std::unique_ptr<CALIB_CAPTURE> owned(capture);
+    if (owned == nullptr || g_pMainDlg == nullptr)
+        return;
+    const CDriverState& state = *g_pMainDlg;
+    const CALIB_REPORT report = MakeCalibrationReport(*owned);
+    const CALIB_RECT& monitor = owned->monitor;
+    HBITMAP screen = DrawCalibrationReport(
+        report, state.m_strReportText, CalibrationBackground(state.m_nSkin),
+        std::abs(monitor.right - monitor.left), std::abs(monitor.bottom - monitor.top),
+        g_nLangLayout == LANG_LAYOUT_RIGHT_TO_LEFT);
+    // Beside the settings file, where a support person finds it.
+    const std::wstring folder =
+        state.m_strConfigPath.substr(0, state.m_strConfigPath.find_last_of(L'\\') + 1);
+    (void)KeepCalibrationReport(report, screen, folder);
+    if (!show || screen == nullptr)
+    {
+        if (screen != nullptr)
+            DeleteObject(screen);
+        return;
+    }
+    CloseReport();
+    m_hReport = screen;
+    m_rcMonitor = monitor;
+    ShowItem(IDC_CALIB_TEXT, false);
+    MoveWindow(m_hWnd, monitor.left, monitor.top, monitor.right - monitor.left,
+               monitor.bottom - monitor.top, TRUE);
+    ShowWindow(m_hWnd, SW_SHOW);
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+    // Painted now: the restart of pen tracking queued behind this message would otherwise
+    // leave whatever was below on the screen for a while.
+    UpdateWindow(m_hWnd);
+    SetForegroundWindow(m_hWnd);
+    SetTimer(m_hWnd, REPORT_TIMER, REPORT_SHOWN_MS, nullptr);
+}
+
+void CCalibrationDlg::CloseReport()
+{
+    if (m_hReport == nullptr)
+        return;
+    KillTimer(m_hWnd, REPORT_TIMER);
+    ShowWindow(m_hWnd, SW_HIDE);
+    DeleteObject(m_hReport);
+    m_hReport = nullptr;
+    ShowItem(IDC_CALIB_TEXT, true);
+}
+
 bool CCalibrationDlg::PreTranslateMessage(MSG& message)
 {
-    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE && g_pMainDlg != nullptr)
-        AbandonCalibration(g_pMainDlg->m_controller);
+    if (message.message != WM_KEYDOWN || message.wParam != VK_ESCAPE || g_pMainDlg == nullptr)
+        return false;
+    // The calibration is over while its report shows: Escape only closes the report.
+    if (m_hReport != nullptr)
+    {
+        CloseReport();
+        return true;
+    }
+    AbandonCalibration(g_pMainDlg->m_controller);
     return false;
 }
 
@@ -212,6 +301,21 @@ bool CCalibrationDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
     case WM_CALIB_HIDE:
         ShowWindow(m_hWnd, SW_HIDE);
         return true;
+    case WM_CALIB_REPORT:
+        OnReport(reinterpret_cast<CALIB_CAPTURE*>(lParam), wParam != 0);
+        return true;
+    case WM_TIMER:
+        if (wParam != REPORT_TIMER)
+            return false;
+        CloseReport();
+        return true;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+        // The pen is the mouse again by now: a tap anywhere on the report closes it.
+        if (m_hReport == nullptr)
+            return false;
+        CloseReport();
+        return true;
     default:
         return false;
     }
@@ -222,5 +326,6 @@ void AddCalibrationWindowHooks(CALIBRATION_HOOKS& hooks, void (*pfnRefreshContro
     hooks.pfnShowWindow = &ShowWindowHook;
     hooks.pfnRedraw = &RedrawHook;
     hooks.pfnHideWindow = &HideHook;
+    hooks.pfnCameraSolved = &CameraSolvedHook;
     hooks.pfnRefreshControls = pfnRefreshControls;
 }

@@ -3,6 +3,8 @@
 // the camera being calibrated, showing the skin's background, the current target and the
 // two-line instruction. The capture runs on the reader thread and never touches the window:
 // it posts WM_CALIB_REDRAW and WM_CALIB_HIDE, which run here in the order they were asked for.
+// After the last camera the window shows that camera's calibration report until a tap,
+// Escape or ten seconds; every camera's report is kept beside the settings file.
 
 #include "calibration/CalibTypes.h"
 #include "calibration/CaptureSequence.h"
@@ -17,7 +19,12 @@ enum : UINT
 {
     WM_CALIB_REDRAW = 0x0401,
     WM_CALIB_HIDE = 0x0402,
+    // A camera's capture to report on: lParam a CALIB_CAPTURE the window takes over, wParam 1
+    // when the report is to be shown.
+    WM_CALIB_REPORT = 0x0403,
 };
+
+struct CALIB_CAPTURE;
 
 class CCalibrationDlg : public CDialog
 {
@@ -52,8 +59,12 @@ private:
     void ReadScreenSize();
     void DrawBackground(HDC dc, int width, int height);
     void OnPaint();
+    void OnReport(CALIB_CAPTURE* capture, bool show);
+    void CloseReport();
 
     HFONT m_hFont = nullptr;
+    // What the report screen shows, while it is shown.
+    HBITMAP m_hReport = nullptr;
 };
 
 // The one calibration window, created by the first calibration and kept until shutdown.

@@ -91,9 +91,19 @@ void CalibrateOneUnit(int model, std::size_t targets, const char* name)
         EXPECT_GT(t.target.arrowX * inX + t.target.arrowY * inY, 0.0)
             << "arrow at " << t.target.x << "," << t.target.y;
     }
+    // The last target brings the report on the same window, with the pen tracking again; it
+    // is kept beside the settings, and a tap of the pen closes it.
+    ASSERT_NE(WaitForReportScreen(run, 5000), nullptr) << "no report after the last target";
+    run.Screenshot("report", window);
     EXPECT_TRUE(run.WaitForState("cursor", "1", 5000));
     ASSERT_TRUE(run.WaitForState("reader", "1", 5000));
-    EXPECT_FALSE(IsWindowVisible(window));
+    const std::string report = run.ReadText("CalibrationReport0.txt");
+    EXPECT_NE(report.find("advice=all_good\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("worst_target_px="), std::string::npos) << report;
+    EXPECT_TRUE(run.Exists("CalibrationReport0.png"));
+    const std::size_t beforeTap = probe.Count();
+    EXPECT_TRUE(TapUntilHidden(run, optics[0], 0, window, 512, 600));
+    EXPECT_FALSE(ButtonEvents(probe, beforeTap, 2).empty()) << "the tap is the pen as the mouse";
     Sleep(300);
     const std::wstring after = ReadIni(run.Path("Config.ini"), L"1024_768_Param0", L"p0") +
                                ReadIni(run.Path("Config.ini"), L"1024_768_Vector0", L"v0");
@@ -207,6 +217,9 @@ TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
     EXPECT_TRUE(run.WaitForState("calibrated", "1", 5000));
     EXPECT_TRUE(run.WaitForState("cursor", "1", 5000));
     EXPECT_NE(ReadIni(run.Path("Config.ini"), L"1024_768_Param1", L"p0"), L"");
+    // Each camera's report is kept; the last one is on the screen.
+    EXPECT_NE(WaitForReportScreen(run, 5000), nullptr);
+    EXPECT_TRUE(run.Exists("CalibrationReport0.txt") && run.Exists("CalibrationReport1.txt"));
     CDriverRun::Click(wizard, ID_FINISH);
     EXPECT_TRUE(run.WaitForState("tray", "1", 5000));
     EXPECT_TRUE(run.WaitForState("reader", "1", 5000));

@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 #include "setup_ui/SkinLayout.h"
 #include "tests/wine_support/CalibratedBoard.h"
+#include "tests/wine_support/CalibrationWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -635,6 +636,20 @@ void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
     CDriverRun::Click(wizard, IDCANCEL);
     run.DescribeState();
     EXPECT_EQ(run.WaitForDialog(ID_NEXT, 0), nullptr);
+
+    // The calibration's report, in the skin and the language.
+    run.PostToMain(WM_COMMAND, ID_TRAY_CALIBRATE);
+    const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
+    EXPECT_FALSE(TouchShownTargets(run, optics, 17).empty());
+    if (HWND report = WaitForReportScreen(run, WINDOW_MS))
+    {
+        Shoot(run, "calibration-report", report);
+        EXPECT_TRUE(TapUntilHidden(run, optics[0], 0, report, 512, 600));
+    }
+    else
+    {
+        ADD_FAILURE() << "no report after the calibration";
+    }
     run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
     EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
 }

@@ -192,9 +192,9 @@ TEST(LanguageTexts, FortyEightReadsEachWithItsEnglishDefault)
     };
     CDriver state;
     LoadLanguage(state, L"C:\\T\\language\\ENU.lng");
-    EXPECT_EQ(reads, 48);
+    EXPECT_EQ(reads, 58);
     // Every key but the four that are shown nowhere.
-    EXPECT_EQ(defaulted.size(), 44u);
+    EXPECT_EQ(defaulted.size(), 54u);
 
     EXPECT_EQ(state.m_strConfigText[9].size(), LANGUAGE_TEXT_CHARS - 1);
     EXPECT_EQ(state.m_strConfigText[9].substr(0, 4), L"C10.");

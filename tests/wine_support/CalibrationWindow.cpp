@@ -1,6 +1,7 @@
 #include "tests/wine_support/CalibrationWindow.h"
 
 #include "calibration/CalibTypes.h"
+#include "resources/resource.h"
 #include "tests/wine_support/CalibratedBoard.h"
 
 #include <algorithm>
@@ -192,4 +193,33 @@ TouchShownTargets(CDriverRun& run, const std::vector<SIM_OPTICS_CONFIG>& optics,
         previousUnit = unit;
     }
     return touched;
+}
+
+HWND WaitForReportScreen(const CDriverRun& run, DWORD milliseconds)
+{
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    do
+    {
+        HWND window = run.WaitForWindow(L"CCalibrationDlg", 0);
+        HWND instruction = window != nullptr ? GetDlgItem(window, IDC_CALIB_TEXT) : nullptr;
+        if (instruction != nullptr && !IsWindowVisible(instruction))
+        {
+            Sleep(500);
+            return window;
+        }
+        Sleep(50);
+    } while (GetTickCount64() < deadline);
+    return nullptr;
+}
+
+bool TapUntilHidden(const CDriverRun& run, const SIM_OPTICS_CONFIG& optics, int unit, HWND window,
+                    double x, double y)
+{
+    run.Control(PenAt(optics, unit, x, y));
+    Sleep(150);
+    run.Control(CCalibratedBoard::PenUp(unit, 0));
+    const ULONGLONG deadline = GetTickCount64() + 3000;
+    while (IsWindowVisible(window) && GetTickCount64() < deadline)
+        Sleep(30);
+    return !IsWindowVisible(window);
 }

@@ -42,3 +42,11 @@ struct TOUCHED
 // stops after `limit` targets. Screenshots of the first and the fifth target.
 std::vector<TOUCHED>
 TouchShownTargets(CDriverRun& run, const std::vector<SIM_OPTICS_CONFIG>& optics, std::size_t limit);
+
+// The calibration window showing a calibration's report (its instruction text hidden), once it
+// has had a moment to paint; null when none shows within the time.
+HWND WaitForReportScreen(const CDriverRun& run, DWORD milliseconds);
+// A quick tap of pen 0 at a screen point, then waits until the window is hidden. True when it
+// was.
+bool TapUntilHidden(const CDriverRun& run, const SIM_OPTICS_CONFIG& optics, int unit, HWND window,
+                    double x, double y);

@@ -1,8 +1,9 @@
 // The driver's main job, shown on the real program: Tavelo.exe starts on a fresh installation
 // with a simulated camera unit; its start wizard is clicked through (model, options, the
 // alignment view, calibration by holding a simulated pen on each target shown, Finish), and
-// the pen draws a stroke, double-clicks, holds for a right click and brings the companion
-// program three more pens; then Exit from the tray menu.
+// the calibration's report shown and printed, closed by a tap of the pen), and the pen draws a
+// stroke, double-clicks, holds for a right click and brings the companion program three more
+// pens; then Exit from the tray menu.
 // What the pointer did is read by a mouse hook in this process, what the companion program
 // got by a stand-in window of its class. Ends with one summary line.
 
@@ -12,6 +13,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -100,6 +102,12 @@ void Report(CHookProbe& probe, std::size_t skip, std::size_t expected, double x,
     }
 }
 
+// A figure of the kept report's "key=value" lines, or 0.
+double ReportFigure(const std::string& report, const std::string& key)
+{
+    const std::size_t at = report.find(key + "=");
+    return at == std::string::npos ? 0.0 : std::atof(report.c_str() + at + key.size() + 1);
+}
 } // namespace
 
 int main()
@@ -109,7 +117,7 @@ int main()
     {
         std::printf("demo: exe=Tavelo.exe started=0 tracked=0 pointer_mean_px=0 "
                     "pointer_max_px=0 companion_pens=0 wizard=0 calibrated=0 targets=0 "
-                    "exited=0\n");
+                    "exited=0 utilization=0 px_per_camera_px=0 worst_target_px=0\n");
         return 1;
     }
     // A fresh installation: no settings file, a unit that was never set up, aimed at its
@@ -127,6 +135,7 @@ int main()
     bool wizardDone = false;
     std::size_t targets = 0;
     bool calibrated = false;
+    std::string report;
     if (wizard != nullptr)
     {
         std::printf("The start wizard: the sixteen-point model and the options as they are...\n");
@@ -159,6 +168,28 @@ int main()
                             touched[i].target.y);
             calibrated = targets == 16 && run.WaitForState("calibrated", "1", 5000) &&
                          run.WaitForState("cursor", "1", 5000);
+            if (HWND shown = WaitForReportScreen(run, 5000))
+            {
+                run.Screenshot("calibration-report", shown);
+                report = run.ReadText("CalibrationReport0.txt");
+                std::printf("  the calibration's report (kept as CalibrationReport0.txt and .png "
+                            "beside Config.ini):\n");
+                for (std::size_t begin = 0, end = 0; begin < report.size(); begin = end + 1)
+                {
+                    end = report.find('\n', begin);
+                    if (end == std::string::npos)
+                        end = report.size();
+                    std::printf("    %s\n", report.substr(begin, end - begin).c_str());
+                }
+                const bool closed =
+                    TapUntilHidden(run, OpticsFor(Monitors(), 1)[0], 0, shown, 512, 600);
+                std::printf("  a tap of the pen %s the report\n",
+                            closed ? "closes" : "does not close");
+            }
+            else
+            {
+                std::printf("  no report was shown after the last target\n");
+            }
         }
         CDriverRun::Click(wizard, ID_FINISH);
         wizardDone = run.WaitForState("runstate", "1000", WINDOW_MS) &&
@@ -246,9 +277,10 @@ int main()
     std::printf("Screenshots: build/test-logs/screens/demo-*.png\n");
     std::printf("demo: exe=Tavelo.exe started=%d tracked=%d pointer_mean_px=%.2f "
                 "pointer_max_px=%.2f companion_pens=%zu wizard=%d calibrated=%d targets=%zu "
-                "exited=%d\n",
+                "exited=%d utilization=%.1f px_per_camera_px=%.2f worst_target_px=%.2f\n",
                 started ? 1 : 0, tracking && !errors.distances.empty() ? 1 : 0, mean, largest,
                 g_companionPens.size(), wizardDone ? 1 : 0, calibrated ? 1 : 0, targets,
-                exited ? 1 : 0);
+                exited ? 1 : 0, ReportFigure(report, "utilization"),
+                ReportFigure(report, "px_per_camera_px"), ReportFigure(report, "worst_target_px"));
     return started && exited ? 0 : 1;
 }
