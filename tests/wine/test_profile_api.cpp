@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+
 namespace
 {
 CWin32Platform& Win32()
@@ -31,6 +32,12 @@ TEST(IniWin32, SettingsAndCalibrationReadBackThroughTheProfileFunctions)
     platform.m_profileWriter = [](const std::wstring& path, const std::wstring& section,
                                   const std::wstring& key, const std::wstring& value)
     { return Win32().WriteProfileText(path, section, key, value); };
+    platform.m_fileExists = [](const std::wstring& path) { return Win32().FileExists(path); };
+    platform.m_fileCopier = [](const std::wstring& from, const std::wstring& to)
+    { return Win32().CopyFileOver(from, to); };
+    platform.m_fileMover = [](const std::wstring& from, const std::wstring& to)
+    { return Win32().MoveFileOver(from, to); };
+    platform.m_fileRemover = [](const std::wstring& path) { return Win32().RemoveFile(path); };
 
     ReleaseCalibTables();
     g_nDeviceCount = 2;
@@ -46,12 +53,17 @@ TEST(IniWin32, SettingsAndCalibrationReadBackThroughTheProfileFunctions)
     saved.m_nCalibModel = CALIB_MODEL_NINE;
     saved.m_nSelectServer = 12345;
     SaveSettings(saved);
+    // A second save replaces the file the first one wrote, and leaves nothing beside it.
+    saved.m_bRearProjection = 1;
+    SaveSettings(saved);
+    EXPECT_FALSE(Win32().FileExists(folder.PathOf(L"Config.new")));
 
     CDriverState loaded;
     loaded.m_strConfigPath = saved.m_strConfigPath;
     LoadSettings(loaded);
     EXPECT_EQ(loaded.m_bCalibrated, 1);
     EXPECT_EQ(loaded.m_nCalibModel, CALIB_MODEL_NINE);
+    EXPECT_EQ(loaded.m_bRearProjection, 1);
     EXPECT_EQ(loaded.m_nSelectServer, 1234) << "four characters of a state value";
     for (int camera = 0; camera < 2; ++camera)
     {
