@@ -214,7 +214,8 @@ BOOL CMainDlg::OnInitDialog()
         (void)m_controller.StartPenTracking();
         MinimiseAndHide();
     }
-    CheckUpdatesAtStartup(*this, m_updateChecker);
+    // The requests run on a worker: a silent or slow server never holds this thread.
+    m_updateChecker.StartCheck(WM_UPDATE_FETCHED);
     return TRUE;
 }
 
@@ -239,6 +240,7 @@ void CMainDlg::OnExit()
 
 void CMainDlg::OnDestroy()
 {
+    m_updateChecker.StopCheck();
     ShutdownDevices(*this);
     delete g_pCalibrationDlg.exchange(nullptr);
     delete m_pTrayIcon;
@@ -400,6 +402,9 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         return true;
     case WM_CAMERA_STALLED:
         OnCameraStalled(*this);
+        return true;
+    case WM_UPDATE_FETCHED:
+        m_updateChecker.OnFetched(wParam);
         return true;
     default:
         if (message == DescribeStateMessage() && message != 0)

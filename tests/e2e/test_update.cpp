@@ -7,10 +7,12 @@
 #include "tests/wine_support/DriverRun.h"
 #include "tests/wine_support/HookProbe.h"
 #include "tests/wine_support/HttpTestServer.h"
+#include "tests/wine_support/WindowPulse.h"
 #include "update/UpdateUrl.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -214,4 +216,42 @@ TEST(UpdateCheck, ChosenServerIsAskedAndWithoutAnUpdaterTheBrowserOpensIt)
     for (const std::wstring& request : update.server.Requests())
         askedSecond |= request.rfind(L"GET /files/server2/TaveloUpgrade.inf", 0) == 0;
     EXPECT_TRUE(askedSecond);
+}
+
+// A server that never answers: start-up ends, the tray menu opens at once and the main window
+// answers within 100 ms from the moment it exists, while the check still waits.
+TEST(UpdateCheck, SilentServerHoldsNeitherTheMainWindowNorTheTrayMenu)
+{
+    UPDATE_RUN update("update-silent");
+    ASSERT_TRUE(update.server.IsRunning());
+    CDriverRun& run = update.run;
+    ASSERT_TRUE(PointUpdatesAt(run, update.server.Url(L"/silent/Tavelo/")));
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    CWindowPulse pulse(run.MainWindow());
+    const ULONGLONG pulseStart = GetTickCount64();
+    ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
+    const ULONGLONG trayMs = GetTickCount64() - pulseStart;
+    // The list's request is now held by the server, for as long as the fetch lets it.
+    Sleep(1000);
+    const ULONGLONG asked = GetTickCount64();
+    run.PostToMain(WM_TRAYNOTIFY, 131, WM_RBUTTONDOWN);
+    HWND menu = run.WaitForWindow(L"#32768", 5000);
+    const ULONGLONG menuMs = GetTickCount64() - asked;
+    ASSERT_NE(menu, nullptr) << "the tray menu did not open";
+    run.Screenshot("tray-menu", menu);
+    PressKey(VK_ESCAPE);
+    Sleep(3000);
+    pulse.Stop();
+    std::printf("silent server: tray menu after %llu ms, main window answered %u times, "
+                "longest %.1f ms at %.0f ms (tray shown at %llu ms)\n",
+                menuMs, pulse.Samples(), pulse.LongestMs(), pulse.LongestAtMs(), trayMs);
+    EXPECT_LT(menuMs, 1000u);
+    EXPECT_GT(pulse.Samples(), 100u);
+    EXPECT_LT(pulse.LongestMs(), 100.0);
+    const std::vector<std::wstring> requests = update.server.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests[0].rfind(L"GET /silent/Tavelo/TaveloServer.inf", 0), 0u)
+        << "the check was under way";
+    EXPECT_TRUE(run.IsRunning());
 }

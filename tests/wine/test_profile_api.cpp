@@ -7,9 +7,11 @@
 #include "settings/Settings.h"
 #include "shell/DriverState.h"
 #include "tests/support/ProfileWorld.h"
+#include "update/ProfileText.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 
 namespace
 {
@@ -101,4 +103,56 @@ TEST(IniWin32, FileExistsSeesFilesAndFolders)
     EXPECT_TRUE(Win32().FileExists(folder.PathOf(L"there.lng")));
     EXPECT_TRUE(Win32().FileExists(folder.PathOf(L"sub")));
     EXPECT_FALSE(Win32().FileExists(folder.PathOf(L"missing.lng")));
+}
+
+// A downloaded update file is read in memory with the rules the profile functions read a file
+// with: each case is read both ways and must agree.
+TEST(IniWin32, DownloadedFilesReadInMemoryAsTheProfileFunctionsReadThem)
+{
+    struct CASE
+    {
+        std::string bytes;
+        const wchar_t* section;
+        const wchar_t* key;
+    };
+    // Text as UTF-16 with its byte-order mark, as a Windows editor saves it.
+    const auto Utf16 = [](const std::wstring& text)
+    {
+        std::string bytes = "\xFF\xFE";
+        for (const wchar_t c : text)
+        {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>((c >> 8) & 0xFF);
+        }
+        return bytes;
+    };
+    const CASE cases[] = {
+        {"[ENU]\r\nCount=12345\r\n", L"ENU", L"Count"},
+        {"[enu]\nCOUNT = 7 \n", L"ENU", L"Count"},
+        {"  [ ENU ]  \r\n  Count  =  \"3\"  \r\n", L"ENU", L"Count"},
+        {"[ENU]\rCount='4'\r", L"ENU", L"Count"},
+        {"[ENU]\r\nCount=\"5\r\n", L"ENU", L"Count"},
+        {"[ENU]\r\nCount\r\nCount=6\r\n", L"ENU", L"Count"},
+        {"[ENU]\r\nOther=1\r\n[ENU]\r\nCount=8\r\n", L"ENU", L"Count"},
+        {"[ENU]\r\nCount=1\r\nCount=2\r\n", L"ENU", L"Count"},
+        {"[DEU]\r\nCount=9\r\n[ENU\r\nCount=3\r\n", L"ENU", L"Count"},
+        {"[ENU] trailing\r\nCount=10\r\n", L"ENU", L"Count"},
+        {"[Update]\r\nNewVersion=1.10.10.10\r\n", L"Update", L"NewVersion"},
+        {"\xEF\xBB\xBF[Update]\r\nNewVersion=2.0.0.1\r\n", L"Update", L"NewVersion"},
+        {Utf16(L"[Update]\n NewVersion = 3.1 \n"), L"Update", L"NewVersion"},
+        {"", L"Update", L"NewVersion"},
+        {"NewVersion=1.2.3.4\r\n[Update]\r\n", L"Update", L"NewVersion"},
+    };
+    CTempFolder folder;
+    for (const CASE& item : cases)
+    {
+        SCOPED_TRACE(item.bytes);
+        folder.WriteBytes(L"case.inf", item.bytes);
+        wchar_t expected[64] = {};
+        GetPrivateProfileStringW(item.section, item.key, L"(default)", expected, 64,
+                                 folder.PathOf(L"case.inf").c_str());
+        wchar_t read[64] = {};
+        CProfileText(item.bytes).ReadString(item.section, item.key, L"(default)", read, 64);
+        EXPECT_STREQ(read, expected);
+    }
 }

@@ -16,6 +16,9 @@
 
 namespace
 {
+// How often a waiting fetch looks whether it was asked to stop.
+constexpr std::chrono::milliseconds FETCH_STOP_POLL{50};
+
 class CInternetHandle
 {
 public:
@@ -86,8 +89,8 @@ bool StatusAllowsBody(HINTERNET request)
 {
     DWORD status = 0;
     DWORD size = sizeof status;
-    return HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                          nullptr) &&
+    return HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                                   &status, &size, nullptr) &&
            status == HTTP_STATUS_OK;
 }
 
@@ -118,14 +121,14 @@ bool DownloadBody(const std::wstring& url, FETCH_JOB& job)
     const std::optional<WEB_ADDRESS> address = CrackWebAddress(url);
     if (!address)
         return false;
-    const CInternetHandle session(
-        InternetOpenW(L"Update search", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    const CInternetHandle session(InternetOpenW(
+        L"Update search", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (session.Get() == nullptr)
         return false;
     SetTimeouts(session.Get());
     const CInternetHandle connection(InternetConnectW(session.Get(), address->host.c_str(),
-                                                      address->port, nullptr, nullptr,
-                                                      INTERNET_SERVICE_HTTP, 0, 0));
+                                                               address->port, nullptr, nullptr,
+                                                               INTERNET_SERVICE_HTTP, 0, 0));
     if (connection.Get() == nullptr)
         return false;
     SetTimeouts(connection.Get());
@@ -152,8 +155,9 @@ bool DownloadBody(const std::wstring& url, FETCH_JOB& job)
     while (!progress.Finished())
     {
         DWORD received = 0;
-        if (job.abandoned.load() || !InternetReadFile(request.Get(), chunk.data(),
-                                                      DWORD(progress.NextReadSize()), &received))
+        if (job.abandoned.load() ||
+            !InternetReadFile(request.Get(), chunk.data(), DWORD(progress.NextReadSize()),
+                                       &received))
         {
             progress.OnReadError();
             break;
@@ -173,40 +177,28 @@ void RunFetchJob(std::wstring url, std::shared_ptr<FETCH_JOB> job)
     job->finishedSignal.notify_all();
 }
 
-// Replaces the file by one holding the bytes. A file or link already there is deleted, never
-// written through, and the new one is created only where none exists.
-bool WriteFreshFile(const std::wstring& path, const std::string& bytes)
-{
-    DeleteFileW(path.c_str());
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool whole =
-        bytes.empty() || (WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-                          written == bytes.size());
-    CloseHandle(file);
-    if (!whole)
-        DeleteFileW(path.c_str());
-    return whole;
-}
 } // namespace
 
-FETCH_RESULT FetchUrlToFile(const std::wstring& url, const std::wstring& localPath)
+FETCH_RESULT FetchUrl(const std::wstring& url, std::string& body, const std::atomic<bool>* stop)
 {
     // WinINet's own time-outs do not cover everything everywhere (name look-up; Wine ignores
     // the connect time-out, and a connection that is never established held a request for two
-    // minutes), so the request runs on a worker and the caller waits only until the deadline.
-    // A worker left behind ends by itself and writes nothing.
+    // minutes), so the request runs on a worker and the caller waits only until the deadline
+    // or until it is asked to stop. A worker left behind ends by itself and hands over nothing.
     auto job = std::make_shared<FETCH_JOB>();
     std::thread worker(RunFetchJob, url, job);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(FETCH_DEADLINE_MS);
     bool finished = false;
     bool complete = false;
     {
         std::unique_lock guard(job->lock);
-        finished = job->finishedSignal.wait_for(guard, std::chrono::milliseconds(FETCH_DEADLINE_MS),
-                                                [&] { return job->finished; });
+        while (!finished && std::chrono::steady_clock::now() < deadline &&
+               (stop == nullptr || !stop->load()))
+        {
+            finished =
+                job->finishedSignal.wait_for(guard, FETCH_STOP_POLL, [&] { return job->finished; });
+        }
         complete = finished && job->complete;
     }
     if (finished)
@@ -220,17 +212,6 @@ FETCH_RESULT FetchUrlToFile(const std::wstring& url, const std::wstring& localPa
     }
     if (!complete)
         return FETCH_RESULT::REQUEST_FAILED;
-    return WriteFreshFile(localPath, job->body) ? FETCH_RESULT::FETCHED : FETCH_RESULT::FILE_FAILED;
-}
-
-std::wstring TempFilePath(const std::wstring& name)
-{
-    wchar_t folder[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH)
-        return std::wstring();
-    std::wstring path(folder, length);
-    if (path.back() != L'\\')
-        path += L'\\';
-    return path + name;
+    body = std::move(job->body);
+    return FETCH_RESULT::FETCHED;
 }
