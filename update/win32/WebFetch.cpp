@@ -1,5 +1,6 @@
 #include "update/win32/WebFetch.h"
 
+#include "platform/win32/SystemLibraries.h"
 #include "update/DownloadRule.h"
 
 #include <windows.h>
@@ -26,7 +27,7 @@ public:
     ~CInternetHandle()
     {
         if (m_hInternet != nullptr)
-            InternetCloseHandle(m_hInternet);
+            syscall::InternetCloseHandle(m_hInternet);
     }
     CInternetHandle(const CInternetHandle&) = delete;
     CInternetHandle& operator=(const CInternetHandle&) = delete;
@@ -39,7 +40,7 @@ private:
 
 void SetTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
 {
-    InternetSetOptionW(handle, option, &milliseconds, sizeof milliseconds);
+    syscall::InternetSetOptionW(handle, option, &milliseconds, sizeof milliseconds);
 }
 
 void SetTimeouts(HINTERNET handle)
@@ -67,7 +68,7 @@ std::optional<WEB_ADDRESS> CrackWebAddress(const std::wstring& url)
     parts.dwHostNameLength = 1;
     parts.dwUrlPathLength = 1;
     parts.dwExtraInfoLength = 1;
-    if (!InternetCrackUrlW(url.c_str(), DWORD(url.size()), 0, &parts) ||
+    if (!syscall::InternetCrackUrlW(url.c_str(), DWORD(url.size()), 0, &parts) ||
         (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) ||
         parts.lpszHostName == nullptr || parts.dwHostNameLength == 0)
         return std::nullopt;
@@ -89,7 +90,7 @@ bool StatusAllowsBody(HINTERNET request)
 {
     DWORD status = 0;
     DWORD size = sizeof status;
-    return HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+    return syscall::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
                                    &status, &size, nullptr) &&
            status == HTTP_STATUS_OK;
 }
@@ -98,7 +99,7 @@ std::optional<std::uint64_t> AnnouncedLength(HINTERNET request)
 {
     wchar_t text[256] = {};
     DWORD size = sizeof text - sizeof text[0];
-    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
+    if (!syscall::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
         return std::nullopt;
     return ParseContentLength(std::wstring_view(text, size / sizeof text[0]));
 }
@@ -121,12 +122,12 @@ bool DownloadBody(const std::wstring& url, FETCH_JOB& job)
     const std::optional<WEB_ADDRESS> address = CrackWebAddress(url);
     if (!address)
         return false;
-    const CInternetHandle session(InternetOpenW(
+    const CInternetHandle session(syscall::InternetOpenW(
         L"Update search", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (session.Get() == nullptr)
         return false;
     SetTimeouts(session.Get());
-    const CInternetHandle connection(InternetConnectW(session.Get(), address->host.c_str(),
+    const CInternetHandle connection(syscall::InternetConnectW(session.Get(), address->host.c_str(),
                                                                address->port, nullptr, nullptr,
                                                                INTERNET_SERVICE_HTTP, 0, 0));
     if (connection.Get() == nullptr)
@@ -141,12 +142,12 @@ bool DownloadBody(const std::wstring& url, FETCH_JOB& job)
                   INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_TRANSFER_ASCII;
     if (address->secure)
         flags |= INTERNET_FLAG_SECURE;
-    const CInternetHandle request(HttpOpenRequestW(
+    const CInternetHandle request(syscall::HttpOpenRequestW(
         connection.Get(), L"GET", address->object.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (request.Get() == nullptr)
         return false;
     SetTimeouts(request.Get());
-    if (!HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0) ||
+    if (!syscall::HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0) ||
         !StatusAllowsBody(request.Get()))
         return false;
 
@@ -156,7 +157,7 @@ bool DownloadBody(const std::wstring& url, FETCH_JOB& job)
     {
         DWORD received = 0;
         if (job.abandoned.load() ||
-            !InternetReadFile(request.Get(), chunk.data(), DWORD(progress.NextReadSize()),
+            !syscall::InternetReadFile(request.Get(), chunk.data(), DWORD(progress.NextReadSize()),
                                        &received))
         {
             progress.OnReadError();
