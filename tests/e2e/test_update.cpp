@@ -96,39 +96,6 @@ std::string Narrow(const std::wstring& text)
     return std::string(text.begin(), text.end());
 }
 
-// Makes ".htm" pages open with a command while the scope lasts (the test prefix has no
-// browser registered for them otherwise).
-class CHtmlOpenCommand
-{
-public:
-    explicit CHtmlOpenCommand(const std::wstring& command)
-    {
-        HKEY key = nullptr;
-        m_bHadKey = RegOpenKeyExW(HKEY_CLASSES_ROOT, L".htm", 0, KEY_READ, &key) == ERROR_SUCCESS;
-        if (m_bHadKey)
-            RegCloseKey(key);
-        Set(L".htm", L"TaveloTestPage");
-        Set(L"TaveloTestPage\\shell\\open\\command", command);
-    }
-    ~CHtmlOpenCommand()
-    {
-        if (!m_bHadKey)
-            RegDeleteTreeW(HKEY_CLASSES_ROOT, L".htm");
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"TaveloTestPage");
-    }
-    CHtmlOpenCommand(const CHtmlOpenCommand&) = delete;
-    CHtmlOpenCommand& operator=(const CHtmlOpenCommand&) = delete;
-
-private:
-    static void Set(const wchar_t* key, const std::wstring& value)
-    {
-        RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, value.c_str(),
-                        DWORD((value.size() + 1) * sizeof(wchar_t)));
-    }
-
-    bool m_bHadKey = false;
-};
-
 // A run whose default server is the test server, offering a newer version than the
 // program's own 1.0.0.0.
 struct UPDATE_RUN
