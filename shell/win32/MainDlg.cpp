@@ -4,6 +4,7 @@
 #include "calibration/CaptureSequence.h"
 #include "device/Protocol.h"
 #include "platform/Platform.h"
+#include "platform/win32/CopyDataReply.h"
 #include "platform/win32/Win32Platform.h"
 
 #include "calibration/win32/CalibrationDlg.h"
@@ -306,12 +307,7 @@ void CMainDlg::AnswerStateDescription(HWND hRequester)
     }
     if (m_pTrayIcon != nullptr)
         description += m_pTrayIcon->DescribeMenu();
-    COPYDATASTRUCT data{};
-    data.dwData = DescribeStateMessage();
-    data.cbData = static_cast<DWORD>((description.size() + 1) * sizeof(wchar_t));
-    data.lpData = const_cast<wchar_t*>(description.c_str());
-    SendMessageW(hRequester, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd),
-                 reinterpret_cast<LPARAM>(&data));
+    (void)SendCopyDataReply(hRequester, m_hWnd, DescribeStateMessage(), description);
 }
 
 bool CMainDlg::OnCommand(int id, int, HWND)
