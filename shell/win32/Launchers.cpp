@@ -5,7 +5,6 @@
 #include "shell/CompanionProgram.h"
 #include "update/BrowserCommand.h"
 
-
 #include <cwchar>
 #include <string>
 
