@@ -185,8 +185,8 @@ TEST(UpdateCheck, ChosenServerIsAskedAndWithoutAnUpdaterTheBrowserOpensIt)
     EXPECT_TRUE(askedSecond);
 }
 
-// A server that never answers: start-up ends, the tray menu opens at once and the main window
-// answers within 100 ms from the moment it exists, while the check still waits.
+// A server that never answers: start-up ends, and while the check still waits the tray menu
+// opens at once and the main window answers within 100 ms.
 TEST(UpdateCheck, SilentServerHoldsNeitherTheMainWindowNorTheTrayMenu)
 {
     UPDATE_RUN update("update-silent");
@@ -195,10 +195,12 @@ TEST(UpdateCheck, SilentServerHoldsNeitherTheMainWindowNorTheTrayMenu)
     ASSERT_TRUE(PointUpdatesAt(run, update.server.Url(L"/silent/Tavelo/")));
     ASSERT_TRUE(run.Start());
     ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    CWindowPulse pulse(run.MainWindow());
-    const ULONGLONG pulseStart = GetTickCount64();
+    // Start-up's own work with the units still runs on the window's thread (about a tenth of a
+    // second here); a check run inside start-up would hold it for a whole fetch deadline.
+    CWindowPulse startup(run.MainWindow());
     ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
-    const ULONGLONG trayMs = GetTickCount64() - pulseStart;
+    startup.Stop();
+    CWindowPulse pulse(run.MainWindow());
     // The list's request is now held by the server, for as long as the fetch lets it.
     Sleep(1000);
     const ULONGLONG asked = GetTickCount64();
@@ -210,9 +212,10 @@ TEST(UpdateCheck, SilentServerHoldsNeitherTheMainWindowNorTheTrayMenu)
     PressKey(VK_ESCAPE);
     Sleep(3000);
     pulse.Stop();
-    std::printf("silent server: tray menu after %llu ms, main window answered %u times, "
-                "longest %.1f ms at %.0f ms (tray shown at %llu ms)\n",
-                menuMs, pulse.Samples(), pulse.LongestMs(), pulse.LongestAtMs(), trayMs);
+    std::printf("silent server: start-up longest %.1f ms (%u answers); during the check the tray "
+                "menu after %llu ms, main window answered %u times, longest %.1f ms\n",
+                startup.LongestMs(), startup.Samples(), menuMs, pulse.Samples(), pulse.LongestMs());
+    EXPECT_LT(startup.LongestMs(), 1000.0);
     EXPECT_LT(menuMs, 1000u);
     EXPECT_GT(pulse.Samples(), 100u);
     EXPECT_LT(pulse.LongestMs(), 100.0);
