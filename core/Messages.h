@@ -21,8 +21,10 @@ enum : std::uint32_t
     WM_WRITE_CAMERA_STORE = 11041,
     // The stall watch gave up on a camera: tell the user and end the program.
     WM_CAMERA_STALLED = 11042,
+    // The update check's worker has fetched a file (or given up on it); wParam is the step.
+    WM_UPDATE_FETCHED = 11043,
     // The reader could not call a D2XX entry point; lParam is its name (a static string).
-    WM_D2XX_ENTRY_INVALID = 11043,
+    WM_D2XX_ENTRY_INVALID = 11044,
 };
 
 // Tray menu commands, sent to the main window as WM_COMMAND.

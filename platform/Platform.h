@@ -42,6 +42,21 @@ enum : std::uint32_t
     MOUSE_ABSOLUTE = 0x8000,
 };
 
+enum class REGISTRY_ROOT
+{
+    LOCAL_MACHINE,
+    CURRENT_USER,
+    // The merged view of the machine's and the user's classes, as Windows presents it.
+    CLASSES_ROOT,
+};
+
+// Show commands, with the values ShowWindow uses.
+enum : int
+{
+    SHOW_NORMAL = 1,
+    SHOW_MAXIMIZED = 3,
+};
+
 struct MOUSE_RECORD
 {
     std::int32_t dx = 0;
@@ -119,6 +134,22 @@ public:
                                          std::size_t bufferChars) = 0;
     virtual bool WriteProfileText(const std::wstring& path, const std::wstring& section,
                                   const std::wstring& key, const std::wstring& value) = 0;
+    // Whole files, for a file that is replaced rather than rewritten in place: a copy that
+    // overwrites its target, a move over an existing file that completes in one step and is on
+    // the disk when it returns, and a removal.
+    virtual bool CopyFileOver(const std::wstring& from, const std::wstring& to) = 0;
+    virtual bool MoveFileOver(const std::wstring& from, const std::wstring& to) = 0;
+    virtual bool RemoveFile(const std::wstring& path) = 0;
+
+    // Registry text values ("" for a missing key, value or a value that is not text). Keys
+    // are read from the root named, with no merging of one root into another.
+    virtual std::wstring ReadRegistryText(REGISTRY_ROOT root, const std::wstring& key,
+                                          const std::wstring& valueName) = 0;
+    // Starts a program for the signed-in user, with the user's own rights rather than the
+    // driver's: the desktop shell starts it. program is a full path; false when the shell
+    // could not be asked (the program is then not started at all).
+    virtual bool StartProgramAsUser(const std::wstring& program, const std::wstring& parameters,
+                                    int show) = 0;
 };
 
 // The platform in use. Installed once before any thread starts.

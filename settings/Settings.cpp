@@ -15,7 +15,9 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <string>
+#include <string_view>
 
 namespace
 {
@@ -52,11 +54,6 @@ int ReadStateValue(const CDriverState& state, const wchar_t* key)
     wchar_t text[STATE_VALUE_CHARS];
     state.m_iniConfig.ReadString(STATE_SECTION, key, nullptr, text, STATE_VALUE_CHARS);
     return TextToInt(text);
-}
-
-void WriteStateValue(CDriverState& state, const wchar_t* key, int value)
-{
-    state.m_iniConfig.WriteString(STATE_SECTION, key, std::to_wstring(value).c_str());
 }
 
 enum class CALIB_READ
@@ -98,6 +95,79 @@ SCREEN_SIZE PrimaryScreenSize()
 {
     return {Platform().GetSystemMetric(METRIC_CXSCREEN),
             Platform().GetSystemMetric(METRIC_CYSCREEN)};
+}
+
+bool WriteStateValue(CDriverState& state, const wchar_t* key, int value)
+{
+    return state.m_iniConfig.WriteString(STATE_SECTION, key, std::to_wstring(value).c_str());
+}
+
+// The copy a save writes before it replaces the settings file: "Config.new" beside
+// "Config.ini", as long as the file's own path so that it fits wherever that path fits.
+std::wstring StagingPath(const std::wstring& path)
+{
+    constexpr std::wstring_view EXTENSION = L".ini";
+    const bool bIni = path.size() > EXTENSION.size() &&
+                      std::equal(EXTENSION.begin(), EXTENSION.end(),
+                                 path.end() - static_cast<std::ptrdiff_t>(EXTENSION.size()),
+                                 [](wchar_t a, wchar_t b)
+                                 { return static_cast<std::wint_t>(a) == std::towlower(b); });
+    return (bIni ? path.substr(0, path.size() - EXTENSION.size()) : path) + L".new";
+}
+
+// Starts the copy from the current file, or from nothing when there is none yet.
+bool StartStagingCopy(const std::wstring& path, const std::wstring& staging)
+{
+    if (Platform().FileExists(path))
+        return Platform().CopyFileOver(path, staging);
+    return !Platform().FileExists(staging) || Platform().RemoveFile(staging);
+}
+
+// The "State" keys and the current model's calibration, into the file m_iniConfig names.
+bool WriteSettingsValues(CDriverState& state)
+{
+    const SCREEN_SIZE screen = PrimaryScreenSize();
+    bool bWritten = WriteStateValue(state, L"Save", state.m_bCalibrated);
+    bWritten &= WriteStateValue(state, L"Check Ceiling", state.m_bCeilingMount);
+    bWritten &= WriteStateValue(state, L"Check Rear", state.m_bRearProjection);
+    bWritten &= WriteStateValue(state, L"Lens Angles", state.m_nCalibModel);
+    bWritten &= WriteStateValue(state, L"Inkora", state.m_nInkoraPenMode);
+    bWritten &= WriteStateValue(state, L"Start Program", state.m_bStartProgram);
+    bWritten &= WriteStateValue(state, L"Select Server", state.m_nSelectServer);
+    bWritten &= WriteStateValue(state, L"Radio Server", state.m_nRadioServer);
+
+    const int model = state.m_nCalibModel;
+    for (int camera = 0; camera < CameraCount(); ++camera)
+    {
+        const auto index = static_cast<std::uint16_t>(camera);
+        if (model == CALIB_MODEL_NINE)
+        {
+            const CNinePointCalib* calib = NinePointCalibAt(index);
+            if (calib == nullptr || !AllStorable(calib->m_dH, 9))
+                continue;
+            const std::wstring section =
+                Format(L"%d_%d_Vector%d", screen.width, screen.height, camera);
+            for (int i = 0; i < 9; ++i)
+            {
+                bWritten &= state.m_iniConfig.WriteString(section.c_str(), KeyName(L'v', i).c_str(),
+                                                          FixedText(calib->m_dH[i]).c_str());
+            }
+        }
+        else if (model == CALIB_MODEL_SIXTEEN)
+        {
+            const CSixteenPointCalib* calib = SixteenPointCalibAt(index);
+            if (calib == nullptr || !AllStorable(calib->m_dParam, PARAM_COUNT))
+                continue;
+            const std::wstring section =
+                Format(L"%d_%d_Param%d", screen.width, screen.height, camera);
+            for (int i = 0; i < PARAM_COUNT; ++i)
+            {
+                bWritten &= state.m_iniConfig.WriteString(section.c_str(), KeyName(L'p', i).c_str(),
+                                                          FixedText(calib->m_dParam[i]).c_str());
+            }
+        }
+    }
+    return bWritten;
 }
 
 // True when no value of the sections read was refused.
@@ -211,49 +281,18 @@ void LoadSettings(CDriverState& state)
 
 void SaveSettings(CDriverState& state)
 {
-    state.m_iniConfig.SetPath(state.m_strConfigPath.c_str());
-    const SCREEN_SIZE screen = PrimaryScreenSize();
-
-    WriteStateValue(state, L"Save", state.m_bCalibrated);
-    WriteStateValue(state, L"Check Ceiling", state.m_bCeilingMount);
-    WriteStateValue(state, L"Check Rear", state.m_bRearProjection);
-    WriteStateValue(state, L"Lens Angles", state.m_nCalibModel);
-    WriteStateValue(state, L"Inkora", state.m_nInkoraPenMode);
-    WriteStateValue(state, L"Start Program", state.m_bStartProgram);
-    WriteStateValue(state, L"Select Server", state.m_nSelectServer);
-    WriteStateValue(state, L"Radio Server", state.m_nRadioServer);
-
-    const int model = state.m_nCalibModel;
-    for (int camera = 0; camera < CameraCount(); ++camera)
+    // The file is never rewritten in place: the save goes to a copy beside it, which then
+    // replaces it in one step, so a crash, a kill or a power cut at any moment leaves the old
+    // settings or the new ones, whole. A copy that could not be written whole is dropped.
+    const std::wstring staging = StagingPath(state.m_strConfigPath);
+    if (StartStagingCopy(state.m_strConfigPath, staging))
     {
-        const auto index = static_cast<std::uint16_t>(camera);
-        if (model == CALIB_MODEL_NINE)
-        {
-            const CNinePointCalib* calib = NinePointCalibAt(index);
-            if (calib == nullptr || !AllStorable(calib->m_dH, 9))
-                continue;
-            const std::wstring section =
-                Format(L"%d_%d_Vector%d", screen.width, screen.height, camera);
-            for (int i = 0; i < 9; ++i)
-            {
-                state.m_iniConfig.WriteString(section.c_str(), KeyName(L'v', i).c_str(),
-                                              FixedText(calib->m_dH[i]).c_str());
-            }
-        }
-        else if (model == CALIB_MODEL_SIXTEEN)
-        {
-            const CSixteenPointCalib* calib = SixteenPointCalibAt(index);
-            if (calib == nullptr || !AllStorable(calib->m_dParam, PARAM_COUNT))
-                continue;
-            const std::wstring section =
-                Format(L"%d_%d_Param%d", screen.width, screen.height, camera);
-            for (int i = 0; i < PARAM_COUNT; ++i)
-            {
-                state.m_iniConfig.WriteString(section.c_str(), KeyName(L'p', i).c_str(),
-                                              FixedText(calib->m_dParam[i]).c_str());
-            }
-        }
+        state.m_iniConfig.SetPath(staging.c_str());
+        const bool bWritten = WriteSettingsValues(state);
+        if (!bWritten || !Platform().MoveFileOver(staging, state.m_strConfigPath))
+            (void)Platform().RemoveFile(staging);
     }
+    state.m_iniConfig.SetPath(state.m_strConfigPath.c_str());
 }
 
 bool LoadCalibration(CDriverState& state)

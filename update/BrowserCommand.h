@@ -19,3 +19,19 @@ bool IsSafeBrowserUrl(std::wstring_view url);
 // address is refused or the command is empty.
 std::optional<std::wstring> BuildBrowserCommand(std::wstring_view openCommand,
                                                 std::wstring_view url);
+
+// A command line split into its program (the first argument, without its quotes) and the rest
+// (without the blanks that separate it).
+struct COMMAND_PARTS
+{
+    std::wstring program;
+    std::wstring parameters;
+};
+COMMAND_PARTS SplitCommandLine(std::wstring_view commandLine);
+
+// Opens the address in the browser registered for the whole machine: the ".htm" open command
+// of HKLM\Software\Classes, never the merged view of the classes that a user's own
+// (unelevated) keys take part in. The browser is started for the signed-in user, with the
+// user's rights. False when no browser is registered, the address is refused or the shell
+// could not be asked.
+bool StartMachineBrowser(std::wstring_view url, int show);

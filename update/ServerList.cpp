@@ -4,6 +4,7 @@
 #include "core/IniFile.h"
 #include "platform/Platform.h"
 #include "settings/Settings.h"
+#include "update/ProfileText.h"
 
 #include <algorithm>
 #include <string>
@@ -18,7 +19,7 @@ std::wstring ReadText(const CIniFile& file, const std::wstring& section, const s
 }
 } // namespace
 
-int ReadServerCount(const CIniFile& list, const std::wstring& langCode)
+int ReadServerCount(const CProfileText& list, const std::wstring& langCode)
 {
     wchar_t text[SERVER_COUNT_CHARS];
     list.ReadString(langCode.c_str(), L"Count", nullptr, text, SERVER_COUNT_CHARS);
@@ -40,7 +41,7 @@ void AcceptServerList(CDriverState& state, int count)
     }
 }
 
-std::wstring ReadNewVersion(const CIniFile& upgrade)
+std::wstring ReadNewVersion(const CProfileText& upgrade)
 {
     wchar_t text[NEW_VERSION_CHARS];
     const std::size_t length =

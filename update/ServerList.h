@@ -1,14 +1,14 @@
 #pragma once
 // The two files of the update server, both in INI form. The server list names the
 // alternative servers in the section of the user's language; the upgrade description names
-// the newest version. The list's "Count" comes from the downloaded copy, while the servers'
-// names and addresses come from the copy installed beside the program.
+// the newest version. The list's "Count" comes from the downloaded copy, read in memory, while
+// the servers' names and addresses come from the copy installed beside the program.
 
 #include <cstddef>
 #include <string>
 
 class CDriverState;
-class CIniFile;
+class CProfileText;
 
 inline constexpr wchar_t SERVER_LIST_FILE[] = L"TaveloServer.inf";
 inline constexpr wchar_t UPGRADE_FILE[] = L"TaveloUpgrade.inf";
@@ -22,7 +22,7 @@ constexpr std::size_t SERVER_TEXT_CHARS = 1024;
 constexpr std::size_t NEW_VERSION_CHARS = 1024;
 
 // "Count" of the list's section for the language code, by the rules of _wtoi.
-int ReadServerCount(const CIniFile& list, const std::wstring& langCode);
+int ReadServerCount(const CProfileText& list, const std::wstring& langCode);
 
 // Stores the list's count in the record and reads the servers it counts from the installed
 // list "<module directory>\TaveloServer.inf": "Alias<n>" and "Server<n>" of the language's
@@ -32,7 +32,7 @@ int ReadServerCount(const CIniFile& list, const std::wstring& langCode);
 void AcceptServerList(CDriverState& state, int count);
 
 // "NewVersion" of section "Update", or "" when it is absent or too long to be read whole.
-std::wstring ReadNewVersion(const CIniFile& upgrade);
+std::wstring ReadNewVersion(const CProfileText& upgrade);
 
 // The base address to check: the selected server when its number lies inside the list, the
 // default server otherwise (no selection, no list, or a number beyond it).

@@ -2,6 +2,7 @@
 
 #include "calibration/CalibrationView.h"
 #include "platform/win32/Dialog.h"
+#include "platform/win32/SystemLibraries.h"
 
 #include <objidl.h>
 
@@ -366,21 +367,49 @@ HBITMAP DrawCalibrationReport(const CALIB_REPORT& report, const std::wstring* te
 
 namespace
 {
+// GDI+ is not among the libraries Windows always takes from its own folder: it is bound from
+// the system folder by full path, so that the elevated driver never loads a planted copy.
+template <typename FUNCTION> bool Bind(HMODULE library, const char* name, FUNCTION& function)
+{
+    function = reinterpret_cast<FUNCTION>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+    return function != nullptr;
+}
+
 bool WritePng(HBITMAP bitmap, const std::wstring& path)
 {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok)
+    const std::wstring libraryPath = SystemLibraryPath(L"gdiplus.dll");
+    HMODULE library = libraryPath.empty() ? nullptr : LoadLibraryW(libraryPath.c_str());
+    if (library == nullptr)
         return false;
+    decltype(&Gdiplus::GdiplusStartup) pfnStartup = nullptr;
+    decltype(&Gdiplus::GdiplusShutdown) pfnShutdown = nullptr;
+    decltype(&Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP) pfnCreateBitmap = nullptr;
+    decltype(&Gdiplus::DllExports::GdipSaveImageToFile) pfnSave = nullptr;
+    decltype(&Gdiplus::DllExports::GdipDisposeImage) pfnDispose = nullptr;
     bool written = false;
+    if (Bind(library, "GdiplusStartup", pfnStartup) &&
+        Bind(library, "GdiplusShutdown", pfnShutdown) &&
+        Bind(library, "GdipCreateBitmapFromHBITMAP", pfnCreateBitmap) &&
+        Bind(library, "GdipSaveImageToFile", pfnSave) &&
+        Bind(library, "GdipDisposeImage", pfnDispose))
     {
-        // The PNG encoder every GDI+ ships.
-        static const CLSID PNG_ENCODER = {
-            0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
-        Gdiplus::Bitmap image(bitmap, nullptr);
-        written = image.Save(path.c_str(), &PNG_ENCODER, nullptr) == Gdiplus::Ok;
+        Gdiplus::GdiplusStartupInput input;
+        ULONG_PTR token = 0;
+        if (pfnStartup(&token, &input, nullptr) == Gdiplus::Ok)
+        {
+            // The PNG encoder every GDI+ ships.
+            static const CLSID PNG_ENCODER = {
+                0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+            Gdiplus::GpBitmap* image = nullptr;
+            if (pfnCreateBitmap(bitmap, nullptr, &image) == Gdiplus::Ok && image != nullptr)
+            {
+                written = pfnSave(image, path.c_str(), &PNG_ENCODER, nullptr) == Gdiplus::Ok;
+                (void)pfnDispose(image);
+            }
+            pfnShutdown(token);
+        }
     }
-    Gdiplus::GdiplusShutdown(token);
+    FreeLibrary(library);
     return written;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/win32/Win32Platform.h"
 
+#include "platform/win32/SystemLibraries.h"
+
 #include <vector>
 
 CWin32Platform::CWin32Platform()
@@ -34,8 +36,23 @@ std::uint64_t CWin32Platform::MonotonicMicros()
 LibraryHandle CWin32Platform::LoadAppLibrary(const std::wstring& name)
 {
     // The driver runs elevated: never search the current folder or the PATH.
-    return LoadLibraryExW(name.c_str(), nullptr,
-                          LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (HMODULE library =
+            LoadLibraryExW(name.c_str(), nullptr,
+                           LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return library;
+    // A system without those search flags (Windows 7 without its loader update) refuses them
+    // as an invalid parameter: the same two folders are then tried by full path.
+    if (GetLastError() != ERROR_INVALID_PARAMETER)
+        return nullptr;
+    for (const std::wstring& path :
+         {GetModuleDirectory() + L"\\" + name, SystemLibraryPath(name.c_str())})
+    {
+        if (path.size() <= name.size() + 1)
+            continue;
+        if (HMODULE library = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH))
+            return library;
+    }
+    return nullptr;
 }
 
 void* CWin32Platform::GetLibrarySymbol(LibraryHandle library, const char* name)

@@ -43,6 +43,13 @@ public:
                                  std::size_t bufferChars) override;
     bool WriteProfileText(const std::wstring& path, const std::wstring& section,
                           const std::wstring& key, const std::wstring& value) override;
+    bool CopyFileOver(const std::wstring& from, const std::wstring& to) override;
+    bool MoveFileOver(const std::wstring& from, const std::wstring& to) override;
+    bool RemoveFile(const std::wstring& path) override;
+    std::wstring ReadRegistryText(REGISTRY_ROOT root, const std::wstring& key,
+                                  const std::wstring& valueName) override;
+    bool StartProgramAsUser(const std::wstring& program, const std::wstring& parameters,
+                            int show) override;
 
     // The window that receives PostMainMessage; null until the main window exists.
     std::atomic<HWND> m_hMainWnd{nullptr};

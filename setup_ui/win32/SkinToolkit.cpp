@@ -1,6 +1,7 @@
 #include "setup_ui/win32/SkinToolkit.h"
 
 #include "core/DriverState.h"
+#include "platform/win32/CopyDataReply.h"
 
 #include <algorithm>
 #include <string>
@@ -164,10 +165,5 @@ void AnswerSkinDescription(HWND hWnd, HWND hRequester, int bitmapId)
         description += L"font " + std::to_wstring(GetDlgCtrlID(child)) + L" " + info.lfFaceName +
                        L" " + std::to_wstring(info.lfHeight) + L"\n";
     }
-    COPYDATASTRUCT data{};
-    data.dwData = DescribeSkinMessage();
-    data.cbData = static_cast<DWORD>((description.size() + 1) * sizeof(wchar_t));
-    data.lpData = description.data();
-    SendMessageW(hRequester, WM_COPYDATA, reinterpret_cast<WPARAM>(hWnd),
-                 reinterpret_cast<LPARAM>(&data));
+    (void)SendCopyDataReply(hRequester, hWnd, DescribeSkinMessage(), description);
 }

@@ -3,6 +3,7 @@
 #include "core/DriverState.h"
 #include "core/Language.h"
 #include "device/DeviceController.h"
+#include "platform/win32/SystemLibraries.h"
 #include "platform/win32/Win32Platform.h"
 #include "resources/resource.h"
 #include "shell/win32/Launchers.h"
@@ -32,14 +33,14 @@ CAboutDlg::~CAboutDlg()
 BOOL CAboutDlg::GetFileVersion(const std::wstring& path, WORD parts[4])
 {
     DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+    const DWORD size = syscall::GetFileVersionInfoSizeW(path.c_str(), &handle);
     if (size == 0)
         return FALSE;
     std::vector<BYTE> block(size);
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()) ||
-        !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) ||
+    if (!syscall::GetFileVersionInfoW(path.c_str(), 0, size, block.data()) ||
+        !syscall::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) ||
         info == nullptr || length < sizeof *info)
         return FALSE;
     parts[0] = HIWORD(info->dwFileVersionMS);

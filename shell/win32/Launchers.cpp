@@ -1,8 +1,9 @@
 #include "shell/win32/Launchers.h"
 
+#include "platform/Platform.h"
 #include "resources/ProductInfo.h"
-
-#include <shellapi.h>
+#include "shell/CompanionProgram.h"
+#include "update/BrowserCommand.h"
 
 #include <cwchar>
 #include <string>
@@ -41,18 +42,19 @@ std::wstring OnScreenKeyboardPath()
     return WindowsDirectory() + L"\\system32\\osk.exe";
 }
 
-bool Launch(HWND hOwner, const std::wstring& file, const wchar_t* parameters, int show)
+// Started by the desktop shell for the user, never with the driver's rights: only a program
+// that is there is handed over, since the shell reports nothing back.
+bool LaunchForUser(const std::wstring& program)
 {
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(hOwner, L"open", file.c_str(), parameters, nullptr, show));
-    return result > 32;
+    return Platform().FileExists(program) &&
+           Platform().StartProgramAsUser(program, L"", SW_SHOWNORMAL);
 }
 
 // The tablet input panel where it is installed, the on-screen keyboard otherwise.
 void LaunchKeyboard()
 {
-    if (!Launch(nullptr, TabletInputPanelPath(), nullptr, SW_SHOWNORMAL))
-        Launch(nullptr, OnScreenKeyboardPath(), nullptr, SW_SHOWNORMAL);
+    if (!LaunchForUser(TabletInputPanelPath()))
+        LaunchForUser(OnScreenKeyboardPath());
 }
 
 template <typename FUNCTION> FUNCTION Lookup(HMODULE module, const char* name)
@@ -102,12 +104,10 @@ void ShowOnScreenKeyboard()
 
 void StartInkora()
 {
-    wchar_t path[MAX_PATH] = {};
-    std::swprintf(path, MAX_PATH, L"%lc:\\Corvane\\Inkora 4\\Inkora.exe", SystemDrive());
-    Launch(nullptr, path, nullptr, SW_SHOWNORMAL);
+    (void)StartCompanionProgram();
 }
 
-void OpenMakerWebSite(HWND hOwner)
+void OpenMakerWebSite(HWND)
 {
-    Launch(hOwner, L"IEXPLORE.EXE", L"" TAVELO_MAKER_URL, SW_SHOWMAXIMIZED);
+    (void)StartMachineBrowser(L"" TAVELO_MAKER_URL, SW_SHOWMAXIMIZED);
 }

@@ -4,6 +4,7 @@
 #include "calibration/CaptureSequence.h"
 #include "device/Protocol.h"
 #include "platform/Platform.h"
+#include "platform/win32/CopyDataReply.h"
 #include "platform/win32/Win32Platform.h"
 #include "settings/SettingsFlows.h"
 
@@ -221,7 +222,8 @@ BOOL CMainDlg::OnInitDialog()
         (void)m_controller.StartPenTracking();
         MinimiseAndHide();
     }
-    CheckUpdatesAtStartup(*this, m_updateChecker);
+    // The requests run on a worker: a silent or slow server never holds this thread.
+    m_updateChecker.StartCheck(WM_UPDATE_FETCHED);
     return TRUE;
 }
 
@@ -248,6 +250,7 @@ void CMainDlg::OnExit()
 
 void CMainDlg::OnDestroy()
 {
+    m_updateChecker.StopCheck();
     ShutdownDevices(*this);
     delete g_pCalibrationDlg.exchange(nullptr);
     delete m_pTrayIcon;
@@ -313,12 +316,7 @@ void CMainDlg::AnswerStateDescription(HWND hRequester)
     }
     if (m_pTrayIcon != nullptr)
         description += m_pTrayIcon->DescribeMenu();
-    COPYDATASTRUCT data{};
-    data.dwData = DescribeStateMessage();
-    data.cbData = static_cast<DWORD>((description.size() + 1) * sizeof(wchar_t));
-    data.lpData = const_cast<wchar_t*>(description.c_str());
-    SendMessageW(hRequester, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd),
-                 reinterpret_cast<LPARAM>(&data));
+    (void)SendCopyDataReply(hRequester, m_hWnd, DescribeStateMessage(), description);
 }
 
 bool CMainDlg::OnCommand(int id, int, HWND)
@@ -418,6 +416,9 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         return true;
     case WM_CAMERA_STALLED:
         OnCameraStalled(*this);
+        return true;
+    case WM_UPDATE_FETCHED:
+        m_updateChecker.OnFetched(wParam);
         return true;
     case WM_D2XX_ENTRY_INVALID:
         ShowInvalidEntry(reinterpret_cast<const char*>(lParam));

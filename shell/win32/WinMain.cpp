@@ -1,6 +1,7 @@
 // The program's entry: one platform, the calibration hooks of the program, and the hidden main
 // dialog, whose shutdown ends the process.
 
+#include "platform/win32/SystemLibraries.h"
 #include "platform/win32/Win32Platform.h"
 #include "resources/resource.h"
 #include "setup_ui/win32/AdjustDlg.h"
@@ -11,7 +12,6 @@
 #include "update/win32/UpdaterLaunch.h"
 
 #include <commctrl.h>
-#include <timeapi.h>
 
 namespace
 {
@@ -29,7 +29,7 @@ std::wstring ApplicationTitle()
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     // The reader's read time-outs and the pacing of setting writes rely on a fine timer.
-    timeBeginPeriod(1);
+    syscall::timeBeginPeriod(1);
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_STANDARD_CLASSES;

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 
 namespace
@@ -125,41 +124,20 @@ void ClickAt(int x, int y)
     SendInput(2, clicks, sizeof(INPUT));
 }
 
-// The program the shell starts for "IEXPLORE.EXE". Wine's shell finds it in the system
-// folder, where Wine's own browser takes its place unless the stand-in is preferred there;
-// the prefix is as before when the scope ends.
+// The machine's browser for ".htm" pages, a stand-in in the run's folder, for the scope.
 class CBrowserStandIn
 {
 public:
-    CBrowserStandIn()
-        : m_strPath(WindowsFolder() + L"\\system32\\iexplore.exe"),
-          m_bSaved(MoveFileW(m_strPath.c_str(), (m_strPath + L".saved").c_str()) != FALSE)
+    explicit CBrowserStandIn(const CDriverRun& run)
+        : m_standIn(run.Path("browser.exe")),
+          m_command(L"\"" + run.Path("browser.exe") + L"\" \"%1\"")
     {
-        m_standIn.emplace(m_strPath);
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr);
-        const wchar_t native[] = L"native";
-        RegSetValueExW(m_hKey, L"iexplore.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>(native),
-                       sizeof native);
     }
-    ~CBrowserStandIn()
-    {
-        RegDeleteValueW(m_hKey, L"iexplore.exe");
-        RegCloseKey(m_hKey);
-        m_standIn.reset();
-        if (m_bSaved)
-            MoveFileW((m_strPath + L".saved").c_str(), m_strPath.c_str());
-    }
-    CBrowserStandIn(const CBrowserStandIn&) = delete;
-    CBrowserStandIn& operator=(const CBrowserStandIn&) = delete;
+
+    CStandIn m_standIn;
 
 private:
-    std::wstring m_strPath;
-    bool m_bSaved;
-    HKEY m_hKey = nullptr;
-
-public:
-    std::optional<CStandIn> m_standIn;
+    CHtmlOpenCommand m_command;
 };
 } // namespace
 
@@ -169,8 +147,8 @@ TEST(AboutAndLaunchers, AboutBoxShowsTheFilesVersionEachCamerasFirmwareAndOpensT
     run.WriteText("SimScenario.txt", "units 2\nunit 0 minor 0x10\nunit 1 minor 0x15\n");
     // A board set up before: the driver starts into the tray, not into the first-run wizard.
     run.WriteText("Config.ini", "[State]\r\nSave=1\r\n");
-    CBrowserStandIn browser;
-    ASSERT_TRUE(browser.m_standIn->IsCopied());
+    CBrowserStandIn browser(run);
+    ASSERT_TRUE(browser.m_standIn.IsCopied());
     ASSERT_TRUE(run.Start());
     ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
     ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
@@ -190,7 +168,7 @@ TEST(AboutAndLaunchers, AboutBoxShowsTheFilesVersionEachCamerasFirmwareAndOpensT
     RECT area{};
     GetWindowRect(link, &area);
     ClickAt(area.left + 10, (area.top + area.bottom) / 2);
-    const std::string record = browser.m_standIn->WaitForRecord(10000);
+    const std::string record = browser.m_standIn.WaitForRecord(10000);
     EXPECT_NE(record.find("arg=" TAVELO_MAKER_URL "\n"), std::string::npos) << record;
 
     CDriverRun::Click(about, IDOK);
@@ -212,13 +190,16 @@ TEST(AboutAndLaunchers, AboutBoxShowsTheFilesVersionEachCamerasFirmwareAndOpensT
     EXPECT_EQ(single.WaitForExit(10000), 0u);
 }
 
-TEST(AboutAndLaunchers, KeyboardPrefersTheTabletPanelAndAMissingCompanionProgramIsSilent)
+TEST(AboutAndLaunchers, KeyboardPrefersTheTabletPanelAndTheCompanionComesFromProgramFiles)
 {
     const std::wstring drive = DriveOf(WindowsFolder());
     const std::wstring panelPath =
         drive + L"\\Program Files\\Common Files\\Microsoft Shared\\Ink\\TabTip.exe";
     const std::wstring keyboardPath = WindowsFolder() + L"\\system32\\osk.exe";
-    const std::wstring companionPath = drive + L"\\Corvane\\Inkora 4\\Inkora.exe";
+    // Any signed-in user can create a folder in the root of a drive; only an administrator
+    // can install under Program Files.
+    const std::wstring plantedPath = drive + L"\\Corvane\\Inkora 4\\Inkora.exe";
+    const std::wstring companionPath = drive + L"\\Program Files\\Corvane\\Inkora 4\\Inkora.exe";
     ASSERT_EQ(GetFileAttributesW(companionPath.c_str()), INVALID_FILE_ATTRIBUTES);
 
     CDriverRun run("launchers");
@@ -241,17 +222,23 @@ TEST(AboutAndLaunchers, KeyboardPrefersTheTabletPanelAndAMissingCompanionProgram
         EXPECT_NE(keyboard.WaitForRecord(10000), "") << "the on-screen keyboard did not start";
     }
 
-    run.PostToMain(WM_COMMAND, ID_TRAY_INKORA);
-    EXPECT_EQ(run.WaitForMessageBox(2000), nullptr) << "a missing companion program is silent";
-    EXPECT_TRUE(run.IsRunning());
     {
+        CStandIn planted(plantedPath);
+        ASSERT_TRUE(planted.IsCopied());
+        run.PostToMain(WM_COMMAND, ID_TRAY_INKORA);
+        EXPECT_EQ(run.WaitForMessageBox(2000), nullptr) << "a missing companion program is silent";
+        EXPECT_EQ(planted.WaitForRecord(500), "") << "a program in the drive root was started";
+        EXPECT_TRUE(run.IsRunning());
         CStandIn companion(companionPath);
         ASSERT_TRUE(companion.IsCopied());
         run.PostToMain(WM_COMMAND, ID_TRAY_INKORA);
         EXPECT_NE(companion.WaitForRecord(10000), "") << "the companion program did not start";
+        EXPECT_EQ(planted.WaitForRecord(500), "") << "a program in the drive root was started";
     }
-    RemoveDirectoryW((drive + L"\\Corvane\\Inkora 4").c_str());
-    RemoveDirectoryW((drive + L"\\Corvane").c_str());
+    for (const std::wstring& folder :
+         {drive + L"\\Corvane\\Inkora 4", drive + L"\\Corvane",
+          drive + L"\\Program Files\\Corvane\\Inkora 4", drive + L"\\Program Files\\Corvane"})
+        RemoveDirectoryW(folder.c_str());
     run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
     EXPECT_EQ(run.WaitForExit(10000), 0u);
 }

@@ -4,11 +4,15 @@
 
 #include "core/Messages.h"
 #include "tests/wine_support/CalibratedBoard.h"
+#include "tests/wine_support/WindowPulse.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
+#include <thread>
 
 namespace
 {
@@ -232,6 +236,53 @@ TEST(Shell, StalledUnitEndsTheProgramWithTheErrorMessage)
     CDriverRun::Click(box, IDOK);
     EXPECT_EQ(run.WaitForExit(10000), 0u);
     EXPECT_LT(GetTickCount64() - answered, 5000u);
+}
+
+// Any program may ask the driver a question and name a window that never answers as the one to
+// reply to: the driver's main window still answers at once, and its own messages go on.
+TEST(Shell, AHungWindowNamedForTheAnswerCannotHoldTheDriver)
+{
+    CDriverRun run("hung-asker");
+    run.WriteText("SimScenario.txt", "units 1\nunit 0 minor 0x23\nunit 0 set 4 1\n");
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
+
+    // A window whose thread never reads a message again until the test releases it.
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<HWND> hung{nullptr};
+    std::thread hanger(
+        [&]
+        {
+            HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                          nullptr, nullptr);
+            hung = window;
+            WaitForSingleObject(release, INFINITE);
+            DestroyWindow(window);
+        });
+    while (hung.load() == nullptr)
+        Sleep(10);
+
+    CWindowPulse pulse(run.MainWindow());
+    const UINT question = RegisterWindowMessageW(L"Tavelo.DescribeState");
+    for (int i = 0; i < 5; ++i)
+        PostMessageW(run.MainWindow(), question, reinterpret_cast<WPARAM>(hung.load()), 0);
+    const ULONGLONG asked = GetTickCount64();
+    const std::string tray = run.DescribeState()["tray"];
+    const ULONGLONG answerMs = GetTickCount64() - asked;
+    Sleep(500);
+    pulse.Stop();
+    SetEvent(release);
+    hanger.join();
+    CloseHandle(release);
+    std::printf("hung asker: next answer after %llu ms, main window answered %u times, longest "
+                "%.1f ms\n",
+                answerMs, pulse.Samples(), pulse.LongestMs());
+    EXPECT_EQ(tray, "1") << "the driver's own messages stopped";
+    EXPECT_LT(answerMs, 3000u);
+    EXPECT_GT(pulse.Samples(), 20u);
+    EXPECT_LT(pulse.LongestMs(), 100.0);
+    EXPECT_TRUE(run.IsRunning());
 }
 
 // Runs with a Farsi system language (its own ctest entry sets the locale).

@@ -7,10 +7,12 @@
 #include "tests/wine_support/DriverRun.h"
 #include "tests/wine_support/HookProbe.h"
 #include "tests/wine_support/HttpTestServer.h"
+#include "tests/wine_support/WindowPulse.h"
 #include "update/UpdateUrl.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -93,39 +95,6 @@ std::string Narrow(const std::wstring& text)
 {
     return std::string(text.begin(), text.end());
 }
-
-// Makes ".htm" pages open with a command while the scope lasts (the test prefix has no
-// browser registered for them otherwise).
-class CHtmlOpenCommand
-{
-public:
-    explicit CHtmlOpenCommand(const std::wstring& command)
-    {
-        HKEY key = nullptr;
-        m_bHadKey = RegOpenKeyExW(HKEY_CLASSES_ROOT, L".htm", 0, KEY_READ, &key) == ERROR_SUCCESS;
-        if (m_bHadKey)
-            RegCloseKey(key);
-        Set(L".htm", L"TaveloTestPage");
-        Set(L"TaveloTestPage\\shell\\open\\command", command);
-    }
-    ~CHtmlOpenCommand()
-    {
-        if (!m_bHadKey)
-            RegDeleteTreeW(HKEY_CLASSES_ROOT, L".htm");
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"TaveloTestPage");
-    }
-    CHtmlOpenCommand(const CHtmlOpenCommand&) = delete;
-    CHtmlOpenCommand& operator=(const CHtmlOpenCommand&) = delete;
-
-private:
-    static void Set(const wchar_t* key, const std::wstring& value)
-    {
-        RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, value.c_str(),
-                        DWORD((value.size() + 1) * sizeof(wchar_t)));
-    }
-
-    bool m_bHadKey = false;
-};
 
 // A run whose default server is the test server, offering a newer version than the
 // program's own 1.0.0.0.
@@ -214,4 +183,45 @@ TEST(UpdateCheck, ChosenServerIsAskedAndWithoutAnUpdaterTheBrowserOpensIt)
     for (const std::wstring& request : update.server.Requests())
         askedSecond |= request.rfind(L"GET /files/server2/TaveloUpgrade.inf", 0) == 0;
     EXPECT_TRUE(askedSecond);
+}
+
+// A server that never answers: start-up ends, and while the check still waits the tray menu
+// opens at once and the main window answers within 100 ms.
+TEST(UpdateCheck, SilentServerHoldsNeitherTheMainWindowNorTheTrayMenu)
+{
+    UPDATE_RUN update("update-silent");
+    ASSERT_TRUE(update.server.IsRunning());
+    CDriverRun& run = update.run;
+    ASSERT_TRUE(PointUpdatesAt(run, update.server.Url(L"/silent/Tavelo/")));
+    ASSERT_TRUE(run.Start());
+    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    // Start-up's own work with the units still runs on the window's thread (about a tenth of a
+    // second here); a check run inside start-up would hold it for a whole fetch deadline.
+    CWindowPulse startup(run.MainWindow());
+    ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
+    startup.Stop();
+    CWindowPulse pulse(run.MainWindow());
+    // The list's request is now held by the server, for as long as the fetch lets it.
+    Sleep(1000);
+    const ULONGLONG asked = GetTickCount64();
+    run.PostToMain(WM_TRAYNOTIFY, 131, WM_RBUTTONDOWN);
+    HWND menu = run.WaitForWindow(L"#32768", 5000);
+    const ULONGLONG menuMs = GetTickCount64() - asked;
+    ASSERT_NE(menu, nullptr) << "the tray menu did not open";
+    run.Screenshot("tray-menu", menu);
+    PressKey(VK_ESCAPE);
+    Sleep(3000);
+    pulse.Stop();
+    std::printf("silent server: start-up longest %.1f ms (%u answers); during the check the tray "
+                "menu after %llu ms, main window answered %u times, longest %.1f ms\n",
+                startup.LongestMs(), startup.Samples(), menuMs, pulse.Samples(), pulse.LongestMs());
+    EXPECT_LT(startup.LongestMs(), 1000.0);
+    EXPECT_LT(menuMs, 1000u);
+    EXPECT_GT(pulse.Samples(), 100u);
+    EXPECT_LT(pulse.LongestMs(), 100.0);
+    const std::vector<std::wstring> requests = update.server.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests[0].rfind(L"GET /silent/Tavelo/TaveloServer.inf", 0), 0u)
+        << "the check was under way";
+    EXPECT_TRUE(run.IsRunning());
 }

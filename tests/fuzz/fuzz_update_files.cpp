@@ -10,6 +10,7 @@
 #include "tests/support/ProfileWorld.h"
 #include "update/BrowserCommand.h"
 #include "update/DownloadRule.h"
+#include "update/ProfileText.h"
 #include "update/ServerList.h"
 #include "update/UpdateUrl.h"
 #include "update/VersionText.h"
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <string_view>
 
 namespace
 {
@@ -60,9 +62,9 @@ CDriverState& State()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     CDriverState& state = State();
-    g_strFileText.assign(data, data + size);
-    CIniFile file;
-    file.SetPath(L"downloaded.inf");
+    // The downloaded copy is read in memory; the installed list through the profile reader.
+    const CProfileText file(std::string_view(reinterpret_cast<const char*>(data), size));
+    g_strFileText = file.Text();
 
     state.m_strLangCode = L"ENU";
     const int count = ReadServerCount(file, state.m_strLangCode);

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -381,6 +382,88 @@ TEST_F(SettingsFile, CalibrationSaveHookWritesTheMainRecord)
     EXPECT_DOUBLE_EQ(SixteenPointCalibAt(0)->m_dParam[0], saved);
     g_calibrationHooks = previousHooks;
     g_pMainDlg = previous;
+}
+
+// A save cut off after any number of file operations (a kill, a power cut), or with any one of
+// them failing (a full disk), leaves Config.ini as the old settings or the new ones, whole: never
+// a mix, never empty. The next save after a cut-off one writes the new settings whole.
+TEST_F(SettingsFile, SaveCutOffAnywhereLeavesTheOldOrTheNewFileWhole)
+{
+    CCameraSetup cameras(2);
+    CFakePlatform& platform = m_world.m_platform;
+    const auto setValues = [&](int value)
+    {
+        SetEverySwitch(m_state, value);
+        m_state.m_nCalibModel = CALIB_MODEL_NINE;
+        FillNinePoint(*NinePointCalibAt(0), value);
+        FillNinePoint(*NinePointCalibAt(1), 10.0 * value);
+    };
+    setValues(1);
+    SaveSettings(m_state);
+    const std::wstring oldText = Text();
+    setValues(2);
+    SaveSettings(m_state);
+    const std::wstring newText = Text();
+    ASSERT_NE(oldText, newText);
+
+    // Every operation on the files, counted; from operation `cut` on, each one fails without
+    // effect (a process that stopped), or only that one does (a write that failed).
+    auto writer = platform.m_profileWriter;
+    auto copier = platform.m_fileCopier;
+    auto mover = platform.m_fileMover;
+    auto remover = platform.m_fileRemover;
+    int operations = 0;
+    int cut = 0;
+    bool stopped = true;
+    const auto allowed = [&]
+    {
+        const int index = operations++;
+        return stopped ? index < cut : index != cut;
+    };
+    platform.m_profileWriter = [&](const std::wstring& path, const std::wstring& section,
+                                   const std::wstring& key, const std::wstring& value)
+    { return allowed() && writer(path, section, key, value); };
+    platform.m_fileCopier = [&](const std::wstring& from, const std::wstring& to)
+    { return allowed() && copier(from, to); };
+    platform.m_fileMover = [&](const std::wstring& from, const std::wstring& to)
+    { return allowed() && mover(from, to); };
+    platform.m_fileRemover = [&](const std::wstring& path) { return allowed() && remover(path); };
+
+    int cuts = 0;
+    for (const bool oldFileExists : {true, false})
+    {
+        for (const bool stop : {true, false})
+        {
+            for (int at = 0;; ++at)
+            {
+                SCOPED_TRACE(testing::Message() << "old file " << oldFileExists << ", stop " << stop
+                                                << ", cut at operation " << at);
+                m_world.PutFile(L"Config.ini", oldText);
+                if (!oldFileExists)
+                    (void)remover(m_world.ConfigPath());
+                operations = 0;
+                cut = at;
+                stopped = stop;
+                SaveSettings(m_state);
+                const std::optional<std::wstring> text = m_world.FileText(L"Config.ini");
+                if (oldFileExists)
+                    EXPECT_TRUE(text == oldText || text == newText);
+                else
+                    EXPECT_TRUE(!text.has_value() || text == newText);
+                if (at >= operations)
+                {
+                    EXPECT_EQ(text, newText);
+                    break;
+                }
+                ++cuts;
+                stopped = false;
+                cut = -1;
+                SaveSettings(m_state);
+                EXPECT_EQ(m_world.FileText(L"Config.ini"), newText) << "the save after";
+            }
+        }
+    }
+    EXPECT_GE(cuts, 100);
 }
 
 TEST(IniFile, PathOfFullLengthIsCutToTheBuffer)

@@ -7,6 +7,7 @@
 #include "tests/support/ProfileWorld.h"
 #include "update/BrowserCommand.h"
 #include "update/DownloadRule.h"
+#include "update/ProfileText.h"
 #include "update/ServerList.h"
 #include "update/UpdateUrl.h"
 #include "update/VersionText.h"
@@ -20,15 +21,6 @@ namespace
 bool Newer(const wchar_t* server, const wchar_t* own)
 {
     return ParseVersionText(server) > ParseVersionText(own);
-}
-
-// An INI reader over a file of the world's folder holding the text.
-CIniFile IniWith(CProfileWorld& world, const std::wstring& name, const std::wstring& text)
-{
-    world.PutFile(name, text);
-    CIniFile ini;
-    ini.SetPath(world.PathOf(name).c_str());
-    return ini;
 }
 
 // Feeds reads of the given sizes (0 = end of data) and tells whether the download is whole.
@@ -73,29 +65,27 @@ TEST(UpdateVersion, PartsAreReadLikeDecimalNumbers)
 
 TEST(UpdateFiles, NewVersionIsReadWholeAndCountByItsFirstFourCharacters)
 {
-    CProfileWorld world;
-    const CIniFile upgrade = IniWith(world, L"up.inf", L"[Update]\r\nNewVersion=1.10.10.10\r\n");
+    const CProfileText upgrade("[Update]\r\nNewVersion=1.10.10.10\r\n");
     EXPECT_EQ(ReadNewVersion(upgrade), L"1.10.10.10");
     EXPECT_TRUE(Newer(ReadNewVersion(upgrade).c_str(), L"1.10.10.9"));
 
-    const std::wstring longValue(NEW_VERSION_CHARS, L'9');
-    const CIniFile cut =
-        IniWith(world, L"cut.inf", L"[Update]\r\nNewVersion=" + longValue + L"\r\n");
-    EXPECT_EQ(ReadNewVersion(cut), L"");
+    const std::string longValue(NEW_VERSION_CHARS, '9');
+    EXPECT_EQ(ReadNewVersion(CProfileText("[Update]\r\nNewVersion=" + longValue + "\r\n")), L"");
 
-    const CIniFile list =
-        IniWith(world, L"list.inf", L"[ENU]\r\nCount=12345\r\n[DEU]\r\nCount=2\r\n");
+    const CProfileText list("[ENU]\r\nCount=12345\r\n[DEU]\r\nCount=2\r\n");
     EXPECT_EQ(ReadServerCount(list, L"ENU"), 1234);
     EXPECT_EQ(ReadServerCount(list, L"DEU"), 2);
     EXPECT_EQ(ReadServerCount(list, L"FRA"), 0);
+    EXPECT_EQ(ReadServerCount(CProfileText("\xEF\xBB\xBF[ENU]\nCount=\"17\"\n"), L"ENU"), 17);
 }
 
 TEST(UpdateFiles, ServersComeFromTheInstalledListAndABadSelectionFallsBack)
 {
     CProfileWorld world;
-    IniWith(world, SERVER_LIST_FILE,
-            L"[DEU]\r\nAlias1=Erster\r\nServer1=http://one.test/\r\nAlias2=Zweiter\r\n"
-            L"Server2=http://two.test/\r\n[ENU]\r\nAlias1=First\r\nServer1=http://wrong.test/\r\n");
+    world.PutFile(
+        SERVER_LIST_FILE,
+        L"[DEU]\r\nAlias1=Erster\r\nServer1=http://one.test/\r\nAlias2=Zweiter\r\n"
+        L"Server2=http://two.test/\r\n[ENU]\r\nAlias1=First\r\nServer1=http://wrong.test/\r\n");
     CDriver state;
     state.m_strLangCode = L"DEU";
 

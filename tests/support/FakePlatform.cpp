@@ -232,6 +232,55 @@ bool CFakePlatform::WriteProfileText(const std::wstring& path, const std::wstrin
     return false;
 }
 
+bool CFakePlatform::CopyFileOver(const std::wstring& from, const std::wstring& to)
+{
+    return m_fileCopier && m_fileCopier(from, to);
+}
+
+bool CFakePlatform::MoveFileOver(const std::wstring& from, const std::wstring& to)
+{
+    return m_fileMover && m_fileMover(from, to);
+}
+
+bool CFakePlatform::RemoveFile(const std::wstring& path)
+{
+    return m_fileRemover && m_fileRemover(path);
+}
+
+std::wstring CFakePlatform::ReadRegistryText(REGISTRY_ROOT root, const std::wstring& key,
+                                             const std::wstring& valueName)
+{
+    std::lock_guard guard(m_lock);
+    const auto find = [&](REGISTRY_ROOT stored,
+                          const std::wstring& storedKey) -> const std::wstring*
+    {
+        const auto found = m_registry.find({stored, storedKey, valueName});
+        return found == m_registry.end() ? nullptr : &found->second;
+    };
+    const std::wstring* value = nullptr;
+    if (root == REGISTRY_ROOT::CLASSES_ROOT)
+    {
+        value = find(REGISTRY_ROOT::CURRENT_USER, L"Software\\Classes\\" + key);
+        if (value == nullptr)
+            value = find(REGISTRY_ROOT::LOCAL_MACHINE, L"Software\\Classes\\" + key);
+    }
+    else
+    {
+        value = find(root, key);
+    }
+    return value == nullptr ? std::wstring() : *value;
+}
+
+bool CFakePlatform::StartProgramAsUser(const std::wstring& program, const std::wstring& parameters,
+                                       int)
+{
+    std::lock_guard guard(m_lock);
+    if (!m_bShellStarts)
+        return false;
+    m_userLaunches.emplace_back(program, parameters);
+    return true;
+}
+
 namespace
 {
 std::vector<CPlatform*> g_previousPlatforms;

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 struct RECORDED_BOX
@@ -63,6 +65,13 @@ public:
                                  std::size_t bufferChars) override;
     bool WriteProfileText(const std::wstring& path, const std::wstring& section,
                           const std::wstring& key, const std::wstring& value) override;
+    bool CopyFileOver(const std::wstring& from, const std::wstring& to) override;
+    bool MoveFileOver(const std::wstring& from, const std::wstring& to) override;
+    bool RemoveFile(const std::wstring& path) override;
+    std::wstring ReadRegistryText(REGISTRY_ROOT root, const std::wstring& key,
+                                  const std::wstring& valueName) override;
+    bool StartProgramAsUser(const std::wstring& program, const std::wstring& parameters,
+                            int show) override;
 
     // Sets one primary monitor of the given size at (0, 0), with matching metrics.
     void SetSingleMonitor(int width, int height);
@@ -91,6 +100,15 @@ public:
         m_profileWriter;
     // Answers FileExists when set; otherwise no file exists.
     std::function<bool(const std::wstring&)> m_fileExists;
+    // Whole-file copies, moves and removals go to these hooks when set; otherwise they fail.
+    std::function<bool(const std::wstring&, const std::wstring&)> m_fileCopier;
+    std::function<bool(const std::wstring&, const std::wstring&)> m_fileMover;
+    std::function<bool(const std::wstring&)> m_fileRemover;
+    // Registry text values by root, key and value name. CLASSES_ROOT is not stored: it reads
+    // as Windows merges it, the user's "Software\Classes" first, then the machine's.
+    std::map<std::tuple<REGISTRY_ROOT, std::wstring, std::wstring>, std::wstring> m_registry;
+    // Whether the shell accepts a program to start as the user.
+    bool m_bShellStarts = true;
 
     // What the driver did.
     std::vector<RECORDED_BOX> m_boxes;
@@ -107,6 +125,8 @@ public:
     std::vector<bool> m_cursorShows;
     std::vector<RECORDED_MESSAGE> m_windowMessages;
     std::vector<RECORDED_MESSAGE> m_mainMessages;
+    // Programs started as the user: the program and its parameters.
+    std::vector<std::pair<std::wstring, std::wstring>> m_userLaunches;
     int m_nQuits = 0;
     // Threads that emptied their message queue, once per call.
     std::vector<std::thread::id> m_drainThreads;

@@ -177,6 +177,31 @@ CProfileWorld::CProfileWorld() : m_scope(m_platform)
         std::lock_guard guard(m_lock);
         return m_files.count(Lower(path)) != 0;
     };
+    m_platform.m_fileCopier = [this](const std::wstring& from, const std::wstring& to)
+    {
+        std::lock_guard guard(m_lock);
+        const auto found = m_files.find(Lower(from));
+        if (found == m_files.end())
+            return false;
+        m_files[Lower(to)] = found->second;
+        return true;
+    };
+    m_platform.m_fileMover = [this](const std::wstring& from, const std::wstring& to)
+    {
+        std::lock_guard guard(m_lock);
+        const auto found = m_files.find(Lower(from));
+        if (found == m_files.end())
+            return false;
+        std::wstring text = std::move(found->second);
+        m_files.erase(found);
+        m_files[Lower(to)] = std::move(text);
+        return true;
+    };
+    m_platform.m_fileRemover = [this](const std::wstring& path)
+    {
+        std::lock_guard guard(m_lock);
+        return m_files.erase(Lower(path)) != 0;
+    };
 }
 
 void CProfileWorld::PutFile(const std::wstring& name, const std::wstring& text)

@@ -37,11 +37,11 @@ private:
 std::optional<std::wstring> FindProfileValue(const std::wstring& text, const std::wstring& section,
                                              const std::wstring& key);
 
-// A fake platform installed for the life of the object whose profile and file-exists
-// functions reach files held in memory, under the module folder "C:\Tavelo". A read gives the
-// default for a missing file, section or key, whatever the buffer size: cutting to the buffer
-// is left to the driver's own guard. A write replaces the key's line, or adds it at the end of
-// its section, or adds the section at the end of the file.
+// A fake platform installed for the life of the object whose profile, file-exists and
+// whole-file functions reach files held in memory, under the module folder "C:\Tavelo". A read
+// gives the default for a missing file, section or key, whatever the buffer size: cutting to the
+// buffer is left to the driver's own guard. A write replaces the key's line, or adds it at the end
+// of its section, or adds the section at the end of the file.
 class CProfileWorld
 {
 public:

@@ -1,10 +1,18 @@
-// The Win32 profile functions behind the platform seam, on real files: the paths they are
-// given. The settings written and read back through them are the end-to-end tests' business.
+// The Win32 profile functions behind the platform seam, on real files: the settings file
+// replaced in one step through them, and the paths they are given.
 
+#include "calibration/CalibTables.h"
+#include "core/DriverState.h"
+#include "device/DeviceGlobals.h"
 #include "platform/win32/Win32Platform.h"
+#include "settings/Settings.h"
+#include "shell/Driver.h"
 #include "tests/support/ProfileWorld.h"
+#include "update/ProfileText.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace
 {
@@ -14,6 +22,66 @@ CWin32Platform& Win32()
     return platform;
 }
 } // namespace
+
+TEST(IniWin32, SettingsAndCalibrationReadBackThroughTheProfileFunctions)
+{
+    CTempFolder folder;
+    CFakePlatform platform;
+    CScopedPlatform scope(platform);
+    platform.m_profileReader = [](const std::wstring& path, const std::wstring& section,
+                                  const std::wstring& key, const std::wstring& defaultValue,
+                                  std::size_t bufferChars)
+    { return Win32().ReadProfileText(path, section, key, defaultValue, bufferChars); };
+    platform.m_profileWriter = [](const std::wstring& path, const std::wstring& section,
+                                  const std::wstring& key, const std::wstring& value)
+    { return Win32().WriteProfileText(path, section, key, value); };
+    platform.m_fileExists = [](const std::wstring& path) { return Win32().FileExists(path); };
+    platform.m_fileCopier = [](const std::wstring& from, const std::wstring& to)
+    { return Win32().CopyFileOver(from, to); };
+    platform.m_fileMover = [](const std::wstring& from, const std::wstring& to)
+    { return Win32().MoveFileOver(from, to); };
+    platform.m_fileRemover = [](const std::wstring& path) { return Win32().RemoveFile(path); };
+
+    ReleaseCalibTables();
+    g_nDeviceCount = 2;
+    AllocateCalibTables(2);
+    for (int i = 0; i < 9; ++i)
+    {
+        NinePointCalibAt(0)->m_dH[i] = -1234.5678901 * (i + 1);
+        NinePointCalibAt(1)->m_dH[i] = 0.000123456789 * (i + 1);
+    }
+    CDriver saved;
+    saved.m_strConfigPath = folder.PathOf(L"Config.ini");
+    saved.m_bCalibrated = 1;
+    saved.m_nCalibModel = CALIB_MODEL_NINE;
+    saved.m_nSelectServer = 12345;
+    SaveSettings(saved);
+    // A second save replaces the file the first one wrote, and leaves nothing beside it.
+    saved.m_bRearProjection = 1;
+    SaveSettings(saved);
+    EXPECT_FALSE(Win32().FileExists(folder.PathOf(L"Config.new")));
+
+    CDriver loaded;
+    loaded.m_strConfigPath = saved.m_strConfigPath;
+    LoadSettings(loaded);
+    EXPECT_EQ(loaded.m_bCalibrated, 1);
+    EXPECT_EQ(loaded.m_nCalibModel, CALIB_MODEL_NINE);
+    EXPECT_EQ(loaded.m_bRearProjection, 1);
+    EXPECT_EQ(loaded.m_nSelectServer, 1234) << "four characters of a state value";
+    for (int camera = 0; camera < 2; ++camera)
+    {
+        CNinePointCalib& model = *NinePointCalibAt(static_cast<std::uint16_t>(camera));
+        const double expected[2] = {model.m_dH[4], model.m_dH[8]};
+        model.m_dH[4] = 0.0;
+        model.m_dH[8] = 0.0;
+        LoadCalibration(loaded);
+        EXPECT_NEAR(model.m_dH[4], expected[0], 1e-9) << camera;
+        EXPECT_NEAR(model.m_dH[8], expected[1], 1e-9) << camera;
+        EXPECT_TRUE(model.IsModelValid());
+    }
+    ReleaseCalibTables();
+    g_nDeviceCount = 0;
+}
 
 TEST(IniWin32, PathBeyondTheBufferIsCutWhereTheBufferEnds)
 {
@@ -36,4 +104,56 @@ TEST(IniWin32, FileExistsSeesFilesAndFolders)
     EXPECT_TRUE(Win32().FileExists(folder.PathOf(L"there.lng")));
     EXPECT_TRUE(Win32().FileExists(folder.PathOf(L"sub")));
     EXPECT_FALSE(Win32().FileExists(folder.PathOf(L"missing.lng")));
+}
+
+// A downloaded update file is read in memory with the rules the profile functions read a file
+// with: each case is read both ways and must agree.
+TEST(IniWin32, DownloadedFilesReadInMemoryAsTheProfileFunctionsReadThem)
+{
+    struct CASE
+    {
+        std::string bytes;
+        const wchar_t* section;
+        const wchar_t* key;
+    };
+    // Text as UTF-16 with its byte-order mark, as a Windows editor saves it.
+    const auto Utf16 = [](const std::wstring& text)
+    {
+        std::string bytes = "\xFF\xFE";
+        for (const wchar_t c : text)
+        {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>((c >> 8) & 0xFF);
+        }
+        return bytes;
+    };
+    const CASE cases[] = {
+        {"[ENU]\r\nCount=12345\r\n", L"ENU", L"Count"},
+        {"[enu]\nCOUNT = 7 \n", L"ENU", L"Count"},
+        {"  [ ENU ]  \r\n  Count  =  \"3\"  \r\n", L"ENU", L"Count"},
+        {"[ENU]\rCount='4'\r", L"ENU", L"Count"},
+        {"[ENU]\r\nCount=\"5\r\n", L"ENU", L"Count"},
+        {"[ENU]\r\nCount\r\nCount=6\r\n", L"ENU", L"Count"},
+        {"[ENU]\r\nOther=1\r\n[ENU]\r\nCount=8\r\n", L"ENU", L"Count"},
+        {"[ENU]\r\nCount=1\r\nCount=2\r\n", L"ENU", L"Count"},
+        {"[DEU]\r\nCount=9\r\n[ENU\r\nCount=3\r\n", L"ENU", L"Count"},
+        {"[ENU] trailing\r\nCount=10\r\n", L"ENU", L"Count"},
+        {"[Update]\r\nNewVersion=1.10.10.10\r\n", L"Update", L"NewVersion"},
+        {"\xEF\xBB\xBF[Update]\r\nNewVersion=2.0.0.1\r\n", L"Update", L"NewVersion"},
+        {Utf16(L"[Update]\n NewVersion = 3.1 \n"), L"Update", L"NewVersion"},
+        {"", L"Update", L"NewVersion"},
+        {"NewVersion=1.2.3.4\r\n[Update]\r\n", L"Update", L"NewVersion"},
+    };
+    CTempFolder folder;
+    for (const CASE& item : cases)
+    {
+        SCOPED_TRACE(item.bytes);
+        folder.WriteBytes(L"case.inf", item.bytes);
+        wchar_t expected[64] = {};
+        GetPrivateProfileStringW(item.section, item.key, L"(default)", expected, 64,
+                                 folder.PathOf(L"case.inf").c_str());
+        wchar_t read[64] = {};
+        CProfileText(item.bytes).ReadString(item.section, item.key, L"(default)", read, 64);
+        EXPECT_STREQ(read, expected);
+    }
 }

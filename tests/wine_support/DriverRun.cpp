@@ -506,3 +506,35 @@ void PressKey(WORD key)
     keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, keys, sizeof(INPUT));
 }
+
+namespace
+{
+const wchar_t* const MACHINE_CLASSES = L"Software\\Classes";
+
+void SetMachineClass(const std::wstring& key, const std::wstring& value)
+{
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, (std::wstring(MACHINE_CLASSES) + L"\\" + key).c_str(),
+                    nullptr, REG_SZ, value.c_str(), DWORD((value.size() + 1) * sizeof(wchar_t)));
+}
+} // namespace
+
+CHtmlOpenCommand::CHtmlOpenCommand(const std::wstring& command)
+{
+    wchar_t type[256] = {};
+    DWORD size = sizeof type;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.htm", nullptr, RRF_RT_REG_SZ,
+                     nullptr, type, &size) == ERROR_SUCCESS)
+        m_strOldType = type;
+    SetMachineClass(L".htm", L"TaveloTestPage");
+    SetMachineClass(L"TaveloTestPage\\shell\\open\\command", command);
+}
+
+CHtmlOpenCommand::~CHtmlOpenCommand()
+{
+    const std::wstring classes = MACHINE_CLASSES;
+    if (m_strOldType.empty())
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (classes + L"\\.htm").c_str());
+    else
+        SetMachineClass(L".htm", m_strOldType);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (classes + L"\\TaveloTestPage").c_str());
+}

@@ -103,3 +103,17 @@ private:
 std::wstring SourceTreePath(const std::string& relative);
 // Reads one value of an INI file the way the program does.
 std::wstring ReadIni(const std::wstring& path, const wchar_t* section, const wchar_t* key);
+
+// Makes ".htm" pages open with a command for the whole machine (HKLM\Software\Classes) while
+// the scope lasts; the test prefix has no browser registered for them otherwise.
+class CHtmlOpenCommand
+{
+public:
+    explicit CHtmlOpenCommand(const std::wstring& command);
+    ~CHtmlOpenCommand();
+    CHtmlOpenCommand(const CHtmlOpenCommand&) = delete;
+    CHtmlOpenCommand& operator=(const CHtmlOpenCommand&) = delete;
+
+private:
+    std::wstring m_strOldType;
+};

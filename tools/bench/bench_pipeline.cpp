@@ -67,6 +67,17 @@ public:
     {
         return true;
     }
+    bool CopyFileOver(const std::wstring&, const std::wstring&) override { return true; }
+    bool MoveFileOver(const std::wstring&, const std::wstring&) override { return true; }
+    bool RemoveFile(const std::wstring&) override { return true; }
+    std::wstring ReadRegistryText(REGISTRY_ROOT, const std::wstring&, const std::wstring&) override
+    {
+        return std::wstring();
+    }
+    bool StartProgramAsUser(const std::wstring&, const std::wstring&, int) override
+    {
+        return false;
+    }
 
     std::uint64_t m_nMouseRecords = 0;
     std::uint64_t m_nWindowMessages = 0;

@@ -1,5 +1,6 @@
 #include "update/win32/ModuleInfo.h"
 
+#include "platform/win32/SystemLibraries.h"
 #include "platform/win32/Win32Platform.h"
 #include "update/UpdateUrl.h"
 
@@ -11,15 +12,15 @@ std::optional<VERSION_NUMBER> GetOwnFileVersion()
 {
     const std::wstring path = OwnExecutablePath();
     DWORD ignored = 0;
-    const DWORD size = path.empty() ? 0 : GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    const DWORD size = path.empty() ? 0 : syscall::GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0)
         return std::nullopt;
     std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()))
+    if (!syscall::GetFileVersionInfoW(path.c_str(), 0, size, block.data()))
         return std::nullopt;
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoSize = 0;
-    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) ||
+    if (!syscall::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) ||
         info == nullptr || infoSize < sizeof *info || info->dwSignature != 0xFEEF04BD)
         return std::nullopt;
     VERSION_NUMBER version;

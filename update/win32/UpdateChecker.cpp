@@ -2,6 +2,7 @@
 
 #include "core/DriverState.h"
 #include "platform/Platform.h"
+#include "update/ProfileText.h"
 #include "update/ServerList.h"
 #include "update/VersionText.h"
 #include "update/win32/UpdaterLaunch.h"
@@ -21,20 +22,21 @@ CUpdateChecker::CUpdateChecker(CDriverState& state, std::wstring defaultUrl)
 {
 }
 
+CUpdateChecker::~CUpdateChecker()
+{
+    StopCheck();
+}
+
 void CUpdateChecker::CheckForUpdate(const std::wstring& baseUrl)
 {
     m_strServerVersion.clear();
     const std::optional<VERSION_NUMBER> own = GetOwnFileVersion();
     if (!own)
         return;
-    const std::wstring ownText = FormatVersionText(*own);
-    if (Fetch(baseUrl, UPGRADE_FILE) != FETCH_RESULT::FETCHED)
+    std::string body;
+    if (FetchUrl(baseUrl + UPGRADE_FILE, body) != FETCH_RESULT::FETCHED)
         return;
-    m_strServerVersion = ReadNewVersion(m_iniDownload);
-    if (ParseVersionText(m_strServerVersion) > *own)
-        OnNewVersion(ownText, m_strServerVersion, baseUrl);
-    else
-        OnNoNewVersion(ownText, m_strServerVersion);
+    TakeUpgrade(*own, body, baseUrl);
 }
 
 void CUpdateChecker::CheckForUpdate(std::uint32_t urlStringId)
@@ -44,16 +46,10 @@ void CUpdateChecker::CheckForUpdate(std::uint32_t urlStringId)
 
 int CUpdateChecker::DownloadServerList(const std::wstring& baseUrl)
 {
-    switch (Fetch(baseUrl, SERVER_LIST_FILE))
-    {
-    case FETCH_RESULT::FETCHED:
-        return ReadServerCount(m_iniDownload, m_state.m_strLangCode);
-    case FETCH_RESULT::REQUEST_FAILED:
+    std::string body;
+    if (FetchUrl(baseUrl + SERVER_LIST_FILE, body) != FETCH_RESULT::FETCHED)
         return 0;
-    case FETCH_RESULT::FILE_FAILED:
-        return -1;
-    }
-    return 0;
+    return ServerCountOf(body);
 }
 
 void CUpdateChecker::OnNewVersion(const std::wstring&, const std::wstring&,
@@ -72,15 +68,70 @@ void CUpdateChecker::OnUpdateReset()
     m_state.m_bNewVersionAvailable = 0;
 }
 
-FETCH_RESULT CUpdateChecker::Fetch(const std::wstring& baseUrl, const wchar_t* fileName)
+void CUpdateChecker::StartCheck(std::uint32_t doneMessage)
 {
-    const std::wstring localPath = TempFilePath(fileName);
-    const FETCH_RESULT result = FetchUrlToFile(baseUrl + fileName, localPath);
-    if (result == FETCH_RESULT::FILE_FAILED)
-        Platform().ShowMessageBox(FILE_CREATE_ERROR_TEXT, BOX_OK | BOX_ICONERROR);
-    else if (result == FETCH_RESULT::FETCHED)
-        m_iniDownload.SetPath(localPath.c_str());
-    return result;
+    m_nDoneMessage = doneMessage;
+    StartFetch(m_strDefaultUrl + SERVER_LIST_FILE, STEP_SERVER_LIST);
+}
+
+void CUpdateChecker::OnFetched(std::uintptr_t step)
+{
+    if (!m_worker.joinable())
+        return;
+    m_worker.join();
+    if (step == STEP_SERVER_LIST)
+    {
+        AcceptServerList(
+            m_state, m_fetchResult == FETCH_RESULT::FETCHED ? ServerCountOf(m_strFetchBody) : 0);
+        m_strCheckUrl = ChooseUpdateServer(m_state, m_strDefaultUrl);
+        m_strServerVersion.clear();
+        if (GetOwnFileVersion())
+            StartFetch(m_strCheckUrl + UPGRADE_FILE, STEP_UPGRADE);
+    }
+    else if (step == STEP_UPGRADE && m_fetchResult == FETCH_RESULT::FETCHED)
+    {
+        if (const std::optional<VERSION_NUMBER> own = GetOwnFileVersion())
+            TakeUpgrade(*own, m_strFetchBody, m_strCheckUrl);
+    }
+}
+
+void CUpdateChecker::StopCheck()
+{
+    m_bStop = true;
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+int CUpdateChecker::ServerCountOf(const std::string& body) const
+{
+    return ReadServerCount(CProfileText(body), m_state.m_strLangCode);
+}
+
+void CUpdateChecker::TakeUpgrade(const VERSION_NUMBER& own, const std::string& body,
+                                 const std::wstring& baseUrl)
+{
+    m_strServerVersion = ReadNewVersion(CProfileText(body));
+    const std::wstring ownText = FormatVersionText(own);
+    if (ParseVersionText(m_strServerVersion) > own)
+        OnNewVersion(ownText, m_strServerVersion, baseUrl);
+    else
+        OnNoNewVersion(ownText, m_strServerVersion);
+}
+
+void CUpdateChecker::StartFetch(const std::wstring& url, STEP step)
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    m_bStop = false;
+    m_worker = std::thread(
+        [this, url, step]
+        {
+            std::string body;
+            m_fetchResult = FetchUrl(url, body, &m_bStop);
+            m_strFetchBody = std::move(body);
+            if (!m_bStop.load())
+                Platform().PostMainMessage(m_nDoneMessage, step, 0);
+        });
 }
 
 void CheckUpdatesAtStartup(CDriverState& state, CUpdateChecker& checker)

@@ -1,5 +1,6 @@
 #include "update/win32/WebFetch.h"
 
+#include "platform/win32/SystemLibraries.h"
 #include "update/DownloadRule.h"
 
 #include <windows.h>
@@ -16,6 +17,9 @@
 
 namespace
 {
+// How often a waiting fetch looks whether it was asked to stop.
+constexpr std::chrono::milliseconds FETCH_STOP_POLL{50};
+
 class CInternetHandle
 {
 public:
@@ -23,7 +27,7 @@ public:
     ~CInternetHandle()
     {
         if (m_hInternet != nullptr)
-            InternetCloseHandle(m_hInternet);
+            syscall::InternetCloseHandle(m_hInternet);
     }
     CInternetHandle(const CInternetHandle&) = delete;
     CInternetHandle& operator=(const CInternetHandle&) = delete;
@@ -36,7 +40,7 @@ private:
 
 void SetTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
 {
-    InternetSetOptionW(handle, option, &milliseconds, sizeof milliseconds);
+    syscall::InternetSetOptionW(handle, option, &milliseconds, sizeof milliseconds);
 }
 
 void SetTimeouts(HINTERNET handle)
@@ -64,7 +68,7 @@ std::optional<WEB_ADDRESS> CrackWebAddress(const std::wstring& url)
     parts.dwHostNameLength = 1;
     parts.dwUrlPathLength = 1;
     parts.dwExtraInfoLength = 1;
-    if (!InternetCrackUrlW(url.c_str(), DWORD(url.size()), 0, &parts) ||
+    if (!syscall::InternetCrackUrlW(url.c_str(), DWORD(url.size()), 0, &parts) ||
         (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) ||
         parts.lpszHostName == nullptr || parts.dwHostNameLength == 0)
         return std::nullopt;
@@ -86,8 +90,8 @@ bool StatusAllowsBody(HINTERNET request)
 {
     DWORD status = 0;
     DWORD size = sizeof status;
-    return HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                          nullptr) &&
+    return syscall::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                                   &status, &size, nullptr) &&
            status == HTTP_STATUS_OK;
 }
 
@@ -95,7 +99,7 @@ std::optional<std::uint64_t> AnnouncedLength(HINTERNET request)
 {
     wchar_t text[256] = {};
     DWORD size = sizeof text - sizeof text[0];
-    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
+    if (!syscall::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
         return std::nullopt;
     return ParseContentLength(std::wstring_view(text, size / sizeof text[0]));
 }
@@ -118,14 +122,14 @@ bool DownloadBody(const std::wstring& url, FETCH_JOB& job)
     const std::optional<WEB_ADDRESS> address = CrackWebAddress(url);
     if (!address)
         return false;
-    const CInternetHandle session(
-        InternetOpenW(L"Update search", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    const CInternetHandle session(syscall::InternetOpenW(
+        L"Update search", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (session.Get() == nullptr)
         return false;
     SetTimeouts(session.Get());
-    const CInternetHandle connection(InternetConnectW(session.Get(), address->host.c_str(),
-                                                      address->port, nullptr, nullptr,
-                                                      INTERNET_SERVICE_HTTP, 0, 0));
+    const CInternetHandle connection(syscall::InternetConnectW(session.Get(), address->host.c_str(),
+                                                               address->port, nullptr, nullptr,
+                                                               INTERNET_SERVICE_HTTP, 0, 0));
     if (connection.Get() == nullptr)
         return false;
     SetTimeouts(connection.Get());
@@ -138,12 +142,12 @@ bool DownloadBody(const std::wstring& url, FETCH_JOB& job)
                   INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_TRANSFER_ASCII;
     if (address->secure)
         flags |= INTERNET_FLAG_SECURE;
-    const CInternetHandle request(HttpOpenRequestW(
+    const CInternetHandle request(syscall::HttpOpenRequestW(
         connection.Get(), L"GET", address->object.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (request.Get() == nullptr)
         return false;
     SetTimeouts(request.Get());
-    if (!HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0) ||
+    if (!syscall::HttpSendRequestW(request.Get(), nullptr, 0, nullptr, 0) ||
         !StatusAllowsBody(request.Get()))
         return false;
 
@@ -152,8 +156,9 @@ bool DownloadBody(const std::wstring& url, FETCH_JOB& job)
     while (!progress.Finished())
     {
         DWORD received = 0;
-        if (job.abandoned.load() || !InternetReadFile(request.Get(), chunk.data(),
-                                                      DWORD(progress.NextReadSize()), &received))
+        if (job.abandoned.load() ||
+            !syscall::InternetReadFile(request.Get(), chunk.data(), DWORD(progress.NextReadSize()),
+                                       &received))
         {
             progress.OnReadError();
             break;
@@ -173,40 +178,28 @@ void RunFetchJob(std::wstring url, std::shared_ptr<FETCH_JOB> job)
     job->finishedSignal.notify_all();
 }
 
-// Replaces the file by one holding the bytes. A file or link already there is deleted, never
-// written through, and the new one is created only where none exists.
-bool WriteFreshFile(const std::wstring& path, const std::string& bytes)
-{
-    DeleteFileW(path.c_str());
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool whole =
-        bytes.empty() || (WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-                          written == bytes.size());
-    CloseHandle(file);
-    if (!whole)
-        DeleteFileW(path.c_str());
-    return whole;
-}
 } // namespace
 
-FETCH_RESULT FetchUrlToFile(const std::wstring& url, const std::wstring& localPath)
+FETCH_RESULT FetchUrl(const std::wstring& url, std::string& body, const std::atomic<bool>* stop)
 {
     // WinINet's own time-outs do not cover everything everywhere (name look-up; Wine ignores
     // the connect time-out, and a connection that is never established held a request for two
-    // minutes), so the request runs on a worker and the caller waits only until the deadline.
-    // A worker left behind ends by itself and writes nothing.
+    // minutes), so the request runs on a worker and the caller waits only until the deadline
+    // or until it is asked to stop. A worker left behind ends by itself and hands over nothing.
     auto job = std::make_shared<FETCH_JOB>();
     std::thread worker(RunFetchJob, url, job);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(FETCH_DEADLINE_MS);
     bool finished = false;
     bool complete = false;
     {
         std::unique_lock guard(job->lock);
-        finished = job->finishedSignal.wait_for(guard, std::chrono::milliseconds(FETCH_DEADLINE_MS),
-                                                [&] { return job->finished; });
+        while (!finished && std::chrono::steady_clock::now() < deadline &&
+               (stop == nullptr || !stop->load()))
+        {
+            finished =
+                job->finishedSignal.wait_for(guard, FETCH_STOP_POLL, [&] { return job->finished; });
+        }
         complete = finished && job->complete;
     }
     if (finished)
@@ -220,17 +213,6 @@ FETCH_RESULT FetchUrlToFile(const std::wstring& url, const std::wstring& localPa
     }
     if (!complete)
         return FETCH_RESULT::REQUEST_FAILED;
-    return WriteFreshFile(localPath, job->body) ? FETCH_RESULT::FETCHED : FETCH_RESULT::FILE_FAILED;
-}
-
-std::wstring TempFilePath(const std::wstring& name)
-{
-    wchar_t folder[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH)
-        return std::wstring();
-    std::wstring path(folder, length);
-    if (path.back() != L'\\')
-        path += L'\\';
-    return path + name;
+    body = std::move(job->body);
+    return FETCH_RESULT::FETCHED;
 }
