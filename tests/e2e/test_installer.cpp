@@ -1,7 +1,7 @@
 // The Windows Installer package as a school deploys it, with Wine's msiexec: a silent install of
-// an older version with autostart, the installed program tracking a pen, a silent upgrade that
-// keeps the calibration, a refused downgrade, and a silent removal that leaves nothing of the
-// package behind.
+// an older version into a chosen folder with autostart, the installed program tracking a pen, a
+// silent upgrade that keeps the folder, the autostart and the calibration, a refused downgrade,
+// and a silent removal that leaves nothing of the package behind.
 
 #include "shell/Messages.h"
 #include "tests/wine_support/CalibratedBoard.h"
@@ -35,9 +35,10 @@ std::wstring Folder(int csidl)
     return path;
 }
 
+// The folder a deployment chooses (INSTALLDIR) and later upgrades keep.
 std::wstring ProgramFolder()
 {
-    return Folder(CSIDL_PROGRAM_FILES) + L"\\Tavelo";
+    return L"C:\\Tavelo Board";
 }
 
 std::string FileBytes(const std::wstring& path)
@@ -150,6 +151,7 @@ int PackageItemsPresent(const std::vector<std::wstring>& products)
     for (const std::wstring& shortcut : Shortcuts())
         present += Exists(shortcut) ? 1 : 0;
     present += RegistryText(RUN_KEY, L"Tavelo").empty() ? 0 : 1;
+    present += RegistryText(L"SOFTWARE\\Corvane\\Tavelo", L"InstallDir").empty() ? 0 : 1;
     for (const std::wstring& product : products)
     {
         HKEY key = nullptr;
@@ -204,7 +206,9 @@ TEST(Installer, SilentInstallRunsUpgradesKeepingTheCalibrationAndUninstallsClean
 
     // The older version, as a deployment tool pushes it.
     int failures = Failures();
-    ASSERT_EQ(Install(TAVELO_OLDER_PACKAGE, L"AUTOSTART=1"), 0u);
+    ASSERT_EQ(Install(TAVELO_OLDER_PACKAGE,
+                      (L"AUTOSTART=1 INSTALLDIR=\"" + ProgramFolder() + L"\"").c_str()),
+              0u);
     std::vector<std::wstring> products = InstalledProducts();
     ASSERT_EQ(products.size(), 1u);
     EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING), L"0.1.0.0");
@@ -244,13 +248,15 @@ TEST(Installer, SilentInstallRunsUpgradesKeepingTheCalibrationAndUninstallsClean
     const std::string calibration = FileBytes(ProgramFolder() + L"\\Config.ini");
     ASSERT_FALSE(calibration.empty());
 
-    // The new version over it, without properties; then the older one again, refused.
+    // The new version over it, naming nothing; then the older one again, refused.
     failures = Failures();
     ASSERT_EQ(Install(TAVELO_PACKAGE), 0u);
     products = InstalledProducts();
     ASSERT_EQ(products.size(), 1u);
     EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING),
               Widen(TAVELO_PACKAGE_VERSION));
+    EXPECT_EQ(FileBytes(ProgramFolder() + L"\\Tavelo.exe"),
+              FileBytes(TestProgramDirectory() + L"\\Tavelo.exe"));
     EXPECT_EQ(FileBytes(ProgramFolder() + L"\\Config.ini"), calibration);
     EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), ProgramFolder() + L"\\Tavelo.exe");
     // Double-clicked, the older package tells why it stops.
