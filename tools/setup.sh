@@ -9,6 +9,8 @@ packages=(
     wine wine64 xvfb xauth python3
     # the artwork generator: Pillow, text shaping for Farsi, Latin and Japanese fonts
     python3-pil libraqm0 fonts-dejavu-core fonts-ipafont-gothic
+    # the Windows Installer package: wixl builds it, msiinfo reads its tables
+    wixl msitools
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,7 @@
 # Runs every test tier: formatting, native, native with address/undefined-behaviour
 # sanitizers and the fuzz targets, native with the thread sanitizer, the win64 build with
 # its tests under Wine, and the i686 build (compiled, not run: this machine cannot start
-# 32-bit programs).
+# 32-bit programs) with the installer packages.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -86,15 +86,23 @@ if want win64 && run_preset win64; then
     wine_session_start "$logdir"
     run_ctest win64
     wine_session_stop
+    # The installer's end-to-end run reports what it got through.
+    grep -h '^installer:' build/win64/Testing/Temporary/LastTest.log || true
 fi
 
-# The i686 executable cannot run here, but its import table can be read.
+# The i686 executable cannot run here, but its import table can be read; and its installer
+# package is checked against the x64 one.
 if want win32 && run_preset win32; then
     if python3 tests/pe/check_imports.py build/win32/bin/Tavelo.exe >"$logdir/win32-imports.log" 2>&1; then
         passed=$((passed + 1))
     else
         cat "$logdir/win32-imports.log"
         failed=$((failed + 1)); failures+=("win32: import check")
+    fi
+    if bash tools/package.sh; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1)); failures+=("package")
     fi
 fi
 

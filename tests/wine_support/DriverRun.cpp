@@ -142,17 +142,28 @@ std::wstring ReadIni(const std::wstring& path, const wchar_t* section, const wch
     return value;
 }
 
-CDriverRun::CDriverRun(const std::string& name) : m_strName(name)
+CDriverRun::CDriverRun(const std::string& name, const std::wstring& folder)
+    : m_strName(name), m_strFolder(folder)
 {
-    m_strFolder = ScratchRoot() + L"\\" + Widen(name);
-    RemoveTree(m_strFolder);
-    CreateDirectoryW(m_strFolder.c_str(), nullptr);
-    const std::wstring programs = TestProgramDirectory();
-    CopyFileW((programs + L"\\Tavelo.exe").c_str(), Path("Tavelo.exe").c_str(), FALSE);
-    CopyFileW((programs + L"\\Ftd2xx.dll").c_str(), Path("Ftd2xx.dll").c_str(), FALSE);
-    CopyFolderFiles(SourceTreePath("resources/language"), Path("language"), L"*.lng");
+    CopyFileW((TestProgramDirectory() + L"\\Ftd2xx.dll").c_str(), Path("Ftd2xx.dll").c_str(),
+              FALSE);
     WriteText("SimScenario.txt", "units 1\nunit 0 minor 0x23\n");
     WriteText("SimControl.txt", "");
+}
+
+CDriverRun::CDriverRun(const std::string& name)
+    : CDriverRun(name,
+                 [&name]
+                 {
+                     const std::wstring folder = ScratchRoot() + L"\\" + Widen(name);
+                     RemoveTree(folder);
+                     CreateDirectoryW(folder.c_str(), nullptr);
+                     return folder;
+                 }())
+{
+    CopyFileW((TestProgramDirectory() + L"\\Tavelo.exe").c_str(), Path("Tavelo.exe").c_str(),
+              FALSE);
+    CopyFolderFiles(SourceTreePath("resources/language"), Path("language"), L"*.lng");
 }
 
 CDriverRun::~CDriverRun()

@@ -21,6 +21,9 @@ class CDriverRun
 public:
     // name: the scratch folder's name and the prefix of the screenshots.
     explicit CDriverRun(const std::string& name);
+    // A run of the program already in `folder` (an installed copy): only the simulated
+    // Ftd2xx.dll and its scenario and control files are added.
+    CDriverRun(const std::string& name, const std::wstring& folder);
     // Ends the program if it still runs.
     ~CDriverRun();
     CDriverRun(const CDriverRun&) = delete;
