@@ -36,9 +36,11 @@ constexpr DWORD START_MS = 20000;
 constexpr double DESCRIBED_REPLY_WAITS_MS_PER_UNIT = 1000.0;
 constexpr int STARTUP_RUNS = 3;
 constexpr int LATENCY_SAMPLES = 300;
-// Positions of the pen: a grid this far apart, visited row by row, back and forth.
+// Positions of the pen: a grid this far apart, visited row by row, back and forth; more of
+// them than samples wanted, as a move the hook never sees gives none.
 constexpr double POSITION_STEP_PX = 40.0;
-constexpr int POSITION_COLUMNS = 20;
+constexpr int POSITION_COLUMNS = 22;
+constexpr int POSITIONS = POSITION_COLUMNS * 16;
 constexpr double NEAR_PX = 3.0;
 
 unsigned long long NowMicros()
@@ -148,7 +150,7 @@ void PrintPercentiles(const std::vector<double>& values)
                 Percentile(values, 0.99), values.size());
 }
 
-// One run of the program, its pen taken once to each of LATENCY_SAMPLES positions.
+// One run of the program, its pen taken once to each of the positions.
 std::vector<double> PenToPointerMs(const CCalibratedBoard& board, CHookProbe& probe,
                                    const std::string& name, const std::string& bridge)
 {
@@ -162,13 +164,13 @@ std::vector<double> PenToPointerMs(const CCalibratedBoard& board, CHookProbe& pr
     }
     std::map<std::string, std::pair<double, double>> screenOf;
     const std::size_t skip = probe.Count();
-    for (int i = 0; i < LATENCY_SAMPLES; ++i)
+    for (int i = 0; i < POSITIONS; ++i)
     {
         const int row = i / POSITION_COLUMNS;
         const int column =
             row % 2 == 0 ? i % POSITION_COLUMNS : POSITION_COLUMNS - 1 - i % POSITION_COLUMNS;
-        const double x = 100.0 + POSITION_STEP_PX * column;
-        const double y = 100.0 + POSITION_STEP_PX * row;
+        const double x = 80.0 + POSITION_STEP_PX * column;
+        const double y = 80.0 + POSITION_STEP_PX * row;
         const std::string line = board.PenAt(0, 0, x, y);
         screenOf[line.substr(line.find(" 0 ", 8) + 3)] = {x, y};
         run.Control(line);
