@@ -99,7 +99,24 @@ bool CCameraLink::BindLibrary()
     }
     TAVELO_D2XX_ENTRY_POINTS(TAVELO_BIND)
 #undef TAVELO_BIND
+#define TAVELO_BIND_OPTIONAL(name, params)                                                         \
+    m_d2xx.p##name = reinterpret_cast<PFN_##name>(Platform().GetLibrarySymbol(m_hLibrary, #name));
+    TAVELO_D2XX_OPTIONAL_ENTRY_POINTS(TAVELO_BIND_OPTIONAL)
+#undef TAVELO_BIND_OPTIONAL
     return true;
+}
+
+void CCameraLink::SetLowLatency()
+{
+    if (m_d2xx.pFT_SetChars == nullptr)
+        return;
+    for (std::uint16_t i = 0; i < m_nCount; ++i)
+    {
+        const FT_HANDLE handle = m_pRecords[i].handle;
+        if (handle == nullptr)
+            continue;
+        m_d2xx.pFT_SetChars(handle, protocol::PACKET_END, 1, 0, 0);
+    }
 }
 
 FT_STATUS CCameraLink::ListDevices(std::uint32_t* locations, std::uint16_t* count)

@@ -52,6 +52,12 @@ public:
     [[nodiscard]] bool OpenAll(const std::uint32_t* locations, std::uint16_t count);
     void ResetAll();
     void Reconfigure();
+    // Every camera's bridge hands on each packet as its last byte, '&', arrives, instead of
+    // holding it for up to 16 ms until its buffer fills or its timer expires. An '&' inside
+    // a packet's values only sends its first part early. The latency timer stays as it is:
+    // every packet ends in '&', so it adds nothing here. A library without the event
+    // character changes nothing.
+    void SetLowLatency();
     bool WritePacket(std::uint16_t camera, const std::uint8_t* buffer, std::uint32_t length,
                      std::uint32_t* written);
     bool SendCommand(std::uint16_t camera, int code);

@@ -45,15 +45,25 @@ enum : std::uint32_t
     X(FT_SetTimeouts, (FT_HANDLE handle, std::uint32_t readTimeout, std::uint32_t writeTimeout))   \
     X(FT_GetQueueStatus, (FT_HANDLE handle, std::uint32_t * rxBytes))
 
+// Entry points the driver uses when the library has them and does without otherwise: the
+// bridge's latency timer and its event character.
+#define TAVELO_D2XX_OPTIONAL_ENTRY_POINTS(X)                                                       \
+    X(FT_SetLatencyTimer, (FT_HANDLE handle, std::uint8_t timerMs))                                \
+    X(FT_SetChars, (FT_HANDLE handle, std::uint8_t eventChar, std::uint8_t eventCharOn,            \
+                    std::uint8_t errorChar, std::uint8_t errorCharOn))
+
 #define TAVELO_D2XX_TYPEDEF(name, params) using PFN_##name = FT_STATUS(TAVELO_STDCALL*) params;
 TAVELO_D2XX_ENTRY_POINTS(TAVELO_D2XX_TYPEDEF)
+TAVELO_D2XX_OPTIONAL_ENTRY_POINTS(TAVELO_D2XX_TYPEDEF)
 #undef TAVELO_D2XX_TYPEDEF
 
-// One pointer per entry point; null until bound.
+// One pointer per entry point; null until bound (an optional one stays null when the library
+// lacks it).
 struct D2XX_TABLE
 {
 #define TAVELO_D2XX_FIELD(name, params) PFN_##name p##name = nullptr;
     TAVELO_D2XX_ENTRY_POINTS(TAVELO_D2XX_FIELD)
+    TAVELO_D2XX_OPTIONAL_ENTRY_POINTS(TAVELO_D2XX_FIELD)
 #undef TAVELO_D2XX_FIELD
 };
 

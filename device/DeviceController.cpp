@@ -97,6 +97,10 @@ bool CDeviceController::StartPenTracking()
         m_callbacks.pfnResetStallWatch();
     if (!RefreshDevices())
         return false;
+    // One camera only for now: with two, the reader's turns between the cameras change when
+    // packets come at once, and that is not yet measured.
+    if (count == 1)
+        m_link.SetLowLatency();
     for (std::uint16_t i = 0; i < count; ++i)
     {
         for (const protocol::COMMAND_PACKET& packet : protocol::TRACKING_SETUP)

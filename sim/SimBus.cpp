@@ -222,6 +222,13 @@ void CSimBus::ApplyLocked(const SIM_COMMAND& c, const std::filesystem::path& bas
     case SIM_VERB::Mount:
         unit.SetMount(static_cast<std::int32_t>(c.value), static_cast<std::int32_t>(c.value2));
         break;
+    case SIM_VERB::Bridge:
+        unit.ReadyBytes(now);
+        if (c.value == HOST_BRIDGE)
+            unit.Bridge().Unfix();
+        else
+            unit.Bridge().Fix({c.value, c.on, static_cast<std::uint8_t>(c.value2)});
+        break;
     case SIM_VERB::Units:
     case SIM_VERB::Fps:
     case SIM_VERB::Seed:
@@ -508,6 +515,7 @@ FT_STATUS CSimBus::OpenUnitLocked(CSimUnit* unit, FT_HANDLE* handle)
     h.generation = unit->PlugGeneration();
     m_handles.push_back(h);
     unit->SetOpen(true);
+    unit->Bridge().Open();
     ++unit->Link().opens;
     unit->Link().readTimeoutMs = h.readTimeoutMs;
     unit->Link().writeTimeoutMs = h.writeTimeoutMs;
@@ -638,6 +646,32 @@ FT_STATUS CSimBus::GetQueueStatus(FT_HANDLE handle, std::uint32_t* rxBytes)
     return FT_OK;
 }
 
+FT_STATUS CSimBus::SetLatencyTimer(FT_HANDLE handle, std::uint8_t timerMs)
+{
+    std::unique_lock lock(m_lock);
+    FT_STATUS status = FT_OK;
+    SIM_HANDLE* h = FindHandleLocked(handle, status);
+    if (h == nullptr)
+        return FailedCall(lock, status);
+    // Bytes already due go on the old timer.
+    h->unit->Pump(m_clock.NowMicros());
+    h->unit->ReadyBytes(m_clock.NowMicros());
+    return h->unit->Bridge().SetLatencyTimer(timerMs) ? FT_OK : FT_INVALID_PARAMETER;
+}
+
+FT_STATUS CSimBus::SetChars(FT_HANDLE handle, std::uint8_t eventChar, std::uint8_t eventCharOn)
+{
+    std::unique_lock lock(m_lock);
+    FT_STATUS status = FT_OK;
+    SIM_HANDLE* h = FindHandleLocked(handle, status);
+    if (h == nullptr)
+        return FailedCall(lock, status);
+    h->unit->Pump(m_clock.NowMicros());
+    h->unit->ReadyBytes(m_clock.NowMicros());
+    h->unit->Bridge().SetEventChar(eventChar, eventCharOn != 0);
+    return FT_OK;
+}
+
 std::shared_ptr<CSimBus> InstallSimBus(std::shared_ptr<CSimBus> bus)
 {
     std::lock_guard lock(g_installLock);
@@ -734,10 +768,23 @@ FT_STATUS TAVELO_STDCALL SimFT_GetQueueStatus(FT_HANDLE handle, std::uint32_t* r
     return OnBus([&](CSimBus& bus) { return bus.GetQueueStatus(handle, rxBytes); });
 }
 
+FT_STATUS TAVELO_STDCALL SimFT_SetLatencyTimer(FT_HANDLE handle, std::uint8_t timerMs)
+{
+    return OnBus([&](CSimBus& bus) { return bus.SetLatencyTimer(handle, timerMs); });
+}
+
+// The error character is not modelled: the link has no parity or framing errors.
+FT_STATUS TAVELO_STDCALL SimFT_SetChars(FT_HANDLE handle, std::uint8_t eventChar,
+                                        std::uint8_t eventCharOn, std::uint8_t, std::uint8_t)
+{
+    return OnBus([&](CSimBus& bus) { return bus.SetChars(handle, eventChar, eventCharOn); });
+}
+
 #define TAVELO_SIM_CHECK(name, params)                                                             \
     static_assert(std::is_same_v<decltype(&Sim##name), PFN_##name>,                                \
                   "the simulator's " #name " must have the library's signature");
 TAVELO_D2XX_ENTRY_POINTS(TAVELO_SIM_CHECK)
+TAVELO_D2XX_OPTIONAL_ENTRY_POINTS(TAVELO_SIM_CHECK)
 #undef TAVELO_SIM_CHECK
 
 D2XX_TABLE SimD2xxTable()
@@ -745,6 +792,7 @@ D2XX_TABLE SimD2xxTable()
     D2XX_TABLE table;
 #define TAVELO_SIM_BIND(name, params) table.p##name = &Sim##name;
     TAVELO_D2XX_ENTRY_POINTS(TAVELO_SIM_BIND)
+    TAVELO_D2XX_OPTIONAL_ENTRY_POINTS(TAVELO_SIM_BIND)
 #undef TAVELO_SIM_BIND
     return table;
 }
@@ -754,6 +802,7 @@ std::map<std::string, void*> SimD2xxSymbols()
     std::map<std::string, void*> symbols;
 #define TAVELO_SIM_SYMBOL(name, params) symbols[#name] = reinterpret_cast<void*>(&Sim##name);
     TAVELO_D2XX_ENTRY_POINTS(TAVELO_SIM_SYMBOL)
+    TAVELO_D2XX_OPTIONAL_ENTRY_POINTS(TAVELO_SIM_SYMBOL)
 #undef TAVELO_SIM_SYMBOL
     return symbols;
 }

@@ -99,6 +99,8 @@ public:
     FT_STATUS Purge(FT_HANDLE handle, std::uint32_t mask);
     FT_STATUS SetTimeouts(FT_HANDLE handle, std::uint32_t readMs, std::uint32_t writeMs);
     FT_STATUS GetQueueStatus(FT_HANDLE handle, std::uint32_t* rxBytes);
+    FT_STATUS SetLatencyTimer(FT_HANDLE handle, std::uint8_t timerMs);
+    FT_STATUS SetChars(FT_HANDLE handle, std::uint8_t eventChar, std::uint8_t eventCharOn);
 
 private:
     struct SIM_HANDLE
@@ -171,9 +173,10 @@ private:
 // The entry points, with the library's signatures.
 #define TAVELO_SIM_DECLARE(name, params) FT_STATUS TAVELO_STDCALL Sim##name params;
 TAVELO_D2XX_ENTRY_POINTS(TAVELO_SIM_DECLARE)
+TAVELO_D2XX_OPTIONAL_ENTRY_POINTS(TAVELO_SIM_DECLARE)
 #undef TAVELO_SIM_DECLARE
 
-// The entry points as a bound table.
+// The entry points as a bound table, the optional ones included.
 D2XX_TABLE SimD2xxTable();
 // Library symbol name -> entry point, for a fake platform's library map.
 std::map<std::string, void*> SimD2xxSymbols();

@@ -35,8 +35,9 @@ public:
         return true;
     }
 
-    // When the oldest byte is readable; only meaningful when the queue is not empty.
-    std::uint64_t FrontReadyAt() const { return m_pReadyAt[m_nHead]; }
+    // The i-th oldest byte and when it is readable; i below Size().
+    std::uint8_t ByteOf(std::size_t i) const { return m_pBytes[(m_nHead + i) % m_nCapacity]; }
+    std::uint64_t ReadyAtOf(std::size_t i) const { return m_pReadyAt[(m_nHead + i) % m_nCapacity]; }
 
     // Moves up to `max` bytes that are readable at `now` into `out`.
     std::size_t PopReady(std::uint8_t* out, std::size_t max, std::uint64_t now)
@@ -49,14 +50,6 @@ public:
             --m_nCount;
         }
         return taken;
-    }
-
-    std::size_t CountReady(std::uint64_t now) const
-    {
-        std::size_t ready = 0;
-        while (ready < m_nCount && m_pReadyAt[(m_nHead + ready) % m_nCapacity] <= now)
-            ++ready;
-        return ready;
     }
 
     void Clear()

@@ -278,6 +278,8 @@ private:
             return Lens();
         if (what == "mount")
             return Mount();
+        if (what == "bridge")
+            return Bridge();
         return Fail("unknown unit command " + Quote(what));
     }
 
@@ -443,6 +445,38 @@ private:
             return false;
         m_command.value = std::uint32_t(ceiling);
         m_command.value2 = std::uint32_t(rear);
+        return End();
+    }
+
+    // "host": the bridge takes the host's settings again; otherwise a latency timer (0: no
+    // wait at all) and an optional event character that the host's settings no longer
+    // change.
+    bool Bridge()
+    {
+        m_command.verb = SIM_VERB::Bridge;
+        std::string_view first;
+        if (!Word(first, "latency timer or 'host'"))
+            return false;
+        m_command.on = false;
+        if (first == "host")
+        {
+            m_command.value = HOST_BRIDGE;
+            return End();
+        }
+        std::uint64_t ms = 0;
+        if (!ParseUnsigned(first, CSimBridge::MAX_LATENCY_MS, ms) ||
+            (ms != 0 && ms < CSimBridge::MIN_LATENCY_MS))
+            return Fail("bad latency timer " + Quote(first));
+        m_command.value = std::uint32_t(ms);
+        std::string_view eventChar;
+        if (m_tokens.Next(eventChar))
+        {
+            std::uint8_t byte = 0;
+            if (!ParseHexByte(eventChar, byte))
+                return Fail("bad event character " + Quote(eventChar));
+            m_command.value2 = byte;
+            m_command.on = true;
+        }
         return End();
     }
 

@@ -14,6 +14,8 @@
 
 constexpr int SIM_MAX_UNITS = 32;
 constexpr std::size_t SIM_MAX_SEND_BYTES = 256;
+// The value of a "bridge host" command.
+constexpr std::uint32_t HOST_BRIDGE = 0xFFFFFFFF;
 
 enum class SIM_VERB : std::uint8_t
 {
@@ -36,6 +38,7 @@ enum class SIM_VERB : std::uint8_t
     View,      // unit U view FILL KEYSTONE [DX DY]
     Lens,      // unit U lens K1 [K2 [K3]]
     Mount,     // unit U mount CEILING REAR
+    Bridge,    // unit U bridge LATENCY_MS [EVENT_CHAR] | unit U bridge host
 };
 
 struct SIM_COMMAND
@@ -43,8 +46,8 @@ struct SIM_COMMAND
     SIM_VERB verb = SIM_VERB::Units;
     int unit = 0;
     int pen = 0;
-    std::uint32_t value = 0;  // units, seed, minor, address; mount: ceiling
-    std::uint32_t value2 = 0; // set: the byte; mount: rear projection
+    std::uint32_t value = 0;  // units, seed, minor, address; mount: ceiling; bridge: timer
+    std::uint32_t value2 = 0; // set: the byte; mount: rear projection; bridge: event character
     double number = 0.0;      // fps
     double x = 0.0;
     double y = 0.0;

@@ -188,7 +188,7 @@ void CSimUnit::PowerDown()
     m_nCommandPos = 0;
     m_bVersionAnswered = false;
     m_bOpen = false;
-    m_queue.Clear();
+    PurgeReceiveBuffer();
     if (IsPlugged())
         ++m_nPlugGeneration;
 }
@@ -481,31 +481,47 @@ void CSimUnit::PushChunk(const std::uint8_t* bytes, std::size_t count, std::uint
 
 std::size_t CSimUnit::Read(std::uint8_t* out, std::size_t max, std::uint64_t now)
 {
-    const std::size_t n = m_queue.PopReady(out, max, now);
+    const std::size_t released = m_bridge.Release(m_queue, now);
+    const std::size_t n = m_queue.PopReady(out, std::min(max, released), now);
+    m_bridge.Taken(n);
     m_stats.bytesRead += n;
     return n;
 }
 
+void CSimUnit::PurgeReceiveBuffer()
+{
+    m_queue.Clear();
+    m_bridge.Cleared();
+}
+
 bool CSimUnit::NextByteMicros(std::uint64_t& micros) const
 {
-    if (!m_queue.IsEmpty())
+    // The first byte not yet on the link, while the unit streams.
+    bool coming = false;
+    std::uint64_t nextOnLink = 0;
+    if (IsPlugged() && !HasFault(SIM_FAULT::Stall))
     {
-        micros = m_queue.FrontReadyAt();
+        if (SendsSpots())
+        {
+            nextOnLink = CeilMicros(std::max(m_nNextFrameNs, m_nLinkFreeNs) + BYTE_NS);
+            coming = true;
+        }
+        else if (SendsImages())
+        {
+            nextOnLink = CeilMicros(std::max(m_nNextImageNs, m_nLinkFreeNs) + BYTE_NS);
+            coming = true;
+        }
+    }
+    // Bytes still to come can fill a packet or carry the event character, so the bridge's
+    // next packet is looked at again when they arrive.
+    std::uint64_t release = 0;
+    if (m_bridge.NextRelease(m_queue, release))
+    {
+        micros = coming ? std::min(release, nextOnLink) : release;
         return true;
     }
-    if (!IsPlugged() || HasFault(SIM_FAULT::Stall))
-        return false;
-    if (SendsSpots())
-    {
-        micros = CeilMicros(std::max(m_nNextFrameNs, m_nLinkFreeNs) + BYTE_NS);
-        return true;
-    }
-    if (SendsImages())
-    {
-        micros = CeilMicros(std::max(m_nNextImageNs, m_nLinkFreeNs) + BYTE_NS);
-        return true;
-    }
-    return false;
+    micros = nextOnLink;
+    return coming;
 }
 
 std::uint8_t CSimUnit::NextRandom()

@@ -6,6 +6,7 @@
 // Not thread-safe by itself: the bus serialises every call.
 
 #include "device/Protocol.h"
+#include "sim/SimBridge.h"
 #include "sim/SimByteQueue.h"
 #include "sim/SimImage.h"
 
@@ -145,11 +146,12 @@ public:
     // Unit to host. Pump sends whatever is due up to `now`; Read takes readable bytes.
     void Pump(std::uint64_t now);
     std::size_t Read(std::uint8_t* out, std::size_t max, std::uint64_t now);
-    std::size_t ReadyBytes(std::uint64_t now) const { return m_queue.CountReady(now); }
+    // Bytes the bridge has sent on to the host by `now`.
+    std::size_t ReadyBytes(std::uint64_t now) { return m_bridge.Release(m_queue, now); }
     // When the next byte becomes readable without anything else happening; false when
     // nothing will come. Call after Pump.
     bool NextByteMicros(std::uint64_t& micros) const;
-    void PurgeReceiveBuffer() { m_queue.Clear(); }
+    void PurgeReceiveBuffer();
 
     bool IsStreaming() const { return m_bStream; }
     int ImageMode() const { return m_nImageMode; }
@@ -158,6 +160,7 @@ public:
     bool SendsImages() const { return m_bStream && m_nImageMode != 0 && m_bImageStream; }
 
     // Bridge bookkeeping, kept by the bus.
+    CSimBridge& Bridge() { return m_bridge; }
     SIM_LINK_RECORD& Link() { return m_link; }
     const SIM_LINK_RECORD& Link() const { return m_link; }
     bool IsOpen() const { return m_bOpen; }
@@ -218,6 +221,7 @@ private:
     std::uint64_t m_nNextFrameNs = 0;
     std::uint64_t m_nNextImageNs = 0;
     CSimByteQueue m_queue{HOST_BUFFER};
+    CSimBridge m_bridge;
 
     SIM_LINK_RECORD m_link;
     SIM_UNIT_STATS m_stats;

@@ -1,5 +1,6 @@
 #include "tracking/PenInjector.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -66,6 +67,21 @@ std::int32_t TruncateCoordinate(double value)
     if (value <= static_cast<double>(std::numeric_limits<std::int32_t>::min()))
         return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(value);
+}
+
+// An absolute mouse coordinate for a pixel of a display `size` pixels wide: ceil(position *
+// 65536 / size). The system maps it back as (d * size) >> 16, which gives the pixel itself for
+// every position; the scale of 65535 with truncation lands one pixel short on almost every
+// one. Not clamped: a pixel of a monitor beside the primary one gives a value beyond
+// 0..65535, which is how the pointer reaches that monitor.
+std::int32_t NormaliseAbsolute(std::int64_t position, std::int64_t size)
+{
+    const std::int64_t scaled = position * 65536;
+    std::int64_t value = scaled / size;
+    if (scaled % size > 0)
+        ++value;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 bool InArea(const PEN_AREA& area, const PEN_POINT& point)
@@ -437,8 +453,8 @@ void CPenInjector::SendMouse(std::int32_t x, std::int32_t yFromBottom, std::int3
         return;
 
     MOUSE_RECORD record;
-    record.dx = TruncateCoordinate(double(x) / double(width) * 65535.0);
-    record.dy = TruncateCoordinate((1.0 - double(yFromBottom) / double(height)) * 65535.0);
+    record.dx = NormaliseAbsolute(x, width);
+    record.dy = NormaliseAbsolute(std::int64_t(height) - yFromBottom, height);
     record.mouseData = 0;
     record.time = 0;
     record.flags = flags;

@@ -1,6 +1,7 @@
-// The exports of the simulated Ftd2xx.dll. The bus starts on the first call: real clock,
-// one unit unless the scenario file says otherwise, and the control file polled for
-// live commands. Both files are found through an environment variable or beside the DLL.
+// The exports of the simulated Ftd2xx.dll, the bridge's latency timer and event character
+// included. The bus starts on the first call: real clock, one unit unless the scenario file
+// says otherwise, and the control file polled for live commands. Both files are found
+// through an environment variable or beside the DLL.
 
 #include "sim/SimBus.h"
 
@@ -138,10 +139,25 @@ extern "C"
         EnsureBus();
         return SimFT_GetQueueStatus(handle, rxBytes);
     }
+
+    FT_STATUS TAVELO_STDCALL FT_SetLatencyTimer(FT_HANDLE handle, std::uint8_t timerMs)
+    {
+        EnsureBus();
+        return SimFT_SetLatencyTimer(handle, timerMs);
+    }
+
+    FT_STATUS TAVELO_STDCALL FT_SetChars(FT_HANDLE handle, std::uint8_t eventChar,
+                                         std::uint8_t eventCharOn, std::uint8_t errorChar,
+                                         std::uint8_t errorCharOn)
+    {
+        EnsureBus();
+        return SimFT_SetChars(handle, eventChar, eventCharOn, errorChar, errorCharOn);
+    }
 }
 
 // The exports keep the library's signatures.
 #define TAVELO_SIM_EXPORT_CHECK(name, params)                                                      \
     static_assert(std::is_same_v<decltype(&name), PFN_##name>, #name " has the wrong signature");
 TAVELO_D2XX_ENTRY_POINTS(TAVELO_SIM_EXPORT_CHECK)
+TAVELO_D2XX_OPTIONAL_ENTRY_POINTS(TAVELO_SIM_EXPORT_CHECK)
 #undef TAVELO_SIM_EXPORT_CHECK

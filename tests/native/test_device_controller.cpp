@@ -123,6 +123,27 @@ TEST(DeviceTracking, StartingTrackingDuringTheImageStreamStopsItFirst)
     }
 }
 
+TEST(DeviceTracking, TrackingAsksTheBridgeForEachPacketAtOnceWhenTheLibraryCan)
+{
+    for (const bool bridgeSettings : {true, false})
+    {
+        CControllerWorld world("units 1");
+        if (!bridgeSettings)
+        {
+            world.m_platform.m_libraries[L"ftd2xx.dll"].erase("FT_SetChars");
+        }
+        ASSERT_TRUE(world.Controller().StartDevices());
+        ASSERT_TRUE(world.Controller().StartPenTracking());
+        world.Controller().StopDevices();
+        EXPECT_TRUE(world.m_platform.m_boxes.empty());
+        const SIM_BRIDGE_SETTINGS bridge =
+            world.m_bus->WithUnit(0, [](CSimUnit& u) { return u.Bridge().Settings(); });
+        EXPECT_EQ(bridge.latencyMs, 16u);
+        EXPECT_EQ(bridge.eventCharOn, bridgeSettings);
+        EXPECT_EQ(bridge.eventChar, bridgeSettings ? '&' : 0);
+    }
+}
+
 TEST(DeviceTracking, ImageStreamAsksTheOneCameraForSmallFrames)
 {
     CControllerWorld world("units 2");

@@ -180,19 +180,38 @@ TEST_F(PenGestures, EveryMoveIsDroppedBeforeTheFirstArea)
     EXPECT_TRUE(m_platform.m_mouse.empty());
 }
 
-TEST(PenMouseRecords, CoordinatesAreNormalisedToTheCurrentDisplayMode)
+// The system maps an absolute coordinate back to a pixel as (d * size) >> 16.
+TEST(PenMouseRecords, EveryPixelOfTheDisplayModeMapsBackToItself)
 {
     CFakePlatform platform;
     CScopedPlatform scope(platform);
-    g_penInjector.Reset();
-    platform.m_nDisplayWidth = 2048;
-    platform.m_nDisplayHeight = 1536;
-    g_penInjector.m_cyPrimary = 768;
-    g_penInjector.SendMouse(512, 768 - 384, PEN_MOVE);
-    ASSERT_EQ(platform.m_mouse.size(), 1u);
-    // 512 / 2048 * 65535 = 16383.75; (1 - 384 / 1536) * 65535 = 49151.25.
-    EXPECT_EQ(platform.m_mouse[0].dx, 16383);
-    EXPECT_EQ(platform.m_mouse[0].dy, 49151);
+    const auto pixelOf = [](std::int32_t d, int size) { return (std::int64_t(d) * size) >> 16; };
+    for (const int width : {800, 1024, 1366, 1920, 3840})
+    {
+        const int height = width * 9 / 16;
+        g_penInjector.Reset();
+        platform.m_nDisplayWidth = width;
+        platform.m_nDisplayHeight = height;
+        g_penInjector.m_cyPrimary = height;
+        // Every pixel up to the right and bottom edges, then pixels of monitors left of,
+        // right of, above and below the primary one, which lie beyond 0..65535.
+        for (int p = -width; p < 2 * width; ++p)
+        {
+            const int y = p * height / width;
+            platform.m_mouse.clear();
+            g_penInjector.SendMouse(p, height - y, PEN_MOVE);
+            ASSERT_EQ(platform.m_mouse.size(), 1u);
+            ASSERT_EQ(pixelOf(platform.m_mouse[0].dx, width), p) << "width " << width;
+            ASSERT_EQ(pixelOf(platform.m_mouse[0].dy, height), y) << "height " << height;
+        }
+        platform.m_mouse.clear();
+        g_penInjector.SendMouse(width - 1, 1, PEN_MOVE);
+        EXPECT_LE(platform.m_mouse[0].dx, 65535);
+        EXPECT_LE(platform.m_mouse[0].dy, 65535);
+        g_penInjector.SendMouse(width + 10, height + 10, PEN_MOVE);
+        EXPECT_GT(platform.m_mouse[1].dx, 65535);
+        EXPECT_LT(platform.m_mouse[1].dy, 0);
+    }
     EXPECT_EQ(platform.m_mouse[0].extraInfo, PEN_EXTRA_INFO);
     g_penInjector.Reset();
 }

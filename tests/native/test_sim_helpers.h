@@ -43,12 +43,14 @@ private:
     std::filesystem::path m_path;
 };
 
-// One listed unit, opened and configured through the bound entry points.
+// One listed unit, opened and configured through the bound entry points. Its bridge hands
+// on every byte as it crosses the link, so the link itself is what a test sees.
 class CPort
 {
 public:
     explicit CPort(CSimBus& bus, int index = 0) : m_bus(bus), m_d2xx(SimD2xxTable())
     {
+        bus.Execute("unit " + std::to_string(index) + " bridge 0");
         m_status = m_d2xx.pFT_Open(index, &m_handle);
         if (m_status == FT_OK)
         {

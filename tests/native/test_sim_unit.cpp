@@ -204,3 +204,107 @@ TEST(SimFaults, StallStopsEverythingUntilLifted)
     bus->Execute("unit 0 fault stall off");
     EXPECT_EQ(MultiSpots(port.ReadFor(55'000)), 5u);
 }
+
+namespace
+{
+struct DELIVERY
+{
+    std::uint64_t micros = 0; // from the start of the run
+    std::size_t bytes = 0;
+};
+
+// What reaches a host that reads byte by byte until `micros` have passed: one entry per
+// instant bytes arrived.
+std::vector<DELIVERY> Deliveries(CSimBus& bus, CPort& port, std::uint64_t start,
+                                 std::uint64_t micros)
+{
+    std::vector<DELIVERY> deliveries;
+    while (bus.NowMicros() < start + micros)
+    {
+        if (port.ReadByte() < 0)
+            continue;
+        std::uint32_t more = 0;
+        port.D2xx().pFT_GetQueueStatus(port.Handle(), &more);
+        const std::uint64_t at = bus.NowMicros() - start;
+        if (deliveries.empty() || deliveries.back().micros != at)
+            deliveries.push_back({at, 0});
+        deliveries.back().bytes += 1 + more;
+        for (; more > 0; --more)
+            port.ReadByte();
+    }
+    return deliveries;
+}
+} // namespace
+
+// A frame of one spot is 12 bytes; its last byte is on the link 261 us after the frame starts,
+// and frames start every 10 ms from the stream's start.
+TEST(SimBridge, BytesGoOnWhenAPacketFillsTheTimerExpiresOrTheEventCharacterComes)
+{
+    constexpr std::uint64_t FRAME = 10'000;
+    constexpr std::uint64_t LAST_BYTE = 261;
+    CScopedSimBus bus;
+    bus->Execute("unit 0 pen 0 10 10");
+    CPort port(bus.Bus());
+    bus->Execute("unit 0 bridge host");
+    const D2XX_TABLE& d2xx = port.D2xx();
+    port.Send(protocol::STREAM_ON);
+    const std::uint64_t start = bus->NowMicros();
+
+    // The 16 ms timer: a frame that ends just after the timer went waits for the next expiry.
+    std::vector<DELIVERY> got = Deliveries(bus.Bus(), port, start, 100'000);
+    ASSERT_GE(got.size(), 5u);
+    EXPECT_LT(got[0].micros - (FRAME + LAST_BYTE), 16'000u);
+    for (std::size_t i = 1; i < got.size(); ++i)
+    {
+        EXPECT_EQ(got[i].micros - got[i - 1].micros, 16'000u) << i;
+        EXPECT_EQ(got[i].bytes % 12, 0u) << i;
+    }
+
+    // A 2 ms timer: every byte within 2 ms of crossing the link.
+    EXPECT_EQ(d2xx.pFT_SetLatencyTimer(port.Handle(), 1), FT_INVALID_PARAMETER);
+    ASSERT_EQ(d2xx.pFT_SetLatencyTimer(port.Handle(), 2), FT_OK);
+    got = Deliveries(bus.Bus(), port, start, 300'000);
+    std::size_t late = 0;
+    for (const DELIVERY& delivery : got)
+        late += delivery.micros >= 120'000 && delivery.micros % FRAME > LAST_BYTE + 2'000;
+    EXPECT_EQ(late, 0u);
+
+    // The event character '&' ends every spot packet: each frame goes on alone, at once.
+    ASSERT_EQ(d2xx.pFT_SetLatencyTimer(port.Handle(), 16), FT_OK);
+    ASSERT_EQ(d2xx.pFT_SetChars(port.Handle(), '&', 1, 0, 0), FT_OK);
+    got = Deliveries(bus.Bus(), port, start, 400'000);
+    std::size_t frames = 0;
+    for (const DELIVERY& delivery : got)
+    {
+        if (delivery.micros < 310'000)
+            continue;
+        ++frames;
+        EXPECT_EQ(delivery.micros % FRAME, LAST_BYTE) << delivery.micros;
+        EXPECT_EQ(delivery.bytes, 12u) << delivery.micros;
+    }
+    EXPECT_GE(frames, 9u);
+
+    // A full packet goes at its 62nd byte (62 * 21.7 us); the rest when the timer expires.
+    port.Send(protocol::STREAM_OFF);
+    Deliveries(bus.Bus(), port, start, 450'000);
+    const std::uint64_t sent = bus->NowMicros();
+    std::string send = "unit 0 send";
+    for (int i = 0; i < 100; ++i)
+        send += " 55";
+    ASSERT_TRUE(bus->Execute(send).empty());
+    got = Deliveries(bus.Bus(), port, sent, 40'000);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].micros, 1'346u);
+    EXPECT_EQ(got[0].bytes, 62u);
+    EXPECT_EQ(got[1].micros, 1'346u + 16'000u);
+    EXPECT_EQ(got[1].bytes, 38u);
+
+    // Settings fixed by the scenario outlast the host's.
+    bus->Execute("unit 0 bridge 16");
+    ASSERT_EQ(d2xx.pFT_SetChars(port.Handle(), '&', 1, 0, 0), FT_OK);
+    port.Send(protocol::STREAM_ON);
+    got = Deliveries(bus.Bus(), port, bus->NowMicros(), 200'000);
+    ASSERT_GE(got.size(), 5u);
+    for (std::size_t i = 1; i < got.size(); ++i)
+        EXPECT_EQ(got[i].micros - got[i - 1].micros, 16'000u) << i;
+}

@@ -3,9 +3,15 @@
 //     from starting Tavelo.exe to its tray icon being added, with one and with two units;
 //     the floor is what the fixed reply waits of the described start-up alone would take
 //     (two 500 ms version replies per unit);
+//   latency pen_to_pointer_ms form=<single|multi> bridge_ms=<n> event_char=<on|off|driver>
+//       p50=<t> p99=<t> samples=<n>
+//     from the simulated unit putting the last byte of the frame that brought the pen to a
+//     new position on the link to a mouse hook in another process first seeing the pointer
+//     within 3 pixels of it. The pen jumps between positions 40 pixels apart, each used once,
+//     so every hook event belongs to one position. The unit's bridge is fixed at a latency
+//     timer and event character, or left to the driver ("driver": what it sets itself);
 //   latency pen_to_pointer_ms p50=<t> p99=<t> samples=<n>
-//     from the simulated unit putting the last byte of a spot frame that moved the pen on the
-//     link to a mouse hook in another process seeing the pointer there;
+//     the same for the multi-spot form with the bridge as the driver sets it;
 //   latency input_to_hook_ms p50=<t> p99=<t> samples=<n>
 //     the share of that path that is Wine's, not the driver's: from this program's own
 //     SendInput to the same hook, with the driver gone.
@@ -38,6 +44,12 @@ constexpr DWORD START_MS = 20000;
 constexpr double DESCRIBED_REPLY_WAITS_MS_PER_UNIT = 1000.0;
 constexpr int STARTUP_RUNS = 3;
 constexpr int LATENCY_SAMPLES = 300;
+// Positions of the pen: a grid this far apart, visited row by row, back and forth; more of
+// them than samples wanted, as a move the hook never sees gives none.
+constexpr double POSITION_STEP_PX = 40.0;
+constexpr int POSITION_COLUMNS = 22;
+constexpr int POSITIONS = POSITION_COLUMNS * 16;
+constexpr double NEAR_PX = 3.0;
 
 unsigned long long NowMicros()
 {
@@ -228,6 +240,69 @@ double Percentile(std::vector<double> values, double share)
     const auto index = static_cast<std::size_t>(std::ceil(share * double(values.size()))) - 1;
     return values[std::min(index, values.size() - 1)];
 }
+
+void PrintPercentiles(const std::vector<double>& values)
+{
+    if (values.empty())
+    {
+        std::printf("p50=0 p99=0 samples=0\n");
+        return;
+    }
+    std::printf("p50=%.2f p99=%.2f samples=%zu\n", Percentile(values, 0.5),
+                Percentile(values, 0.99), values.size());
+}
+
+// One run of the program, its pen taken once to each of the positions.
+std::vector<double> PenToPointerMs(const CCalibratedBoard& board, CHookProbe& probe,
+                                   const std::string& name, const std::string& bridge)
+{
+    CDriverRun run("bench-latency-" + name);
+    board.WriteConfig(run);
+    run.WriteText("SimScenario.txt", board.Scenario() + bridge + "log spots.txt\n");
+    if (!run.StartTracking(probe, START_MS))
+    {
+        std::printf("bench-wine: the program did not start tracking (%s)\n", name.c_str());
+        return {};
+    }
+    std::map<std::string, std::pair<double, double>> screenOf;
+    const std::size_t skip = probe.Count();
+    for (int i = 0; i < POSITIONS; ++i)
+    {
+        const int row = i / POSITION_COLUMNS;
+        const int column =
+            row % 2 == 0 ? i % POSITION_COLUMNS : POSITION_COLUMNS - 1 - i % POSITION_COLUMNS;
+        const double x = 80.0 + POSITION_STEP_PX * column;
+        const double y = 80.0 + POSITION_STEP_PX * row;
+        const std::string line = board.PenAt(0, 0, x, y);
+        screenOf[line.substr(line.find(" 0 ", 8) + 3)] = {x, y};
+        run.Control(line);
+        Sleep(25);
+    }
+    run.Control(CCalibratedBoard::PenUp(0, 0));
+    Sleep(500);
+    const std::vector<HOOKED_EVENT> events = probe.Events();
+    std::vector<double> latencies;
+    for (const SPOT_SENT& spot : SpotsSent(run.ReadText("spots.txt")))
+    {
+        const auto screen = screenOf.find(spot.position);
+        if (screen == screenOf.end())
+            continue;
+        for (std::size_t i = skip; i < events.size(); ++i)
+        {
+            if (events[i].micros < spot.micros)
+                continue;
+            if (Distance(events[i].x, events[i].y, screen->second.first, screen->second.second) <=
+                NEAR_PX)
+            {
+                latencies.push_back(double(events[i].micros - spot.micros) / 1000.0);
+                break;
+            }
+        }
+    }
+    run.PostToMain(WM_COMMAND, 11027);
+    run.WaitForExit(10000);
+    return latencies;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -257,57 +332,49 @@ int main(int argc, char** argv)
                     StartupMs(*board, units), DESCRIBED_REPLY_WAITS_MS_PER_UNIT * units);
     }
 
-    CDriverRun run("bench-latency");
-    one.WriteConfig(run);
-    run.WriteText("SimScenario.txt", one.Scenario() + "log spots.txt\n");
-    CHookProbe probe;
-    if (!run.StartTracking(probe, START_MS))
+    PEN_SCENARIO_OPTIONS singleForm;
+    singleForm.firmwareMinor = 0x15;
+    const CCalibratedBoard single(singleForm);
+    if (!single.IsCalibrated())
     {
-        std::printf("bench-wine: the program did not start tracking\n");
+        std::printf("bench-wine: the single-spot board could not be calibrated\n");
         return 1;
     }
-    // The pen glides along a slow zigzag: every frame it moves, the pointer should follow.
-    std::map<std::string, std::pair<double, double>> screenOf;
-    const std::size_t skip = probe.Count();
-    for (int i = 0; i < LATENCY_SAMPLES; ++i)
+    struct BRIDGE
     {
-        const double x = 200.0 + 4.0 * (i % 150);
-        const double y = 300.0 + 2.0 * (i / 150) + 0.5 * (i % 7);
-        const std::string line = one.PenAt(0, 0, x, y);
-        screenOf[line.substr(line.find(" 0 ", 8) + 3)] = {x, y};
-        run.Control(line);
-        Sleep(25);
-    }
-    run.Control(CCalibratedBoard::PenUp(0, 0));
-    Sleep(500);
-    const std::vector<HOOKED_EVENT> events = probe.Events();
-    std::vector<double> latencies;
-    for (const SPOT_SENT& spot : SpotsSent(run.ReadText("spots.txt")))
+        const char* scenario;
+        int latencyMs;
+        const char* eventChar;
+    };
+    // The bridge as units come (16 ms, no event character), the two ways of making it hand
+    // on small packets sooner and both together, then as the driver sets it.
+    const BRIDGE bridges[] = {{"unit 0 bridge 16\n", 16, "off"},
+                              {"unit 0 bridge 2\n", 2, "off"},
+                              {"unit 0 bridge 16 26\n", 16, "on"},
+                              {"unit 0 bridge 2 26\n", 2, "on"},
+                              {"", 16, "driver"}};
+    std::vector<double> chosen;
+    CHookProbe probe;
+    for (const auto& [form, board] :
+         {std::pair<const char*, const CCalibratedBoard*>{"single", &single}, {"multi", &one}})
     {
-        const auto screen = screenOf.find(spot.position);
-        if (screen == screenOf.end())
-            continue;
-        for (std::size_t i = skip; i < events.size(); ++i)
+        for (const BRIDGE& bridge : bridges)
         {
-            if (events[i].micros < spot.micros)
-                continue;
-            if (Distance(events[i].x, events[i].y, screen->second.first, screen->second.second) <=
-                3.0)
-            {
-                latencies.push_back(double(events[i].micros - spot.micros) / 1000.0);
-                break;
-            }
+            const std::vector<double> latencies = PenToPointerMs(
+                *board, probe,
+                std::string(form) + "-" + bridge.eventChar + std::to_string(bridge.latencyMs),
+                bridge.scenario);
+            std::printf("latency pen_to_pointer_ms form=%s bridge_ms=%d event_char=%s ", form,
+                        bridge.latencyMs, bridge.eventChar);
+            PrintPercentiles(latencies);
+            if (std::string(form) == "multi" && bridge.scenario[0] == '\0')
+                chosen = latencies;
         }
     }
-    run.PostToMain(WM_COMMAND, 11027);
-    run.WaitForExit(10000);
-    if (latencies.empty())
-    {
-        std::printf("latency pen_to_pointer_ms p50=0 p99=0 samples=0\n");
+    std::printf("latency pen_to_pointer_ms ");
+    PrintPercentiles(chosen);
+    if (chosen.empty())
         return 1;
-    }
-    std::printf("latency pen_to_pointer_ms p50=%.2f p99=%.2f samples=%zu\n",
-                Percentile(latencies, 0.5), Percentile(latencies, 0.99), latencies.size());
     const std::vector<double> wine = InputToHookMs(probe);
     if (wine.empty())
     {
