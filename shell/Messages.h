@@ -20,6 +20,11 @@ enum : std::uint32_t
     WM_WRITE_CAMERA_STORE = 11041,
     // The stall watch gave up on a camera: tell the user and end the program.
     WM_CAMERA_STALLED = 11042,
+    // The reads of a camera fail: the unit is gone (wParam: the camera). The reader has let its
+    // pens go and hands it on no more.
+    WM_UNIT_GONE = 11050,
+    // The units that were gone are listed again: reopen them.
+    WM_UNIT_BACK = 11051,
 };
 
 // Tray menu commands, sent to the main window as WM_COMMAND.
