@@ -25,6 +25,11 @@ enum : std::uint32_t
     WM_UPDATE_FETCHED = 11043,
     // The reader could not call a D2XX entry point; lParam is its name (a static string).
     WM_D2XX_ENTRY_INVALID = 11044,
+    // The reads of a camera fail: the unit is gone (wParam: the camera). The reader has let its
+    // pens go and hands it on no more.
+    WM_UNIT_GONE = 11050,
+    // The units that were gone are listed again: reopen them.
+    WM_UNIT_BACK = 11051,
 };
 
 // Tray menu commands, sent to the main window as WM_COMMAND.

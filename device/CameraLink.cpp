@@ -2,6 +2,7 @@
 
 #include "core/Messages.h"
 
+#include "core/Messages.h"
 #include "device/DeviceGlobals.h"
 #include "device/Protocol.h"
 
@@ -408,6 +409,7 @@ bool CCameraLink::StartReader()
     if (m_nCount == 0 || !m_pRecords)
         return true;
     m_bStopReader = false;
+    m_nGoneMask = 0;
     m_readerThread = std::thread(&CCameraLink::ReaderLoop, this);
     return true;
 }
@@ -428,6 +430,26 @@ bool CCameraLink::ReadInto(CAMERA_RECORD& record)
         record.rxState = RX_QUIET;
     }
     return status == FT_OK;
+}
+
+bool CCameraLink::ReportGone(std::uint16_t camera)
+{
+    const std::uint32_t bit = 1u << (camera % 32);
+    if ((m_nGoneMask & bit) != 0)
+        return false;
+    m_nGoneMask |= bit;
+    Platform().PostMainMessage(WM_UNIT_GONE, camera, 0);
+    return true;
+}
+
+std::string CCameraLink::ListedText(std::uint32_t index, std::uint32_t what)
+{
+    char text[FT_LISTED_TEXT_CHARS] = {};
+    void* position = reinterpret_cast<void*>(static_cast<std::uintptr_t>(index));
+    if (Call<d2xx::FT_ListDevices>(position, text, FT_LIST_BY_INDEX | what) != FT_OK)
+        return {};
+    text[FT_LISTED_TEXT_CHARS - 1] = '\0';
+    return text;
 }
 
 // The pen callback injects input from the reader thread. Under Wine every injection leaves
@@ -464,7 +486,8 @@ void CCameraLink::ReaderLoop()
             failed = !ReadInto(m_pRecords[camera]);
             if (m_bStopReader)
                 return;
-            if (PFN_RECORD_CALLBACK callback = m_pfnRecordCallback)
+            if (PFN_RECORD_CALLBACK callback = m_pfnRecordCallback;
+                callback && (!failed || ReportGone(camera)))
                 callback(SnapshotRecord(m_pRecords[camera]));
         }
         else
@@ -472,7 +495,8 @@ void CCameraLink::ReaderLoop()
             failed = !ReadInto(m_pRecords[0]);
             if (m_bStopReader)
                 return;
-            if (PFN_TABLE_CALLBACK callback = m_pfnTableCallback)
+            if (PFN_TABLE_CALLBACK callback = m_pfnTableCallback;
+                callback && (!failed || ReportGone(0)))
                 callback(m_pRecords.get());
         }
         // A failing read returns at once; wait as long as a read time-out would so an
@@ -503,11 +527,12 @@ void CCameraLink::ReadCamerasAsTheySend()
     std::uint32_t passes = 0;
 
     auto usable = [&](std::uint16_t i) { return platform.MonotonicMicros() >= failedUntil[i]; };
+    auto gone = [&](std::uint16_t i) { return (m_nGoneMask & (1u << (i % 32))) != 0; };
     auto fail = [&](std::uint16_t i)
     {
         waiting[i] = 0;
         failedUntil[i] = platform.MonotonicMicros() + timeout;
-        m_pRecords[i].rxState = RX_QUIET;
+        m_pRecords[i].rxState = ReportGone(i) ? RX_QUIET : RX_NOTHING_NEW;
     };
     // One byte of a camera if it has one waiting; never blocks.
     auto takeWaiting = [&](std::uint16_t i)
@@ -573,7 +598,7 @@ void CCameraLink::ReadCamerasAsTheySend()
         for (std::uint16_t i = 0; i < count; ++i)
         {
             CAMERA_RECORD& record = m_pRecords[i];
-            if (record.rxState == RX_NOTHING_NEW && now - lastHeard[i] >= timeout)
+            if (record.rxState == RX_NOTHING_NEW && !gone(i) && now - lastHeard[i] >= timeout)
                 record.rxState = RX_QUIET;
             if (record.rxState == RX_NEW_BYTE)
                 heardLast = i;

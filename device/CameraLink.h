@@ -49,6 +49,9 @@ public:
 
     // Fills up to LOCATION_SLOTS location ids; the library never writes past them.
     [[nodiscard]] FT_STATUS ListDevices(std::uint32_t* locations, std::uint16_t* count);
+    // The serial number (FT_OPEN_BY_SERIAL_NUMBER) or description (FT_OPEN_BY_DESCRIPTION)
+    // of the listed unit at `index`; empty when the listing fails.
+    std::string ListedText(std::uint32_t index, std::uint32_t what);
     [[nodiscard]] bool OpenAll(const std::uint32_t* locations, std::uint16_t count);
     void ResetAll();
     void Reconfigure();
@@ -109,10 +112,18 @@ private:
     // Reads one byte of a camera into its record and marks it new or quiet; false when the
     // read failed.
     bool ReadInto(CAMERA_RECORD& record);
+    // A read of the camera failed: the first time in this run of the reader the unit is
+    // reported gone to the main window, and true is returned (the camera is handed on once
+    // more, quiet, so its pens are let go); afterwards false, and the camera is no longer
+    // handed on, so the stall watch does not count a unit that is not there.
+    bool ReportGone(std::uint16_t camera);
 
     std::uint16_t m_nAllocated = 0;
     std::thread m_readerThread;
     std::atomic<bool> m_bStopReader{false};
+    // Cameras reported gone in this run of the reader, one bit each (reader thread only,
+    // cleared before it starts).
+    std::uint32_t m_nGoneMask = 0;
 };
 
 // A copy of a record that is safe while the user-interface thread updates its image size.

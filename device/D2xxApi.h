@@ -4,6 +4,7 @@
 
 #include "platform/CallingConvention.h"
 
+#include <cstddef>
 #include <cstdint>
 
 using FT_HANDLE = void*;
@@ -22,12 +23,18 @@ enum : FT_STATUS
 
 enum : std::uint32_t
 {
+    FT_OPEN_BY_SERIAL_NUMBER = 1,
+    FT_OPEN_BY_DESCRIPTION = 2,
     FT_OPEN_BY_LOCATION = 4,
     FT_LIST_NUMBER_ONLY = 0x80000000,
+    FT_LIST_BY_INDEX = 0x40000000,
     FT_LIST_ALL = 0x20000000,
     FT_PURGE_RX = 1,
     FT_PURGE_TX = 2,
 };
+
+// Characters of a serial number or description the listing writes, terminating zero included.
+constexpr std::size_t FT_LISTED_TEXT_CHARS = 64;
 
 // X(name, return, parameter list), in the order the library is bound.
 #define TAVELO_D2XX_ENTRY_POINTS(X)                                                                \

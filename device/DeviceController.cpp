@@ -47,6 +47,7 @@ bool CDeviceController::StartDevices()
     }
     if (count == 0)
         return false;
+    m_openedUnits = ListUnitIdentities(m_link);
     PrepareCameras();
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include "device/CameraLink.h"
 #include "device/ScreenAreas.h"
+#include "device/UnitIdentity.h"
 
 #include <cstdint>
 #include <vector>
@@ -76,6 +77,12 @@ public:
 
     CScreenAreas m_areas;
     CCameraLink m_link;
+    // The units opened at start-up, as the listing named them: only these are reopened after
+    // they were gone. User-interface thread only.
+    std::vector<UNIT_IDENTITY> m_openedUnits;
+    // A unit's reads failed and the driver waits for it to be listed again (user-interface
+    // thread only).
+    bool m_bWaitingForUnit = false;
 
 private:
     // Lays out both calibration tables and ties camera i to monitor area i.

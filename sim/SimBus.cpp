@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <thread>
@@ -548,7 +549,23 @@ FT_STATUS CSimBus::ListDevices(void* arg1, void* arg2, std::uint32_t flags)
         *static_cast<std::uint32_t*>(arg1) = static_cast<std::uint32_t>(count);
         return FT_OK;
     }
-    // Location ids of all units: the only listing the driver asks for besides the count.
+    // The serial number or description of one unit, by its position in the listing.
+    if (flags == (FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER) ||
+        flags == (FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION))
+    {
+        const auto index = static_cast<int>(reinterpret_cast<std::uintptr_t>(arg1));
+        if (arg2 == nullptr || index < 0 || index >= count)
+            return FT_DEVICE_NOT_FOUND;
+        const CSimUnit* unit = ListedUnitLocked(index);
+        const std::string text = (flags & FT_OPEN_BY_SERIAL_NUMBER) != 0
+                                     ? unit->SerialNumber()
+                                     : std::string(CSimUnit::DESCRIPTION);
+        const std::size_t length = std::min(text.size(), FT_LISTED_TEXT_CHARS - 1);
+        std::memcpy(arg2, text.data(), length);
+        static_cast<char*>(arg2)[length] = '\0';
+        return FT_OK;
+    }
+    // Location ids of all units.
     if (flags != (FT_LIST_ALL | FT_OPEN_BY_LOCATION) || arg1 == nullptr || arg2 == nullptr)
         return FT_INVALID_PARAMETER;
     // Like the library: one entry per unit, however small the caller's array is.

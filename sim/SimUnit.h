@@ -118,6 +118,10 @@ public:
     const CSimOptics* Optics() const { return m_view.optics.get(); }
     const SIM_VIEW& View() const { return m_view; }
     std::uint32_t Location() const { return m_nLocation; }
+    // What the bridge reports of itself in the listing; a unit keeps both when it is
+    // unplugged and plugged in again.
+    std::string SerialNumber() const { return "TA" + std::to_string(100000 + m_nLocation); }
+    static constexpr const char* DESCRIPTION = "Tavelo TA";
     void SetSeed(std::uint64_t seed) { m_nRandom = seed != 0 ? seed : 1; }
 
     // Faults; `now` is when the change happens.

@@ -17,6 +17,7 @@
 #include "setup_ui/win32/SetupHooks.h"
 #include "shell/DriverWiring.h"
 #include "shell/MainFlows.h"
+#include "shell/UnitReplug.h"
 #include "shell/win32/AboutDlg.h"
 #include "shell/win32/Launchers.h"
 #include "shell/win32/SplashWnd.h"
@@ -32,6 +33,8 @@ const wchar_t* const MAIN_WINDOW_CLASS = L"CTavelo_Angle78_NEW";
 const wchar_t* const MUTEX_NAME = L"TaveloMutex";
 const wchar_t* const MAIN_WINDOW_TITLE = L"Tavelo";
 constexpr UINT IDM_ABOUTBOX = 16;
+// The timer that looks for a unit that is gone.
+constexpr UINT_PTR UNIT_LOOK_TIMER = 1;
 // Second argument of the WM_SHOWWINDOW that start-up posts to keep the window hidden.
 constexpr LPARAM SHOW_WINDOW_STATUS = 4;
 
@@ -301,6 +304,8 @@ void CMainDlg::AnswerStateDescription(HWND hRequester)
         std::to_wstring(CursorShown() ? 1 : 0) + L"\ntrayat=" +
         std::to_wstring(m_pTrayIcon != nullptr ? m_pTrayIcon->ShownAtMicros() : 0) + L"\n";
     description += L"newversion=" + std::to_wstring(m_bNewVersionAvailable) + L"\n";
+    if (m_pTrayIcon != nullptr)
+        description += L"tip=" + m_pTrayIcon->Tip() + L"\n";
     if (const CAMERA_RECORD* records = m_controller.GetRecords())
     {
         for (std::uint16_t i = 0; i < m_controller.GetDeviceCount(); ++i)
@@ -422,6 +427,30 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         return true;
     case WM_D2XX_ENTRY_INVALID:
         ShowInvalidEntry(reinterpret_cast<const char*>(lParam));
+        return true;
+    case WM_UNIT_GONE:
+        // A calibration cannot take targets from a unit that is gone, and a pen user has no
+        // Escape: it ends as Escape ends it.
+        m_modes.OnEscape();
+        if (OnUnitGone(*this))
+        {
+            if (m_pTrayIcon != nullptr)
+                m_pTrayIcon->SetTip(UNIT_GONE_TIP);
+            SetTimer(m_hWnd, UNIT_LOOK_TIMER, UNIT_LOOK_MS, nullptr);
+        }
+        return true;
+    case WM_TIMER:
+        if (wParam != UNIT_LOOK_TIMER)
+            return false;
+        (void)LookForGoneUnit(*this);
+        return true;
+    case WM_UNIT_BACK:
+        if (OnUnitBack(*this))
+        {
+            KillTimer(m_hWnd, UNIT_LOOK_TIMER);
+            if (m_pTrayIcon != nullptr)
+                m_pTrayIcon->SetTip(L"Tavelo");
+        }
         return true;
     default:
         if (message == DescribeStateMessage() && message != 0)

@@ -32,7 +32,12 @@ BOOL CTrayIcon::Notify(DWORD message)
         data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
         data.uCallbackMessage = WM_TRAYNOTIFY;
         data.hIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(m_nIconId));
-        wcsncpy(data.szTip, L"Tavelo", 63);
+        wcsncpy(data.szTip, m_strTip.c_str(), 63);
+    }
+    else if (message == NIM_MODIFY)
+    {
+        data.uFlags = NIF_TIP;
+        wcsncpy(data.szTip, m_strTip.c_str(), 63);
     }
     const BOOL result = Shell_NotifyIconW(message, &data);
     if (message == NIM_ADD)
@@ -46,6 +51,13 @@ BOOL CTrayIcon::Notify(DWORD message)
     else if (message == NIM_DELETE)
         m_bShown = false;
     return result;
+}
+
+void CTrayIcon::SetTip(const std::wstring& tip)
+{
+    m_strTip = tip;
+    if (m_bShown)
+        (void)Notify(NIM_MODIFY);
 }
 
 void CTrayIcon::OnTrayMessage(UINT mouseMessage)

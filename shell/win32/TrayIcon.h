@@ -24,6 +24,10 @@ public:
     void ShowMenu();
     // The icon was added and not removed since.
     bool IsShown() const { return m_bShown; }
+    // The tip the icon shows on hover ("Tavelo" unless changed); the icon takes a new tip at
+    // once when it is shown.
+    void SetTip(const std::wstring& tip);
+    const std::wstring& Tip() const { return m_strTip; }
     // When the icon was added, microseconds of the monotonic clock; 0 before.
     unsigned long long ShownAtMicros() const { return m_nShownAt; }
 
@@ -39,4 +43,5 @@ private:
     HWND m_hOwner;
     bool m_bShown = false;
     unsigned long long m_nShownAt = 0;
+    std::wstring m_strTip = L"Tavelo";
 };

@@ -488,3 +488,46 @@ TEST(Shell, At144DpiTheSplashKeepsItsPixelSizeAndThePenLandsWhereItTouches)
     Sleep(200);
     run.Screenshot("tray-menu", menu);
 }
+
+// A cable pulled mid-stroke and plugged in again: the button comes up at once, the tray tip
+// says the camera is missing, and within a few seconds of the replug the same program draws
+// again where the pen is, with no message and no new calibration.
+TEST(Shell, AUnitUnpluggedMidStrokeAndPluggedInAgainDrawsAgain)
+{
+    CDriverRun run("unplug-replug");
+    Board().WriteConfig(run);
+    CHookProbe probe;
+    ASSERT_TRUE(run.StartTracking(probe, START_MS));
+    const DWORD process = run.ProcessId();
+
+    const std::size_t skip = probe.Count();
+    run.Control(Board().PenAt(0, 0, 400, 300));
+    Sleep(300);
+    ASSERT_EQ(ButtonEvents(probe, skip, 1).size(), 1u) << "the pen did not press";
+    const ULONGLONG unplugged = GetTickCount64();
+    run.Control("unit 0 fault unplug");
+    const auto buttons = ButtonEvents(probe, skip, 2);
+    ASSERT_EQ(buttons.size(), 2u) << "the button stayed down";
+    EXPECT_EQ(buttons[1].message, unsigned{WM_LBUTTONUP});
+    EXPECT_LT(GetTickCount64() - unplugged, 1000u);
+    EXPECT_TRUE(run.WaitForState("reader", "0", 5000));
+    EXPECT_NE(run.DescribeState()["tip"], "Tavelo");
+    run.Control(CCalibratedBoard::PenUp(0, 0));
+    Sleep(3000);
+
+    run.Control("unit 0 fault unplug off");
+    const ULONGLONG replugged = GetTickCount64();
+    ASSERT_TRUE(run.WaitForState("reader", "1", 5000)) << "not reopened";
+    EXPECT_EQ(run.DescribeState()["tip"], "Tavelo");
+    const std::size_t afterReplug = probe.Count();
+    DrawStroke(run, Board(), {{600, 400}, {640, 420}, {700, 450}});
+    const auto again = ButtonEvents(probe, afterReplug, 2);
+    ASSERT_EQ(again.size(), 2u) << "no stroke after the replug";
+    EXPECT_LT(Distance(again[0].x, again[0].y, 600, 400), 4.0);
+    EXPECT_LT(GetTickCount64() - replugged, 5000u);
+    EXPECT_EQ(run.WaitForMessageBox(0), nullptr) << "a message box is up";
+    EXPECT_EQ(run.ProcessId(), process);
+    EXPECT_TRUE(run.IsRunning());
+    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
+    EXPECT_EQ(run.WaitForExit(10000), 0u);
+}

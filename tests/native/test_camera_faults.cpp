@@ -2,8 +2,12 @@
 // a second camera sends more than the first: the whole pen chain on the virtual clock, measured
 // against where the pens really were (tests/support/FaultTour.h).
 
+#include "core/Messages.h"
 #include "device/Protocol.h"
+#include "shell/UnitReplug.h"
 #include "tests/support/FaultTour.h"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -116,3 +120,61 @@ INSTANTIATE_TEST_SUITE_P(
                       FAULT_CASE{false, FAULT_CONDITION::TwoCamerasGarbage, 1.0},
                       FAULT_CASE{true, FAULT_CONDITION::TwoCamerasGarbage, 1.0}),
     CaseName);
+
+namespace
+{
+int Count(const std::vector<std::uint32_t>& messages, std::uint32_t message)
+{
+    return static_cast<int>(std::count(messages.begin(), messages.end(), message));
+}
+} // namespace
+
+// Unplugged mid-stroke and plugged in again: the driver reopens the unit by itself and the
+// pens land where they did, without a restart or a new calibration.
+TEST(UnitReplug, TheSameUnitBackIsReopenedAndTrackedAsBefore)
+{
+    for (bool multi : {false, true})
+    {
+        SCOPED_TRACE(multi ? "multi-spot" : "single-spot");
+        CFaultTour tour(multi, FAULT_CONDITION::UnplugReplug);
+        ASSERT_TRUE(tour.Run()) << tour.Error();
+        const FAULT_FIGURES figures = tour.Figures();
+        EXPECT_EQ(figures.resumed, 1);
+        EXPECT_EQ(figures.stuck, 0);
+        EXPECT_EQ(figures.phantom, 0);
+        EXPECT_LE(figures.maxPx, 3.0);
+        // Back within one look of the listing.
+        EXPECT_LE(figures.lagMs, double(UNIT_LOOK_MS));
+        const std::vector<std::uint32_t> messages = tour.MainMessages();
+        EXPECT_EQ(Count(messages, WM_UNIT_GONE), 1);
+        EXPECT_EQ(Count(messages, WM_UNIT_BACK), 1);
+        EXPECT_EQ(Count(messages, WM_CAMERA_STALLED), 0);
+    }
+}
+
+// Long after the reads began to fail, an unplugged unit is still only gone; a unit that is
+// there but silent still ends in the stall message.
+TEST(UnitReplug, TheStallWatchCountsASilentUnitButNotAGoneOne)
+{
+    const struct
+    {
+        const char* fault;
+        int gone;
+        bool stalled;
+    } cases[] = {{"unplug", 1, false}, {"stall", 0, true}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.fault);
+        CPenScenario scenario;
+        ASSERT_TRUE(scenario.StartDevices() && scenario.StartTracking() && scenario.Frames(10))
+            << scenario.Error();
+        scenario.m_world.m_bus->Execute(std::string("unit 0 fault ") + c.fault);
+        // Half as many again as the thousand read time-outs the watch needs.
+        ASSERT_TRUE(scenario.Frames(1500 * int(READ_TIMEOUT_MS / FRAME_MS))) << scenario.Error();
+        scenario.StopReader();
+        const std::vector<std::uint32_t> messages = scenario.MainMessages();
+        EXPECT_EQ(Count(messages, WM_UNIT_GONE), c.gone);
+        // The main window reports a stall once, however often the watch asks.
+        EXPECT_EQ(Count(messages, WM_CAMERA_STALLED) > 0, c.stalled);
+    }
+}

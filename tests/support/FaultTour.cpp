@@ -1,5 +1,7 @@
 #include "tests/support/FaultTour.h"
 
+#include "core/Messages.h"
+#include "shell/UnitReplug.h"
 #include "tests/support/PenTestKit.h"
 #include "tracking/PenInjector.h"
 
@@ -76,6 +78,8 @@ const char* FaultConditionName(FAULT_CONDITION condition)
         return "two-cameras-garbage";
     case FAULT_CONDITION::TwoCamerasClean:
         return "two-cameras-clean";
+    case FAULT_CONDITION::UnplugReplug:
+        return "unplug-replug";
     }
     return "?";
 }
@@ -209,6 +213,26 @@ bool CFaultTour::UnplugTour(int pens)
     return Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault unplug") && Frames(67);
 }
 
+bool CFaultTour::UnplugReplugTour(int pens)
+{
+    if (!Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault unplug") || !Frames(20))
+        return false;
+    const std::vector<std::uint32_t> messages = m_scenario.MainMessages();
+    if (std::find(messages.begin(), messages.end(), WM_UNIT_GONE) == messages.end() ||
+        !m_scenario.AsMainWindow(&OnUnitGone))
+        return false;
+    // The main window looks every UNIT_LOOK_MS; the unit comes back after the first look.
+    const int lookFrames = static_cast<int>(UNIT_LOOK_MS / 10);
+    if (!Frames(lookFrames) || LookForGoneUnit(m_scenario.State()) || !Frames(lookFrames / 2))
+        return false;
+    Execute("unit 0 fault unplug off");
+    m_nReplugAt = Now();
+    if (!Frames(lookFrames / 2) || !LookForGoneUnit(m_scenario.State()) ||
+        !m_scenario.AsMainWindow(&OnUnitBack))
+        return false;
+    return Frames(5) && Round(0, pens) && Stroke(0, pens, 250, 200, 12);
+}
+
 bool CFaultTour::TwoCameraTour(int pens)
 {
     const std::uint64_t end = Now() + static_cast<std::uint64_t>(m_dMinutes * 60e6);
@@ -254,6 +278,9 @@ bool CFaultTour::Run()
         break;
     case FAULT_CONDITION::Unplug:
         ran = UnplugTour(pens);
+        break;
+    case FAULT_CONDITION::UnplugReplug:
+        ran = UnplugReplugTour(pens);
         break;
     case FAULT_CONDITION::TwoCamerasFast:
         Execute("unit 1 fps 101");
@@ -385,6 +412,24 @@ FAULT_FIGURES CFaultTour::Figures()
     }
     figures.stuck = std::any_of(std::begin(down), std::end(down), [](bool d) { return d; });
     figures.meanPx = positions > 0 ? sumPx / positions : 0.0;
+
+    if (m_nReplugAt != 0)
+    {
+        const auto after = [this](const PEN_OUTPUT& output)
+        { return output.pen == 0 && output.micros >= m_nReplugAt; };
+        const auto firstMove =
+            std::find_if(outputs.begin(), outputs.end(),
+                         [&](const PEN_OUTPUT& output)
+                         { return after(output) && output.kind == PEN_OUTPUT_KIND::Move; });
+        const bool pressedAfter = std::any_of(outputs.begin(), outputs.end(),
+                                              [&](const PEN_OUTPUT& output)
+                                              { return after(output) && IsPress(output.kind); });
+        figures.resumed = pressedAfter && figures.stuck == 0 && figures.phantom == 0 ? 1 : 0;
+        figures.lagMs = firstMove == outputs.end()
+                            ? std::numeric_limits<double>::infinity()
+                            : double(firstMove->micros - m_nReplugAt) / 1000.0;
+        return figures;
+    }
 
     if (!m_quietAt.empty())
     {

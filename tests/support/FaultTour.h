@@ -23,6 +23,9 @@ enum class FAULT_CONDITION
     TwoCamerasFast,
     TwoCamerasGarbage,
     TwoCamerasClean,
+    // Unplugged mid-stroke, plugged in again three seconds later, then used as before; the
+    // calling thread plays the main window's part (the wait, the looks, the reopening).
+    UnplugReplug,
 };
 
 const char* FaultConditionName(FAULT_CONDITION condition);
@@ -43,6 +46,9 @@ struct FAULT_FIGURES
     // goes quiet, the longest delay from then to the release of each pen pressed then
     // (infinite when one never came).
     double lagMs = 0.0;
+    // UnplugReplug: 1 when strokes after the replug land as before (pressed, released, no
+    // phantom); lagMs is then the time from the replug to the first pointer move after it.
+    int resumed = 0;
 };
 
 enum class PEN_OUTPUT_KIND
@@ -84,6 +90,8 @@ public:
     FAULT_FIGURES Figures();
     // When the tour made a camera quiet.
     const std::vector<std::uint64_t>& QuietTimes() const { return m_quietAt; }
+    // What was posted to the main window.
+    std::vector<std::uint32_t> MainMessages() { return m_scenario.MainMessages(); }
 
 private:
     // Where a pen was, in screen pixels, from one instant until the next change. Pen 0 of
@@ -111,6 +119,7 @@ private:
     bool Round(int camera, int pens);
     bool StallTour(int pens);
     bool UnplugTour(int pens);
+    bool UnplugReplugTour(int pens);
     bool TwoCameraTour(int pens);
 
     bool m_bMulti;
@@ -120,5 +129,6 @@ private:
     std::vector<SEGMENT> m_segments;
     std::vector<std::ptrdiff_t> m_open;
     std::vector<std::uint64_t> m_quietAt;
+    std::uint64_t m_nReplugAt = 0;
     std::string m_strError;
 };

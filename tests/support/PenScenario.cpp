@@ -336,6 +336,14 @@ void CPenScenario::OpenReadGate()
     OpenGate();
 }
 
+bool CPenScenario::AsMainWindow(bool (*step)(CDriverState&))
+{
+    OpenGate();
+    const bool result = step(*m_pState);
+    CloseGate();
+    return result;
+}
+
 void CPenScenario::StopReader()
 {
     OpenGate();
