@@ -2,6 +2,7 @@
 
 #include "device/DeviceGlobals.h"
 #include "device/Protocol.h"
+#include "device/StreamRecorder.h"
 
 #include <algorithm>
 #include <atomic>
@@ -393,6 +394,7 @@ bool CCameraLink::ReadInto(CAMERA_RECORD& record)
     {
         record.rxByte = (record.rxByte & ~0xFFu) | byte;
         record.rxState = RX_NEW_BYTE;
+        RecordReceivedByte(record.index, byte);
     }
     else
     {

@@ -20,6 +20,10 @@ enum : std::uint32_t
     WM_WRITE_CAMERA_STORE = 11041,
     // The stall watch gave up on a camera: tell the user and end the program.
     WM_CAMERA_STALLED = 11042,
+    // A camera went quiet (lParam 1) or was heard again (lParam 0); wParam is the camera.
+    WM_CAMERA_QUIET = 11043,
+    // A recording of the camera stream ended by itself (its size limit, or a failed write).
+    WM_RECORDING_ENDED = 11045,
 };
 
 // Tray menu commands, sent to the main window as WM_COMMAND.
@@ -33,4 +37,6 @@ enum : std::uint32_t
     ID_TRAY_INKORA = 11031,
     ID_TRAY_WIZARD = 11036,
     ID_TRAY_ABOUT = 11037,
+    // Shown only while the camera stream is being recorded.
+    ID_TRAY_STOP_RECORDING = 11044,
 };

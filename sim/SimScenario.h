@@ -21,6 +21,7 @@ enum class SIM_VERB : std::uint8_t
     Fps,       // fps F (every unit)
     Seed,      // seed N
     Log,       // log PATH
+    Replay,    // replay [fast] PATH
     Minor,     // unit U minor M
     PenDown,   // unit U pen P X Y [WEIGHT]
     PenUp,     // unit U pen P up
@@ -43,7 +44,7 @@ struct SIM_COMMAND
     SIM_VERB verb = SIM_VERB::Units;
     int unit = 0;
     int pen = 0;
-    std::uint32_t value = 0;  // units, seed, minor, address; mount: ceiling
+    std::uint32_t value = 0;  // units, seed, minor, address; mount: ceiling; replay: 1 fast
     std::uint32_t value2 = 0; // set: the byte; mount: rear projection
     double number = 0.0;      // fps
     double x = 0.0;

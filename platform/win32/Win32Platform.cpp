@@ -9,6 +9,8 @@ CWin32Platform::CWin32Platform()
 
 int CWin32Platform::ShowMessageBox(const std::wstring& text, std::uint32_t style)
 {
+    if (m_fnBoxShown)
+        m_fnBoxShown(text);
     return MessageBoxW(m_hMainWnd, text.c_str(), m_strTitle.c_str(), style);
 }
 

@@ -49,6 +49,8 @@ public:
     std::wstring m_strTitle = L"Tavelo";
     // The tray's exit command; without one, the main window is asked to close directly.
     std::function<void()> m_fnQuit;
+    // Told the text of every message box before it is shown (user-interface thread only).
+    std::function<void(const std::wstring&)> m_fnBoxShown;
 
 private:
     LARGE_INTEGER m_frequency{};

@@ -7,16 +7,22 @@
 #include "platform/win32/Win32Platform.h"
 
 #include "calibration/win32/CalibrationDlg.h"
+#include "core/DiagLog.h"
 #include "resources/resource.h"
 #include "settings/Language.h"
 #include "settings/Settings.h"
+#include "shell/DiagEvents.h"
 #include "shell/DriverWiring.h"
 #include "shell/MainFlows.h"
 #include "shell/Messages.h"
+#include "shell/RecordingControl.h"
 #include "shell/win32/AboutDlg.h"
+#include "shell/win32/CommandLine.h"
 #include "shell/win32/Launchers.h"
 #include "shell/win32/SplashWnd.h"
 #include "shell/win32/TrayIcon.h"
+#include "update/VersionText.h"
+#include "update/win32/ModuleInfo.h"
 #include <shellapi.h>
 
 #include <cstdlib>
@@ -44,6 +50,14 @@ std::wstring LoadResourceString(UINT id)
 namespace
 {
 CMainDlg* g_pMainWindow = nullptr;
+
+// /record <file>, or the hidden setting for boards whose shortcut cannot carry arguments.
+void StartAskedRecording(CDriverState& state)
+{
+    const std::wstring path = ChooseRecordingPath(state, RecordPathArgument());
+    if (!path.empty())
+        (void)StartRecording(state, path);
+}
 
 // Escape re-read the settings from the camera: the dialog's check box follows them.
 void RefreshMainControls()
@@ -118,6 +132,7 @@ void CMainDlg::MinimiseAndHide()
 
 void CMainDlg::StartupFailure()
 {
+    SetShutdownReason("start-up failed (no usable unit)");
     Platform().ShowMessageBox(m_strMsgText[0], BOX_OK);
     ShowWindow(m_hWnd, SW_MINIMIZE);
     m_pTrayIcon->Notify(NIM_ADD);
@@ -130,6 +145,7 @@ BOOL CMainDlg::OnInitDialog()
     if (auto* platform = dynamic_cast<CWin32Platform*>(&Platform()))
     {
         platform->m_hMainWnd = m_hWnd;
+        platform->m_fnBoxShown = [this](const std::wstring& text) { LogMessageBox(*this, text); };
         platform->m_fnQuit = [this]
         {
             if (m_pTrayIcon != nullptr)
@@ -152,15 +168,23 @@ BOOL CMainDlg::OnInitDialog()
     m_nSkin = SKIN_STANDARD;
     m_nWizardOrigin = -1;
     m_strConfigPath = Platform().GetModuleDirectory() + L"\\Config.ini";
+    DiagLog().Open(Platform().GetModuleDirectory());
+    const std::optional<VERSION_NUMBER> version = GetOwnFileVersion();
+    LogProgramStart(version ? FormatVersionText(*version) : L"(no version)", ProgramArguments());
+    CStartupSteps steps;
     ChooseLanguage(*this);
+    steps.Step("language texts loaded");
     CheckSingleInstance();
+    steps.Step("single instance secured");
 
     m_pTrayIcon = new CTrayIcon(IDR_MAINFRAME, m_hWnd, ResourceInstance());
     if (!m_controller.StartDevices())
     {
+        steps.Step("units listed: start-up failed");
         StartupFailure();
         return TRUE;
     }
+    steps.Step("units listed and opened");
 
     CSplashWnd splash;
     splash.LoadBitmap(m_nSkin == SKIN_VELMARA ? IDB_SPLASH_VELMARA : IDB_SPLASH);
@@ -169,10 +193,14 @@ BOOL CMainDlg::OnInitDialog()
 
     if (!m_controller.DetectFirmware())
     {
+        steps.Step("firmware detection failed");
         splash.Hide();
         StartupFailure();
         return TRUE;
     }
+    steps.Step("firmware detected");
+    LogUnits(*this);
+    LogDisplayGeometry(*this, "Start-up");
 
     SetIcons(static_cast<HICON>(m_hIcon));
     g_pMainDlg = this;
@@ -186,6 +214,7 @@ BOOL CMainDlg::OnInitDialog()
         {
             // The quit this posts is dispatched by the next message loop; start-up goes on,
             // so that the shutdown saves what it has just loaded.
+            SetShutdownReason("two units with multi-pen firmware");
             Platform().ShowMessageBox(m_strMsgText[11], BOX_OK);
             ShowWindow(m_hWnd, SW_MINIMIZE);
             m_pTrayIcon->Notify(NIM_ADD);
@@ -193,11 +222,16 @@ BOOL CMainDlg::OnInitDialog()
         }
     }
 
-    if (LoadStartupSettings(*this))
+    const bool settingsFromUnit = LoadStartupSettings(*this);
+    if (settingsFromUnit)
         UpdateData(false);
+    steps.Step("settings loaded");
+    LogSettingsSource(*this, settingsFromUnit);
 
     if (m_bCalibrated == 0)
     {
+        DiagLog().Write("Not calibrated: the start wizard opens");
+        StartAskedRecording(*this);
         splash.Hide();
         // Cancelled, it has already asked the driver to end: no icon, no update check.
         if (!RunFirstWizard())
@@ -209,12 +243,21 @@ BOOL CMainDlg::OnInitDialog()
     {
         m_pTrayIcon->Notify(NIM_ADD);
         LoadStartupCalibration(*this);
+        steps.Step("calibration loaded");
+        LogCalibration(*this, settingsFromUnit);
+        StartAskedRecording(*this);
         splash.Hide();
         m_nRunState = RUN_STATE_RUNNING;
         (void)m_controller.StartPenTracking();
+        steps.Step("pen tracking started");
         MinimiseAndHide();
     }
     CheckUpdatesAtStartup(*this, m_updateChecker);
+    DiagLog().Printf("Update check: server version \"%s\", %s",
+                     Utf8Of(m_updateChecker.m_strServerVersion).c_str(),
+                     m_bNewVersionAvailable != 0 ? "a newer version was offered" : "nothing newer");
+    steps.Step("update check done");
+    steps.Done();
     return TRUE;
 }
 
@@ -222,6 +265,7 @@ void CMainDlg::OnStartCalibration()
 {
     if (m_bMoreCameras == 0)
         Platform().ShowMouseCursor(false);
+    LogCalibrationStarted(g_nCalibCamera);
     (void)StartCalibration(m_controller, g_nCalibCamera);
 }
 
@@ -233,13 +277,16 @@ void CMainDlg::OnAbout()
 
 void CMainDlg::OnExit()
 {
+    SetShutdownReason("Exit chosen from the tray menu");
     CloseActiveWizard();
     m_pTrayIcon->OnCommand(ID_TRAY_EXIT);
 }
 
 void CMainDlg::OnDestroy()
 {
+    LogShutdown();
     ShutdownDevices(*this);
+    StopRecording("the program ends");
     delete g_pCalibrationDlg.exchange(nullptr);
     delete m_pTrayIcon;
     m_pTrayIcon = nullptr;
@@ -250,6 +297,7 @@ void CMainDlg::OnDestroy()
         CloseHandle(m_hMutex);
         m_hMutex = nullptr;
     }
+    DiagLog().Write("Process ends");
     std::exit(0);
 }
 
@@ -340,6 +388,9 @@ bool CMainDlg::OnCommand(int id, int, HWND)
         return true;
     case ID_TRAY_RESERVED:
         return true;
+    case ID_TRAY_STOP_RECORDING:
+        StopRecording("from the tray menu");
+        return true;
     default:
         return false;
     }
@@ -380,6 +431,7 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         OnStartCalibration();
         return true;
     case WM_POWERBROADCAST:
+        LogPowerEvent(static_cast<std::uint32_t>(wParam));
         OnPowerEvent(*this, static_cast<std::uint32_t>(wParam));
         result = TRUE;
         return true;
@@ -388,8 +440,16 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         return true;
     case WM_DISPLAYCHANGE:
         OnDisplayChange(*this);
+        LogDisplayGeometry(*this, "Display changed");
+        return true;
+    case WM_RECORDING_ENDED:
+        OnRecordingEnded();
+        return true;
+    case WM_CAMERA_QUIET:
+        LogCameraQuiet(static_cast<std::uint16_t>(wParam), lParam != 0);
         return true;
     case WM_SHOW_CURSOR:
+        LogCalibrationFinished(*this);
         Platform().ShowMouseCursor(true);
         return true;
     case WM_SAVE_SETTINGS_FILE:
@@ -399,6 +459,11 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         (void)WriteCalibrationToCamera(m_controller);
         return true;
     case WM_CAMERA_STALLED:
+        if (m_bStallReported == 0)
+        {
+            LogCameraStalled(static_cast<std::uint16_t>(wParam));
+            SetShutdownReason("the stall watch gave up on a unit");
+        }
         OnCameraStalled(*this);
         return true;
     default:

@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "setup_ui/win32/ConfigDlg.h"
 #include "setup_ui/win32/StartWizardDlg.h"
+#include "shell/DiagEvents.h"
 #include "shell/MainFlows.h"
 #include "shell/win32/Autostart.h"
 #include "shell/win32/MainDlg.h"
@@ -85,6 +86,7 @@ bool CMainDlg::RunFirstWizard()
 
 bool CMainDlg::FinishWizard(CStartWizardDlg& wizard, INT_PTR result)
 {
+    LogWizardResult(result == ID_WIZFINISH);
     if (result == ID_WIZFINISH)
     {
         wizard.m_commits.Finish(wizard.Choices(), &SetProgramAutostart);
@@ -92,6 +94,7 @@ bool CMainDlg::FinishWizard(CStartWizardDlg& wizard, INT_PTR result)
     }
     if (!wizard.m_commits.Cancel())
         return true;
+    SetShutdownReason("the first-run wizard was cancelled");
     Platform().QuitFromTray();
     return false;
 }
