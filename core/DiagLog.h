@@ -24,7 +24,10 @@ public:
     const std::wstring& Path() const { return m_strPath; }
 
     void Write(const std::string& text);
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+    // The C++ runtime formats the GNU way there, whatever the Microsoft library would do.
+    __attribute__((format(gnu_printf, 2, 3)))
+#elif defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
     void

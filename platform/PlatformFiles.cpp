@@ -58,7 +58,9 @@ LOCAL_TIME CPlatform::LocalClock()
         1000;
     std::tm parts{};
 #if defined(_WIN32)
-    localtime_s(&parts, &seconds);
+    // The Win32 platform reads the clock itself; this is only a fallback there.
+    if (const std::tm* local = std::localtime(&seconds))
+        parts = *local;
 #else
     localtime_r(&seconds, &parts);
 #endif

@@ -14,6 +14,14 @@ int CWin32Platform::ShowMessageBox(const std::wstring& text, std::uint32_t style
     return MessageBoxW(m_hMainWnd, text.c_str(), m_strTitle.c_str(), style);
 }
 
+LOCAL_TIME CWin32Platform::LocalClock()
+{
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return LOCAL_TIME{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                      now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
 void CWin32Platform::SetMessageBoxTitle(const std::wstring& title)
 {
     m_strTitle = title;

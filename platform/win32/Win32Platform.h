@@ -42,6 +42,7 @@ public:
                                  std::size_t bufferChars) override;
     bool WriteProfileText(const std::wstring& path, const std::wstring& section,
                           const std::wstring& key, const std::wstring& value) override;
+    LOCAL_TIME LocalClock() override;
 
     // The window that receives PostMainMessage; null until the main window exists.
     std::atomic<HWND> m_hMainWnd{nullptr};

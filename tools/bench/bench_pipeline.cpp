@@ -141,8 +141,9 @@ int RunForm(const char* form, double firmwareVersion, const std::vector<std::uin
     ResetPenPipeline();
     const std::filesystem::path file =
         std::filesystem::temp_directory_path() / "tavelo_bench_pipeline.tvrec";
-    if (record && !StreamRecorder().Start(file.wstring(), RECORDING_HEADER{{RECORDING_UNIT{}}},
-                                          std::uint64_t{1} << 40))
+    RECORDING_HEADER header;
+    header.units.resize(1);
+    if (record && !StreamRecorder().Start(file.wstring(), header, std::uint64_t{1} << 40))
     {
         std::printf("pipeline form=%s: cannot record to %s\n", form, file.string().c_str());
         return 1;
