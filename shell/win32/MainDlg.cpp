@@ -236,6 +236,7 @@ BOOL CMainDlg::OnInitDialog()
         // Cancelled, it has already asked the driver to end: no icon, no update check.
         if (!RunFirstWizard())
             return TRUE;
+        steps.Step("start wizard closed");
         m_pTrayIcon->Notify(NIM_ADD);
         MinimiseAndHide();
     }
