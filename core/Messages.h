@@ -30,6 +30,10 @@ enum : std::uint32_t
     WM_UNIT_GONE = 11050,
     // The units that were gone are listed again: reopen them.
     WM_UNIT_BACK = 11051,
+    // A camera went quiet (lParam 1) or was heard again (lParam 0); wParam is the camera.
+    WM_CAMERA_QUIET = 11046,
+    // A recording of the camera stream ended by itself (its size limit, or a failed write).
+    WM_RECORDING_ENDED = 11045,
 };
 
 // Tray menu commands, sent to the main window as WM_COMMAND.
@@ -43,6 +47,8 @@ enum : std::uint32_t
     ID_TRAY_INKORA = 11031,
     ID_TRAY_WIZARD = 11036,
     ID_TRAY_ABOUT = 11037,
+    // Shown only while the camera stream is being recorded.
+    ID_TRAY_STOP_RECORDING = 11044,
 };
 
 // wParam of WM_CALIBRATE_NEXT posted by a calibration that goes on with the next camera.

@@ -5,6 +5,7 @@
 #include "core/Messages.h"
 #include "device/DeviceGlobals.h"
 #include "device/Protocol.h"
+#include "device/StreamRecorder.h"
 
 #include <algorithm>
 #include <atomic>
@@ -424,6 +425,7 @@ bool CCameraLink::ReadInto(CAMERA_RECORD& record)
     {
         record.rxByte = (record.rxByte & ~0xFFu) | byte;
         record.rxState = RX_NEW_BYTE;
+        RecordReceivedByte(record.index, byte);
     }
     else
     {

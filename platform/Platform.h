@@ -79,6 +79,18 @@ struct MONITOR_DESC
     bool primary = false;
 };
 
+// Local wall-clock time, as the diagnostic log stamps its lines.
+struct LOCAL_TIME
+{
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+};
+
 class CPlatform
 {
 public:
@@ -150,6 +162,16 @@ public:
     // could not be asked (the program is then not started at all).
     virtual bool StartProgramAsUser(const std::wstring& program, const std::wstring& parameters,
                                     int show) = 0;
+
+    // Files the driver writes for support (its log, recordings of the camera stream), over
+    // the standard library unless a platform knows better. None of them ever shows a box:
+    // a failure is only the result.
+    virtual bool AppendFileBytes(const std::wstring& path, const void* data, std::size_t size);
+    // Creates or empties the file, then writes the bytes.
+    virtual bool WriteNewFile(const std::wstring& path, const void* data, std::size_t size);
+    // Size in bytes; -1 when there is no such file.
+    virtual std::int64_t FileByteSize(const std::wstring& path);
+    virtual LOCAL_TIME LocalClock();
 };
 
 // The platform in use. Installed once before any thread starts.

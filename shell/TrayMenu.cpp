@@ -3,6 +3,7 @@
 #include "core/DriverState.h"
 #include "core/Language.h"
 #include "core/Messages.h"
+#include "device/StreamRecorder.h"
 
 namespace
 {
@@ -16,7 +17,7 @@ std::vector<TRAY_MENU_ITEM> TrayMenuItems(const CDriverState& state)
 {
     const std::uint32_t flags = RightToLeft() ? TRAY_ITEM_RIGHT_TO_LEFT : 0;
     const TRAY_MENU_ITEM separator;
-    return {
+    std::vector<TRAY_MENU_ITEM> items = {
         {ID_TRAY_CONFIG, state.m_strTrayText[0], flags},
         {ID_TRAY_WIZARD, state.m_strTrayText[1], flags},
         {ID_TRAY_CALIBRATE, state.m_strTrayText[2], flags},
@@ -27,6 +28,10 @@ std::vector<TRAY_MENU_ITEM> TrayMenuItems(const CDriverState& state)
         {ID_TRAY_ABOUT, state.m_strTrayText[5], flags},
         {ID_TRAY_EXIT, state.m_strTrayText[6], flags},
     };
+    // A support tool like the log, so in the log's language; only there while it is needed.
+    if (StreamRecorder().IsRecording())
+        items.insert(items.end() - 2, {ID_TRAY_STOP_RECORDING, L"Stop recording", flags});
+    return items;
 }
 
 std::uint32_t TrayTrackFlags()

@@ -1,7 +1,10 @@
 #include "sim/SimBus.h"
 
+#include "device/StreamRecording.h"
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -158,6 +161,9 @@ void CSimBus::ApplyLocked(const SIM_COMMAND& c, const std::filesystem::path& bas
                 unit->SetSeed(std::uint64_t(c.value) + std::uint64_t(unit->Index()));
         }
         return;
+    case SIM_VERB::Replay:
+        ReplayLocked(Resolve(c.path, baseDir), c.value != 0, now);
+        return;
     case SIM_VERB::Log:
         m_logFile.close();
         m_logFile.clear();
@@ -234,7 +240,44 @@ void CSimBus::ApplyLocked(const SIM_COMMAND& c, const std::filesystem::path& bas
     case SIM_VERB::Fps:
     case SIM_VERB::Seed:
     case SIM_VERB::Log:
+    case SIM_VERB::Replay:
         break;
+    }
+}
+
+void CSimBus::ReplayLocked(const std::filesystem::path& path, bool fast, std::uint64_t now)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)),
+                                         std::istreambuf_iterator<char>());
+    RECORDING_HEADER header;
+    std::vector<RECORDED_BYTE> bytes;
+    if (!in || !ReadRecording(file, header, bytes))
+    {
+        m_errors.push_back({0, "cannot read the recording " + path.string()});
+        LogErrorsLocked({m_errors.back()});
+        return;
+    }
+    // As many units as were recorded, each with the firmware it reported (1.23 is minor 0x23).
+    SIM_COMMAND units;
+    units.verb = SIM_VERB::Units;
+    units.value = static_cast<std::uint32_t>(header.units.size());
+    ApplyLocked(units, {});
+    for (std::size_t i = 0; i < header.units.size(); ++i)
+    {
+        CSimUnit& unit = UnitLocked(int(i));
+        const long hundredths = std::lround((header.units[i].firmwareVersion - 1.0) * 100.0);
+        if (hundredths >= 0 && hundredths < 100)
+            unit.SetFirmwareMinor(
+                static_cast<std::uint8_t>((hundredths / 10) << 4 | hundredths % 10));
+        std::vector<std::pair<std::uint64_t, std::uint8_t>> own;
+        for (const RECORDED_BYTE& byte : bytes)
+        {
+            if (byte.unit == i)
+                own.emplace_back(byte.micros, byte.byte);
+        }
+        unit.Pump(now);
+        unit.SetReplay(std::move(own), fast);
     }
 }
 

@@ -121,6 +121,8 @@ private:
     FT_STATUS OpenUnitLocked(CSimUnit* unit, FT_HANDLE* handle);
     FT_STATUS FailedCall(std::unique_lock<std::mutex>& lock, FT_STATUS status);
     void ApplyLocked(const SIM_COMMAND& command, const std::filesystem::path& baseDir);
+    // Every unit of a recording replays its bytes; an unreadable file is a scenario error.
+    void ReplayLocked(const std::filesystem::path& path, bool fast, std::uint64_t now);
     void LogErrorsLocked(const std::vector<SIM_SCENARIO_ERROR>& errors);
     void LogPacketsLocked(const CSimUnit& unit, std::size_t from);
     void LogSpotsLocked(CSimUnit& unit);

@@ -157,6 +157,8 @@ public:
             ok = Seed();
         else if (verb == "log")
             ok = Path(SIM_VERB::Log);
+        else if (verb == "replay")
+            ok = Replay();
         else if (verb == "unit")
             ok = Unit();
         else
@@ -240,6 +242,23 @@ private:
         if (!ValidPath(path))
             return Fail(path.empty() ? "missing path" : "bad path");
         m_command.path = std::string(path);
+        return true;
+    }
+
+    // The path is the rest of the line, so "fast" can only come first.
+    bool Replay()
+    {
+        std::string_view rest = m_tokens.Rest();
+        constexpr std::string_view FAST = "fast ";
+        m_command.value = rest.substr(0, FAST.size()) == FAST ? 1 : 0;
+        if (m_command.value != 0)
+            rest.remove_prefix(FAST.size());
+        while (!rest.empty() && rest.front() == ' ')
+            rest.remove_prefix(1);
+        m_command.verb = SIM_VERB::Replay;
+        if (!ValidPath(rest))
+            return Fail(rest.empty() ? "missing path" : "bad path");
+        m_command.path = std::string(rest);
         return true;
     }
 

@@ -23,6 +23,7 @@ enum class SIM_VERB : std::uint8_t
     Fps,       // fps F (every unit)
     Seed,      // seed N
     Log,       // log PATH
+    Replay,    // replay [fast] PATH
     Minor,     // unit U minor M
     PenDown,   // unit U pen P X Y [WEIGHT]
     PenUp,     // unit U pen P up
@@ -46,7 +47,8 @@ struct SIM_COMMAND
     SIM_VERB verb = SIM_VERB::Units;
     int unit = 0;
     int pen = 0;
-    std::uint32_t value = 0;  // units, seed, minor, address; mount: ceiling; bridge: timer
+    std::uint32_t value = 0;  // units, seed, minor, address; mount: ceiling; bridge: timer;
+                              // replay: 1 fast
     std::uint32_t value2 = 0; // set: the byte; mount: rear projection; bridge: event character
     double number = 0.0;      // fps
     double x = 0.0;

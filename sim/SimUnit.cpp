@@ -342,6 +342,12 @@ void CSimUnit::Pump(std::uint64_t now)
     const std::uint64_t nowNs = ToNs(now);
     const std::uint64_t catchUpNs = ToNs(CATCH_UP_MICROS);
     const bool stalled = HasFault(SIM_FAULT::Stall);
+    if (m_bReplay)
+    {
+        if (!stalled)
+            PumpReplay(nowNs);
+        return;
+    }
     if (SendsSpots())
     {
         const std::uint64_t period = FramePeriodNs();
@@ -485,13 +491,8 @@ std::size_t CSimUnit::Read(std::uint8_t* out, std::size_t max, std::uint64_t now
     const std::size_t n = m_queue.PopReady(out, std::min(max, released), now);
     m_bridge.Taken(n);
     m_stats.bytesRead += n;
+    m_nReplayQueued -= std::min(m_nReplayQueued, n);
     return n;
-}
-
-void CSimUnit::PurgeReceiveBuffer()
-{
-    m_queue.Clear();
-    m_bridge.Cleared();
 }
 
 bool CSimUnit::NextByteMicros(std::uint64_t& micros) const
@@ -501,7 +502,15 @@ bool CSimUnit::NextByteMicros(std::uint64_t& micros) const
     std::uint64_t nextOnLink = 0;
     if (IsPlugged() && !HasFault(SIM_FAULT::Stall))
     {
-        if (SendsSpots())
+        if (m_bReplay)
+        {
+            if (m_bStream && ReplayLeft() != 0)
+            {
+                nextOnLink = CeilMicros(std::max(ReplayDueNs(), m_nLinkFreeNs) + BYTE_NS);
+                coming = true;
+            }
+        }
+        else if (SendsSpots())
         {
             nextOnLink = CeilMicros(std::max(m_nNextFrameNs, m_nLinkFreeNs) + BYTE_NS);
             coming = true;
@@ -530,4 +539,58 @@ std::uint8_t CSimUnit::NextRandom()
     m_nRandom ^= m_nRandom >> 7;
     m_nRandom ^= m_nRandom << 17;
     return static_cast<std::uint8_t>(m_nRandom >> 24);
+}
+
+void CSimUnit::PurgeReceiveBuffer()
+{
+    m_nReplayPos -= std::min(m_nReplayPos, m_nReplayQueued);
+    m_nReplayQueued = 0;
+    m_bReplayRunning = false;
+    m_queue.Clear();
+    m_bridge.Cleared();
+}
+
+void CSimUnit::SetReplay(std::vector<std::pair<std::uint64_t, std::uint8_t>> bytes, bool fast)
+{
+    m_replay = std::move(bytes);
+    m_nReplayPos = 0;
+    m_nReplayQueued = 0;
+    m_bReplay = true;
+    m_bReplayFast = fast;
+    m_bReplayRunning = false;
+}
+
+std::uint64_t CSimUnit::ReplayDueNs() const
+{
+    if (!m_bReplayRunning)
+        return m_nLinkFreeNs;
+    return m_bReplayFast ? m_nLinkFreeNs : ToNs(m_replay[m_nReplayPos].first) + m_nReplayShiftNs;
+}
+
+void CSimUnit::PumpReplay(std::uint64_t nowNs)
+{
+    if (!m_bStream)
+    {
+        m_bReplayRunning = false;
+        return;
+    }
+    if (ReplayLeft() == 0)
+        return;
+    if (!m_bReplayRunning)
+    {
+        // The next recorded byte is due now: a pause with the stream off is left out.
+        m_bReplayRunning = true;
+        m_nReplayShiftNs = nowNs - ToNs(m_replay[m_nReplayPos].first);
+    }
+    // Fast replay keeps within the host's buffer, as a unit at full speed would.
+    std::size_t budget = m_bReplayFast ? HOST_BUFFER / 2 - std::min(HOST_BUFFER / 2, m_queue.Size())
+                                       : m_replay.size();
+    for (; ReplayLeft() > 0 && budget > 0; --budget)
+    {
+        const std::uint64_t due = ReplayDueNs();
+        if (due > nowNs)
+            break;
+        PushChunk(&m_replay[m_nReplayPos++].second, 1, due);
+        ++m_nReplayQueued;
+    }
 }

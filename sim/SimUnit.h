@@ -155,6 +155,8 @@ public:
     // When the next byte becomes readable without anything else happening; false when
     // nothing will come. Call after Pump.
     bool NextByteMicros(std::uint64_t& micros) const;
+    // A replay sends the purged recorded bytes again: a recording holds only what the host
+    // read, never what it threw away.
     void PurgeReceiveBuffer();
 
     bool IsStreaming() const { return m_bStream; }
@@ -176,6 +178,15 @@ public:
     std::vector<SIM_SPOT_SENT> TakeSpotsSent();
     void ClearPacketLog() { m_log.clear(); }
     const SIM_UNIT_STATS& Stats() const { return m_stats; }
+    // From now on the unit sends these recorded bytes instead of what it would make itself,
+    // while its stream is on: each at its recorded time (microseconds) after the stream came
+    // on, the pauses while the stream was off left out; with fast, back to back at the link's
+    // pace. It still answers setting reads.
+    void SetReplay(std::vector<std::pair<std::uint64_t, std::uint8_t>> bytes, bool fast);
+    bool IsReplaying() const { return m_bReplay; }
+    // Recorded bytes not sent yet.
+    std::size_t ReplayLeft() const { return m_replay.size() - m_nReplayPos; }
+
     // Parameter bytes of command 0x03, by address.
     std::uint8_t Parameter(int address) const { return m_params[std::size_t(address & 0xFF)]; }
 
@@ -231,6 +242,20 @@ private:
     SIM_UNIT_STATS m_stats;
     std::vector<SIM_PACKET_RECORD> m_log;
     void NoteSpotSent();
+
+    void PumpReplay(std::uint64_t nowNs);
+    // When the next recorded byte is due, in simulator nanoseconds.
+    std::uint64_t ReplayDueNs() const;
+
+    std::vector<std::pair<std::uint64_t, std::uint8_t>> m_replay;
+    std::size_t m_nReplayPos = 0;
+    // Recorded bytes in the queue that the host has not read yet.
+    std::size_t m_nReplayQueued = 0;
+    bool m_bReplay = false;
+    bool m_bReplayFast = false;
+    // Set while the stream runs: simulator time minus recording time, modulo 2^64.
+    bool m_bReplayRunning = false;
+    std::uint64_t m_nReplayShiftNs = 0;
 
     bool m_bRecordSpots = false;
     bool m_bSpotPending = false;

@@ -278,12 +278,16 @@ void OnPenByte(CAMERA_RECORD* records)
     // After the pass's own events, so nothing the quiet camera sent before presses again.
     for (std::uint16_t i = 0; i < cameras; ++i)
     {
-        if (records[i].rxState == RX_NEW_BYTE)
+        if (records[i].rxState == RX_NEW_BYTE && g_bCameraQuiet[i])
+        {
             g_bCameraQuiet[i] = false;
+            Platform().PostMainMessage(WM_CAMERA_QUIET, i, 0);
+        }
         if (records[i].rxState == RX_QUIET && !g_bCameraQuiet[i])
         {
             g_bCameraQuiet[i] = true;
             ReleaseCameraPens(i);
+            Platform().PostMainMessage(WM_CAMERA_QUIET, i, 1);
         }
     }
 }

@@ -11,7 +11,17 @@ CWin32Platform::CWin32Platform()
 
 int CWin32Platform::ShowMessageBox(const std::wstring& text, std::uint32_t style)
 {
+    if (m_fnBoxShown)
+        m_fnBoxShown(text);
     return MessageBoxW(m_hMainWnd, text.c_str(), m_strTitle.c_str(), style);
+}
+
+LOCAL_TIME CWin32Platform::LocalClock()
+{
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return LOCAL_TIME{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                      now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
 void CWin32Platform::SetMessageBoxTitle(const std::wstring& title)

@@ -50,6 +50,7 @@ public:
                                   const std::wstring& valueName) override;
     bool StartProgramAsUser(const std::wstring& program, const std::wstring& parameters,
                             int show) override;
+    LOCAL_TIME LocalClock() override;
 
     // The window that receives PostMainMessage; null until the main window exists.
     std::atomic<HWND> m_hMainWnd{nullptr};
@@ -57,6 +58,8 @@ public:
     std::wstring m_strTitle = L"Tavelo";
     // The tray's exit command; without one, the main window is asked to close directly.
     std::function<void()> m_fnQuit;
+    // Told the text of every message box before it is shown (user-interface thread only).
+    std::function<void(const std::wstring&)> m_fnBoxShown;
 
 private:
     LARGE_INTEGER m_frequency{};

@@ -9,19 +9,25 @@
 #include "settings/SettingsFlows.h"
 
 #include "calibration/win32/CalibrationDlg.h"
+#include "core/DiagLog.h"
 #include "core/Language.h"
 #include "core/Messages.h"
 #include "resources/resource.h"
 #include "settings/Settings.h"
 #include "setup_ui/win32/AdjustDlg.h"
 #include "setup_ui/win32/SetupHooks.h"
+#include "shell/DiagEvents.h"
 #include "shell/DriverWiring.h"
 #include "shell/MainFlows.h"
+#include "shell/RecordingControl.h"
 #include "shell/UnitReplug.h"
 #include "shell/win32/AboutDlg.h"
+#include "shell/win32/CommandLine.h"
 #include "shell/win32/Launchers.h"
 #include "shell/win32/SplashWnd.h"
 #include "shell/win32/TrayIcon.h"
+#include "update/VersionText.h"
+#include "update/win32/ModuleInfo.h"
 #include <shellapi.h>
 
 #include <cstdlib>
@@ -51,6 +57,14 @@ std::wstring LoadResourceString(UINT id)
 namespace
 {
 CMainDlg* g_pMainWindow = nullptr;
+
+// /record <file>, or the hidden setting for boards whose shortcut cannot carry arguments.
+void StartAskedRecording(CDriverState& state)
+{
+    const std::wstring path = ChooseRecordingPath(state, RecordPathArgument());
+    if (!path.empty())
+        (void)StartRecording(state, path);
+}
 
 // Escape re-read the settings from the camera: the dialog's check box follows them.
 void RefreshMainControls()
@@ -125,6 +139,7 @@ void CMainDlg::MinimiseAndHide()
 
 void CMainDlg::StartupFailure()
 {
+    SetShutdownReason("start-up failed (no usable unit)");
     Platform().ShowMessageBox(m_strMsgText[0], BOX_OK);
     ShowWindow(m_hWnd, SW_MINIMIZE);
     m_pTrayIcon->Notify(NIM_ADD);
@@ -137,6 +152,7 @@ BOOL CMainDlg::OnInitDialog()
     if (auto* platform = dynamic_cast<CWin32Platform*>(&Platform()))
     {
         platform->m_hMainWnd = m_hWnd;
+        platform->m_fnBoxShown = [this](const std::wstring& text) { LogMessageBox(*this, text); };
         platform->m_fnQuit = [this]
         {
             if (m_pTrayIcon != nullptr)
@@ -163,15 +179,23 @@ BOOL CMainDlg::OnInitDialog()
     m_nSkin = SKIN_STANDARD;
     m_nWizardOrigin = -1;
     m_strConfigPath = Platform().GetModuleDirectory() + L"\\Config.ini";
+    DiagLog().Open(Platform().GetModuleDirectory());
+    const std::optional<VERSION_NUMBER> version = GetOwnFileVersion();
+    LogProgramStart(version ? FormatVersionText(*version) : L"(no version)", ProgramArguments());
+    CStartupSteps steps;
     ChooseLanguage(*this);
+    steps.Step("language texts loaded");
     CheckSingleInstance();
+    steps.Step("single instance secured");
 
     m_pTrayIcon = new CTrayIcon(IDR_MAINFRAME, m_hWnd, ResourceInstance());
     if (!m_controller.StartDevices())
     {
+        steps.Step("units listed: start-up failed");
         StartupFailure();
         return TRUE;
     }
+    steps.Step("units listed and opened");
 
     CSplashWnd splash;
     splash.LoadBitmap(m_nSkin == SKIN_VELMARA ? IDB_SPLASH_VELMARA : IDB_SPLASH);
@@ -180,10 +204,14 @@ BOOL CMainDlg::OnInitDialog()
 
     if (!m_controller.DetectFirmware())
     {
+        steps.Step("firmware detection failed");
         splash.Hide();
         StartupFailure();
         return TRUE;
     }
+    steps.Step("firmware detected");
+    LogUnits(*this);
+    LogDisplayGeometry(*this, "Start-up");
 
     SetIcons(static_cast<HICON>(m_hIcon));
     g_pMainDlg = this;
@@ -197,6 +225,7 @@ BOOL CMainDlg::OnInitDialog()
         {
             // The quit this posts is dispatched by the next message loop; start-up goes on,
             // so that the shutdown saves what it has just loaded.
+            SetShutdownReason("two units with multi-pen firmware");
             Platform().ShowMessageBox(m_strMsgText[11], BOX_OK);
             ShowWindow(m_hWnd, SW_MINIMIZE);
             m_pTrayIcon->Notify(NIM_ADD);
@@ -204,29 +233,41 @@ BOOL CMainDlg::OnInitDialog()
         }
     }
 
-    if (LoadStartupSettings(*this))
+    const bool settingsFromUnit = LoadStartupSettings(*this);
+    if (settingsFromUnit)
         UpdateData(false);
+    steps.Step("settings loaded");
+    LogSettingsSource(*this, settingsFromUnit);
 
     if (m_bCalibrated == 0)
     {
+        DiagLog().Write("Not calibrated: the start wizard opens");
+        StartAskedRecording(*this);
         splash.Hide();
         // Cancelled, it has already asked the driver to end: no icon, no update check.
         if (!RunFirstWizard())
             return TRUE;
+        steps.Step("start wizard closed");
         m_pTrayIcon->Notify(NIM_ADD);
         MinimiseAndHide();
     }
     else
     {
         m_pTrayIcon->Notify(NIM_ADD);
+        steps.Step("calibration loaded");
+        LogCalibration(*this, settingsFromUnit);
+        StartAskedRecording(*this);
         splash.Hide();
         m_nRunState = RUN_STATE_RUNNING;
         m_modes.SetMode(DRIVER_MODE::Tracking);
         (void)m_controller.StartPenTracking();
+        steps.Step("pen tracking started");
         MinimiseAndHide();
     }
     // The requests run on a worker: a silent or slow server never holds this thread.
     m_updateChecker.StartCheck(WM_UPDATE_FETCHED);
+    steps.Step("update check started");
+    steps.Done();
     return TRUE;
 }
 
@@ -246,6 +287,7 @@ void CMainDlg::OnAbout()
 
 void CMainDlg::OnExit()
 {
+    SetShutdownReason("Exit chosen from the tray menu");
     m_modes.OnEscape();
     CloseActiveWizard();
     m_pTrayIcon->OnCommand(ID_TRAY_EXIT);
@@ -253,8 +295,10 @@ void CMainDlg::OnExit()
 
 void CMainDlg::OnDestroy()
 {
+    LogShutdown();
     m_updateChecker.StopCheck();
     ShutdownDevices(*this);
+    StopRecording("the program ends");
     delete g_pCalibrationDlg.exchange(nullptr);
     delete m_pTrayIcon;
     m_pTrayIcon = nullptr;
@@ -265,6 +309,7 @@ void CMainDlg::OnDestroy()
         CloseHandle(m_hMutex);
         m_hMutex = nullptr;
     }
+    DiagLog().Write("Process ends");
     std::exit(0);
 }
 
@@ -331,6 +376,8 @@ bool CMainDlg::OnCommand(int id, int, HWND)
     case IDC_START_CALIBRATION:
     case ID_TRAY_CALIBRATE:
         m_modes.OnCalibrate(false);
+        if (m_modes.IsCalibrating())
+            LogCalibrationStarted(g_nCalibCamera);
         return true;
     case ID_TRAY_EXIT:
         OnExit();
@@ -353,6 +400,9 @@ bool CMainDlg::OnCommand(int id, int, HWND)
         OnAbout();
         return true;
     case ID_TRAY_RESERVED:
+        return true;
+    case ID_TRAY_STOP_RECORDING:
+        StopRecording("from the tray menu");
         return true;
     default:
         return false;
@@ -390,16 +440,31 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         return true;
     case WM_CALIBRATE_NEXT:
         m_modes.OnCalibrate(wParam == CALIBRATE_NEXT_CAMERA);
+        if (m_modes.IsCalibrating())
+            LogCalibrationStarted(g_nCalibCamera);
         return true;
     case WM_POWERBROADCAST:
+        LogPowerEvent(static_cast<std::uint32_t>(wParam));
         m_modes.OnPowerEvent(static_cast<std::uint32_t>(wParam));
         result = TRUE;
         return true;
     case WM_RESTART_TRACKING:
+    {
+        const bool calibrating = m_modes.IsCalibrating();
         m_modes.OnRestartTracking();
+        if (calibrating && !m_modes.IsCalibrating())
+            LogCalibrationFinished(*this);
         return true;
+    }
     case WM_DISPLAYCHANGE:
         m_modes.OnDisplayChange();
+        LogDisplayGeometry(*this, "Display changed");
+        return true;
+    case WM_RECORDING_ENDED:
+        OnRecordingEnded();
+        return true;
+    case WM_CAMERA_QUIET:
+        LogCameraQuiet(static_cast<std::uint16_t>(wParam), lParam != 0);
         return true;
     case WM_SHOW_CURSOR:
         m_modes.OnShowCursor();
@@ -410,7 +475,10 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     case WM_ENDSESSION:
         // The session ends without Exit: what Exit saves and releases must not be lost.
         if (wParam != 0)
+        {
+            SetShutdownReason("Windows ends the session");
             m_modes.OnEndSession();
+        }
         result = 0;
         return true;
     case WM_SAVE_SETTINGS_FILE:
@@ -420,6 +488,11 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         (void)WriteCalibrationToCamera(m_controller);
         return true;
     case WM_CAMERA_STALLED:
+        if (m_bStallReported == 0)
+        {
+            LogCameraStalled(static_cast<std::uint16_t>(wParam));
+            SetShutdownReason("the stall watch gave up on a unit");
+        }
         OnCameraStalled(*this);
         return true;
     case WM_UPDATE_FETCHED:

@@ -6,6 +6,7 @@
 #include "settings/SettingsFlows.h"
 #include "setup_ui/win32/ConfigDlg.h"
 #include "setup_ui/win32/StartWizardDlg.h"
+#include "shell/DiagEvents.h"
 #include "shell/MainFlows.h"
 #include "shell/win32/Autostart.h"
 #include "shell/win32/MainDlg.h"
@@ -92,6 +93,7 @@ bool CMainDlg::FinishWizard(CStartWizardDlg& wizard, INT_PTR result)
 {
     m_pActiveWizard = nullptr;
     m_modes.SetMode(DRIVER_MODE::Tracking);
+    LogWizardResult(result == ID_WIZFINISH);
     if (result == ID_WIZFINISH)
     {
         wizard.m_commits.Finish(wizard.Choices(), &SetProgramAutostart);
@@ -99,6 +101,7 @@ bool CMainDlg::FinishWizard(CStartWizardDlg& wizard, INT_PTR result)
     }
     if (!wizard.m_commits.Cancel())
         return true;
+    SetShutdownReason("the first-run wizard was cancelled");
     Platform().QuitFromTray();
     return false;
 }

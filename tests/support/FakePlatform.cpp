@@ -1,5 +1,7 @@
 #include "tests/support/FakePlatform.h"
 
+#include <filesystem>
+
 #include <algorithm>
 #include <cwctype>
 
@@ -239,7 +241,12 @@ bool CFakePlatform::CopyFileOver(const std::wstring& from, const std::wstring& t
 
 bool CFakePlatform::MoveFileOver(const std::wstring& from, const std::wstring& to)
 {
-    return m_fileMover && m_fileMover(from, to);
+    if (m_fileMover)
+        return m_fileMover(from, to);
+    // Real files, as the diagnostic log's tests write them.
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(from), std::filesystem::path(to), error);
+    return !error;
 }
 
 bool CFakePlatform::RemoveFile(const std::wstring& path)

@@ -2,17 +2,20 @@
 // injector, over a platform that does nothing, for a single-spot stream with one pen and a
 // multi-spot stream with four moving pens. One byte takes 21.7 microseconds on the wire
 // (460800 baud, 10 bits), so wire_ratio says how many times faster than the wire the
-// pipeline runs.
+// pipeline runs. Each form runs again with the camera stream being recorded, as the reader
+// records every byte it reads (the file goes to the temporary folder).
 
 #include "Bench.h"
 
 #include "device/Protocol.h"
+#include "device/StreamRecorder.h"
 #include "tests/support/PenTestKit.h"
 #include "tracking/PenEventDriver.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 namespace
@@ -27,7 +30,13 @@ public:
     int ShowMessageBox(const std::wstring&, std::uint32_t) override { return 1; }
     void SetMessageBoxTitle(const std::wstring&) override {}
     void Sleep(std::uint32_t) override {}
-    std::uint64_t MonotonicMicros() override { return 0; }
+    // A real clock: a recording stamps every byte with it.
+    std::uint64_t MonotonicMicros() override
+    {
+        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                              std::chrono::steady_clock::now().time_since_epoch())
+                                              .count());
+    }
     LibraryHandle LoadAppLibrary(const std::wstring&) override { return nullptr; }
     void* GetLibrarySymbol(LibraryHandle, const char*) override { return nullptr; }
     int GetSystemMetric(int index) override
@@ -135,12 +144,22 @@ std::vector<std::uint8_t> MultiSpotStream(int frames)
     return stream;
 }
 
-int RunForm(const char* form, double firmwareVersion, const std::vector<std::uint8_t>& stream)
+int RunForm(const char* form, double firmwareVersion, const std::vector<std::uint8_t>& stream,
+            bool record)
 {
     CPenWorld world(PEN_WORLD_OPTIONS{1, firmwareVersion});
     CNullPlatform platform;
     CScopedPlatform scope(platform);
     ResetPenPipeline();
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "tavelo_bench_pipeline.tvrec";
+    RECORDING_HEADER header;
+    header.units.resize(1);
+    if (record && !StreamRecorder().Start(file.wstring(), header, std::uint64_t{1} << 40))
+    {
+        std::printf("pipeline form=%s: cannot record to %s\n", form, file.string().c_str());
+        return 1;
+    }
 
     using Clock = std::chrono::steady_clock;
     std::uint64_t bytes = 0;
@@ -150,6 +169,7 @@ int RunForm(const char* form, double firmwareVersion, const std::vector<std::uin
     {
         for (std::uint8_t byte : stream)
         {
+            RecordReceivedByte(0, byte);
             world.m_records[0].rxByte = byte;
             OnPenByte(world.m_records);
         }
@@ -159,19 +179,34 @@ int RunForm(const char* form, double firmwareVersion, const std::vector<std::uin
     const double ns =
         static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
     const double nsPerByte = ns / static_cast<double>(bytes);
-    std::printf("pipeline form=%s ns_per_byte=%.2f wire_ratio=%.0f bytes=%llu "
-                "mouse_records=%llu companion_messages=%llu\n",
-                form, nsPerByte, WIRE_NS_PER_BYTE / nsPerByte,
+    StreamRecorder().Stop();
+    std::printf("pipeline form=%s recording=%s ns_per_byte=%.2f wire_ratio=%.0f bytes=%llu "
+                "mouse_records=%llu companion_messages=%llu",
+                form, record ? "on" : "off", nsPerByte, WIRE_NS_PER_BYTE / nsPerByte,
                 static_cast<unsigned long long>(bytes),
                 static_cast<unsigned long long>(platform.m_nMouseRecords),
                 static_cast<unsigned long long>(platform.m_nWindowMessages));
+    if (record)
+    {
+        std::printf(" recorded=%llu dropped=%llu file_bytes=%llu",
+                    static_cast<unsigned long long>(StreamRecorder().BytesRecorded()),
+                    static_cast<unsigned long long>(StreamRecorder().BytesDropped()),
+                    static_cast<unsigned long long>(StreamRecorder().BytesWritten()));
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+    }
+    std::printf("\n");
     return platform.m_nMouseRecords > 0 ? 0 : 1;
 }
 
 int RunPipeline(const std::vector<std::string>&)
 {
-    int result = RunForm("single", 1.10, SingleSpotStream(4000));
-    result |= RunForm("multi", 1.23, MultiSpotStream(4000));
+    int result = 0;
+    for (bool record : {false, true})
+    {
+        result |= RunForm("single", 1.10, SingleSpotStream(4000), record);
+        result |= RunForm("multi", 1.23, MultiSpotStream(4000), record);
+    }
     return result;
 }
 

@@ -11,6 +11,7 @@
 #include "tests/wine_support/CalibratedBoard.h"
 #include "tests/wine_support/CalibrationWindow.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -265,6 +266,18 @@ int main()
                     exited ? "saved its settings and ended" : "did not end");
     }
     DestroyWindow(canvas);
+    // What support would read after this session: the log the program keeps beside itself.
+    std::printf("The diagnostic log, Tavelo.log beside the program:\n");
+    const std::string log = run.ReadText("Tavelo.log");
+    for (std::size_t from = 0; from < log.size();)
+    {
+        const std::size_t end = std::min(log.find('\n', from), log.size());
+        std::string line = log.substr(from, end - from);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::printf("    %s\n", line.c_str());
+        from = end + 1;
+    }
 
     double sum = 0;
     double largest = 0;

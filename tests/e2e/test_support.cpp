@@ -1,0 +1,142 @@
+// What support gets from a board, with the real Tavelo.exe under Wine: a session recorded
+// through the hidden setting replays into a fresh run, where the hook in another process sees
+// the same buttons in the same order at the same places and times; and the log beside the
+// program tells the session's story in order.
+
+#include "core/Messages.h"
+#include "tests/wine_support/CalibratedBoard.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace
+{
+constexpr DWORD START_MS = 20000;
+constexpr double FRAME_MS = 10.0;
+
+const CCalibratedBoard& Board()
+{
+    static const CCalibratedBoard board;
+    return board;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+// The demo's gestures: a stroke, two quick taps, a pen held for a right click.
+void Gestures(const CDriverRun& run)
+{
+    DrawStroke(run, Board(), {{200, 300}, {300, 330}, {400, 360}, {500, 390}, {600, 420}});
+    Sleep(300);
+    for (int tap = 0; tap < 2; ++tap)
+    {
+        run.Control(Board().PenAt(0, 0, 400, 500));
+        Sleep(60);
+        run.Control(CCalibratedBoard::PenUp(0, 0));
+        Sleep(60);
+    }
+    Sleep(300);
+    run.Control(Board().PenAt(0, 0, 700, 250));
+    Sleep(1000);
+    run.Control(CCalibratedBoard::PenUp(0, 0));
+    Sleep(500);
+}
+
+std::vector<HOOKED_EVENT> Buttons(const std::vector<HOOKED_EVENT>& events, std::size_t skip)
+{
+    std::vector<HOOKED_EVENT> buttons;
+    for (std::size_t i = skip; i < events.size(); ++i)
+    {
+        if (events[i].message != WM_MOUSEMOVE)
+            buttons.push_back(events[i]);
+    }
+    return buttons;
+}
+
+// Where each expected text first appears at or after the previous one; npos when missing.
+std::vector<std::size_t> InOrder(const std::string& log, const std::vector<std::string>& texts)
+{
+    std::vector<std::size_t> at;
+    std::size_t from = 0;
+    for (const std::string& text : texts)
+    {
+        const std::size_t found = from == std::string::npos ? from : log.find(text, from);
+        at.push_back(found);
+        from = found;
+    }
+    return at;
+}
+} // namespace
+
+TEST(Support, ARecordedSessionReplaysIntoAFreshRunAndTheLogTellsItInOrder)
+{
+    ASSERT_TRUE(Board().IsCalibrated());
+    std::vector<HOOKED_EVENT> recorded;
+    std::wstring recording;
+    {
+        CDriverRun run("support-record");
+        Board().WriteConfig(run);
+        recording = run.Path("session.tvrec");
+        WritePrivateProfileStringW(L"Diagnostics", L"Record", recording.c_str(),
+                                   run.Path("Config.ini").c_str());
+        CHookProbe probe;
+        ASSERT_TRUE(run.StartTracking(probe, START_MS));
+        const std::vector<std::wstring> items = run.MenuItems();
+        EXPECT_NE(std::find(items.begin(), items.end(), L"11044 0 0 Stop recording"), items.end());
+        const std::size_t skip = probe.Count();
+        Gestures(run);
+        recorded = Buttons(probe.Events(), skip);
+        run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
+        ASSERT_EQ(run.WaitForExit(10000), 0u);
+
+        const std::string log = run.ReadText("Tavelo.log");
+        const std::vector<std::string> story = {
+            " started",
+            "Start-up: language texts loaded (",
+            "Start-up: units listed and opened (",
+            "Units found: 1",
+            "Unit 0: location 0x",
+            "Settings read from Config.ini",
+            "Calibration loaded from ",
+            "Recording the camera stream to " + Narrow(recording),
+            "Start-up: pen tracking started (",
+            "Start-up finished in ",
+            "Shutdown: Exit chosen from the tray menu",
+            "Recording stopped (the program ends): ",
+            "Process ends",
+        };
+        const std::vector<std::size_t> at = InOrder(log, story);
+        for (std::size_t i = 0; i < story.size(); ++i)
+            EXPECT_NE(at[i], std::string::npos) << "missing or out of order: " << story[i] << "\n"
+                                                << log;
+    }
+    // Two presses and releases of the stroke and the taps, a double click, a right click.
+    ASSERT_GE(recorded.size(), 6u);
+
+    CDriverRun run("support-replay");
+    Board().WriteConfig(run);
+    run.WriteText("SimScenario.txt", Board().Scenario() + "replay " + Narrow(recording) + "\n");
+    CHookProbe probe;
+    const std::size_t skip = probe.Count();
+    ASSERT_TRUE(run.StartTracking(probe, START_MS));
+    const auto duration =
+        static_cast<DWORD>((recorded.back().micros - recorded.front().micros) / 1000);
+    Sleep(duration + 2000);
+    const std::vector<HOOKED_EVENT> replayed = Buttons(probe.Events(), skip);
+    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
+    EXPECT_EQ(run.WaitForExit(10000), 0u);
+
+    ASSERT_EQ(replayed.size(), recorded.size());
+    for (std::size_t i = 0; i < replayed.size(); ++i)
+    {
+        EXPECT_EQ(replayed[i].message, recorded[i].message) << "event " << i;
+        EXPECT_LE(Distance(replayed[i].x, replayed[i].y, recorded[i].x, recorded[i].y), 1.0)
+            << "event " << i;
+        const double recordedMs = double(recorded[i].micros - recorded[0].micros) / 1000.0;
+        const double replayedMs = double(replayed[i].micros - replayed[0].micros) / 1000.0;
+        EXPECT_NEAR(replayedMs, recordedMs, FRAME_MS) << "event " << i;
+    }
+}
