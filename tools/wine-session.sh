@@ -21,9 +21,17 @@ wine_session_start() {
         sleep 0.2
         waited=$((waited + 1))
     done
-    timeout 20 xrandr --addmode DUMMY1 800x600 >>"$logdir/xorg-output.log" 2>&1 || true
-    timeout 20 xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0 \
-        >>"$logdir/xorg-output.log" 2>&1 || true
+    # The second monitor: the driver's second output, turned on right of the first.
+    : >"$logdir/xrandr.log"
+    waited=0
+    until timeout 5 xrandr --listmonitors 2>&1 | grep -q '^Monitors: 2' || [ $waited -ge 10 ]; do
+        sleep 0.2
+        timeout 20 xrandr --addmode DUMMY1 800x600 >>"$logdir/xrandr.log" 2>&1 || true
+        timeout 20 xrandr --output DUMMY1 --mode 800x600 --right-of DUMMY0 \
+            >>"$logdir/xrandr.log" 2>&1 || true
+        waited=$((waited + 1))
+    done
+    timeout 5 xrandr --listmonitors >>"$logdir/xrandr.log" 2>&1 || true
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         timeout 300 wineboot -i >"$logdir/wineboot.log" 2>&1 || true
     fi
