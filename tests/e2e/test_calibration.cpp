@@ -26,17 +26,17 @@ void OpenCalibrationFromTheTray(CDriverRun& run)
     run.PostToMain(WM_COMMAND, ID_TRAY_CALIBRATE);
 }
 
-// Where the pointer goes down for a stroke drawn with the true optics of unit 0.
+// Where the pointer goes down for a stroke drawn with the true optics of a unit.
 HOOKED_EVENT StrokeDown(CHookProbe& probe, const CDriverRun& run, const SIM_OPTICS_CONFIG& optics,
-                        double x, double y)
+                        double x, double y, int unit = 0)
 {
     const std::size_t skip = probe.Count();
     for (int step = 0; step <= 10; ++step)
     {
-        run.Control(PenAt(optics, 0, x + 3.0 * step, y + 2.0 * step));
+        run.Control(PenAt(optics, unit, x + 3.0 * step, y + 2.0 * step));
         Sleep(step == 0 ? 150 : 15);
     }
-    run.Control(CCalibratedBoard::PenUp(0, 0));
+    run.Control(CCalibratedBoard::PenUp(unit, 0));
     const auto buttons = ButtonEvents(probe, skip, 2);
     return buttons.empty() ? HOOKED_EVENT{} : buttons[0];
 }
@@ -175,7 +175,10 @@ TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
 {
     const std::vector<RECT> monitors = Monitors();
     ASSERT_EQ(monitors.size(), 2u) << "the test display must have two screens";
+    ASSERT_EQ(monitors[1].left, monitors[0].right) << "the second monitor must be beside the first";
     // A first installation: the calibration starts from the start wizard's last page.
+    CHookProbe probe;
+    ASSERT_TRUE(probe.IsReady());
     CDriverRun run("calibrate-two-units");
     run.WriteText("SimScenario.txt", "units 2\nunit 0 minor 0x15\nunit 1 minor 0x15\n");
     ASSERT_TRUE(run.Start());
@@ -222,7 +225,19 @@ TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
     EXPECT_TRUE(run.Exists("CalibrationReport0.txt") && run.Exists("CalibrationReport1.txt"));
     CDriverRun::Click(wizard, ID_FINISH);
     EXPECT_TRUE(run.WaitForState("tray", "1", 5000));
-    EXPECT_TRUE(run.WaitForState("reader", "1", 5000));
+    ASSERT_TRUE(run.WaitForState("reader", "1", 5000));
+
+    // Each camera's pen draws on its own monitor, the second one beside the primary.
+    for (int unit = 0; unit < 2; ++unit)
+    {
+        const RECT& m = monitors[std::size_t(unit)];
+        const double x = m.left + (m.right - m.left) * 0.4;
+        const double y = m.top + (m.bottom - m.top) * 0.4;
+        const HOOKED_EVENT down = StrokeDown(probe, run, optics[std::size_t(unit)], x, y, unit);
+        EXPECT_LT(Distance(down.x, down.y, x, y), 4.0)
+            << "camera " << unit << " pen at " << x << "," << y << ", pointer at " << down.x << ","
+            << down.y;
+    }
     run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
     EXPECT_EQ(run.WaitForExit(10000), 0u);
 }

@@ -302,7 +302,11 @@ TEST(ShellFarsi, TrayMenuIsRightToLeft)
     EXPECT_EQ(items[8], L"11027 6000 0 " + farsiExit);
     EXPECT_EQ(items[0].substr(0, 13), L"11026 6000 1 ");
     EXPECT_EQ(items[3], L"0 800 0 ");
-    run.PostToMain(WM_COMMAND, 11027);
+    HWND menu = OpenTrayMenu(run);
+    ASSERT_NE(menu, nullptr) << "the tray menu did not open";
+    Sleep(200);
+    run.Screenshot("tray-menu", menu);
+    ChooseLastMenuItem();
     EXPECT_EQ(run.WaitForExit(10000), 0u);
 }
 

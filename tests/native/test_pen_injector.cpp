@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
+
 namespace
 {
 constexpr WindowHandle COMPANION = 0x4711;
@@ -214,6 +217,32 @@ TEST(PenMouseRecords, EveryPixelOfTheDisplayModeMapsBackToItself)
     }
     EXPECT_EQ(platform.m_mouse[0].extraInfo, PEN_EXTRA_INFO);
     g_penInjector.Reset();
+}
+
+TEST_F(PenGestures, APenOnAMonitorBesideThePrimaryReachesItThroughValuesBeyondTheRange)
+{
+    // A 1024 x 768 primary with monitors to its left, right, above and below: the values are
+    // relative to the primary and are not clamped, so the pointer lands on the pen's own monitor
+    // once mapped back as Windows and Wine do, left + (dx * width >> 16).
+    g_penInjector.SetArea(-800, -600, 1824, 1368);
+    const struct
+    {
+        int x;
+        int y;
+    } pens[] = {{1424, 300}, {1823, 767}, {-400, 300}, {400, -300}, {400, 1200}};
+    for (const auto& pen : pens)
+    {
+        SCOPED_TRACE(testing::Message() << pen.x << "," << pen.y);
+        Forget();
+        Touch(pen.x, pen.y);
+        ASSERT_FALSE(m_platform.m_mouse.empty());
+        const MOUSE_RECORD& record = m_platform.m_mouse.front();
+        const std::int64_t x = (std::int64_t{record.dx} * 1024) >> 16;
+        const std::int64_t y = (std::int64_t{record.dy} * 768) >> 16;
+        EXPECT_LE(std::abs(x - pen.x), 1);
+        EXPECT_LE(std::abs(y - pen.y), 1);
+        Lift();
+    }
 }
 
 TEST(PenMouseRecords, NothingIsSentWhenTheDisplayModeIsUnknown)

@@ -1,12 +1,13 @@
 // Monitor enumeration through the Win32 side of the seam. The test display has two screens
-// joined by Xinerama, so Windows reports two monitors.
+// side by side joined by Xinerama, so Windows reports a primary monitor at (0, 0) and a second
+// one to its right.
 
 #include "device/ScreenAreas.h"
 #include "platform/win32/Win32Platform.h"
 
 #include <gtest/gtest.h>
 
-TEST(WineMonitors, TwoMonitorsFillBothAreasWithThePrimaryInAreaZero)
+TEST(WineMonitors, TwoMonitorsSideBySideFillBothAreasWithThePrimaryInAreaZero)
 {
     CWin32Platform platform;
     SetPlatform(&platform);
@@ -25,6 +26,10 @@ TEST(WineMonitors, TwoMonitorsFillBothAreasWithThePrimaryInAreaZero)
     EXPECT_EQ(primaries, 1);
     const MONITOR_DESC& primary = seen[0].primary ? seen[0] : seen[1];
     const MONITOR_DESC& other = seen[0].primary ? seen[1] : seen[0];
+    EXPECT_EQ(primary.left, 0);
+    EXPECT_EQ(primary.top, 0);
+    EXPECT_EQ(other.left, primary.right) << "the second monitor must be beside the primary";
+    EXPECT_EQ(other.top, primary.top);
 
     CScreenAreas areas;
     areas.Init();
@@ -34,6 +39,7 @@ TEST(WineMonitors, TwoMonitorsFillBothAreasWithThePrimaryInAreaZero)
     EXPECT_EQ(table[0].rect[0], primary.left);
     EXPECT_EQ(table[0].rect[2], primary.right);
     EXPECT_EQ(table[0].rect[3], primary.bottom);
+    EXPECT_EQ(table[1].rect[0], other.left);
     EXPECT_EQ(table[1].rect[2], other.right);
     EXPECT_EQ(table[1].rect[3], other.bottom);
     EXPECT_EQ(table[0].primary + table[1].primary, 1);
