@@ -48,6 +48,10 @@ bool CDeviceController::StartDevices()
     if (count == 0)
         return false;
     m_openedUnits = ListUnitIdentities(m_link);
+    // Every reply ends in '&' too: the bridge hands each one over at once rather than after
+    // its latency timer, which the many setting reads of start-up would otherwise wait for.
+    if (count == 1)
+        m_link.SetLowLatency();
     PrepareCameras();
     return true;
 }

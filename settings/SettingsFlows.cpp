@@ -46,7 +46,14 @@ bool LoadStartupSettings(CDriverState& state)
 bool LoadStartupCalibration(CDriverState& state)
 {
     if (KeepsOwnSettings(state))
-        return ReadCalibrationFromCamera(state.m_controller) && RecomputeCalibration();
+    {
+        // Points that cannot come from the camera's image are no calibration. Points that are
+        // only degenerate (a store never written) keep the unit's own word, as they always did.
+        if (!ReadCalibrationFromCamera(state.m_controller))
+            return false;
+        (void)RecomputeCalibration();
+        return true;
+    }
     if (HasCameras())
         return LoadCalibration(state);
     return true;

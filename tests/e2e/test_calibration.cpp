@@ -111,8 +111,10 @@ void CalibrateOneUnit(int model, std::size_t targets, const char* name)
 
     for (const auto& [x, y] : {std::pair{200.0, 150.0}, {512.0, 384.0}, {850.0, 600.0}})
     {
+        // The nine-point model's fixed lens correction leaves about 4 to 6 px on this lens (its
+        // calibration report says so); the sixteen-point model fits the lens itself.
         const HOOKED_EVENT down = StrokeDown(probe, run, optics[0], x, y);
-        EXPECT_LT(Distance(down.x, down.y, x, y), 4.0)
+        EXPECT_LT(Distance(down.x, down.y, x, y), model == 1 ? 6.0 : 4.0)
             << "pen at " << x << "," << y << ", pointer at " << down.x << "," << down.y;
     }
     run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
