@@ -81,6 +81,8 @@ public:
     bool CloseAll();
     void SetCurrentDevice(std::uint16_t camera);
     bool IsReaderRunning() const { return m_readerThread.joinable(); }
+    // The reader has been asked to end and is on its way out.
+    bool IsReaderStopping() const { return m_bStopReader; }
     // Stops and joins the reader without a word to the cameras: for a link that has failed.
     void StopReaderThread();
 

@@ -192,13 +192,25 @@ TEST(ReaderTwoCameras, EachCameraIsReadAsItSendsAndASilentOneIsQuietOncePerReadT
         const std::uint64_t stop = world.m_bus->NowMicros();
         link.StopReader();
 
-        const bool unplugged = std::string(fault) == "unplug";
-        ASSERT_GE(g_quietAt[0].size(), unplugged ? 1u : 10u) << fault;
-        EXPECT_LE(g_quietAt[0].size(), unplugged ? 1u : 100u) << fault;
-        EXPECT_LE(g_quietAt[0][0], start + timeout + 10'000) << fault;
-        for (std::size_t n = 1; n < g_quietAt[0].size(); ++n)
+        // Only the marks before the stop: the reader runs on while this thread stops it (on
+        // a loaded machine for a long while), and once camera 1's stream is off both are silent.
+        std::vector<std::uint64_t> quiet;
+        for (std::uint64_t at : g_quietAt[0])
         {
-            const std::uint64_t gap = g_quietAt[0][n] - g_quietAt[0][n - 1];
+            if (at <= stop)
+                quiet.push_back(at);
+        }
+        const bool unplugged = std::string(fault) == "unplug";
+        ASSERT_GE(quiet.size(), unplugged ? 1u : 10u) << fault;
+        EXPECT_LE(quiet.size(), (stop - start) / timeout + 1) << fault;
+        if (unplugged)
+        {
+            EXPECT_EQ(g_quietAt[0].size(), 1u) << "gone is handed on once";
+        }
+        EXPECT_LE(quiet[0], start + timeout + 10'000) << fault;
+        for (std::size_t n = 1; n < quiet.size(); ++n)
+        {
+            const std::uint64_t gap = quiet[n] - quiet[n - 1];
             EXPECT_GE(gap, timeout) << fault << " mark " << n;
             EXPECT_LE(gap, timeout + 20'000) << fault << " mark " << n;
         }

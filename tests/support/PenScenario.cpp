@@ -32,10 +32,13 @@ bool CountSave()
     return true;
 }
 
-// A gate in front of the simulator's read. With a virtual clock the reader would otherwise race
-// through simulated time while the scenario is still placing its pens; the gate lets a read
-// start only before the horizon the scenario has opened, so "three frames" means three
-// frames. Around the driver's reader stops it stands open, so a stop never waits on it.
+// A gate in front of the simulator's read and sleep. With a virtual clock the reader would
+// otherwise race through simulated time while the scenario is still placing its pens; the gate
+// lets the reader's read or sleep start only before the horizon the scenario has opened, so
+// "three frames" means three frames. The scenario's own thread plays the main window, whose
+// reads (setting replies) always pass; a reader asked to stop always passes too, so a stop
+// never waits on the gate. The scenario moves pens only while the reader waits here, never in
+// the middle of a read, so which frame shows a pen does not depend on thread timing.
 struct READ_GATE
 {
     std::mutex lock;
@@ -43,21 +46,40 @@ struct READ_GATE
     bool bOpen = true;
     std::uint64_t horizon = 0;
     CSimBus* pBus = nullptr;
+    const CCameraLink* pLink = nullptr;
+    std::thread::id mainThread;
+    int nParked = 0;
 };
 
 READ_GATE g_gate;
 
+bool MayPass()
+{
+    return g_gate.bOpen || g_gate.pBus->NowMicros() < g_gate.horizon ||
+           (g_gate.pLink != nullptr && g_gate.pLink->IsReaderStopping());
+}
+
+void WaitAtGate()
+{
+    if (std::this_thread::get_id() == g_gate.mainThread)
+        return;
+    std::unique_lock guard(g_gate.lock);
+    ++g_gate.nParked;
+    // The stop flag is set without a word to the gate, so it is looked at every millisecond.
+    while (!MayPass())
+        g_gate.opened.wait_for(guard, std::chrono::milliseconds(1));
+    --g_gate.nParked;
+}
+
 FT_STATUS TAVELO_STDCALL GatedRead(FT_HANDLE handle, void* buffer, std::uint32_t count,
                                    std::uint32_t* returned)
 {
-    {
-        std::unique_lock guard(g_gate.lock);
-        g_gate.opened.wait(guard, []
-                           { return g_gate.bOpen || g_gate.pBus->NowMicros() < g_gate.horizon; });
-    }
+    WaitAtGate();
     return SimFT_Read(handle, buffer, count, returned);
 }
 
+// Lets the reader run free, for a test that stops it through the driver's own calls from
+// another thread.
 void OpenGate()
 {
     {
@@ -82,6 +104,13 @@ void MoveHorizon(std::uint64_t horizon)
         g_gate.horizon = horizon;
     }
     g_gate.opened.notify_all();
+}
+
+// Simulated time has reached the instant and the reader waits at the gate.
+bool ReaderHeldAt(std::uint64_t micros)
+{
+    std::lock_guard guard(g_gate.lock);
+    return g_gate.pBus->NowMicros() >= micros && g_gate.nParked > 0;
 }
 
 constexpr std::uint64_t FRAME_MICROS = 10'000; // the units' default 100 frames per second
@@ -131,11 +160,18 @@ CPenScenario::CPenScenario(const PEN_SCENARIO_OPTIONS& options)
         // The library is bound when the state record is built, so the gate goes in first.
         m_world.m_platform.m_libraries[L"ftd2xx.dll"]["FT_Read"] =
             reinterpret_cast<void*>(&GatedRead);
+        m_world.m_platform.m_sleeper = [sleep = m_world.m_bus->SleepFunction()](std::uint32_t ms)
+        {
+            WaitAtGate();
+            sleep(ms);
+        };
     }
     g_gate.pBus = &m_world.m_bus.Bus();
+    g_gate.mainThread = std::this_thread::get_id();
     OpenGate();
 
     m_pState = std::make_unique<CDriver>();
+    g_gate.pLink = &m_pState->m_controller.m_link;
     g_pMainDlg = m_pState.get();
     m_pState->m_nCalibModel = options.calibModel;
     m_pState->m_bCeilingMount = options.ceilingMount;
@@ -169,6 +205,7 @@ CPenScenario::CPenScenario(const PEN_SCENARIO_OPTIONS& options)
 CPenScenario::~CPenScenario()
 {
     StopReader();
+    g_gate.pLink = nullptr;
     g_gate.pBus = nullptr;
     ResetPenPipeline();
     m_pState.reset();
@@ -195,7 +232,7 @@ bool CPenScenario::StartDevices()
 bool CPenScenario::WaitForSimTime(std::uint64_t micros)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (m_world.m_bus->NowMicros() < micros)
+    while (!ReaderHeldAt(micros))
     {
         if (std::chrono::steady_clock::now() > deadline)
         {
@@ -252,6 +289,7 @@ bool CPenScenario::Calibrate()
     // The main window hides the cursor and starts with camera 0.
     Platform().ShowMouseCursor(false);
     g_nCalibCamera = 0;
+    CloseGate();
     if (!StartCalibration(controller, g_nCalibCamera))
     {
         m_strError = "the calibration did not start";
@@ -272,17 +310,13 @@ bool CPenScenario::Calibrate()
         for (int frame = 0; frame < FINISH_FRAMES && !next; ++frame)
         {
             if (TakeMainMessage(WM_RESTART_TRACKING))
-            {
-                OpenGate();
                 return true;
-            }
             next = TakeMainMessage(WM_CALIBRATE_NEXT);
             if (!next && !Frames(1))
                 return false;
         }
         if (!next)
             break;
-        OpenGate();
         const bool started = StartCalibration(controller, g_nCalibCamera);
         CloseGate();
         if (!started)
@@ -321,7 +355,7 @@ bool CPenScenario::TouchShownTarget()
 
 bool CPenScenario::StartTracking()
 {
-    OpenGate();
+    CloseGate();
     if (!m_pState->m_controller.StartPenTracking())
     {
         m_strError = "pen tracking did not start";
@@ -338,7 +372,6 @@ void CPenScenario::OpenReadGate()
 
 bool CPenScenario::AsMainWindow(bool (*step)(CDriverState&))
 {
-    OpenGate();
     const bool result = step(*m_pState);
     CloseGate();
     return result;

@@ -61,8 +61,9 @@ public:
     // Lets the reader read freely from now on, for a test that stops it through the driver's
     // own calls.
     void OpenReadGate();
-    // A main-window step that reads the units itself (reopening them, starting tracking): the
-    // reader is free while it runs and held to the scenario's time again after. Its result.
+    // A main-window step that reads the units itself (reopening them, starting tracking), run
+    // on this thread while the reader waits; the reader may then go on to the time the step
+    // has reached. Its result.
     bool AsMainWindow(bool (*step)(CDriverState&));
 
     // A pen of a camera placed at a screen point through that camera's optics, or lifted.
