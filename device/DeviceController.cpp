@@ -50,8 +50,7 @@ bool CDeviceController::StartDevices()
     m_openedUnits = ListUnitIdentities(m_link);
     // Every reply ends in '&' too: the bridge hands each one over at once rather than after
     // its latency timer, which the many setting reads of start-up would otherwise wait for.
-    if (count == 1)
-        m_link.SetLowLatency();
+    m_link.SetLowLatency();
     PrepareCameras();
     return true;
 }
@@ -102,10 +101,7 @@ bool CDeviceController::StartPenTracking()
         m_callbacks.pfnResetStallWatch();
     if (!RefreshDevices())
         return false;
-    // One camera only for now: with two, the reader's turns between the cameras change when
-    // packets come at once, and that is not yet measured.
-    if (count == 1)
-        m_link.SetLowLatency();
+    m_link.SetLowLatency();
     for (std::uint16_t i = 0; i < count; ++i)
     {
         for (const protocol::COMMAND_PACKET& packet : protocol::TRACKING_SETUP)

@@ -223,11 +223,11 @@ bool CFaultTour::UnplugReplugTour(int pens)
         return false;
     // The main window looks every UNIT_LOOK_MS; the unit comes back after the first look.
     const int lookFrames = static_cast<int>(UNIT_LOOK_MS / 10);
-    if (!Frames(lookFrames) || LookForGoneUnit(m_scenario.State()) || !Frames(lookFrames / 2))
+    if (!Frames(lookFrames) || m_scenario.AsMainWindow(&LookForGoneUnit) || !Frames(lookFrames / 2))
         return false;
     Execute("unit 0 fault unplug off");
     m_nReplugAt = Now();
-    if (!Frames(lookFrames / 2) || !LookForGoneUnit(m_scenario.State()) ||
+    if (!Frames(lookFrames / 2) || !m_scenario.AsMainWindow(&LookForGoneUnit) ||
         !m_scenario.AsMainWindow(&OnUnitBack))
         return false;
     return Frames(5) && Round(0, pens) && Stroke(0, pens, 250, 200, 12);

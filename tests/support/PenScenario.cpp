@@ -53,6 +53,8 @@ struct READ_GATE
 
 READ_GATE g_gate;
 
+constexpr std::uint64_t FRAME_MICROS = 10'000; // the units' default 100 frames per second
+
 bool MayPass()
 {
     return g_gate.bOpen || g_gate.pBus->NowMicros() < g_gate.horizon ||
@@ -106,6 +108,19 @@ void MoveHorizon(std::uint64_t horizon)
     g_gate.opened.notify_all();
 }
 
+// Where the scenario's own time stands. A read that began before the horizon may end after
+// it; less than a frame later is the reader waiting for the frame's next byte, which the
+// scenario does not count, so that its time does not drift by the overshoots of a long run. A
+// longer overshoot is a silent camera's read time-out, and the scenario goes on from there.
+std::uint64_t SceneTime()
+{
+    std::lock_guard guard(g_gate.lock);
+    const std::uint64_t now = g_gate.pBus->NowMicros();
+    if (g_gate.bOpen || now >= g_gate.horizon + FRAME_MICROS)
+        return now;
+    return std::min(now, g_gate.horizon);
+}
+
 // Simulated time has reached the instant and the reader waits at the gate.
 bool ReaderHeldAt(std::uint64_t micros)
 {
@@ -113,7 +128,6 @@ bool ReaderHeldAt(std::uint64_t micros)
     return g_gate.pBus->NowMicros() >= micros && g_gate.nParked > 0;
 }
 
-constexpr std::uint64_t FRAME_MICROS = 10'000; // the units' default 100 frames per second
 constexpr int CAPTURE_FRAMES = 60;             // a target must be taken within this
 constexpr int LIFT_FRAMES = 5;
 constexpr int FINISH_FRAMES = 500; // the solve and save must end within this
@@ -246,10 +260,13 @@ bool CPenScenario::WaitForSimTime(std::uint64_t micros)
 
 bool CPenScenario::Frames(int frames)
 {
-    const std::uint64_t until = m_world.m_bus->NowMicros() + std::uint64_t(frames) * FRAME_MICROS;
+    // Counted from the last horizon rather than from now: a read that began before the horizon
+    // may end after it, and a scenario counted from there would drift by each such overshoot.
+    const std::uint64_t until = SceneTime() + std::uint64_t(frames) * FRAME_MICROS;
     if (!m_pState->m_controller.m_link.IsReaderRunning())
     {
         m_world.m_bus->Clock().AdvanceTo(until);
+        MoveHorizon(until);
         return true;
     }
     MoveHorizon(until);
