@@ -1,10 +1,9 @@
 #include "device/CameraLink.h"
 
 #include "core/Messages.h"
-
-#include "core/Messages.h"
 #include "device/DeviceGlobals.h"
 #include "device/Protocol.h"
+#include "device/StageTiming.h"
 #include "device/StreamRecorder.h"
 
 #include <algorithm>
@@ -426,6 +425,7 @@ bool CCameraLink::ReadInto(CAMERA_RECORD& record)
         record.rxByte = (record.rxByte & ~0xFFu) | byte;
         record.rxState = RX_NEW_BYTE;
         RecordReceivedByte(record.index, byte);
+        StageTiming().MarkRead();
     }
     else
     {

@@ -401,6 +401,9 @@ void CSimBus::LogSpotsLocked(CSimUnit& unit)
                           static_cast<unsigned long long>(sent.micros), unit.Index());
         m_logFile << line;
     }
+    for (const SIM_SPOT_READ& read : unit.TakeSpotsRead())
+        m_logFile << read.readMicros << " unit " << unit.Index() << " read " << read.sentMicros
+                  << "\n";
     m_logFile.flush();
 }
 

@@ -39,12 +39,16 @@ public:
     std::uint8_t ByteOf(std::size_t i) const { return m_pBytes[(m_nHead + i) % m_nCapacity]; }
     std::uint64_t ReadyAtOf(std::size_t i) const { return m_pReadyAt[(m_nHead + i) % m_nCapacity]; }
 
-    // Moves up to `max` bytes that are readable at `now` into `out`.
-    std::size_t PopReady(std::uint8_t* out, std::size_t max, std::uint64_t now)
+    // Moves up to `max` bytes that are readable at `now` into `out`; `lastReadyAt`, if given,
+    // gets when the last of them became readable.
+    std::size_t PopReady(std::uint8_t* out, std::size_t max, std::uint64_t now,
+                         std::uint64_t* lastReadyAt = nullptr)
     {
         std::size_t taken = 0;
         while (taken < max && m_nCount > 0 && m_pReadyAt[m_nHead] <= now)
         {
+            if (lastReadyAt != nullptr)
+                *lastReadyAt = m_pReadyAt[m_nHead];
             out[taken++] = m_pBytes[m_nHead];
             m_nHead = (m_nHead + 1) % m_nCapacity;
             --m_nCount;

@@ -382,6 +382,13 @@ std::vector<SIM_SPOT_SENT> CSimUnit::TakeSpotsSent()
     return taken;
 }
 
+std::vector<SIM_SPOT_READ> CSimUnit::TakeSpotsRead()
+{
+    std::vector<SIM_SPOT_READ> taken;
+    taken.swap(m_spotsRead);
+    return taken;
+}
+
 void CSimUnit::EmitSpotFrame(std::uint64_t atNs)
 {
     ++m_stats.spotFrames;
@@ -449,6 +456,7 @@ void CSimUnit::NoteSpotSent()
     SIM_SPOT_SENT sent = m_lastSpotSent;
     sent.micros = CeilMicros(m_nLinkFreeNs);
     m_spotsSent.push_back(sent);
+    m_spotsUnread.push_back(sent.micros);
 }
 
 void CSimUnit::EmitPacket(const std::uint8_t* bytes, std::size_t count, std::uint64_t atNs,
@@ -488,7 +496,13 @@ void CSimUnit::PushChunk(const std::uint8_t* bytes, std::size_t count, std::uint
 std::size_t CSimUnit::Read(std::uint8_t* out, std::size_t max, std::uint64_t now)
 {
     const std::size_t released = m_bridge.Release(m_queue, now);
-    const std::size_t n = m_queue.PopReady(out, std::min(max, released), now);
+    std::uint64_t lastReadyAt = 0;
+    const std::size_t n = m_queue.PopReady(out, std::min(max, released), now, &lastReadyAt);
+    while (n > 0 && !m_spotsUnread.empty() && m_spotsUnread.front() <= lastReadyAt)
+    {
+        m_spotsRead.push_back({m_spotsUnread.front(), now});
+        m_spotsUnread.pop_front();
+    }
     m_bridge.Taken(n);
     m_stats.bytesRead += n;
     m_nReplayQueued -= std::min(m_nReplayQueued, n);
@@ -547,6 +561,7 @@ void CSimUnit::PurgeReceiveBuffer()
     m_nReplayQueued = 0;
     m_bReplayRunning = false;
     m_queue.Clear();
+    m_spotsUnread.clear();
     m_bridge.Cleared();
 }
 

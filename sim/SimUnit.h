@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -43,6 +44,13 @@ struct SIM_SPOT_SENT
     bool down = false;
     double x = 0.0;
     double y = 0.0;
+};
+
+// A frame of SIM_SPOT_SENT whose last byte a read has taken, and when.
+struct SIM_SPOT_READ
+{
+    std::uint64_t sentMicros = 0;
+    std::uint64_t readMicros = 0;
 };
 
 struct SIM_PACKET_RECORD
@@ -176,6 +184,7 @@ public:
     // Spot frames that moved the first pen, kept only while recording is on.
     void RecordSpots(bool on) { m_bRecordSpots = on; }
     std::vector<SIM_SPOT_SENT> TakeSpotsSent();
+    std::vector<SIM_SPOT_READ> TakeSpotsRead();
     void ClearPacketLog() { m_log.clear(); }
     const SIM_UNIT_STATS& Stats() const { return m_stats; }
     // From now on the unit sends these recorded bytes instead of what it would make itself,
@@ -261,4 +270,7 @@ private:
     bool m_bSpotPending = false;
     SIM_SPOT_SENT m_lastSpotSent;
     std::vector<SIM_SPOT_SENT> m_spotsSent;
+    // Link times of recorded spot frames whose last byte no read has taken yet, oldest first.
+    std::deque<std::uint64_t> m_spotsUnread;
+    std::vector<SIM_SPOT_READ> m_spotsRead;
 };

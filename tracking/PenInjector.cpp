@@ -1,5 +1,7 @@
 #include "tracking/PenInjector.h"
 
+#include "device/StageTiming.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -465,7 +467,9 @@ void CPenInjector::SendMouse(std::int32_t x, std::int32_t yFromBottom, std::int3
         record.dx = m_ptDownNorm.x;
         record.dy = m_ptDownNorm.y;
     }
+    StageTiming().MarkEvent();
     Platform().SendMouseInput(record);
+    StageTiming().MarkSent();
     if (action == PEN_DOWN)
         m_ptDownNorm = PEN_POINT{record.dx, record.dy};
     if (action == PEN_DBLCLICK)

@@ -3,6 +3,7 @@
 #include "calibration/CameraCalibStore.h"
 #include "calibration/CaptureSequence.h"
 #include "device/Protocol.h"
+#include "device/StageTiming.h"
 #include "platform/Platform.h"
 #include "platform/win32/CopyDataReply.h"
 #include "platform/win32/Win32Platform.h"
@@ -58,9 +59,11 @@ namespace
 {
 CMainDlg* g_pMainWindow = nullptr;
 
-// /record <file>, or the hidden setting for boards whose shortcut cannot carry arguments.
+// /record <file>, or the hidden setting for boards whose shortcut cannot carry arguments; and
+// the pen chain's timing when the settings ask for it.
 void StartAskedRecording(CDriverState& state)
 {
+    EnableStageTimingFromSettings(state.m_strConfigPath);
     const std::wstring path = ChooseRecordingPath(state, RecordPathArgument());
     if (!path.empty())
         (void)StartRecording(state, path);
@@ -295,6 +298,7 @@ void CMainDlg::OnExit()
 
 void CMainDlg::OnDestroy()
 {
+    LogStageTiming();
     LogShutdown();
     m_updateChecker.StopCheck();
     ShutdownDevices(*this);

@@ -12,6 +12,13 @@
 //     timer and event character, or left to the driver ("driver": what it sets itself);
 //   latency pen_to_pointer_ms p50=<t> p99=<t> samples=<n>
 //     the same for the multi-spot form with the bridge as the driver sets it;
+//   latency stages form=<single|multi> bridge_ms=<n> event_char=<on|off|driver>
+//       link_to_reader_ms p50=<t> p99=<t> read_to_event_ms p50=<t> p99=<t>
+//       event_to_input_ms p50=<t> p99=<t>
+//     where that time goes, after each latency line: from the frame's last byte on the link
+//     to the driver's read returning it (the simulated library's own log), from that read to
+//     the pointer event it completes, and from there to SendInput's return (the driver's own
+//     timing, [Diagnostics] Timing=1, written to its log at Exit);
 //   latency input_to_hook_ms p50=<t> p99=<t> samples=<n>
 //     the share of that path that is Wine's, not the driver's: from this program's own
 //     SendInput to the same hook, with the driver gone.
@@ -106,6 +113,39 @@ std::vector<SPOT_SENT> SpotsSent(const std::string& log)
             spots.push_back({micros, x + " " + y});
     }
     return spots;
+}
+
+// The unit's log: "<read micros> unit 0 read <sent micros>" lines, as milliseconds.
+std::vector<double> LinkToReaderMs(const std::string& log)
+{
+    std::vector<double> delays;
+    std::istringstream lines(log);
+    std::string line;
+    while (std::getline(lines, line))
+    {
+        std::istringstream words(line);
+        unsigned long long readAt = 0;
+        unsigned long long sentAt = 0;
+        std::string unit;
+        int index = 0;
+        std::string kind;
+        if (words >> readAt >> unit >> index >> kind >> sentAt && kind == "read" && index == 0 &&
+            readAt >= sentAt)
+            delays.push_back(double(readAt - sentAt) / 1000.0);
+    }
+    return delays;
+}
+
+// The driver's own figures: what follows "Pen chain timing: " in its log.
+std::string DriverStages(const std::string& log)
+{
+    const std::string mark = "Pen chain timing: ";
+    const std::size_t at = log.rfind(mark);
+    if (at == std::string::npos)
+        return "read_to_event_ms p50=0 p99=0 event_to_input_ms p50=0 p99=0";
+    std::string stages = log.substr(at + mark.size());
+    stages = stages.substr(0, stages.find_first_of("\r\n"));
+    return stages.substr(0, stages.find(" samples="));
 }
 
 // Wine's input path alone: absolute moves sent from here, timed to the hook that sees them.
@@ -236,6 +276,8 @@ int Soak(const CCalibratedBoard& board, double minutes)
 
 double Percentile(std::vector<double> values, double share)
 {
+    if (values.empty())
+        return 0.0;
     std::sort(values.begin(), values.end());
     const auto index = static_cast<std::size_t>(std::ceil(share * double(values.size()))) - 1;
     return values[std::min(index, values.size() - 1)];
@@ -252,12 +294,20 @@ void PrintPercentiles(const std::vector<double>& values)
                 Percentile(values, 0.99), values.size());
 }
 
+struct LATENCY_RUN
+{
+    std::vector<double> penToPointer;
+    std::vector<double> linkToReader;
+    std::string driverStages;
+};
+
 // One run of the program, its pen taken once to each of the positions.
-std::vector<double> PenToPointerMs(const CCalibratedBoard& board, CHookProbe& probe,
-                                   const std::string& name, const std::string& bridge)
+LATENCY_RUN PenToPointerMs(const CCalibratedBoard& board, CHookProbe& probe,
+                           const std::string& name, const std::string& bridge)
 {
     CDriverRun run("bench-latency-" + name);
     board.WriteConfig(run);
+    WritePrivateProfileStringW(L"Diagnostics", L"Timing", L"1", run.Path("Config.ini").c_str());
     run.WriteText("SimScenario.txt", board.Scenario() + bridge + "log spots.txt\n");
     if (!run.StartTracking(probe, START_MS))
     {
@@ -301,7 +351,8 @@ std::vector<double> PenToPointerMs(const CCalibratedBoard& board, CHookProbe& pr
     }
     run.PostToMain(WM_COMMAND, 11027);
     run.WaitForExit(10000);
-    return latencies;
+    return {latencies, LinkToReaderMs(run.ReadText("spots.txt")),
+            DriverStages(run.ReadText("Tavelo.log"))};
 }
 } // namespace
 
@@ -360,15 +411,19 @@ int main(int argc, char** argv)
     {
         for (const BRIDGE& bridge : bridges)
         {
-            const std::vector<double> latencies = PenToPointerMs(
-                *board, probe,
-                std::string(form) + "-" + bridge.eventChar + std::to_string(bridge.latencyMs),
-                bridge.scenario);
+            const LATENCY_RUN run = PenToPointerMs(*board, probe,
+                                                   std::string(form) + "-" + bridge.eventChar +
+                                                       std::to_string(bridge.latencyMs),
+                                                   bridge.scenario);
             std::printf("latency pen_to_pointer_ms form=%s bridge_ms=%d event_char=%s ", form,
                         bridge.latencyMs, bridge.eventChar);
-            PrintPercentiles(latencies);
+            PrintPercentiles(run.penToPointer);
+            std::printf("latency stages form=%s bridge_ms=%d event_char=%s link_to_reader_ms "
+                        "p50=%.2f p99=%.2f %s\n",
+                        form, bridge.latencyMs, bridge.eventChar, Percentile(run.linkToReader, 0.5),
+                        Percentile(run.linkToReader, 0.99), run.driverStages.c_str());
             if (std::string(form) == "multi" && bridge.scenario[0] == '\0')
-                chosen = latencies;
+                chosen = run.penToPointer;
         }
     }
     std::printf("latency pen_to_pointer_ms ");
