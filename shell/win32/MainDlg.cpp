@@ -496,8 +496,14 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         OnCameraStalled(*this);
         return true;
     case WM_UPDATE_FETCHED:
+    {
+        const bool checking = m_updateChecker.IsChecking();
         m_updateChecker.OnFetched(wParam);
+        if (checking && !m_updateChecker.IsChecking())
+            LogUpdateCheck(m_updateChecker.CheckUrl(), m_updateChecker.m_strServerVersion,
+                           m_bNewVersionAvailable != 0, m_updateChecker.CheckStartMicros());
         return true;
+    }
     case WM_D2XX_ENTRY_INVALID:
         ShowInvalidEntry(reinterpret_cast<const char*>(lParam));
         return true;
@@ -507,6 +513,7 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         m_modes.OnEscape();
         if (OnUnitGone(*this))
         {
+            DiagLog().Write("A unit is gone (its reads fail): waiting for it to be listed again");
             if (m_pTrayIcon != nullptr)
                 m_pTrayIcon->SetTip(UNIT_GONE_TIP);
             SetTimer(m_hWnd, UNIT_LOOK_TIMER, UNIT_LOOK_MS, nullptr);
@@ -518,13 +525,18 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         (void)LookForGoneUnit(*this);
         return true;
     case WM_UNIT_BACK:
+    {
+        const bool waiting = IsWaitingForUnit(*this);
         if (OnUnitBack(*this))
         {
+            if (waiting)
+                DiagLog().Write("The unit is back and reopened");
             KillTimer(m_hWnd, UNIT_LOOK_TIMER);
             if (m_pTrayIcon != nullptr)
                 m_pTrayIcon->SetTip(L"Tavelo");
         }
         return true;
+    }
     default:
         if (message == DescribeStateMessage() && message != 0)
         {

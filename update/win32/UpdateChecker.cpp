@@ -71,6 +71,7 @@ void CUpdateChecker::OnUpdateReset()
 void CUpdateChecker::StartCheck(std::uint32_t doneMessage)
 {
     m_nDoneMessage = doneMessage;
+    m_nCheckStartMicros = Platform().MonotonicMicros();
     StartFetch(m_strDefaultUrl + SERVER_LIST_FILE, STEP_SERVER_LIST);
 }
 
