@@ -147,9 +147,9 @@ void LogCameraStalled(std::uint16_t camera)
 }
 
 void LogUpdateCheck(const std::wstring& server, const std::wstring& version, bool newer,
-                    std::uint64_t startMicros)
+                    std::uint64_t tookMicros)
 {
-    const unsigned long long took = MillisBetween(startMicros, Platform().MonotonicMicros());
+    const unsigned long long took = MillisBetween(0, tookMicros);
     if (version.empty())
         DiagLog().Printf("Update check: no version read from %s (%llu ms)", Utf8Of(server).c_str(),
                          took);

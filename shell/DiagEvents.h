@@ -41,7 +41,7 @@ void LogCameraStalled(std::uint16_t camera);
 // The update check of start-up has ended: the server asked, the version its upgrade
 // description names ("" when none was read) and whether that is newer than this program.
 void LogUpdateCheck(const std::wstring& server, const std::wstring& version, bool newer,
-                    std::uint64_t startMicros);
+                    std::uint64_t tookMicros);
 // By its language key (M1 to M12) when it is one of the program's message texts.
 void LogMessageBox(CDriverState& state, const std::wstring& text);
 

@@ -57,6 +57,8 @@ std::wstring LoadResourceString(UINT id)
 namespace
 {
 CMainDlg* g_pMainWindow = nullptr;
+// The program asked itself to end (the stall, a cancelled first wizard, the updater).
+bool g_bQuitAsked = false;
 
 // /record <file>, or the hidden setting for boards whose shortcut cannot carry arguments.
 void StartAskedRecording(CDriverState& state)
@@ -155,6 +157,7 @@ BOOL CMainDlg::OnInitDialog()
         platform->m_fnBoxShown = [this](const std::wstring& text) { LogMessageBox(*this, text); };
         platform->m_fnQuit = [this]
         {
+            g_bQuitAsked = true;
             if (m_pTrayIcon != nullptr)
                 m_pTrayIcon->OnCommand(ID_TRAY_EXIT);
             else
@@ -501,7 +504,10 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         m_updateChecker.OnFetched(wParam);
         if (checking && !m_updateChecker.IsChecking())
             LogUpdateCheck(m_updateChecker.CheckUrl(), m_updateChecker.m_strServerVersion,
-                           m_bNewVersionAvailable != 0, m_updateChecker.CheckStartMicros());
+                           m_bNewVersionAvailable != 0, m_updateChecker.CheckMicros());
+        // Yes to the offer leaves for the updater, which asked to quit while the box was up.
+        if (g_bQuitAsked)
+            SetShutdownReason("an update was accepted and the updater started");
         return true;
     }
     case WM_D2XX_ENTRY_INVALID:
