@@ -60,8 +60,11 @@ void LogUnits(CDriverState& state)
     const CAMERA_RECORD* records = controller.GetRecords();
     for (std::uint16_t i = 0; records != nullptr && i < count; ++i)
     {
-        DiagLog().Printf("Unit %u: location 0x%08X, firmware %.2f%s", static_cast<unsigned>(i),
-                         records[i].location, records[i].firmwareVersion,
+        const UNIT_IDENTITY identity =
+            i < controller.m_openedUnits.size() ? controller.m_openedUnits[i] : UNIT_IDENTITY();
+        DiagLog().Printf("Unit %u: \"%s\", serial \"%s\", location 0x%08X, firmware %.2f%s",
+                         static_cast<unsigned>(i), identity.description.c_str(),
+                         identity.serial.c_str(), records[i].location, records[i].firmwareVersion,
                          records[i].count == CAMERA_RECORD_UNREADABLE ? " (unreadable)" : "");
     }
 }
@@ -141,6 +144,19 @@ void LogCameraStalled(std::uint16_t camera)
 {
     DiagLog().Printf("Stall watch: unit %u repeated one byte too often; the program ends",
                      static_cast<unsigned>(camera));
+}
+
+void LogUpdateCheck(const std::wstring& server, const std::wstring& version, bool newer,
+                    std::uint64_t tookMicros)
+{
+    const unsigned long long took = MillisBetween(0, tookMicros);
+    if (version.empty())
+        DiagLog().Printf("Update check: no version read from %s (%llu ms)", Utf8Of(server).c_str(),
+                         took);
+    else
+        DiagLog().Printf("Update check: %s names version %s, %s (%llu ms)", Utf8Of(server).c_str(),
+                         Utf8Of(version).c_str(), newer ? "newer than this one" : "not newer",
+                         took);
 }
 
 void LogMessageBox(CDriverState& state, const std::wstring& text)

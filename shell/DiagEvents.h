@@ -38,6 +38,10 @@ void LogPowerEvent(std::uint32_t event);
 // A unit went quiet (no byte for a whole read time-out) or was heard again.
 void LogCameraQuiet(std::uint16_t camera, bool quiet);
 void LogCameraStalled(std::uint16_t camera);
+// The update check of start-up has ended: the server asked, the version its upgrade
+// description names ("" when none was read) and whether that is newer than this program.
+void LogUpdateCheck(const std::wstring& server, const std::wstring& version, bool newer,
+                    std::uint64_t tookMicros);
 // By its language key (M1 to M12) when it is one of the program's message texts.
 void LogMessageBox(CDriverState& state, const std::wstring& text);
 

@@ -1,10 +1,50 @@
 #include "shell/DriverModes.h"
 
 #include "calibration/CaptureSequence.h"
+#include "core/DiagLog.h"
 #include "core/DriverState.h"
 #include "device/DeviceController.h"
 #include "platform/Platform.h"
 #include "shell/MainFlows.h"
+
+namespace
+{
+const char* ModeName(DRIVER_MODE mode)
+{
+    switch (mode)
+    {
+    case DRIVER_MODE::Starting:
+        return "starting";
+    case DRIVER_MODE::FirstWizard:
+        return "start wizard of the first run";
+    case DRIVER_MODE::Tracking:
+        return "tracking";
+    case DRIVER_MODE::TrayWizard:
+        return "start wizard from the tray";
+    case DRIVER_MODE::Configuring:
+        return "configuration dialog";
+    case DRIVER_MODE::Suspended:
+        return "suspended";
+    case DRIVER_MODE::ShuttingDown:
+        return "shutting down";
+    }
+    return "unknown";
+}
+} // namespace
+
+void CDriverModes::SetMode(DRIVER_MODE mode)
+{
+    if (mode != m_mode)
+        DiagLog().Printf("Mode: %s (was %s)", ModeName(mode), ModeName(m_mode));
+    m_mode = mode;
+}
+
+void CDriverModes::SetAligning(bool aligning)
+{
+    if (aligning != m_bAligning)
+        DiagLog().Write(aligning ? "Alignment view opened" : "Alignment view closed");
+    m_bAligning = aligning;
+}
 
 bool CDriverModes::MayOpenWindow() const
 {
@@ -103,6 +143,6 @@ void CDriverModes::OnEndSession()
         return;
     if (m_bCalibrating)
         AbandonRunningCalibration();
-    m_mode = DRIVER_MODE::ShuttingDown;
+    SetMode(DRIVER_MODE::ShuttingDown);
     ShutdownDevices(m_state);
 }

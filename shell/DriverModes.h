@@ -29,10 +29,11 @@ public:
     bool IsCursorHidden() const { return m_bCursorHidden; }
     // The alignment view is up (opened from a wizard page): no calibration and no other window
     // starts while it shows the camera's picture.
-    void SetAligning(bool aligning) { m_bAligning = aligning; }
+    void SetAligning(bool aligning);
 
-    // Start-up and the end of a window mode: the mode the driver is in from now on.
-    void SetMode(DRIVER_MODE mode) { m_mode = mode; }
+    // Start-up and the end of a window mode: the mode the driver is in from now on (a change
+    // goes into the log).
+    void SetMode(DRIVER_MODE mode);
 
     // A tray command that opens a window mode (configuration, wizard). Refused while a
     // calibration runs: the full-screen window covers the board, and a pen user has no Escape.

@@ -593,9 +593,11 @@ void CSimUnit::PumpReplay(std::uint64_t nowNs)
         return;
     if (!m_bReplayRunning)
     {
-        // The next recorded byte is due now: a pause with the stream off is left out.
+        // The recording's start is now, so that units keep their times to each other (one may
+        // have been dark at first); later, the next recorded byte is due now: a pause with the
+        // stream off is left out.
         m_bReplayRunning = true;
-        m_nReplayShiftNs = nowNs - ToNs(m_replay[m_nReplayPos].first);
+        m_nReplayShiftNs = nowNs - (m_nReplayPos == 0 ? 0 : ToNs(m_replay[m_nReplayPos].first));
     }
     // Fast replay keeps within the host's buffer, as a unit at full speed would.
     std::size_t budget = m_bReplayFast ? HOST_BUFFER / 2 - std::min(HOST_BUFFER / 2, m_queue.Size())

@@ -58,6 +58,8 @@ std::wstring LoadResourceString(UINT id)
 namespace
 {
 CMainDlg* g_pMainWindow = nullptr;
+// The program asked itself to end (the stall, a cancelled first wizard, the updater).
+bool g_bQuitAsked = false;
 
 // /record <file>, or the hidden setting for boards whose shortcut cannot carry arguments; and
 // the pen chain's timing when the settings ask for it.
@@ -158,6 +160,7 @@ BOOL CMainDlg::OnInitDialog()
         platform->m_fnBoxShown = [this](const std::wstring& text) { LogMessageBox(*this, text); };
         platform->m_fnQuit = [this]
         {
+            g_bQuitAsked = true;
             if (m_pTrayIcon != nullptr)
                 m_pTrayIcon->OnCommand(ID_TRAY_EXIT);
             else
@@ -500,8 +503,17 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         OnCameraStalled(*this);
         return true;
     case WM_UPDATE_FETCHED:
+    {
+        const bool checking = m_updateChecker.IsChecking();
         m_updateChecker.OnFetched(wParam);
+        if (checking && !m_updateChecker.IsChecking())
+            LogUpdateCheck(m_updateChecker.CheckUrl(), m_updateChecker.m_strServerVersion,
+                           m_bNewVersionAvailable != 0, m_updateChecker.CheckMicros());
+        // Yes to the offer leaves for the updater, which asked to quit while the box was up.
+        if (g_bQuitAsked)
+            SetShutdownReason("an update was accepted and the updater started");
         return true;
+    }
     case WM_D2XX_ENTRY_INVALID:
         ShowInvalidEntry(reinterpret_cast<const char*>(lParam));
         return true;
@@ -511,6 +523,7 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         m_modes.OnEscape();
         if (OnUnitGone(*this))
         {
+            DiagLog().Write("A unit is gone (its reads fail): waiting for it to be listed again");
             if (m_pTrayIcon != nullptr)
                 m_pTrayIcon->SetTip(UNIT_GONE_TIP);
             SetTimer(m_hWnd, UNIT_LOOK_TIMER, UNIT_LOOK_MS, nullptr);
@@ -522,13 +535,18 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         (void)LookForGoneUnit(*this);
         return true;
     case WM_UNIT_BACK:
+    {
+        const bool waiting = IsWaitingForUnit(*this);
         if (OnUnitBack(*this))
         {
+            if (waiting)
+                DiagLog().Write("The unit is back and reopened");
             KillTimer(m_hWnd, UNIT_LOOK_TIMER);
             if (m_pTrayIcon != nullptr)
                 m_pTrayIcon->SetTip(L"Tavelo");
         }
         return true;
+    }
     default:
         if (message == DescribeStateMessage() && message != 0)
         {

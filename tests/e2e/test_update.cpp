@@ -183,6 +183,11 @@ TEST(UpdateCheck, ChosenServerIsAskedAndWithoutAnUpdaterTheBrowserOpensIt)
     for (const std::wstring& request : update.server.Requests())
         askedSecond |= request.rfind(L"GET /files/server2/TaveloUpgrade.inf", 0) == 0;
     EXPECT_TRUE(askedSecond);
+    const std::string log = run.ReadText("Tavelo.log");
+    EXPECT_NE(log.find("Update check: " + Narrow(second) + " names version 1.0.0.1, newer"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Shutdown: an update was accepted"), std::string::npos) << log;
 }
 
 // A server that never answers: start-up ends, and while the check still waits the tray menu

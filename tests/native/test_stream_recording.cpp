@@ -1,10 +1,14 @@
 // A recording of the camera stream as support uses it: what the reader read during a stroke,
-// a double click and a right click goes into the file with its units and times, and replayed
-// by a simulated unit into a fresh driver it gives the same mouse events at the same places
-// and, within a frame, the same times. A recording stops at its size limit and says so.
+// a double click and a right click (on one unit, on each of two units, or on a unit that goes
+// silent mid-stroke and later stalls for good) goes into the file with its units and times,
+// and replayed by simulated units into a fresh driver it gives the same mouse events at the
+// same places and, within a frame, the same times, and the main window hears the same of
+// quiet units and of the stall watch. A recording stops at its size limit and says so.
 
 #include "core/DriverState.h"
 #include "core/Messages.h"
+#include "device/Protocol.h"
+#include "device/StallWatch.h"
 #include "device/StreamRecorder.h"
 #include "shell/RecordingControl.h"
 #include "tests/native/test_sim_helpers.h"
@@ -20,20 +24,43 @@
 namespace
 {
 constexpr std::uint64_t FRAME_MICROS = 10'000;
+constexpr int TIMEOUT_FRAMES = int(protocol::READ_TIMEOUT_MS * 1000 / FRAME_MICROS);
 
-struct MOUSE_RUN
+struct DRIVER_RUN
 {
     std::vector<INJECTED_EVENT> events;
     std::vector<std::uint64_t> micros;
+    // What the reader posted to the main window: quiet units, the stall watch.
+    std::vector<COMPANION_MESSAGE> posted;
+    int failed = 0;
 };
 
-MOUSE_RUN MouseOf(CPenScenario& scenario)
+// What the driver did since the mark, up to the instant given.
+DRIVER_RUN RunOf(CPenScenario& scenario, std::size_t postedFrom, std::uint64_t until)
 {
-    MOUSE_RUN run;
+    DRIVER_RUN run;
     run.events = MouseEvents(scenario.MouseRecords(), scenario.m_options.monitorWidth,
                              scenario.m_options.monitorHeight);
     run.micros = scenario.MouseTimes();
+    std::lock_guard guard(scenario.m_world.m_platform.m_lock);
+    const std::vector<RECORDED_MESSAGE>& posted = scenario.m_world.m_platform.m_mainMessages;
+    for (std::size_t n = postedFrom; n < posted.size() && posted[n].micros <= until; ++n)
+        run.posted.push_back({posted[n].message, posted[n].wParam, posted[n].lParam});
+    run.failed = scenario.State().m_controller.m_link.m_bFailed;
     return run;
+}
+
+std::size_t PostedSoFar(CPenScenario& scenario)
+{
+    std::lock_guard guard(scenario.m_world.m_platform.m_lock);
+    return scenario.m_world.m_platform.m_mainMessages.size();
+}
+
+int Count(const DRIVER_RUN& run, std::uint32_t message, std::intptr_t lParam)
+{
+    return int(std::count_if(run.posted.begin(), run.posted.end(),
+                             [&](const COMPANION_MESSAGE& posted)
+                             { return posted.message == message && posted.lParam == lParam; }));
 }
 
 bool ReadFile(const std::filesystem::path& path, RECORDING_HEADER& header,
@@ -46,91 +73,185 @@ bool ReadFile(const std::filesystem::path& path, RECORDING_HEADER& header,
     return ReadRecording(file, header, bytes, &truncated) && !truncated;
 }
 
-// The demo's gestures with pen 0: a stroke, a double click, a hold for the right click.
-bool Gestures(CPenScenario& scenario)
+// The demo's gestures with pen 0 on a unit's monitor: a stroke, a double click, a hold for
+// the right click.
+bool Gestures(CPenScenario& scenario, int unit)
 {
+    const double left = unit * scenario.m_options.monitorWidth;
     const double stroke[][2] = {{200, 300}, {300, 330}, {400, 360}, {500, 390}, {600, 420}};
     for (const auto& point : stroke)
     {
-        scenario.PenDown(0, 0, point[0], point[1]);
+        scenario.PenDown(unit, 0, left + point[0], point[1]);
         if (!scenario.Frames(3))
             return false;
     }
-    scenario.PenUp(0, 0);
+    scenario.PenUp(unit, 0);
     bool ok = scenario.Frames(40);
     for (int tap = 0; tap < 2 && ok; ++tap)
     {
-        scenario.PenDown(0, 0, 400, 500);
+        scenario.PenDown(unit, 0, left + 400, 500);
         ok = scenario.Frames(3);
-        scenario.PenUp(0, 0);
+        scenario.PenUp(unit, 0);
         ok = ok && scenario.Frames(5);
     }
     ok = ok && scenario.Frames(40);
-    scenario.PenDown(0, 0, 700, 250);
+    scenario.PenDown(unit, 0, left + 700, 250);
     ok = ok && scenario.Frames(120);
-    scenario.PenUp(0, 0);
+    scenario.PenUp(unit, 0);
     return ok && scenario.Frames(20);
 }
+
+bool OneUnit(CPenScenario& scenario)
+{
+    return Gestures(scenario, 0);
+}
+
+// Unit 1 is dark when the recording starts (see REPLAY_CASES) and wakes for its own gestures.
+bool TwoUnits(CPenScenario& scenario)
+{
+    if (!Gestures(scenario, 0))
+        return false;
+    scenario.m_world.m_bus->Execute("unit 1 fault stall off");
+    return Gestures(scenario, 1);
+}
+
+// Unit 0 goes silent for a second in the middle of a stroke and comes back with the pen still
+// on the board; later it stalls for good with the pen down, until the stall watch gives up.
+bool StallingUnit(CPenScenario& scenario)
+{
+    scenario.PenDown(0, 0, 200, 300);
+    bool ok = scenario.Frames(10);
+    scenario.m_world.m_bus->Execute("unit 0 fault stall");
+    scenario.PenDown(0, 0, 300, 330);
+    ok = ok && scenario.Frames(100);
+    scenario.m_world.m_bus->Execute("unit 0 fault stall off");
+    ok = ok && scenario.Frames(10);
+    scenario.PenDown(0, 0, 400, 360);
+    ok = ok && scenario.Frames(10);
+    scenario.PenUp(0, 0);
+    ok = ok && scenario.Frames(40);
+    scenario.PenDown(0, 0, 500, 390);
+    ok = ok && scenario.Frames(10);
+    scenario.m_world.m_bus->Execute("unit 0 fault stall");
+    // A tenth more read time-outs than the watch needs.
+    return ok && scenario.Frames((STALL_LIMIT + STALL_LIMIT / 10) * TIMEOUT_FRAMES);
+}
+
+struct REPLAY_CASE
+{
+    const char* name;
+    int units;
+    // Two units of the multi-spot firmware end the program at start-up.
+    std::uint8_t firmwareMinor;
+    // Simulator commands before tracking starts, in the recorded run only.
+    const char* before;
+    bool (*session)(CPenScenario&);
+    // What the recorded session itself must show: quiet marks and the stall watch's end.
+    int quiet;
+    bool stalled;
+};
+
+const REPLAY_CASE REPLAY_CASES[] = {
+    {"one unit", 1, 0x23, "", &OneUnit, 0, false},
+    {"two units", 2, 0x22, "unit 1 fault stall", &TwoUnits, 1, false},
+    {"a unit that stalls", 1, 0x23, "", &StallingUnit, 2, true},
+};
 } // namespace
 
-TEST(StreamRecording, ReplayOfARecordedSessionGivesTheSameMouseEventsInAFreshDriver)
+TEST(StreamRecording, ReplayOfARecordedSessionGivesTheSameDriverOutputInAFreshDriver)
 {
-    simtest::CTempDir dir("recording");
-    const std::filesystem::path file = dir.Path() / "board.tvrec";
-    MOUSE_RUN recorded;
-    std::uint64_t recordedMicros = 0;
+    for (const REPLAY_CASE& c : REPLAY_CASES)
     {
-        CPenScenario scenario;
+        SCOPED_TRACE(c.name);
+        PEN_SCENARIO_OPTIONS options;
+        options.cameras = c.units;
+        options.firmwareMinor = c.firmwareMinor;
+        simtest::CTempDir dir("recording");
+        const std::filesystem::path file = dir.Path() / "board.tvrec";
+        DRIVER_RUN recorded;
+        std::uint64_t spanMicros = 0;
+        {
+            CPenScenario scenario(options);
+            ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
+            ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
+            const std::size_t postedFrom = PostedSoFar(scenario);
+            ASSERT_TRUE(scenario.m_world.m_bus->Execute(c.before).empty());
+            ASSERT_TRUE(scenario.StartTracking()) << scenario.Error();
+            ASSERT_TRUE(StartRecording(scenario.State(), file.wstring()));
+            const auto readSoFar = [&]
+            {
+                std::uint64_t read = 0;
+                for (int unit = 0; unit < c.units; ++unit)
+                    read += scenario.m_world.m_bus->Stats(unit).bytesRead;
+                return read;
+            };
+            const std::uint64_t readBefore = readSoFar();
+            const std::uint64_t start = scenario.m_world.m_bus->NowMicros();
+            scenario.ClearRecords();
+            ASSERT_TRUE(c.session(scenario)) << scenario.Error();
+            // The reader waits for the next frame here, so this is what it read while
+            // recording.
+            const std::uint64_t bytesRead = readSoFar() - readBefore;
+            spanMicros = scenario.m_world.m_bus->NowMicros() - start;
+            // Before the stop, which lets the reader run free for a moment.
+            recorded = RunOf(scenario, postedFrom, UINT64_MAX);
+            StopRecording("the test ends");
+            scenario.StopReader();
+
+            RECORDING_HEADER header;
+            std::vector<RECORDED_BYTE> bytes;
+            ASSERT_TRUE(ReadFile(file, header, bytes));
+            ASSERT_EQ(header.units.size(), std::size_t(c.units));
+            for (int unit = 0; unit < c.units; ++unit)
+            {
+                const RECORDING_UNIT& recordedUnit = header.units[std::size_t(unit)];
+                EXPECT_DOUBLE_EQ(recordedUnit.firmwareVersion, 1.0 + (c.firmwareMinor >> 4) / 10.0 +
+                                                                   (c.firmwareMinor & 15) / 100.0);
+                EXPECT_EQ(recordedUnit.monitorRect[2], (unit + 1) * options.monitorWidth);
+                EXPECT_EQ(recordedUnit.calibration.size(), 13u);
+            }
+            EXPECT_EQ(header.calibrated, scenario.State().m_bCalibrated.load());
+            // Every byte the reader read while recording, none twice, none made up.
+            EXPECT_EQ(bytes.size(), bytesRead);
+            EXPECT_EQ(StreamRecorder().BytesDropped(), 0u);
+        }
+        ASSERT_GE(recorded.events.size(), 5u * std::size_t(c.units));
+        EXPECT_EQ(Count(recorded, WM_CAMERA_QUIET, 1), c.quiet);
+        EXPECT_EQ(Count(recorded, WM_CAMERA_STALLED, 0), c.stalled ? 1 : 0);
+
+        CPenScenario scenario(options);
         ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
         ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
-        ASSERT_TRUE(scenario.StartTracking()) << scenario.Error();
-        ASSERT_TRUE(StartRecording(scenario.State(), file.wstring()));
-        const std::uint64_t readBefore = scenario.m_world.m_bus->Stats(0).bytesRead;
-        scenario.ClearRecords();
-        ASSERT_TRUE(Gestures(scenario)) << scenario.Error();
-        // The reader waits for the next frame here, so this is what it read while recording.
-        const std::uint64_t bytesRead = scenario.m_world.m_bus->Stats(0).bytesRead - readBefore;
-        StopRecording("the test ends");
+        // The replay starts with the next stream; the calibration's reader must not take it.
         scenario.StopReader();
-        recorded = MouseOf(scenario);
+        ASSERT_TRUE(scenario.m_world.m_bus->Execute("replay " + simtest::Utf8(file)).empty());
+        scenario.ClearRecords();
+        const std::size_t postedFrom = PostedSoFar(scenario);
+        ASSERT_TRUE(scenario.StartTracking()) << scenario.Error();
+        const std::uint64_t start = scenario.m_world.m_bus->NowMicros();
+        ASSERT_TRUE(scenario.Frames(int(spanMicros / FRAME_MICROS) + 10)) << scenario.Error();
+        // Where the recording ends its units fall silent, which the recorded run never saw.
+        const DRIVER_RUN replayed = RunOf(scenario, postedFrom, start + spanMicros);
+        scenario.StopReader();
+        EXPECT_TRUE(scenario.m_world.m_bus->Errors().empty());
+        for (int unit = 0; unit < c.units; ++unit)
+        {
+            EXPECT_EQ(scenario.m_world.m_bus->WithUnit(unit, [](CSimUnit& simUnit)
+                                                       { return simUnit.ReplayLeft(); }),
+                      0u);
+        }
 
-        RECORDING_HEADER header;
-        std::vector<RECORDED_BYTE> bytes;
-        ASSERT_TRUE(ReadFile(file, header, bytes));
-        ASSERT_EQ(header.units.size(), 1u);
-        EXPECT_DOUBLE_EQ(header.units[0].firmwareVersion, 1.23);
-        EXPECT_EQ(header.units[0].monitorRect[2], 1024);
-        EXPECT_EQ(header.units[0].calibration.size(), 13u);
-        EXPECT_EQ(header.calibrated, scenario.State().m_bCalibrated.load());
-        // Every byte the reader read while recording, none twice, none made up.
-        EXPECT_EQ(bytes.size(), bytesRead);
-        EXPECT_EQ(StreamRecorder().BytesDropped(), 0u);
-        ASSERT_FALSE(bytes.empty());
-        recordedMicros = bytes.back().micros;
-    }
-    ASSERT_GE(recorded.events.size(), 10u);
-
-    CPenScenario scenario;
-    ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
-    ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
-    // The replay starts with the next stream; the calibration's reader must not take it.
-    scenario.StopReader();
-    ASSERT_TRUE(scenario.m_world.m_bus->Execute("replay " + simtest::Utf8(file)).empty());
-    scenario.ClearRecords();
-    ASSERT_TRUE(scenario.StartTracking()) << scenario.Error();
-    ASSERT_TRUE(scenario.Frames(int(recordedMicros / FRAME_MICROS) + 100)) << scenario.Error();
-    EXPECT_TRUE(scenario.m_world.m_bus->Errors().empty());
-    EXPECT_EQ(scenario.m_world.m_bus->WithUnit(0, [](CSimUnit& unit) { return unit.ReplayLeft(); }),
-              0u);
-    const MOUSE_RUN replayed = MouseOf(scenario);
-
-    EXPECT_EQ(replayed.events, recorded.events);
-    ASSERT_EQ(replayed.micros.size(), recorded.micros.size());
-    for (std::size_t i = 1; i < replayed.micros.size(); ++i)
-    {
-        const auto since = [](const MOUSE_RUN& run, std::size_t n)
-        { return double(run.micros[n] - run.micros[0]); };
-        EXPECT_NEAR(since(replayed, i), since(recorded, i), double(FRAME_MICROS)) << "event " << i;
+        EXPECT_EQ(replayed.events, recorded.events);
+        EXPECT_EQ(replayed.posted, recorded.posted);
+        EXPECT_EQ(replayed.failed, recorded.failed);
+        ASSERT_EQ(replayed.micros.size(), recorded.micros.size());
+        for (std::size_t i = 1; i < replayed.micros.size(); ++i)
+        {
+            const auto since = [](const DRIVER_RUN& run, std::size_t n)
+            { return double(run.micros[n] - run.micros[0]); };
+            EXPECT_NEAR(since(replayed, i), since(recorded, i), double(FRAME_MICROS))
+                << "event " << i;
+        }
     }
 }
 

@@ -185,8 +185,9 @@ bool CFakePlatform::PostWindowMessage(WindowHandle window, std::uint32_t message
 void CFakePlatform::PostMainMessage(std::uint32_t message, std::uintptr_t wParam,
                                     std::intptr_t lParam)
 {
+    const std::uint64_t now = MonotonicMicros();
     std::lock_guard guard(m_lock);
-    m_mainMessages.push_back({0, message, wParam, lParam});
+    m_mainMessages.push_back({0, message, wParam, lParam, now});
 }
 
 void CFakePlatform::QuitFromTray()

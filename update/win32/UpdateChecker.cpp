@@ -71,6 +71,8 @@ void CUpdateChecker::OnUpdateReset()
 void CUpdateChecker::StartCheck(std::uint32_t doneMessage)
 {
     m_nDoneMessage = doneMessage;
+    m_nCheckStartMicros = Platform().MonotonicMicros();
+    m_nLastAnswerMicros = m_nCheckStartMicros;
     StartFetch(m_strDefaultUrl + SERVER_LIST_FILE, STEP_SERVER_LIST);
 }
 
@@ -79,6 +81,7 @@ void CUpdateChecker::OnFetched(std::uintptr_t step)
     if (!m_worker.joinable())
         return;
     m_worker.join();
+    m_nLastAnswerMicros = Platform().MonotonicMicros();
     if (step == STEP_SERVER_LIST)
     {
         AcceptServerList(

@@ -53,6 +53,12 @@ public:
     void StopCheck();
 
     const std::wstring& DefaultUrl() const { return m_strDefaultUrl; }
+    // How the check of StartCheck stands, for the log: whether a request is still out, the
+    // server asked for the upgrade description, and the time from the start to the last
+    // answer (a box the answer shows not counted).
+    bool IsChecking() const { return m_worker.joinable(); }
+    const std::wstring& CheckUrl() const { return m_strCheckUrl; }
+    std::uint64_t CheckMicros() const { return m_nLastAnswerMicros - m_nCheckStartMicros; }
 
     // "NewVersion" of the last upgrade description, "" before one was read.
     std::wstring m_strServerVersion;
@@ -81,6 +87,8 @@ private:
     FETCH_RESULT m_fetchResult = FETCH_RESULT::REQUEST_FAILED;
     std::string m_strFetchBody;
     std::wstring m_strCheckUrl;
+    std::uint64_t m_nCheckStartMicros = 0;
+    std::uint64_t m_nLastAnswerMicros = 0;
 };
 
 // The last step of start-up, waiting for each answer: the server list from the checker's
