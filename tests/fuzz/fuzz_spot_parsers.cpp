@@ -5,7 +5,8 @@
 // multi-spot, 3 raw single-spot); bit 2 for the tracking parsers: bytes alternate between the
 // two cameras, for the raw parsers: start from the position (byte 1) and type byte (byte 2)
 // the image decoder may have left in the shared calibration receive state, checking only the
-// invariants. The raw parsers' stream starts at byte 3, the others' at byte 1.
+// invariants; bit 3 for the multi-spot tracker: the link goes quiet after every '&' that an
+// odd byte follows. The raw parsers' stream starts at byte 3, the others' at byte 1.
 
 #include "calibration/RawSpotParser.h"
 #include "tests/fuzz/SpotFuzzSupport.h"
@@ -40,12 +41,33 @@ bool EmptyOrInsideMonitorZero(const PEN_POINT& point)
     return IsExactlyEmpty(point) || InsideMonitorZero(point);
 }
 
-// Slots change only when a '6' or '7' completes, and every pen the tracker keeps or reports
-// is a usable point inside monitor 0.
-void FuzzMultiSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
+// A report's present pens lie inside monitor 0, and a pen shown present again without a lift
+// between moved less than the matching distance: the tracker never makes a pen jump.
+void CheckReport(const SPOT_SLOT* slots, SPOT_SLOT* shown)
+{
+    for (int k = 0; k < PEN_SLOTS; ++k)
+    {
+        const SPOT_SLOT& slot = slots[k];
+        FuzzCheck(slot.state >= SPOT_NO_CHANGE && slot.state <= SPOT_PRESENT);
+        if (slot.state == SPOT_PRESENT)
+        {
+            FuzzCheck(InsideMonitorZero(PEN_POINT{slot.x, slot.y}));
+            if (shown[k].state == SPOT_PRESENT)
+                FuzzCheck(PenDistance(shown[k].x, shown[k].y, slot.x, slot.y) <
+                          MATCH_DISTANCE_NEAR);
+        }
+        if (slot.state != SPOT_NO_CHANGE)
+            shown[k] = slot;
+    }
+}
+
+// Slots change only when a '6' or '7' completes or the link goes quiet, and every pen the
+// tracker keeps or reports is a usable point inside monitor 0.
+void FuzzMultiSpot(const std::uint8_t* data, std::size_t size, bool twoCameras, bool quiet)
 {
     const FRAME_RULES rules{12, AcceptsMultiSpot};
     CReferenceFramer reference[2] = {CReferenceFramer(rules), CReferenceFramer(rules)};
+    SPOT_SLOT shown[PEN_SLOTS];
     for (std::size_t n = 1; n < size; ++n)
     {
         const std::uint16_t camera = twoCameras ? static_cast<std::uint16_t>(n & 1) : 0;
@@ -61,18 +83,21 @@ void FuzzMultiSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
         const bool frameEvent =
             expected == FRAME_RESULT::Complete &&
             (type == protocol::TYPE_NO_SPOT || type == protocol::TYPE_FIRST_SPOT);
+        const bool lifted = expected == FRAME_RESULT::Complete && type == protocol::TYPE_NO_SPOT;
         for (const SPOT_SLOT& slot : slots)
         {
-            if (!frameEvent)
-            {
-                FuzzCheck(slot.state == SPOT_NO_CHANGE);
-                continue;
-            }
-            FuzzCheck(slot.state == SPOT_ABSENT || slot.state == SPOT_PRESENT);
-            if (slot.state == SPOT_PRESENT)
-                FuzzCheck(InsideMonitorZero(PEN_POINT{slot.x, slot.y}));
+            FuzzCheck(frameEvent || slot.state == SPOT_NO_CHANGE);
+            // Without a quiet link every '7' reports all four pens.
+            FuzzCheck(quiet || !frameEvent || slot.state != SPOT_NO_CHANGE);
+            FuzzCheck(!lifted || slot.state == SPOT_ABSENT);
         }
-        const bool lifted = expected == FRAME_RESULT::Complete && type == protocol::TYPE_NO_SPOT;
+        CheckReport(slots, shown);
+        if (quiet && data[n] == '&' && n + 1 < size && (data[n + 1] & 1) != 0)
+        {
+            SPOT_SLOT closed[PEN_SLOTS];
+            CloseMultiSpotFrame(camera, closed);
+            CheckReport(closed, shown);
+        }
         for (int k = 0; k < PEN_SLOTS; ++k)
         {
             FuzzCheck(EmptyOrInsideMonitorZero(g_ptCur[k]) &&
@@ -174,7 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     switch (data[0] & 3)
     {
     case 0:
-        FuzzMultiSpot(data, size, variant);
+        FuzzMultiSpot(data, size, variant, (data[0] & 8) != 0);
         break;
     case 1:
         FuzzSingleSpot(data, size, variant);
