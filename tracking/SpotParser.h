@@ -85,7 +85,8 @@ void ParseMultiSpot(std::uint16_t camera, CAMERA_RECORD record, SPOT_SLOT* slots
 // '7': its spot may only be late. A packet of a reported frame that comes after the close
 // amends it, and the next close or '7' reports the slots that changed; a late spot that would
 // lift a pen the report showed, or move it by the matching distance or more, is lost instead.
-// Leaves the slots untouched when there is nothing to report.
+// Unlike the '7', this also reports a frame that a '6' then follows: a pen's last position
+// before it lifts. Leaves the slots untouched when there is nothing to report.
 void CloseMultiSpotFrame(std::uint16_t camera, SPOT_SLOT* slots);
 
 // Single-spot form: present with a screen point when a packet completes with a spot, absent
