@@ -473,8 +473,21 @@ std::string CCameraLink::ListedText(std::uint32_t index, std::uint32_t what)
 // something in the injecting thread's own message queue, which nothing else reads: a reader
 // that never looks at its queue grows by about 100 bytes per injection for as long as
 // tracking runs. So the reader empties its queue once every this many passes (a few dozen
-// times a second while a camera streams).
+// times a second while a camera streams). Emptying it takes a while under Wine, so once due it
+// waits for a pass that followed the link going idle, when a frame has just been reported and
+// the next is most of a frame away; half as many passes again at the latest.
 constexpr std::uint32_t DRAIN_QUEUE_PASSES = 1024;
+
+namespace
+{
+void DrainWhenDue(std::uint32_t& passes, bool linkIdle)
+{
+    if (++passes < DRAIN_QUEUE_PASSES || (!linkIdle && passes < DRAIN_QUEUE_PASSES * 3 / 2))
+        return;
+    Platform().DrainThreadMessages();
+    passes = 0;
+}
+} // namespace
 
 // Every read waits for one byte or the read time-out, and the callback runs after it; a read
 // that brings nothing hands the previous byte on again, marked quiet, for the stall watch to
@@ -495,8 +508,7 @@ void CCameraLink::ReaderLoop()
     std::uint32_t passes = 0;
     while (!m_bStopReader)
     {
-        if (++passes % DRAIN_QUEUE_PASSES == 0)
-            Platform().DrainThreadMessages();
+        DrainWhenDue(passes, mode == 1 && m_pRecords[0].rxState == RX_LINK_IDLE);
         bool failed = false;
         if (mode == 0)
         {
@@ -595,8 +607,9 @@ void CCameraLink::ReadCamerasAsTheySend()
 
     while (!m_bStopReader)
     {
-        if (++passes % DRAIN_QUEUE_PASSES == 0)
-            platform.DrainThreadMessages();
+        DrainWhenDue(passes, std::any_of(m_pRecords.get(), m_pRecords.get() + count,
+                                         [](const CAMERA_RECORD& record)
+                                         { return record.rxState == RX_LINK_IDLE; }));
         bool any = false;
         for (std::uint16_t i = 0; i < count; ++i)
         {
