@@ -109,15 +109,18 @@ bool CCameraLink::BindLibrary()
 
 void CCameraLink::SetLowLatency()
 {
-    if (m_d2xx.pFT_SetChars == nullptr)
+    m_bEndsPackets = false;
+    if (m_d2xx.pFT_SetChars == nullptr || m_nCount == 0)
         return;
+    bool all = true;
     for (std::uint16_t i = 0; i < m_nCount; ++i)
     {
         const FT_HANDLE handle = m_pRecords[i].handle;
         if (handle == nullptr)
             continue;
-        m_d2xx.pFT_SetChars(handle, protocol::PACKET_END, 1, 0, 0);
+        all = m_d2xx.pFT_SetChars(handle, protocol::PACKET_END, 1, 0, 0) == FT_OK && all;
     }
+    m_bEndsPackets = all;
 }
 
 FT_STATUS CCameraLink::ListDevices(std::uint32_t* locations, std::uint16_t* count)
@@ -414,11 +417,23 @@ bool CCameraLink::StartReader()
     return true;
 }
 
-bool CCameraLink::ReadInto(CAMERA_RECORD& record)
+bool CCameraLink::EndedPacket(const CAMERA_RECORD& record) const
+{
+    return m_bEndsPackets && record.rxState == RX_NEW_BYTE &&
+           ByteOf(record) == protocol::PACKET_END;
+}
+
+bool CCameraLink::ReadInto(CAMERA_RECORD& record, std::uint32_t gapMs)
 {
     std::uint8_t byte = 0;
     std::uint32_t got = 0;
+    const bool quietGap = gapMs != 0;
+    if (quietGap)
+        Call<d2xx::FT_SetTimeouts>(record.handle, gapMs, protocol::WRITE_TIMEOUT_MS);
     const FT_STATUS status = Call<d2xx::FT_Read>(record.handle, &byte, 1, &got);
+    if (quietGap)
+        Call<d2xx::FT_SetTimeouts>(record.handle, protocol::READ_TIMEOUT_MS,
+                                   protocol::WRITE_TIMEOUT_MS);
     record.bytesRead = got;
     if (status == FT_OK && got == 1)
     {
@@ -429,7 +444,7 @@ bool CCameraLink::ReadInto(CAMERA_RECORD& record)
     }
     else
     {
-        record.rxState = RX_QUIET;
+        record.rxState = quietGap && status == FT_OK ? RX_LINK_IDLE : RX_QUIET;
     }
     return status == FT_OK;
 }
@@ -458,14 +473,30 @@ std::string CCameraLink::ListedText(std::uint32_t index, std::uint32_t what)
 // something in the injecting thread's own message queue, which nothing else reads: a reader
 // that never looks at its queue grows by about 100 bytes per injection for as long as
 // tracking runs. So the reader empties its queue once every this many passes (a few dozen
-// times a second while a camera streams).
+// times a second while a camera streams). Emptying it takes a while under Wine, so once due it
+// waits for a pass that followed the link going idle, when a frame has just been reported and
+// the next is most of a frame away; half as many passes again at the latest.
 constexpr std::uint32_t DRAIN_QUEUE_PASSES = 1024;
+
+namespace
+{
+void DrainWhenDue(std::uint32_t& passes, bool linkIdle)
+{
+    if (++passes < DRAIN_QUEUE_PASSES || (!linkIdle && passes < DRAIN_QUEUE_PASSES * 3 / 2))
+        return;
+    Platform().DrainThreadMessages();
+    passes = 0;
+}
+} // namespace
 
 // Every read waits for one byte or the read time-out, and the callback runs after it; a read
 // that brings nothing hands the previous byte on again, marked quiet, for the stall watch to
-// count and the pen driver to release what the camera held. That is the whole loop for one
-// camera. Several cameras in one pass would hold a camera that sends more to the pace of the
-// other, so they are read as they send instead (ReadCamerasAsTheySend).
+// count and the pen driver to release what the camera held. For the pen callback a read right
+// after a packet's end, with nothing more waiting, waits only the quiet gap, and a read that
+// brings nothing then is marked idle: the pen driver reports the frame on it rather than on the
+// next frame's first packet. That is the whole loop for one camera. Several cameras in one pass
+// would hold a camera that sends more to the pace of the other, so they are read as they send
+// instead (ReadCamerasAsTheySend).
 void CCameraLink::ReaderLoop()
 {
     const int mode = m_nMode;
@@ -477,8 +508,7 @@ void CCameraLink::ReaderLoop()
     std::uint32_t passes = 0;
     while (!m_bStopReader)
     {
-        if (++passes % DRAIN_QUEUE_PASSES == 0)
-            Platform().DrainThreadMessages();
+        DrainWhenDue(passes, mode == 1 && m_pRecords[0].rxState == RX_LINK_IDLE);
         bool failed = false;
         if (mode == 0)
         {
@@ -494,7 +524,14 @@ void CCameraLink::ReaderLoop()
         }
         else
         {
-            failed = !ReadInto(m_pRecords[0]);
+            // After a packet's last byte with nothing behind it, the link going quiet for the
+            // gap ends the frame.
+            CAMERA_RECORD& record = m_pRecords[0];
+            std::uint32_t waiting = 0;
+            const bool quietGap = EndedPacket(record) &&
+                                  Call<d2xx::FT_GetQueueStatus>(record.handle, &waiting) == FT_OK &&
+                                  waiting == 0;
+            failed = !ReadInto(record, quietGap ? QUIET_GAP_MS : 0);
             if (m_bStopReader)
                 return;
             if (PFN_TABLE_CALLBACK callback = m_pfnTableCallback;
@@ -514,7 +551,10 @@ void CCameraLink::ReaderLoop()
 // reader blocks on the camera heard last, whose next byte is at most a frame away. A camera
 // silent for a whole read time-out, or whose call failed, is marked quiet once per read
 // time-out, as its own timed-out read would be. Worst delay for a byte: one read time-out,
-// blocked on a camera that has just gone silent; the next wait goes to another camera.
+// blocked on a camera that has just gone silent; the next wait goes to another camera. With
+// nothing waiting, a camera whose last byte ended a packet is waited for first, until the quiet
+// gap after that byte has passed, and marked idle if nothing came, as in the loop for one
+// camera; the camera whose gap ends first goes first.
 void CCameraLink::ReadCamerasAsTheySend()
 {
     const std::uint16_t count = m_nCount;
@@ -525,6 +565,11 @@ void CCameraLink::ReadCamerasAsTheySend()
     std::vector<std::uint64_t> failedUntil(count, 0);
     // Bytes the last queue status reported that the reader has not read yet.
     std::vector<std::uint32_t> waiting(count, 0);
+    // Cameras whose last byte ended a packet and that have sent nothing since, and when each
+    // camera's last byte came.
+    std::vector<bool> endedPacket(count, false);
+    std::vector<std::uint64_t> lastByte(count, 0);
+    const std::uint64_t quietGap = std::uint64_t{QUIET_GAP_MS} * 1000;
     std::uint16_t heardLast = 0;
     std::uint32_t passes = 0;
 
@@ -562,8 +607,9 @@ void CCameraLink::ReadCamerasAsTheySend()
 
     while (!m_bStopReader)
     {
-        if (++passes % DRAIN_QUEUE_PASSES == 0)
-            platform.DrainThreadMessages();
+        DrainWhenDue(passes, std::any_of(m_pRecords.get(), m_pRecords.get() + count,
+                                         [](const CAMERA_RECORD& record)
+                                         { return record.rxState == RX_LINK_IDLE; }));
         bool any = false;
         for (std::uint16_t i = 0; i < count; ++i)
         {
@@ -571,9 +617,26 @@ void CCameraLink::ReadCamerasAsTheySend()
             takeWaiting(i);
             any = any || m_pRecords[i].rxState != RX_NOTHING_NEW;
         }
-        if (!any)
+        // The camera whose quiet gap ends first, of those whose last byte ended a packet.
+        bool gapDue = false;
+        std::uint16_t gapCamera = 0;
+        for (std::uint16_t i = 0; i < count && !any; ++i)
         {
-            std::uint16_t wait = heardLast;
+            if (usable(i) && endedPacket[i] && (!gapDue || lastByte[i] < lastByte[gapCamera]))
+            {
+                gapDue = true;
+                gapCamera = i;
+            }
+        }
+        const std::uint64_t gapEnd = gapDue ? lastByte[gapCamera] + quietGap : 0;
+        const std::uint64_t checked = platform.MonotonicMicros();
+        if (gapDue && checked >= gapEnd)
+        {
+            m_pRecords[gapCamera].rxState = RX_LINK_IDLE;
+        }
+        else if (!any)
+        {
+            std::uint16_t wait = gapDue ? gapCamera : heardLast;
             for (std::uint16_t n = 0; n < count && !usable(wait); ++n)
                 wait = static_cast<std::uint16_t>((wait + 1) % count);
             if (!usable(wait))
@@ -582,11 +645,14 @@ void CCameraLink::ReadCamerasAsTheySend()
             }
             else
             {
-                if (!ReadInto(m_pRecords[wait]))
+                // Whole milliseconds, rounded up: the gap is never cut short.
+                const std::uint64_t left = gapDue ? gapEnd - checked : 0;
+                if (!ReadInto(m_pRecords[wait], static_cast<std::uint32_t>((left + 999) / 1000)))
                     fail(wait);
                 // After a time-out the next wait goes to another camera, so a silent one
                 // never holds the others for two read time-outs in a row.
-                if (m_pRecords[wait].rxState != RX_NEW_BYTE)
+                const std::uint8_t state = m_pRecords[wait].rxState;
+                if (state != RX_NEW_BYTE && state != RX_LINK_IDLE)
                     heardLast = static_cast<std::uint16_t>((wait + 1) % count);
                 for (std::uint16_t i = 0; i < count; ++i)
                 {
@@ -603,9 +669,14 @@ void CCameraLink::ReadCamerasAsTheySend()
             if (record.rxState == RX_NOTHING_NEW && !gone(i) && now - lastHeard[i] >= timeout)
                 record.rxState = RX_QUIET;
             if (record.rxState == RX_NEW_BYTE)
+            {
                 heardLast = i;
-            if (record.rxState != RX_NOTHING_NEW)
+                lastByte[i] = now;
+            }
+            if (record.rxState == RX_NEW_BYTE || record.rxState == RX_QUIET)
                 lastHeard[i] = now;
+            if (record.rxState != RX_NOTHING_NEW)
+                endedPacket[i] = EndedPacket(record);
             handOn = handOn || record.rxState != RX_NOTHING_NEW;
         }
         if (m_bStopReader)

@@ -5,6 +5,7 @@
 
 #include "device/CameraRecord.h"
 #include "device/D2xxApi.h"
+#include "device/Protocol.h"
 #include "platform/Platform.h"
 
 #include <atomic>
@@ -29,6 +30,22 @@ struct READER_CALLBACK
 };
 
 constexpr int LOCATION_SLOTS = 16;
+
+// How long the link must stay silent after a packet's last byte for the frame to be over, when
+// the bridge hands each packet on at its '&'. A frame's packets follow each other on the link
+// every 12 bytes at 460800 baud (0.26 ms); frames come every 10 ms, and four packets take
+// 1.04 ms of it, so the link is silent for almost 9 ms between frames. The gap is about four
+// packets' time, a quarter of that silence at most: a host that hands a frame's packets on further
+// apart only splits the frame, which the tracker takes without a lift or a jump
+// (CloseMultiSpotFrame). Without the event character the bridge holds bytes for its 16 ms timer,
+// longer than a frame, and the reader never waits for the gap.
+constexpr std::uint32_t QUIET_GAP_MS = 1;
+constexpr std::uint32_t FRAME_PERIOD_US = 10'000;
+constexpr std::uint32_t MULTI_SPOT_PACKET_US =
+    protocol::MULTI_SPOT_LENGTH * 10 * 1'000'000 / protocol::BAUD_RATE;
+static_assert(QUIET_GAP_MS * 1000 >= 3 * MULTI_SPOT_PACKET_US);
+static_assert(QUIET_GAP_MS * 1000 < (FRAME_PERIOD_US - 4 * MULTI_SPOT_PACKET_US) / 4);
+
 // A version reply must come within this time.
 constexpr std::uint32_t VERSION_REPLY_WAIT_MS = 500;
 // A setting reply must come within this time; a missing one reads as 0.
@@ -61,6 +78,8 @@ public:
     // every packet ends in '&', so it adds nothing here. A library without the event
     // character changes nothing.
     void SetLowLatency();
+    // Every camera's bridge hands on each packet at its '&' (SetLowLatency took).
+    bool EndsPackets() const { return m_bEndsPackets; }
     bool WritePacket(std::uint16_t camera, const std::uint8_t* buffer, std::uint32_t length,
                      std::uint32_t* written);
     bool SendCommand(std::uint16_t camera, int code);
@@ -112,8 +131,12 @@ private:
     // Mode 1 with more than one camera.
     void ReadCamerasAsTheySend();
     // Reads one byte of a camera into its record and marks it new or quiet; false when the
-    // read failed.
-    bool ReadInto(CAMERA_RECORD& record);
+    // read failed. With a gap the read waits only that many milliseconds, and a read that
+    // brings nothing marks the link idle instead.
+    bool ReadInto(CAMERA_RECORD& record, std::uint32_t gapMs = 0);
+    // The camera's last byte ended a packet and its bridge hands packets on at their end: the
+    // next read waits only the quiet gap.
+    bool EndedPacket(const CAMERA_RECORD& record) const;
     // A read of the camera failed: the first time in this run of the reader the unit is
     // reported gone to the main window, and true is returned (the camera is handed on once
     // more, quiet, so its pens are let go); afterwards false, and the camera is no longer
@@ -123,6 +146,7 @@ private:
     std::uint16_t m_nAllocated = 0;
     std::thread m_readerThread;
     std::atomic<bool> m_bStopReader{false};
+    std::atomic<bool> m_bEndsPackets{false};
     // Cameras reported gone in this run of the reader, one bit each (reader thread only,
     // cleared before it starts).
     std::uint32_t m_nGoneMask = 0;

@@ -15,6 +15,9 @@ enum : std::uint8_t
     RX_QUIET = 1,
     // Another camera's byte made this pass: rxByte was handed on before and is not new.
     RX_NOTHING_NEW = 2,
+    // Nothing came for the quiet gap right after a packet's last byte: the unit has sent the
+    // frame it was sending. rxByte is that last byte again, not new.
+    RX_LINK_IDLE = 3,
 };
 
 struct CAMERA_RECORD

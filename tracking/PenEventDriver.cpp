@@ -71,11 +71,11 @@ std::uint16_t TrackedCameraCount()
     return std::min<std::uint16_t>(g_nDeviceCount.load(std::memory_order_relaxed), TRACKED_CAMERAS);
 }
 
-// False in a pass where only another camera brought a byte: this camera's old byte was
-// handled before.
+// False in a pass where only another camera brought a byte, or where this camera's link went
+// quiet after a packet: this camera's old byte was handled before.
 bool HasByte(const CAMERA_RECORD& record)
 {
-    return record.rxState != RX_NOTHING_NEW;
+    return record.rxState == RX_NEW_BYTE || record.rxState == RX_QUIET;
 }
 
 bool Completed(const SPOT_SLOT& slot)
@@ -223,6 +223,8 @@ void MultiSpotPass(CAMERA_RECORD* records, std::uint16_t cameras, bool watchStal
     SPOT_SLOT slots[PEN_SLOTS];
     for (std::uint16_t i = 0; i < cameras; ++i)
     {
+        if (i == 0 && records[i].rxState == RX_LINK_IDLE)
+            CloseMultiSpotFrame(i, slots);
         if (!HasByte(records[i]))
             continue;
         if (watchStall)

@@ -16,6 +16,7 @@ PEN_POINT g_ptNew[PEN_SLOTS] = {};
 PEN_POINT g_ptCur[PEN_SLOTS] = {};
 PEN_POINT g_ptPrev[PEN_SLOTS] = {};
 std::uint16_t g_nActiveMonitor = 0;
+FRAME_CLOSE g_frameClose;
 
 using namespace spot_packet;
 
@@ -35,30 +36,40 @@ void ClearPoints(PEN_POINT* points)
         points[k] = PEN_POINT{};
 }
 
-// Reports the frame that a '7' closes and moves on to the next one.
-void FrameStep(SPOT_SLOT* slots)
+// The four slots the frame step reports for the tracker as it stands, and the tracker's slots
+// with the new pens placed; the tracker itself is left as it is.
+void StepResult(SPOT_SLOT* slots, PEN_POINT* cur)
 {
     bool lost[PEN_SLOTS];
     for (int k = 0; k < PEN_SLOTS; ++k)
+    {
         lost[k] = IsUsable(g_ptPrev[k]) && IsExactlyEmpty(g_ptCur[k]);
+        cur[k] = g_ptCur[k];
+    }
 
     int next = 0;
     for (int k = 0; k < PEN_SLOTS; ++k)
     {
-        if (IsExactlyEmpty(g_ptCur[k]))
-            g_ptCur[k] = g_ptNew[next++];
+        if (IsExactlyEmpty(cur[k]))
+            cur[k] = g_ptNew[next++];
     }
 
     for (int k = 0; k < PEN_SLOTS; ++k)
     {
-        if (!IsUsable(g_ptCur[k]) || lost[k])
+        if (!IsUsable(cur[k]) || lost[k])
             slots[k] = SPOT_SLOT{0, 0, SPOT_ABSENT};
         else
-            slots[k] = SPOT_SLOT{g_ptCur[k].x, g_ptCur[k].y, SPOT_PRESENT};
+            slots[k] = SPOT_SLOT{cur[k].x, cur[k].y, SPOT_PRESENT};
     }
+}
 
+// Reports the frame the tracker holds and moves on to the next one.
+void FrameStep(SPOT_SLOT* slots)
+{
+    PEN_POINT cur[PEN_SLOTS];
+    StepResult(slots, cur);
     for (int k = 0; k < PEN_SLOTS; ++k)
-        g_ptPrev[k] = g_ptCur[k];
+        g_ptPrev[k] = cur[k];
     ClearPoints(g_ptCur);
     ClearPoints(g_ptNew);
 }
@@ -116,8 +127,80 @@ void MatchSpot(std::uint8_t type, const PEN_POINT& point)
     PlaceNewSpot(type, point);
 }
 
+bool SameSlot(const SPOT_SLOT& a, const SPOT_SLOT& b)
+{
+    return a.state == b.state && (a.state != SPOT_PRESENT || (a.x == b.x && a.y == b.y));
+}
+
+// Reports the frame and remembers the tracker as it was before, for a late packet of it. A
+// frame reported before reports only the slots that changed since.
+void CloseFrame(SPOT_SLOT* slots)
+{
+    FRAME_CLOSE& close = g_frameClose;
+    const bool amending = close.stage == FRAME_STAGE::Amended;
+    for (int k = 0; k < PEN_SLOTS; ++k)
+    {
+        close.ptPrev[k] = g_ptPrev[k];
+        close.ptCur[k] = g_ptCur[k];
+        close.ptNew[k] = g_ptNew[k];
+    }
+    SPOT_SLOT result[PEN_SLOTS];
+    FrameStep(result);
+    for (int k = 0; k < PEN_SLOTS; ++k)
+    {
+        slots[k] = amending && SameSlot(result[k], close.shown[k]) ? SPOT_SLOT{} : result[k];
+        close.shown[k] = result[k];
+    }
+}
+
+// A spot of a frame already reported. The frame takes it as the '7' after it would have, unless
+// that would take away or move by the matching distance a pen the report showed: then the
+// spot is lost, as a broken packet's would be.
+void MatchLateSpot(std::uint8_t type, const PEN_POINT& point)
+{
+    FRAME_CLOSE& close = g_frameClose;
+    if (close.stage == FRAME_STAGE::Reported)
+    {
+        for (int k = 0; k < PEN_SLOTS; ++k)
+        {
+            g_ptPrev[k] = close.ptPrev[k];
+            g_ptCur[k] = close.ptCur[k];
+            g_ptNew[k] = close.ptNew[k];
+        }
+        close.stage = FRAME_STAGE::Amended;
+    }
+    PEN_POINT cur[PEN_SLOTS];
+    PEN_POINT fresh[PEN_SLOTS];
+    for (int k = 0; k < PEN_SLOTS; ++k)
+    {
+        cur[k] = g_ptCur[k];
+        fresh[k] = g_ptNew[k];
+    }
+    MatchSpot(type, point);
+    SPOT_SLOT result[PEN_SLOTS];
+    PEN_POINT placed[PEN_SLOTS];
+    StepResult(result, placed);
+    for (int k = 0; k < PEN_SLOTS; ++k)
+    {
+        const SPOT_SLOT& shown = close.shown[k];
+        if (shown.state != SPOT_PRESENT)
+            continue;
+        if (result[k].state != SPOT_PRESENT ||
+            PenDistance(shown.x, shown.y, result[k].x, result[k].y) >= MATCH_DISTANCE_NEAR)
+        {
+            for (int n = 0; n < PEN_SLOTS; ++n)
+            {
+                g_ptCur[n] = cur[n];
+                g_ptNew[n] = fresh[n];
+            }
+            return;
+        }
+    }
+}
+
 void HandleMultiSpotPacket(std::uint16_t camera, const std::uint8_t* buf, SPOT_SLOT* slots)
 {
+    FRAME_CLOSE& close = g_frameClose;
     const std::uint8_t type = buf[1];
     if (type == protocol::TYPE_NO_SPOT)
     {
@@ -126,8 +209,16 @@ void HandleMultiSpotPacket(std::uint16_t camera, const std::uint8_t* buf, SPOT_S
             slots[k] = SPOT_SLOT{0, 0, SPOT_ABSENT};
         return;
     }
+    const bool late = close.stage == FRAME_STAGE::Reported || close.stage == FRAME_STAGE::Amended;
     if (type == protocol::TYPE_FIRST_SPOT)
-        FrameStep(slots);
+    {
+        // A frame reported on a quiet link and not amended since is not reported again.
+        if (close.stage == FRAME_STAGE::Amended)
+            CloseFrame(slots);
+        else if (close.stage != FRAME_STAGE::Reported)
+            FrameStep(slots);
+        close.stage = FRAME_STAGE::Open;
+    }
 
     std::int32_t cameraX = 0;
     std::int32_t cameraY = 0;
@@ -136,7 +227,10 @@ void HandleMultiSpotPacket(std::uint16_t camera, const std::uint8_t* buf, SPOT_S
     PEN_POINT screen;
     if (!MapCameraPoint(camera, cameraX, cameraY, screen.x, screen.y))
         return;
-    MatchSpot(type, screen);
+    if (late && type != protocol::TYPE_FIRST_SPOT)
+        MatchLateSpot(type, screen);
+    else
+        MatchSpot(type, screen);
 }
 } // namespace
 
@@ -178,11 +272,39 @@ SPOT_SLOT ParseSingleSpot(std::uint16_t camera, CAMERA_RECORD record)
     return result;
 }
 
+void CloseMultiSpotFrame(std::uint16_t camera, SPOT_SLOT* slots)
+{
+    if (camera >= TRACKED_CAMERAS || g_rxPos[camera] != 0)
+        return;
+    switch (g_frameClose.stage)
+    {
+    case FRAME_STAGE::Open:
+        // A frame that lacks a pen of the frame before may still be waiting for its spot:
+        // reporting it now would lift that pen. The '7' after it reports it.
+        for (int k = 0; k < PEN_SLOTS; ++k)
+        {
+            if (IsUsable(g_ptPrev[k]) && IsExactlyEmpty(g_ptCur[k]))
+                return;
+        }
+        CloseFrame(slots);
+        g_frameClose.stage = FRAME_STAGE::Reported;
+        return;
+    case FRAME_STAGE::Amended:
+        CloseFrame(slots);
+        g_frameClose.stage = FRAME_STAGE::Reported;
+        return;
+    case FRAME_STAGE::Unstarted:
+    case FRAME_STAGE::Reported:
+        return;
+    }
+}
+
 void ForgetTrackedPens()
 {
     ClearPoints(g_ptNew);
     ClearPoints(g_ptCur);
     ClearPoints(g_ptPrev);
+    g_frameClose = FRAME_CLOSE{};
 }
 
 void ResetSpotTracking()

@@ -5,10 +5,14 @@
 // multi-spot, 3 raw single-spot); bit 2 for the tracking parsers: bytes alternate between the
 // two cameras, for the raw parsers: start from the position (byte 1) and type byte (byte 2)
 // the image decoder may have left in the shared calibration receive state, checking only the
-// invariants. The raw parsers' stream starts at byte 3, the others' at byte 1.
+// invariants; for the multi-spot tracker bit 3: the link goes quiet after every '&' that an
+// odd byte follows, bit 4 (one camera): the link goes quiet right before every packet that
+// begins a frame, and the reports must be those of the tracker that reports a frame on the
+// next '7'. The raw parsers' stream starts at byte 3, the others' at byte 1.
 
 #include "calibration/RawSpotParser.h"
 #include "tests/fuzz/SpotFuzzSupport.h"
+#include "tests/support/NextSevenTracker.h"
 
 #include "device/CalReceiveState.h"
 #include "device/Protocol.h"
@@ -40,12 +44,77 @@ bool EmptyOrInsideMonitorZero(const PEN_POINT& point)
     return IsExactlyEmpty(point) || InsideMonitorZero(point);
 }
 
-// Slots change only when a '6' or '7' completes, and every pen the tracker keeps or reports
-// is a usable point inside monitor 0.
-void FuzzMultiSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
+// A report's present pens lie inside monitor 0, and a pen shown present again without a lift
+// between moved less than the matching distance: the tracker never makes a pen jump.
+void CheckReport(const SPOT_SLOT* slots, SPOT_SLOT* shown)
+{
+    for (int k = 0; k < PEN_SLOTS; ++k)
+    {
+        const SPOT_SLOT& slot = slots[k];
+        FuzzCheck(slot.state >= SPOT_NO_CHANGE && slot.state <= SPOT_PRESENT);
+        if (slot.state == SPOT_PRESENT)
+        {
+            FuzzCheck(InsideMonitorZero(PEN_POINT{slot.x, slot.y}));
+            if (shown[k].state == SPOT_PRESENT)
+                FuzzCheck(PenDistance(shown[k].x, shown[k].y, slot.x, slot.y) <
+                          MATCH_DISTANCE_NEAR);
+        }
+        if (slot.state != SPOT_NO_CHANGE)
+            shown[k] = slot;
+    }
+}
+
+bool IsReport(const SPOT_SLOT* slots)
+{
+    for (int k = 0; k < PEN_SLOTS; ++k)
+    {
+        if (slots[k].state != SPOT_NO_CHANGE)
+            return true;
+    }
+    return false;
+}
+
+bool SameReport(const REPORT& a, const REPORT& b)
+{
+    for (int k = 0; k < PEN_SLOTS; ++k)
+    {
+        if (a[k].state != b[k].state || a[k].x != b[k].x || a[k].y != b[k].y)
+            return false;
+    }
+    return true;
+}
+
+// After which bytes the link goes quiet when frames arrive whole: the last packet that
+// completes before each packet that begins a frame.
+std::vector<bool> QuietBeforeFrames(const std::uint8_t* data, std::size_t size)
+{
+    std::vector<bool> quiet(size, false);
+    CReferenceFramer framer(FRAME_RULES{12, AcceptsMultiSpot});
+    std::size_t last = 0;
+    for (std::size_t n = 1; n < size; ++n)
+    {
+        if (framer.Feed(data[n]) != FRAME_RESULT::Complete)
+            continue;
+        if (AcceptsFrameStart(framer.Buf()[1]) && last != 0)
+            quiet[last] = true;
+        last = n;
+    }
+    return quiet;
+}
+
+// Slots change only when a '6' or '7' completes or the link goes quiet, and every pen the
+// tracker keeps or reports is a usable point inside monitor 0.
+void FuzzMultiSpot(const std::uint8_t* data, std::size_t size, bool twoCameras, bool quiet,
+                   bool wholeFrames)
 {
     const FRAME_RULES rules{12, AcceptsMultiSpot};
     CReferenceFramer reference[2] = {CReferenceFramer(rules), CReferenceFramer(rules)};
+    SPOT_SLOT shown[PEN_SLOTS];
+    twoCameras = twoCameras && !wholeFrames;
+    const std::vector<bool> quietBefore = QuietBeforeFrames(data, size);
+    CNextSevenTracker nextSeven(1024, 768);
+    std::vector<REPORT> nextSevenReports;
+    std::vector<REPORT> reported;
     for (std::size_t n = 1; n < size; ++n)
     {
         const std::uint16_t camera = twoCameras ? static_cast<std::uint16_t>(n & 1) : 0;
@@ -61,18 +130,35 @@ void FuzzMultiSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
         const bool frameEvent =
             expected == FRAME_RESULT::Complete &&
             (type == protocol::TYPE_NO_SPOT || type == protocol::TYPE_FIRST_SPOT);
+        const bool lifted = expected == FRAME_RESULT::Complete && type == protocol::TYPE_NO_SPOT;
+        if (wholeFrames)
+        {
+            // A '6' cuts off a frame the quiet link has reported already.
+            REPORT report;
+            if (lifted && nextSeven.WouldReport(report))
+                nextSevenReports.push_back(report);
+            if (nextSeven.Feed(data[n], report))
+                nextSevenReports.push_back(report);
+            if (IsReport(slots))
+                reported.emplace_back(slots, slots + PEN_SLOTS);
+        }
         for (const SPOT_SLOT& slot : slots)
         {
-            if (!frameEvent)
-            {
-                FuzzCheck(slot.state == SPOT_NO_CHANGE);
-                continue;
-            }
-            FuzzCheck(slot.state == SPOT_ABSENT || slot.state == SPOT_PRESENT);
-            if (slot.state == SPOT_PRESENT)
-                FuzzCheck(InsideMonitorZero(PEN_POINT{slot.x, slot.y}));
+            FuzzCheck(frameEvent || slot.state == SPOT_NO_CHANGE);
+            // Without a quiet link every '7' reports all four pens.
+            FuzzCheck(quiet || wholeFrames || !frameEvent || slot.state != SPOT_NO_CHANGE);
+            FuzzCheck(!lifted || slot.state == SPOT_ABSENT);
         }
-        const bool lifted = expected == FRAME_RESULT::Complete && type == protocol::TYPE_NO_SPOT;
+        CheckReport(slots, shown);
+        if ((quiet && data[n] == '&' && n + 1 < size && (data[n + 1] & 1) != 0) ||
+            (wholeFrames && quietBefore[n]))
+        {
+            SPOT_SLOT closed[PEN_SLOTS];
+            CloseMultiSpotFrame(camera, closed);
+            CheckReport(closed, shown);
+            if (wholeFrames && IsReport(closed))
+                reported.emplace_back(closed, closed + PEN_SLOTS);
+        }
         for (int k = 0; k < PEN_SLOTS; ++k)
         {
             FuzzCheck(EmptyOrInsideMonitorZero(g_ptCur[k]) &&
@@ -83,6 +169,9 @@ void FuzzMultiSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
                           IsExactlyEmpty(g_ptNew[k]));
         }
     }
+    FuzzCheck(!wholeFrames || reported.size() == nextSevenReports.size());
+    for (std::size_t n = 0; n < reported.size() && wholeFrames; ++n)
+        FuzzCheck(SameReport(reported[n], nextSevenReports[n]));
 }
 
 // Decoded like the wire format says, camera 1 shifted onto monitor 1.
@@ -174,7 +263,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     switch (data[0] & 3)
     {
     case 0:
-        FuzzMultiSpot(data, size, variant);
+        FuzzMultiSpot(data, size, variant, (data[0] & 8) != 0, (data[0] & 24) == 16);
         break;
     case 1:
         FuzzSingleSpot(data, size, variant);

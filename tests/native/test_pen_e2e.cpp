@@ -5,13 +5,17 @@
 
 #include "core/DriverState.h"
 #include "core/Messages.h"
+#include "device/CameraLink.h"
 #include "tests/support/PenScenario.h"
 #include "tests/support/PenTestKit.h"
 #include "tracking/PenInjector.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 
 namespace
 {
@@ -115,9 +119,18 @@ TEST_F(PenEndToEnd, CalibrationTakesEveryTargetAndMapsThePenOntoTheScreen)
     EXPECT_LE(worst, POSITION_TOLERANCE);
 }
 
-TEST_F(PenEndToEnd, StrokeIsPressDragRelease)
+// The unit's frames go out every 10 ms; each one that moved the pen reaches the pointer as the
+// link goes quiet after it, not with the next frame's first packet.
+TEST_F(PenEndToEnd, StrokeIsPressDragReleaseAndEachFrameMovesThePointerWithinTheQuietGap)
 {
     CalibrateAndTrack();
+    // The unit's log of the frames it sent, kept with the test logs.
+    const std::filesystem::path log =
+        std::filesystem::path(TAVELO_SOURCE_DIR) / "build" / "test-logs" / "pen-stroke-frames.txt";
+    std::error_code ignored;
+    std::filesystem::create_directories(log.parent_path(), ignored);
+    std::filesystem::remove(log, ignored);
+    m_scenario.m_world.m_bus->Execute("log " + log.string());
     Hold(200, 300, 3);
     for (int step = 1; step <= 20; ++step)
         Hold(200 + 20 * step, 300 + 5 * step, 1);
@@ -137,6 +150,22 @@ TEST_F(PenEndToEnd, StrokeIsPressDragRelease)
         EXPECT_GE(event.x, 200 - POSITION_TOLERANCE);
         EXPECT_LE(event.x, 600 + POSITION_TOLERANCE);
         EXPECT_NEAR(event.y, 300 + (event.x - 200) / 4, POSITION_TOLERANCE);
+    }
+
+    std::vector<std::uint64_t> frames;
+    std::ifstream spots(log);
+    for (std::string line; std::getline(spots, line);)
+    {
+        if (line.find(" spot ") != std::string::npos && line.find(" spot up") == std::string::npos)
+            frames.push_back(std::stoull(line));
+    }
+    const std::vector<std::uint64_t> sent = m_scenario.MouseTimes();
+    ASSERT_GE(frames.size(), 20u);
+    for (const std::uint64_t frame : frames)
+    {
+        const auto first = std::lower_bound(sent.begin(), sent.end(), frame);
+        ASSERT_NE(first, sent.end());
+        EXPECT_LE(*first - frame, QUIET_GAP_MS * 1000 + 1000) << "frame at " << frame;
     }
 }
 

@@ -45,6 +45,26 @@ void RecordStates(CAMERA_RECORD* records)
     }
 }
 
+// Each camera's new bytes and idle marks, in order, with their simulated time; an idle mark
+// is byte -1. Reader thread only while it runs.
+struct LINK_EVENT
+{
+    int byte;
+    std::uint64_t micros;
+};
+std::vector<LINK_EVENT> g_linkEvents[2];
+
+void RecordLinkEvents(CAMERA_RECORD* records)
+{
+    for (std::uint16_t i = 0; i < records[0].count && i < 2; ++i)
+    {
+        if (records[i].rxState == RX_NEW_BYTE)
+            g_linkEvents[i].push_back({ByteOf(records[i]), Platform().MonotonicMicros()});
+        if (records[i].rxState == RX_LINK_IDLE)
+            g_linkEvents[i].push_back({-1, Platform().MonotonicMicros()});
+    }
+}
+
 void OpenUnits(CCameraLink& link, std::uint16_t expected)
 {
     std::uint32_t locations[LOCATION_SLOTS] = {};
@@ -219,6 +239,64 @@ TEST(ReaderTwoCameras, EachCameraIsReadAsItSendsAndASilentOneIsQuietOncePerReadT
         // The stop may come between the last read and its callback.
         EXPECT_NEAR(double(g_nNew[1]), double(world.m_bus->Stats(1).bytesRead), 1.0) << fault;
         EXPECT_GT(g_nNew[1], 3000u) << fault;
+    }
+}
+
+// Two pens, so every frame is a '7' and an '8' packet back to back. With the bridge handing
+// each packet on at its '&', the link goes idle once per frame, the quiet gap after the '8'
+// ends, never between the two packets; one camera or two. Without the event character the
+// reader never waits for the gap.
+TEST(ReaderQuietGap, TheLinkGoesIdleOnceAfterEachFrameAndNeverInsideOne)
+{
+    for (const int cameras : {1, 2})
+    {
+        for (const bool eventChar : {true, false})
+        {
+            const std::string where =
+                std::to_string(cameras) + (eventChar ? " cameras, event character" : " cameras");
+            CDeviceWorld world("units " + std::to_string(cameras) +
+                               "\nunit 0 pen 0 100 100\nunit 0 pen 1 300 200"
+                               "\nunit 1 pen 0 200 100\nunit 1 pen 1 400 300");
+            CCameraLink link;
+            (void)link.BindLibrary();
+            OpenUnits(link, static_cast<std::uint16_t>(cameras));
+            if (eventChar)
+                link.SetLowLatency();
+            EXPECT_EQ(link.EndsPackets(), eventChar) << where;
+            g_linkEvents[0].clear();
+            g_linkEvents[1].clear();
+            ASSERT_TRUE(link.SetCallback(1, &RecordLinkEvents));
+            const std::uint64_t start = world.m_bus->NowMicros();
+            ASSERT_TRUE(link.StartReader());
+            for (int spin = 0; spin < 200'000'000 && world.m_bus->NowMicros() < start + 300'000;
+                 ++spin)
+                std::this_thread::yield();
+            link.StopReader();
+
+            for (int i = 0; i < cameras; ++i)
+            {
+                const std::vector<LINK_EVENT>& events = g_linkEvents[i];
+                int idle = 0;
+                for (std::size_t n = 0; n < events.size(); ++n)
+                {
+                    if (events[n].byte >= 0)
+                        continue;
+                    ++idle;
+                    // Right after the last byte of an '8' packet, by the gap.
+                    ASSERT_GE(n, 12u) << where;
+                    EXPECT_EQ(events[n - 1].byte, '&') << where;
+                    EXPECT_EQ(events[n - 11].byte, '8') << where << " camera " << i;
+                    const std::uint64_t gap = events[n].micros - events[n - 1].micros;
+                    EXPECT_GE(gap, QUIET_GAP_MS * 1000) << where;
+                    EXPECT_LE(gap, QUIET_GAP_MS * 1000 + 500) << where;
+                }
+                // About 30 frames in 300 ms of the unit's time.
+                if (eventChar)
+                    EXPECT_GE(idle, 25) << where << " camera " << i;
+                else
+                    EXPECT_EQ(idle, 0) << where << " camera " << i;
+            }
+        }
     }
 }
 
