@@ -128,7 +128,7 @@ bool ReaderHeldAt(std::uint64_t micros)
     return g_gate.pBus->NowMicros() >= micros && g_gate.nParked > 0;
 }
 
-constexpr int CAPTURE_FRAMES = 60;             // a target must be taken within this
+constexpr int CAPTURE_FRAMES = 60; // a target must be taken within this
 constexpr int LIFT_FRAMES = 5;
 constexpr int FINISH_FRAMES = 500; // the solve and save must end within this
 
