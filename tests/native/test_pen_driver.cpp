@@ -180,17 +180,6 @@ TEST_F(PenDriver, CompanionWindowsAreLookedUpOnlyForPenEvents)
     EXPECT_EQ(Buttons(), (Events{Press(500, 200)}));
 }
 
-TEST_F(PenDriver, NoSpotPacketLiftsEveryPen)
-{
-    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
-    Run(MultiFrames({{{100, 100}, {300, 200}}}));
-    m_world.m_platform.m_windowMessages.clear();
-    Run(NoSpotBytes(TYPE_NO_SPOT));
-    EXPECT_EQ(Buttons(), (Events{Press(100, 100), Release(100, 100)}));
-    EXPECT_EQ(CompanionMessages(m_world.m_platform.m_windowMessages),
-              (std::vector<COMPANION_MESSAGE>{{1139, 0x012C00C8, PEN_UP}}));
-}
-
 namespace
 {
 class PenDriverTwoMultiSpotCameras : public PenDriver
