@@ -54,6 +54,12 @@ constexpr int LATENCY_SAMPLES = 300;
 // Positions of the pen: a grid this far apart, visited row by row, back and forth; more of
 // them than samples wanted, as a move the hook never sees gives none.
 constexpr double POSITION_STEP_PX = 40.0;
+// How long the pen stays at each position. The simulated unit reads its control file at most
+// every 20 ms, at its first read after that, so reads a frame (10 ms) apart can leave up to
+// about 30 ms between two looks; a position held for less could be taken over by the next
+// before any frame shows it, and the pen would then jump two steps (80 pixels) in one frame:
+// to the tracker a new pen, lifted and pressed, not a move.
+constexpr DWORD POSITION_HOLD_MS = 45;
 constexpr int POSITION_COLUMNS = 22;
 constexpr int POSITIONS = POSITION_COLUMNS * 16;
 constexpr double NEAR_PX = 3.0;
@@ -326,7 +332,7 @@ LATENCY_RUN PenToPointerMs(const CCalibratedBoard& board, CHookProbe& probe,
         const std::string line = board.PenAt(0, 0, x, y);
         screenOf[line.substr(line.find(" 0 ", 8) + 3)] = {x, y};
         run.Control(line);
-        Sleep(25);
+        Sleep(POSITION_HOLD_MS);
     }
     run.Control(CCalibratedBoard::PenUp(0, 0));
     Sleep(500);
