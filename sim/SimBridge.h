@@ -20,6 +20,9 @@ struct SIM_BRIDGE_SETTINGS
     std::uint32_t latencyMs = 16;
     bool eventCharOn = false;
     std::uint8_t eventChar = 0;
+    // Fixed settings only: the host's calls to set the bridge fail, as with a library or a
+    // bridge that cannot take them.
+    bool refuseHost = false;
 };
 
 class CSimBridge
@@ -39,6 +42,7 @@ public:
     // Settings fixed from outside, whatever the host sets, until Unfix.
     void Fix(const SIM_BRIDGE_SETTINGS& settings);
     void Unfix() { m_bFixed = false; }
+    bool RefusesHost() const { return m_bFixed && m_fixed.refuseHost; }
     // A fresh open: the host's settings go back to the defaults.
     void Open() { m_host = SIM_BRIDGE_SETTINGS{}; }
 

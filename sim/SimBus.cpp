@@ -234,7 +234,7 @@ void CSimBus::ApplyLocked(const SIM_COMMAND& c, const std::filesystem::path& bas
         if (c.value == HOST_BRIDGE)
             unit.Bridge().Unfix();
         else
-            unit.Bridge().Fix({c.value, c.on, static_cast<std::uint8_t>(c.value2)});
+            unit.Bridge().Fix({c.value, c.on, static_cast<std::uint8_t>(c.value2), c.refuse});
         break;
     case SIM_VERB::Units:
     case SIM_VERB::Fps:
@@ -719,6 +719,8 @@ FT_STATUS CSimBus::SetLatencyTimer(FT_HANDLE handle, std::uint8_t timerMs)
     // Bytes already due go on the old timer.
     h->unit->Pump(m_clock.NowMicros());
     h->unit->ReadyBytes(m_clock.NowMicros());
+    if (h->unit->Bridge().RefusesHost())
+        return FT_OTHER_ERROR;
     return h->unit->Bridge().SetLatencyTimer(timerMs) ? FT_OK : FT_INVALID_PARAMETER;
 }
 
@@ -731,6 +733,8 @@ FT_STATUS CSimBus::SetChars(FT_HANDLE handle, std::uint8_t eventChar, std::uint8
         return FailedCall(lock, status);
     h->unit->Pump(m_clock.NowMicros());
     h->unit->ReadyBytes(m_clock.NowMicros());
+    if (h->unit->Bridge().RefusesHost())
+        return FT_OTHER_ERROR;
     h->unit->Bridge().SetEventChar(eventChar, eventCharOn != 0);
     return FT_OK;
 }

@@ -467,9 +467,10 @@ private:
         return End();
     }
 
-    // "host": the bridge takes the host's settings again; otherwise a latency timer (0: no
-    // wait at all) and an optional event character that the host's settings no longer
-    // change.
+    // "host": the bridge takes the host's settings again; "refuse": the bridge as units come
+    // (16 ms, no event character) failing the host's calls to change it; otherwise a latency
+    // timer (0: no wait at all) and an optional event character that the host's settings no
+    // longer change.
     bool Bridge()
     {
         m_command.verb = SIM_VERB::Bridge;
@@ -477,9 +478,16 @@ private:
         if (!Word(first, "latency timer or 'host'"))
             return false;
         m_command.on = false;
+        m_command.refuse = false;
         if (first == "host")
         {
             m_command.value = HOST_BRIDGE;
+            return End();
+        }
+        if (first == "refuse")
+        {
+            m_command.value = SIM_BRIDGE_SETTINGS{}.latencyMs;
+            m_command.refuse = true;
             return End();
         }
         std::uint64_t ms = 0;

@@ -56,6 +56,7 @@ struct SIM_COMMAND
     std::uint32_t weight = CSimUnit::DEFAULT_WEIGHT;
     SIM_FAULT fault = SIM_FAULT::Stall;
     bool on = true;
+    bool refuse = false; // bridge: the host's calls fail
     std::array<double, 8> quad{};
     std::array<double, 4> numbers{}; // monitor edges, view, lens coefficients
     std::vector<std::uint8_t> bytes;

@@ -250,17 +250,20 @@ TEST(ReaderQuietGap, TheLinkGoesIdleOnceAfterEachFrameAndNeverInsideOne)
 {
     for (const int cameras : {1, 2})
     {
-        for (const bool eventChar : {true, false})
+        // Not asked for, asked for, and asked for of bridges that refuse it.
+        for (const char* bridge : {"", "event character", "refused"})
         {
-            const std::string where =
-                std::to_string(cameras) + (eventChar ? " cameras, event character" : " cameras");
+            const bool refused = bridge == std::string("refused");
+            const bool eventChar = bridge == std::string("event character");
+            const std::string where = std::to_string(cameras) + " cameras " + bridge;
             CDeviceWorld world("units " + std::to_string(cameras) +
                                "\nunit 0 pen 0 100 100\nunit 0 pen 1 300 200"
-                               "\nunit 1 pen 0 200 100\nunit 1 pen 1 400 300");
+                               "\nunit 1 pen 0 200 100\nunit 1 pen 1 400 300" +
+                               (refused ? "\nunit 0 bridge refuse\nunit 1 bridge refuse" : ""));
             CCameraLink link;
             (void)link.BindLibrary();
             OpenUnits(link, static_cast<std::uint16_t>(cameras));
-            if (eventChar)
+            if (bridge[0] != '\0')
                 link.SetLowLatency();
             EXPECT_EQ(link.EndsPackets(), eventChar) << where;
             g_linkEvents[0].clear();

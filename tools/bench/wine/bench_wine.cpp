@@ -3,7 +3,8 @@
 //     from starting Tavelo.exe to its tray icon being added, with one and with two units;
 //     the floor is what the fixed reply waits of the described start-up alone would take
 //     (two 500 ms version replies per unit);
-//   latency pen_to_pointer_ms form=<single|multi> bridge_ms=<n> event_char=<on|off|driver>
+//   latency pen_to_pointer_ms form=<single|multi> bridge_ms=<n>
+//       event_char=<refused|on|off|driver>
 //       p50=<t> p99=<t> samples=<n>
 //     from the simulated unit putting the last byte of the frame that brought the pen to a
 //     new position on the link to a mouse hook in another process first seeing the pointer
@@ -12,7 +13,7 @@
 //     timer and event character, or left to the driver ("driver": what it sets itself);
 //   latency pen_to_pointer_ms p50=<t> p99=<t> samples=<n>
 //     the same for the multi-spot form with the bridge as the driver sets it;
-//   latency stages form=<single|multi> bridge_ms=<n> event_char=<on|off|driver>
+//   latency stages form=<single|multi> bridge_ms=<n> event_char=<refused|on|off|driver>
 //       link_to_reader_ms p50=<t> p99=<t> read_to_event_ms p50=<t> p99=<t>
 //       event_to_input_ms p50=<t> p99=<t>
 //     where that time goes, after each latency line: from the frame's last byte on the link
@@ -404,12 +405,13 @@ int main(int argc, char** argv)
         const char* eventChar;
     };
     // The bridge as units come (16 ms, no event character), the two ways of making it hand
-    // on small packets sooner and both together, then as the driver sets it.
-    const BRIDGE bridges[] = {{"unit 0 bridge 16\n", 16, "off"},
-                              {"unit 0 bridge 2\n", 2, "off"},
-                              {"unit 0 bridge 16 26\n", 16, "on"},
-                              {"unit 0 bridge 2 26\n", 2, "on"},
-                              {"", 16, "driver"}};
+    // on small packets sooner and both together, then as the driver sets it. "refused": the
+    // bridge refuses the driver's settings, which then reports each multi-spot frame with the
+    // next one's first packet, as before frames were closed on a quiet link.
+    const BRIDGE bridges[] = {
+        {"unit 0 bridge refuse\n", 16, "refused"}, {"unit 0 bridge 16\n", 16, "off"},
+        {"unit 0 bridge 2\n", 2, "off"},           {"unit 0 bridge 16 26\n", 16, "on"},
+        {"unit 0 bridge 2 26\n", 2, "on"},         {"", 16, "driver"}};
     std::vector<double> chosen;
     CHookProbe probe;
     for (const auto& [form, board] :
