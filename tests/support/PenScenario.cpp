@@ -394,9 +394,11 @@ bool CPenScenario::AsMainWindow(bool (*step)(CDriverState&))
     return result;
 }
 
+// The gate stays as it is: a reader asked to stop passes it anyway, and an open gate would let
+// it race through simulated time between the stream-off commands and the stop, where a silent
+// unit's read time-outs cost nothing but count for the stall watch.
 void CPenScenario::StopReader()
 {
-    OpenGate();
     if (m_pState)
         m_pState->m_controller.m_link.StopReader();
 }
