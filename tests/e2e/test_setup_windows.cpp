@@ -39,11 +39,13 @@ const CCalibratedBoard& NinePointFileBoard()
     return board;
 }
 
-bool HasAutostart()
+// The program Windows starts at sign-in, or "".
+std::wstring Autostart()
 {
-    DWORD size = 0;
-    return RegGetValueW(HKEY_LOCAL_MACHINE, RUN_KEY, L"Tavelo", RRF_RT_REG_SZ, nullptr, nullptr,
-                        &size) == ERROR_SUCCESS;
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = sizeof path;
+    RegGetValueW(HKEY_LOCAL_MACHINE, RUN_KEY, L"Tavelo", RRF_RT_REG_SZ, nullptr, path, &size);
+    return path;
 }
 
 void RemoveAutostart()
@@ -176,7 +178,7 @@ TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
     EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"0");
     EXPECT_EQ(run.Config(L"State", L"Start Program"), L"1");
     EXPECT_EQ(run.Config(L"State", L"Save"), L"1");
-    EXPECT_TRUE(HasAutostart());
+    EXPECT_EQ(Autostart(), run.Path("Tavelo.exe"));
     RemoveAutostart();
 
     // The board now works with the calibration made from the wizard.
@@ -198,7 +200,7 @@ TEST(SetupWindows, CancellingTheFirstRunWizardEndsTheDriverAndRegistersNothing)
     CDriverRun::Click(page, IDC_MODEL_NINE);
     CDriverRun::Click(wizard, IDCANCEL);
     EXPECT_EQ(run.WaitForExit(RUN_WINDOW_MS), 0u);
-    EXPECT_FALSE(HasAutostart());
+    EXPECT_EQ(Autostart(), L"");
     // The shutdown saves the record as it stood: never calibrated, nothing committed.
     EXPECT_EQ(run.Config(L"State", L"Save"), L"0");
     EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"0");
@@ -288,7 +290,7 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     run.DescribeState();
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(run.ReadText("Config.ini"), before);
-    EXPECT_FALSE(HasAutostart());
+    EXPECT_EQ(Autostart(), L"");
 
     // Only start with Windows: closes without a question on a calibrated board.
     ASSERT_NE(dialog = OpenConfiguration(run), nullptr);
@@ -297,14 +299,16 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
     EXPECT_TRUE(NoBoxOnceHandled(run));
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(HasAutostart());
+    EXPECT_EQ(Autostart(), run.Path("Tavelo.exe"));
     EXPECT_EQ(run.Config(L"State", L"Start Program"), L"1");
     EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"1");
 
-    // Rear projection changes the mapping: M11; No stays, Yes closes and calibrates.
+    // Rear projection changes the mapping: M11; No stays, Yes closes and calibrates. Start with
+    // Windows is turned off with it.
     ASSERT_NE(dialog = OpenConfiguration(run), nullptr);
     CDriverRun::Click(dialog, IDC_CFG_SIXTEEN);
     CDriverRun::Click(dialog, IDC_CFG_REAR);
+    CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
     EXPECT_EQ(run.AnswerBox(IDNO), English(L"MESSAGEBOX", L"M11"));
     run.DescribeState();
@@ -317,6 +321,8 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"1");
     EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"0");
     EXPECT_EQ(run.Config(L"State", L"Radio Server"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"0");
+    EXPECT_EQ(Autostart(), L"");
     RemoveAutostart();
     EXPECT_TRUE(run.Exit());
 }

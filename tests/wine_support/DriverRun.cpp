@@ -81,14 +81,6 @@ BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM context)
     return TRUE;
 }
 
-bool Launch(const std::wstring& program, const std::wstring& folder, PROCESS_INFORMATION& process)
-{
-    std::wstring command = L"\"" + program + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &startup, &process) != FALSE;
-}
 } // namespace
 
 HWND WaitForTopLevel(const wchar_t* className, int controlId, DWORD processId, DWORD milliseconds)
@@ -96,6 +88,15 @@ HWND WaitForTopLevel(const wchar_t* className, int controlId, DWORD processId, D
     WINDOW_SEARCH search{className, processId, controlId};
     WaitUntil([&search] { return !EnumWindows(FindVisibleWindow, LPARAM(&search)); }, milliseconds);
     return search.found;
+}
+
+bool Launch(const std::wstring& program, const std::wstring& folder, PROCESS_INFORMATION& process)
+{
+    std::wstring command = L"\"" + program + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.c_str(), &startup, &process) != FALSE;
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds)
@@ -199,19 +200,6 @@ std::string CDriverRun::ReadText(const std::string& name) const
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
-}
-
-bool CDriverRun::Start(const std::vector<std::wstring>& extraEnvironment)
-{
-    for (const std::wstring& entry : extraEnvironment)
-    {
-        const auto equals = entry.find(L'=');
-        SetEnvironmentVariableW(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str());
-    }
-    const bool started = Launch(Path("Tavelo.exe"), m_strFolder, m_process);
-    for (const std::wstring& entry : extraEnvironment)
-        SetEnvironmentVariableW(entry.substr(0, entry.find(L'=')).c_str(), nullptr);
-    return started;
 }
 
 HANDLE CDriverRun::StartAnother() const

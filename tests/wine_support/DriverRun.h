@@ -29,6 +29,8 @@ void PressKey(WORD key);
 // Checks `done` every 50 ms until it holds or the time is up; whether it held.
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
 std::wstring WindowText(HWND window);
+// Starts a program in a folder.
+bool Launch(const std::wstring& program, const std::wstring& folder, PROCESS_INFORMATION& process);
 // A visible top-level window of a process of the given class (holding a control with that id
 // unless it is 0), once it shows; and the same for a dialog.
 HWND WaitForTopLevel(const wchar_t* className, int controlId, DWORD processId, DWORD milliseconds);
@@ -78,8 +80,8 @@ public:
         return ReadIni(Path("Config.ini"), section, key);
     }
 
-    // Starts Tavelo.exe from the scratch folder; extraEnvironment adds NAME=value entries.
-    bool Start(const std::vector<std::wstring>& extraEnvironment = {});
+    // Starts Tavelo.exe from the scratch folder.
+    bool Start() { return Launch(Path("Tavelo.exe"), m_strFolder, m_process); }
     // Starts a second copy from the same folder; its process handle is returned (owned by the
     // caller).
     HANDLE StartAnother() const;
