@@ -339,7 +339,11 @@ std::vector<std::uint8_t> ProgramBitmapRgb(int id, int& width, int& height)
         LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     BITMAP info{};
     if (bitmap != nullptr && GetObjectW(bitmap, sizeof info, &info) != 0)
-        rgb = BitmapRgb(bitmap, width = info.bmWidth, height = info.bmHeight);
+    {
+        width = info.bmWidth;
+        height = info.bmHeight;
+        rgb = BitmapRgb(bitmap, width, height);
+    }
     DeleteObject(bitmap);
     FreeLibrary(module);
     return rgb;
