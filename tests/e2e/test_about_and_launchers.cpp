@@ -128,24 +128,24 @@ TEST(AboutAndLaunchers, KeyboardPrefersTheTabletPanelAndTheCompanionComesFromPro
         {
             CStandIn panel(panelPath);
             ASSERT_TRUE(panel.IsCopied());
-            run.PostToMain(WM_COMMAND, ID_TRAY_KEYBOARD);
+            run.Command(ID_TRAY_KEYBOARD);
             EXPECT_NE(panel.WaitForRecord(10000), "") << "the tablet input panel did not start";
             EXPECT_EQ(keyboard.WaitForRecord(500), "") << "with the panel, no keyboard";
         }
-        run.PostToMain(WM_COMMAND, ID_TRAY_KEYBOARD);
+        run.Command(ID_TRAY_KEYBOARD);
         EXPECT_NE(keyboard.WaitForRecord(10000), "") << "the on-screen keyboard did not start";
     }
 
     {
         CStandIn planted(plantedPath);
         ASSERT_TRUE(planted.IsCopied());
-        run.PostToMain(WM_COMMAND, ID_TRAY_INKORA);
+        run.Command(ID_TRAY_INKORA);
         EXPECT_EQ(run.WaitForMessageBox(2000), nullptr) << "a missing companion program is silent";
         EXPECT_EQ(planted.WaitForRecord(500), "") << "a program in the drive root was started";
         EXPECT_TRUE(run.IsRunning());
         CStandIn companion(companionPath);
         ASSERT_TRUE(companion.IsCopied());
-        run.PostToMain(WM_COMMAND, ID_TRAY_INKORA);
+        run.Command(ID_TRAY_INKORA);
         EXPECT_NE(companion.WaitForRecord(10000), "") << "the companion program did not start";
         EXPECT_EQ(planted.WaitForRecord(500), "") << "a program in the drive root was started";
     }
