@@ -6,6 +6,7 @@
 #include "resources/ProductInfo.h"
 #include "tests/wine_support/DriverRun.h"
 #include "tests/wine_support/HookProbe.h"
+#include "tests/wine_support/StandIn.h"
 
 #include <gtest/gtest.h>
 
@@ -13,57 +14,6 @@
 
 namespace
 {
-constexpr DWORD START_MS = 20000;
-
-// A copy of the stand-in under a program's path; its record ("<path>.launch.txt") and the copy
-// go when the scope ends.
-class CStandIn
-{
-public:
-    explicit CStandIn(const std::wstring& path) : m_strPath(path)
-    {
-        for (std::size_t slash = path.find(L'\\', 3); slash != std::wstring::npos;
-             slash = path.find(L'\\', slash + 1))
-            CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
-        DeleteFileW((m_strPath + L".launch.txt").c_str());
-        m_bCopied = CopyFileW((TestProgramDirectory() + L"\\record_launch.exe").c_str(),
-                              path.c_str(), FALSE) != FALSE;
-    }
-    ~CStandIn()
-    {
-        DeleteFileW(m_strPath.c_str());
-        DeleteFileW((m_strPath + L".launch.txt").c_str());
-    }
-    CStandIn(const CStandIn&) = delete;
-    CStandIn& operator=(const CStandIn&) = delete;
-
-    bool IsCopied() const { return m_bCopied; }
-    // The record, once the stand-in has written it whole, or "" after the time-out.
-    std::string WaitForRecord(DWORD milliseconds) const
-    {
-        const ULONGLONG deadline = GetTickCount64() + milliseconds;
-        do
-        {
-            std::string text;
-            if (FILE* file = _wfopen((m_strPath + L".launch.txt").c_str(), L"rb"))
-            {
-                char buffer[4096];
-                const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
-                std::fclose(file);
-                text.assign(buffer, got);
-            }
-            if (text.find("end\n") != std::string::npos)
-                return text;
-            Sleep(50);
-        } while (GetTickCount64() < deadline);
-        return std::string();
-    }
-
-private:
-    std::wstring m_strPath;
-    bool m_bCopied = false;
-};
-
 std::wstring WindowsFolder()
 {
     wchar_t folder[MAX_PATH] = {};
@@ -78,19 +28,14 @@ std::wstring DriveOf(const std::wstring& path)
 
 std::wstring ItemText(HWND dialog, int id)
 {
-    wchar_t text[512] = {};
-    GetWindowTextW(GetDlgItem(dialog, id), text, 511);
-    return text;
+    return WindowText(GetDlgItem(dialog, id));
 }
 
-HWND WaitForAboutBox(CDriverRun& run)
+HWND OpenAboutBox(CDriverRun& run)
 {
+    run.Command(ID_TRAY_ABOUT);
     HWND box = run.WaitForDialog(1017, 5000);
-    wchar_t title[128] = {};
-    if (box == nullptr || GetWindowTextW(box, title, 127) == 0 ||
-        std::wstring(title) != L"About Corvane Tavelo")
-        return nullptr;
-    return box;
+    return WindowText(box) == L"About Corvane Tavelo" ? box : nullptr;
 }
 
 // Pixels of the control's area that are clearly blue text.
@@ -101,10 +46,7 @@ int BluePixels(HWND control)
     const std::vector<std::uint8_t> rgb = CDriverRun::CaptureRgb(area);
     int blue = 0;
     for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
-    {
-        if (rgb[i] < 80 && rgb[i + 1] < 80 && rgb[i + 2] > 180)
-            ++blue;
-    }
+        blue += rgb[i] < 80 && rgb[i + 1] < 80 && rgb[i + 2] > 180 ? 1 : 0;
     return blue;
 }
 
@@ -124,21 +66,6 @@ void ClickAt(int x, int y)
     SendInput(2, clicks, sizeof(INPUT));
 }
 
-// The machine's browser for ".htm" pages, a stand-in in the run's folder, for the scope.
-class CBrowserStandIn
-{
-public:
-    explicit CBrowserStandIn(const CDriverRun& run)
-        : m_standIn(run.Path("browser.exe")),
-          m_command(L"\"" + run.Path("browser.exe") + L"\" \"%1\"")
-    {
-    }
-
-    CStandIn m_standIn;
-
-private:
-    CHtmlOpenCommand m_command;
-};
 } // namespace
 
 TEST(AboutAndLaunchers, AboutBoxShowsTheFilesVersionEachCamerasFirmwareAndOpensTheSite)
@@ -147,20 +74,16 @@ TEST(AboutAndLaunchers, AboutBoxShowsTheFilesVersionEachCamerasFirmwareAndOpensT
     run.WriteText("SimScenario.txt", "units 2\nunit 0 minor 0x10\nunit 1 minor 0x15\n");
     // A board set up before: the driver starts into the tray, not into the first-run wizard.
     run.WriteText("Config.ini", "[State]\r\nSave=1\r\n");
-    CBrowserStandIn browser(run);
-    ASSERT_TRUE(browser.m_standIn.IsCopied());
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
-
-    run.PostToMain(WM_COMMAND, ID_TRAY_ABOUT);
-    HWND about = WaitForAboutBox(run);
+    CStandIn browser(run.Path("browser.exe"));
+    CHtmlOpenCommand open(L"\"" + run.Path("browser.exe") + L"\" \"%1\"");
+    ASSERT_TRUE(browser.IsCopied());
+    ASSERT_TRUE(run.StartUntil("tray"));
+    HWND about = OpenAboutBox(run);
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(ItemText(about, 1016), L"Tavelo Version: 1.0.0.0");
     EXPECT_EQ(ItemText(about, 1033), L"Tavelo Firmware Version : 1.10 ,  1.15");
     EXPECT_EQ(ItemText(about, 1017), L"" TAVELO_MAKER_URL);
-    Sleep(300);
-    run.Screenshot("about", about);
+    run.Shoot("about", about);
     HWND link = GetDlgItem(about, 1017);
     EXPECT_GT(BluePixels(link), 20) << "the link's text should be blue";
 
@@ -168,26 +91,20 @@ TEST(AboutAndLaunchers, AboutBoxShowsTheFilesVersionEachCamerasFirmwareAndOpensT
     RECT area{};
     GetWindowRect(link, &area);
     ClickAt(area.left + 10, (area.top + area.bottom) / 2);
-    const std::string record = browser.m_standIn.WaitForRecord(10000);
+    const std::string record = browser.WaitForRecord(10000);
     EXPECT_NE(record.find("arg=" TAVELO_MAKER_URL "\n"), std::string::npos) << record;
 
     CDriverRun::Click(about, IDOK);
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(10000), 0u);
+    EXPECT_TRUE(run.Exit());
 
     // One camera: its firmware alone, with two decimals.
     CDriverRun single("about-one-unit");
     single.WriteText("SimScenario.txt", "units 1\nunit 0 minor 0x20\nunit 0 set 4 1\n");
-    ASSERT_TRUE(single.Start());
-    ASSERT_NE(single.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(single.WaitForState("tray", "1", START_MS));
-    single.PostToMain(WM_COMMAND, ID_TRAY_ABOUT);
-    about = WaitForAboutBox(single);
-    ASSERT_NE(about, nullptr);
+    ASSERT_TRUE(single.StartUntil("tray"));
+    ASSERT_NE(about = OpenAboutBox(single), nullptr);
     EXPECT_EQ(ItemText(about, 1033), L"Tavelo Firmware Version : 1.20");
     CDriverRun::Click(about, IDOK);
-    single.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(single.WaitForExit(10000), 0u);
+    EXPECT_TRUE(single.Exit());
 }
 
 TEST(AboutAndLaunchers, KeyboardPrefersTheTabletPanelAndTheCompanionComesFromProgramFiles)
@@ -204,34 +121,31 @@ TEST(AboutAndLaunchers, KeyboardPrefersTheTabletPanelAndTheCompanionComesFromPro
 
     CDriverRun run("launchers");
     run.WriteText("SimScenario.txt", "units 1\nunit 0 minor 0x23\nunit 0 set 4 1\n");
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
-
+    ASSERT_TRUE(run.StartUntil("tray"));
     {
         CStandIn keyboard(keyboardPath);
         ASSERT_TRUE(keyboard.IsCopied());
         {
             CStandIn panel(panelPath);
             ASSERT_TRUE(panel.IsCopied());
-            run.PostToMain(WM_COMMAND, ID_TRAY_KEYBOARD);
+            run.Command(ID_TRAY_KEYBOARD);
             EXPECT_NE(panel.WaitForRecord(10000), "") << "the tablet input panel did not start";
             EXPECT_EQ(keyboard.WaitForRecord(500), "") << "with the panel, no keyboard";
         }
-        run.PostToMain(WM_COMMAND, ID_TRAY_KEYBOARD);
+        run.Command(ID_TRAY_KEYBOARD);
         EXPECT_NE(keyboard.WaitForRecord(10000), "") << "the on-screen keyboard did not start";
     }
 
     {
         CStandIn planted(plantedPath);
         ASSERT_TRUE(planted.IsCopied());
-        run.PostToMain(WM_COMMAND, ID_TRAY_INKORA);
+        run.Command(ID_TRAY_INKORA);
         EXPECT_EQ(run.WaitForMessageBox(2000), nullptr) << "a missing companion program is silent";
         EXPECT_EQ(planted.WaitForRecord(500), "") << "a program in the drive root was started";
         EXPECT_TRUE(run.IsRunning());
         CStandIn companion(companionPath);
         ASSERT_TRUE(companion.IsCopied());
-        run.PostToMain(WM_COMMAND, ID_TRAY_INKORA);
+        run.Command(ID_TRAY_INKORA);
         EXPECT_NE(companion.WaitForRecord(10000), "") << "the companion program did not start";
         EXPECT_EQ(planted.WaitForRecord(500), "") << "a program in the drive root was started";
     }
@@ -239,6 +153,5 @@ TEST(AboutAndLaunchers, KeyboardPrefersTheTabletPanelAndTheCompanionComesFromPro
          {drive + L"\\Corvane\\Inkora 4", drive + L"\\Corvane",
           drive + L"\\Program Files\\Corvane\\Inkora 4", drive + L"\\Program Files\\Corvane"})
         RemoveDirectoryW(folder.c_str());
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(10000), 0u);
+    EXPECT_TRUE(run.Exit());
 }

@@ -16,9 +16,6 @@
 
 namespace
 {
-constexpr DWORD START_MS = 20000;
-constexpr DWORD WINDOW_MS = 10000;
-constexpr int ID_NEXT = 12324;
 constexpr int PICTURE_WIDTH = 160;
 constexpr int PICTURE_HEIGHT = 120;
 
@@ -82,23 +79,11 @@ bool ShowsTheFrame(HWND view)
            pixel(90, middleY) == 0xFFFFFF;
 }
 
-// The alignment view: the top-level dialog that holds the OK button itself.
-HWND WaitForView(CDriverRun& run)
-{
-    return run.WaitForDialog(IDC_ADJUST_OK, WINDOW_MS);
-}
-
 // Waits until the view shows a whole picture of the camera: one arrives about every second.
 bool WaitForPicture(HWND view, bool grey)
 {
-    const ULONGLONG deadline = GetTickCount64() + 8000;
-    do
-    {
-        if (MatchingPixels(view, grey) == PICTURE_WIDTH * PICTURE_HEIGHT)
-            return true;
-        Sleep(200);
-    } while (GetTickCount64() < deadline);
-    return false;
+    return WaitUntil([&] { return MatchingPixels(view, grey) == PICTURE_WIDTH * PICTURE_HEIGHT; },
+                     8000);
 }
 
 // From the first page of a wizard to its alignment page, and the view opened from there.
@@ -106,14 +91,19 @@ HWND OpenTheViewFromTheWizard(HWND wizard)
 {
     for (int page = 0; page < 2; ++page)
     {
-        CDriverRun::Click(wizard, ID_NEXT);
+        CDriverRun::Click(wizard, WIZARD_NEXT);
         Sleep(200);
     }
-    HWND page = CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING, WINDOW_MS);
-    if (page == nullptr)
-        return nullptr;
-    CDriverRun::ClickLater(page, IDC_PAGE_BUTTON);
+    HWND page = CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING);
+    if (page != nullptr)
+        CDriverRun::ClickLater(page, IDC_PAGE_BUTTON);
     return page;
+}
+
+// Whether the view is gone (closed or hidden) within the time.
+bool Closes(HWND view)
+{
+    return WaitUntil([view] { return !IsWindow(view) || !IsWindowVisible(view); }, RUN_WINDOW_MS);
 }
 
 RECT RectOf(HWND window)
@@ -129,12 +119,12 @@ TEST(Alignment, ColourCameraShowsItsPictureInTheFrameAndOkClosesTheView)
     CDriverRun run("align-colour");
     run.WriteText("SimScenario.txt", std::string("units 1\nunit 0 minor 0x15\nunit 0 ") + AIM);
     ASSERT_TRUE(run.Start());
-    HWND wizard = run.WaitForDialog(ID_NEXT, START_MS);
+    HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_START_MS);
     ASSERT_NE(wizard, nullptr) << "no first-run wizard";
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_NE(run.WaitForMainWindow(RUN_START_MS), nullptr);
     ASSERT_NE(OpenTheViewFromTheWizard(wizard), nullptr);
 
-    HWND view = WaitForView(run);
+    HWND view = run.WaitForDialog(IDC_ADJUST_OK, RUN_WINDOW_MS);
     ASSERT_NE(view, nullptr) << "the alignment view did not open";
     const RECT area = RectOf(view);
     EXPECT_EQ(area.right - area.left, GetSystemMetrics(SM_CXSCREEN));
@@ -145,12 +135,8 @@ TEST(Alignment, ColourCameraShowsItsPictureInTheFrameAndOkClosesTheView)
     run.Screenshot("view", view);
 
     CDriverRun::Click(view, IDC_ADJUST_OK);
-    const ULONGLONG deadline = GetTickCount64() + WINDOW_MS;
-    while (IsWindow(view) && IsWindowVisible(view) && GetTickCount64() < deadline)
-        Sleep(50);
-    EXPECT_FALSE(IsWindow(view) && IsWindowVisible(view)) << "one camera: OK closes the view";
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
+    EXPECT_TRUE(Closes(view)) << "one camera: OK closes the view";
+    EXPECT_TRUE(run.Exit());
 }
 
 TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
@@ -160,22 +146,15 @@ TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
                   std::string("units 2\nunit 0 minor 0x16\nunit 1 minor 0x16\nunit 0 ") + AIM);
     // Two cameras keep their settings in the file: a calibrated board starts tracking.
     run.WriteText("Config.ini", "[State]\r\nSave=1\r\nLens Angles=0\r\n");
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
-
-    run.PostToMain(WM_COMMAND, ID_TRAY_WIZARD);
-    HWND wizard = run.WaitForDialog(ID_NEXT, WINDOW_MS);
+    ASSERT_TRUE(run.StartUntil("reader"));
+    run.Command(ID_TRAY_WIZARD);
+    HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_WINDOW_MS);
     ASSERT_NE(wizard, nullptr);
     ASSERT_NE(OpenTheViewFromTheWizard(wizard), nullptr);
     // From the tray the pen is running: the user is asked first.
-    HWND question = run.WaitForMessageBox(WINDOW_MS);
-    ASSERT_NE(question, nullptr);
-    EXPECT_EQ(CDriverRun::MessageBoxText(question),
-              ReadIni(SourceTreePath("resources/language/ENU.lng"), L"MESSAGEBOX", L"M3"));
-    CDriverRun::Click(question, IDYES);
+    EXPECT_EQ(run.AnswerBox(IDYES), EnglishMessage(L"M3"));
 
-    HWND view = WaitForView(run);
+    HWND view = run.WaitForDialog(IDC_ADJUST_OK, RUN_WINDOW_MS);
     ASSERT_NE(view, nullptr);
     EXPECT_TRUE(WaitForPicture(view, true))
         << MatchingPixels(view, true) << " of 19200 pixels as the camera sent them";
@@ -186,13 +165,14 @@ TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
     CDriverRun::Click(view, IDC_ADJUST_OK);
     const std::vector<RECT> monitors = Monitors();
     ASSERT_EQ(monitors.size(), 2u) << "the test display must have two screens";
-    const ULONGLONG deadline = GetTickCount64() + WINDOW_MS;
-    RECT second = RectOf(view);
-    while (EqualRect(&second, &first) && GetTickCount64() < deadline)
-    {
-        Sleep(50);
-        second = RectOf(view);
-    }
+    RECT second{};
+    WaitUntil(
+        [&]
+        {
+            second = RectOf(view);
+            return !EqualRect(&second, &first);
+        },
+        RUN_WINDOW_MS);
     EXPECT_TRUE(EqualRect(&second, &monitors[1]));
     EXPECT_EQ(run.DescribeState()["record0"],
               "0_0_0_" + std::to_string(first.right) + "_" + std::to_string(first.bottom));
@@ -200,12 +180,8 @@ TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
     // Escape closes the view without confirming camera 1.
     SetForegroundWindow(view);
     PressKey(VK_ESCAPE);
-    const ULONGLONG closed = GetTickCount64() + WINDOW_MS;
-    while (IsWindow(view) && IsWindowVisible(view) && GetTickCount64() < closed)
-        Sleep(50);
-    EXPECT_FALSE(IsWindow(view) && IsWindowVisible(view));
+    EXPECT_TRUE(Closes(view));
     // Back on the page, from the tray: tracking runs again.
-    EXPECT_TRUE(run.WaitForState("reader", "1", WINDOW_MS));
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
+    EXPECT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS));
+    EXPECT_TRUE(run.Exit());
 }

@@ -6,8 +6,8 @@
 #include "core/Messages.h"
 #include "resources/resource.h"
 #include "sim/Optics.h"
-#include "tests/wine_support/CalibratedBoard.h"
 #include "tests/wine_support/CalibrationWindow.h"
+#include "tests/wine_support/Landing.h"
 
 #include <gtest/gtest.h>
 
@@ -17,15 +17,6 @@
 
 namespace
 {
-constexpr DWORD START_MS = 20000;
-constexpr int ID_NEXT = 12324;
-constexpr int ID_FINISH = 12325;
-
-void OpenCalibrationFromTheTray(CDriverRun& run)
-{
-    run.PostToMain(WM_COMMAND, ID_TRAY_CALIBRATE);
-}
-
 // Where the pointer goes down for a stroke drawn with the true optics of a unit.
 HOOKED_EVENT StrokeDown(CHookProbe& probe, const CDriverRun& run, const SIM_OPTICS_CONFIG& optics,
                         double x, double y, int unit = 0)
@@ -55,18 +46,15 @@ void CalibrateOneUnit(int model, std::size_t targets, const char* name)
     // The unit keeps a calibration of a camera aimed elsewhere: the pen lands wrong until the
     // board is calibrated again.
     const CCalibratedBoard elsewhere(ElsewhereOptions(model));
-    ASSERT_TRUE(elsewhere.IsCalibrated());
     CDriverRun run(name);
-    elsewhere.WriteConfig(run);
-    const std::wstring before = ReadIni(run.Path("Config.ini"), L"1024_768_Param0", L"p0") +
-                                ReadIni(run.Path("Config.ini"), L"1024_768_Vector0", L"v0");
     CHookProbe probe;
-    ASSERT_TRUE(run.StartTracking(probe, START_MS));
+    ASSERT_TRUE(StartTracking(run, probe, elsewhere));
+    const std::wstring before =
+        run.Config(L"1024_768_Param0", L"p0") + run.Config(L"1024_768_Vector0", L"v0");
     const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
-    const HOOKED_EVENT wrong = StrokeDown(probe, run, optics[0], 150, 120);
-    EXPECT_GT(Distance(wrong.x, wrong.y, 150, 120), 20.0) << wrong.x << "," << wrong.y;
+    EXPECT_FALSE(At(StrokeDown(probe, run, optics[0], 150, 120), WM_LBUTTONDOWN, 150, 120, 20.0));
 
-    OpenCalibrationFromTheTray(run);
+    run.Command(ID_TRAY_CALIBRATE);
     HWND window = run.WaitForWindow(L"CCalibrationDlg", 10000);
     ASSERT_NE(window, nullptr);
     RECT area{};
@@ -105,20 +93,18 @@ void CalibrateOneUnit(int model, std::size_t targets, const char* name)
     EXPECT_TRUE(TapUntilHidden(run, optics[0], 0, window, 512, 600));
     EXPECT_FALSE(ButtonEvents(probe, beforeTap, 2).empty()) << "the tap is the pen as the mouse";
     Sleep(300);
-    const std::wstring after = ReadIni(run.Path("Config.ini"), L"1024_768_Param0", L"p0") +
-                               ReadIni(run.Path("Config.ini"), L"1024_768_Vector0", L"v0");
-    EXPECT_NE(after, before) << "Config.ini still holds the old model";
+    EXPECT_NE(run.Config(L"1024_768_Param0", L"p0") + run.Config(L"1024_768_Vector0", L"v0"),
+              before)
+        << "Config.ini still holds the old model";
 
     for (const auto& [x, y] : {std::pair{200.0, 150.0}, {512.0, 384.0}, {850.0, 600.0}})
     {
         // The nine-point model's fixed lens correction leaves about 4 to 6 px on this lens (its
         // calibration report says so); the sixteen-point model fits the lens itself.
-        const HOOKED_EVENT down = StrokeDown(probe, run, optics[0], x, y);
-        EXPECT_LT(Distance(down.x, down.y, x, y), model == 1 ? 6.0 : 4.0)
-            << "pen at " << x << "," << y << ", pointer at " << down.x << "," << down.y;
+        EXPECT_TRUE(
+            At(StrokeDown(probe, run, optics[0], x, y), WM_LBUTTONDOWN, x, y, model == 1 ? 6 : 4));
     }
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(10000), 0u);
+    EXPECT_TRUE(run.Exit());
 }
 } // namespace
 
@@ -146,16 +132,13 @@ TEST(Calibration, InterruptedHalfWayBringsBackTheCursorAndThePreviousModel)
         {"calibrate-display-change", [](CDriverRun& run) { run.PostToMain(WM_DISPLAYCHANGE, 24); }},
     };
     const CCalibratedBoard board;
-    ASSERT_TRUE(board.IsCalibrated());
     for (const INTERRUPTION& interruption : interruptions)
     {
         SCOPED_TRACE(interruption.name);
         CDriverRun run(interruption.name);
-        board.WriteConfig(run);
         CHookProbe probe;
-        ASSERT_TRUE(run.StartTracking(probe, START_MS));
-
-        OpenCalibrationFromTheTray(run);
+        ASSERT_TRUE(StartTracking(run, probe, board));
+        run.Command(ID_TRAY_CALIBRATE);
         const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
         ASSERT_EQ(TouchShownTargets(run, optics, 5).size(), 5u);
         HWND window = run.WaitForWindow(L"CCalibrationDlg", 2000);
@@ -165,11 +148,9 @@ TEST(Calibration, InterruptedHalfWayBringsBackTheCursorAndThePreviousModel)
         EXPECT_TRUE(run.WaitForState("cursor", "1", 5000));
         ASSERT_TRUE(run.WaitForState("reader", "1", 5000));
         EXPECT_FALSE(IsWindowVisible(window));
-        const HOOKED_EVENT down = StrokeDown(probe, run, board.m_optics[0], 400, 300);
-        EXPECT_LT(Distance(down.x, down.y, 400, 300), 4.0)
-            << "pointer at " << down.x << "," << down.y;
-        run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-        EXPECT_EQ(run.WaitForExit(10000), 0u);
+        EXPECT_TRUE(
+            At(StrokeDown(probe, run, board.m_optics[0], 400, 300), WM_LBUTTONDOWN, 400, 300, 4));
+        EXPECT_TRUE(run.Exit());
     }
 }
 
@@ -184,16 +165,16 @@ TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
     CDriverRun run("calibrate-two-units");
     run.WriteText("SimScenario.txt", "units 2\nunit 0 minor 0x15\nunit 1 minor 0x15\n");
     ASSERT_TRUE(run.Start());
-    HWND wizard = run.WaitForDialog(ID_NEXT, START_MS);
+    HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_START_MS);
     ASSERT_NE(wizard, nullptr) << "no start wizard";
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_NE(run.WaitForMainWindow(RUN_START_MS), nullptr);
     ASSERT_EQ(run.DescribeState()["cameras"], "2");
     for (int page = 0; page < 3; ++page)
     {
-        CDriverRun::Click(wizard, ID_NEXT);
+        CDriverRun::Click(wizard, WIZARD_NEXT);
         Sleep(200);
     }
-    HWND page = CDriverRun::WaitForPage(wizard, IDC_CALIBRATE_HEADING, 10000);
+    HWND page = CDriverRun::WaitForPage(wizard, IDC_CALIBRATE_HEADING);
     ASSERT_NE(page, nullptr);
     CDriverRun::ClickLater(page, IDC_PAGE_BUTTON);
 
@@ -206,14 +187,11 @@ TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
     // stays hidden while camera 1 follows on its own monitor.
     HWND window = run.WaitForWindow(L"CCalibrationDlg", 5000);
     ASSERT_NE(window, nullptr);
-    const ULONGLONG deadline = GetTickCount64() + 5000;
-    while (UnitOfWindow(window, monitors) != 1 && GetTickCount64() < deadline)
-        Sleep(30);
-    ASSERT_EQ(UnitOfWindow(window, monitors), 1);
+    ASSERT_TRUE(WaitUntil([&] { return UnitOfWindow(window, monitors) == 1; }, 5000));
     const auto between = run.DescribeState();
     EXPECT_EQ(between.at("cursor"), "0");
     EXPECT_EQ(between.at("calibrated"), "0");
-    EXPECT_NE(ReadIni(run.Path("Config.ini"), L"1024_768_Param0", L"p0"), L"");
+    EXPECT_NE(run.Config(L"1024_768_Param0", L"p0"), L"");
 
     const std::vector<TOUCHED> second = TouchShownTargets(run, optics, 17);
     ASSERT_EQ(second.size(), 16u);
@@ -221,11 +199,11 @@ TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
         EXPECT_EQ(t.unit, 1);
     EXPECT_TRUE(run.WaitForState("calibrated", "1", 5000));
     EXPECT_TRUE(run.WaitForState("cursor", "1", 5000));
-    EXPECT_NE(ReadIni(run.Path("Config.ini"), L"1024_768_Param1", L"p0"), L"");
+    EXPECT_NE(run.Config(L"1024_768_Param1", L"p0"), L"");
     // Each camera's report is kept; the last one is on the screen.
     EXPECT_NE(WaitForReportScreen(run, 5000), nullptr);
     EXPECT_TRUE(run.Exists("CalibrationReport0.txt") && run.Exists("CalibrationReport1.txt"));
-    CDriverRun::Click(wizard, ID_FINISH);
+    CDriverRun::Click(wizard, WIZARD_FINISH);
     EXPECT_TRUE(run.WaitForState("tray", "1", 5000));
     ASSERT_TRUE(run.WaitForState("reader", "1", 5000));
 
@@ -235,11 +213,9 @@ TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
         const RECT& m = monitors[std::size_t(unit)];
         const double x = m.left + (m.right - m.left) * 0.4;
         const double y = m.top + (m.bottom - m.top) * 0.4;
-        const HOOKED_EVENT down = StrokeDown(probe, run, optics[std::size_t(unit)], x, y, unit);
-        EXPECT_LT(Distance(down.x, down.y, x, y), 4.0)
-            << "camera " << unit << " pen at " << x << "," << y << ", pointer at " << down.x << ","
-            << down.y;
+        EXPECT_TRUE(At(StrokeDown(probe, run, optics[std::size_t(unit)], x, y, unit),
+                       WM_LBUTTONDOWN, x, y, 4))
+            << "camera " << unit;
     }
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(10000), 0u);
+    EXPECT_TRUE(run.Exit());
 }

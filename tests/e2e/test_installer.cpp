@@ -3,21 +3,20 @@
 // silent upgrade that keeps the folder, the autostart and the calibration, a refused downgrade,
 // and a silent removal that leaves nothing of the package behind.
 
-#include "core/Messages.h"
-#include "tests/wine_support/CalibratedBoard.h"
+#include "tests/wine_support/Landing.h"
 
 #include <gtest/gtest.h>
 #include <msi.h>
 #include <shlobj.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 
 namespace
 {
-constexpr DWORD START_MS = 20000;
 const wchar_t* const RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t* const DOWNGRADE_TEXT = L"A newer version of Tavelo is already installed. Uninstall "
                                       L"it before installing this older version.";
@@ -36,10 +35,7 @@ std::wstring Folder(int csidl)
 }
 
 // The folder a deployment chooses (INSTALLDIR) and later upgrades keep.
-std::wstring ProgramFolder()
-{
-    return L"C:\\Tavelo Board";
-}
+const std::wstring PROGRAM_FOLDER = L"C:\\Tavelo Board";
 
 std::string FileBytes(const std::wstring& path)
 {
@@ -124,14 +120,11 @@ std::vector<std::wstring> Shortcuts()
 std::vector<std::wstring> PackageFiles()
 {
     std::vector<std::wstring> files = {L"Tavelo.exe"};
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(SourceTreePath("resources/language/*.lng").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE)
+    for (const auto& file :
+         std::filesystem::directory_iterator(SourceTreePath("resources/language")))
     {
-        do
-            files.push_back(std::wstring(L"language\\") + found.cFileName);
-        while (FindNextFileW(search, &found));
-        FindClose(search);
+        if (file.path().extension() == ".lng")
+            files.push_back(L"language\\" + file.path().filename().wstring());
     }
     return files;
 }
@@ -147,7 +140,7 @@ int PackageItemsPresent(const std::vector<std::wstring>& products)
 {
     int present = 0;
     for (const std::wstring& file : PackageFiles())
-        present += Exists(ProgramFolder() + L"\\" + file) ? 1 : 0;
+        present += Exists(PROGRAM_FOLDER + L"\\" + file) ? 1 : 0;
     for (const std::wstring& shortcut : Shortcuts())
         present += Exists(shortcut) ? 1 : 0;
     present += RegistryText(RUN_KEY, L"Tavelo").empty() ? 0 : 1;
@@ -200,52 +193,47 @@ TEST(Installer, SilentInstallRunsUpgradesKeepingTheCalibrationAndUninstallsClean
             i = DWORD(-1);
     }
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, RUN_KEY, L"Tavelo");
-    DeleteFileW((ProgramFolder() + L"\\Ftd2xx.dll").c_str());
+    DeleteFileW((PROGRAM_FOLDER + L"\\Ftd2xx.dll").c_str());
     ASSERT_TRUE(InstalledProducts().empty());
     INSTALLER_SUMMARY summary;
 
     // The older version, as a deployment tool pushes it.
     int failures = Failures();
     ASSERT_EQ(Install(TAVELO_OLDER_PACKAGE,
-                      (L"AUTOSTART=1 INSTALLDIR=\"" + ProgramFolder() + L"\"").c_str()),
+                      (L"AUTOSTART=1 INSTALLDIR=\"" + PROGRAM_FOLDER + L"\"").c_str()),
               0u);
     std::vector<std::wstring> products = InstalledProducts();
     ASSERT_EQ(products.size(), 1u);
     EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING), L"0.1.0.0");
-    EXPECT_EQ(FileBytes(ProgramFolder() + L"\\Tavelo.exe"),
+    EXPECT_EQ(FileBytes(PROGRAM_FOLDER + L"\\Tavelo.exe"),
               FileBytes(TestProgramDirectory() + L"\\Tavelo.exe"));
     const std::vector<std::wstring> files = PackageFiles();
     EXPECT_EQ(files.size(), 15u);
     for (const std::wstring& file : files)
-        EXPECT_TRUE(Exists(ProgramFolder() + L"\\" + file))
-            << std::string(file.begin(), file.end());
-    EXPECT_FALSE(Exists(ProgramFolder() + L"\\Ftd2xx.dll"));
+        EXPECT_TRUE(Exists(PROGRAM_FOLDER + L"\\" + file)) << std::string(file.begin(), file.end());
+    EXPECT_FALSE(Exists(PROGRAM_FOLDER + L"\\Ftd2xx.dll"));
     EXPECT_TRUE(Exists(Shortcuts()[0]) || Exists(Shortcuts()[1]));
     EXPECT_EQ(RegistryText(UninstallKey(products[0]), L"DisplayName"), L"Tavelo");
     EXPECT_EQ(RegistryText(UninstallKey(products[0]), L"Publisher"), L"Corvane");
     EXPECT_EQ(FileBytes(ProductInfo(products[0], INSTALLPROPERTY_PRODUCTICON)),
               FileBytes(SourceTreePath(TAVELO_PACKAGE_ICON)));
-    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), ProgramFolder() + L"\\Tavelo.exe");
+    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), PROGRAM_FOLDER + L"\\Tavelo.exe");
     summary.install = Failures() == failures ? 1 : 0;
     failures = Failures();
 
     // The installed program, with the simulated unit beside it and a calibrated board.
-    CDriverRun run("installer", ProgramFolder());
+    CDriverRun run("installer", PROGRAM_FOLDER);
     {
-        board.WriteConfig(run);
         CHookProbe probe;
-        ASSERT_TRUE(run.StartTracking(probe, START_MS));
-        const std::size_t skip = probe.Count();
-        DrawStroke(run, board, {{300, 250}, {400, 300}, {520, 360}});
-        const auto buttons = ButtonEvents(probe, skip, 2);
+        ASSERT_TRUE(StartTracking(run, probe, board));
+        const auto buttons = StrokeButtons(probe, run, board, {{300, 250}, {400, 300}, {520, 360}});
         ASSERT_EQ(buttons.size(), 2u);
-        EXPECT_LT(Distance(buttons[0].x, buttons[0].y, 300, 250), 4.0);
-        EXPECT_LT(Distance(buttons[1].x, buttons[1].y, 520, 360), 4.0);
-        run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-        ASSERT_EQ(run.WaitForExit(10000), 0u);
+        EXPECT_TRUE(At(buttons[0], WM_LBUTTONDOWN, 300, 250, 4));
+        EXPECT_TRUE(At(buttons[1], WM_LBUTTONUP, 520, 360, 4));
+        ASSERT_TRUE(run.Exit());
         summary.start = Failures() == failures ? 1 : 0;
     }
-    const std::string calibration = FileBytes(ProgramFolder() + L"\\Config.ini");
+    const std::string calibration = FileBytes(PROGRAM_FOLDER + L"\\Config.ini");
     ASSERT_FALSE(calibration.empty());
 
     // The new version over it, naming nothing; then the older one again, refused.
@@ -255,10 +243,10 @@ TEST(Installer, SilentInstallRunsUpgradesKeepingTheCalibrationAndUninstallsClean
     ASSERT_EQ(products.size(), 1u);
     EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING),
               Widen(TAVELO_PACKAGE_VERSION));
-    EXPECT_EQ(FileBytes(ProgramFolder() + L"\\Tavelo.exe"),
+    EXPECT_EQ(FileBytes(PROGRAM_FOLDER + L"\\Tavelo.exe"),
               FileBytes(TestProgramDirectory() + L"\\Tavelo.exe"));
-    EXPECT_EQ(FileBytes(ProgramFolder() + L"\\Config.ini"), calibration);
-    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), ProgramFolder() + L"\\Tavelo.exe");
+    EXPECT_EQ(FileBytes(PROGRAM_FOLDER + L"\\Config.ini"), calibration);
+    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), PROGRAM_FOLDER + L"\\Tavelo.exe");
     // Double-clicked, the older package tells why it stops.
     std::wstring message;
     EXPECT_EQ(Install(TAVELO_OLDER_PACKAGE, L"",
@@ -284,6 +272,6 @@ TEST(Installer, SilentInstallRunsUpgradesKeepingTheCalibrationAndUninstallsClean
     EXPECT_TRUE(InstalledProducts().empty());
     summary.leftovers = PackageItemsPresent(products);
     EXPECT_EQ(summary.leftovers, 0);
-    EXPECT_EQ(FileBytes(ProgramFolder() + L"\\Config.ini"), calibration);
+    EXPECT_EQ(FileBytes(PROGRAM_FOLDER + L"\\Config.ini"), calibration);
     summary.uninstall = Failures() == failures ? 1 : 0;
 }

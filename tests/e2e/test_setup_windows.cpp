@@ -8,21 +8,15 @@
 #include "core/Messages.h"
 #include "resources/resource.h"
 #include "setup_ui/SkinLayout.h"
-#include "tests/wine_support/CalibratedBoard.h"
 #include "tests/wine_support/CalibrationWindow.h"
+#include "tests/wine_support/Landing.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <sstream>
 
 namespace
 {
-constexpr DWORD START_MS = 20000;
-constexpr DWORD WINDOW_MS = 10000;
-constexpr int ID_BACK = 12323;
-constexpr int ID_NEXT = 12324;
-constexpr int ID_FINISH = 12325;
 const wchar_t* const RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 const CCalibratedBoard& Board()
@@ -45,26 +39,18 @@ const CCalibratedBoard& NinePointFileBoard()
     return board;
 }
 
-bool HasAutostart()
+// The program Windows starts at sign-in, or "".
+std::wstring Autostart()
 {
-    DWORD size = 0;
-    return RegGetValueW(HKEY_LOCAL_MACHINE, RUN_KEY, L"Tavelo", RRF_RT_REG_SZ, nullptr, nullptr,
-                        &size) == ERROR_SUCCESS;
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = sizeof path;
+    RegGetValueW(HKEY_LOCAL_MACHINE, RUN_KEY, L"Tavelo", RRF_RT_REG_SZ, nullptr, path, &size);
+    return path;
 }
 
 void RemoveAutostart()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, RUN_KEY, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS)
-    {
-        RegDeleteValueW(key, L"Tavelo");
-        RegCloseKey(key);
-    }
-}
-
-HWND WaitForPage(HWND wizard, int controlId)
-{
-    return CDriverRun::WaitForPage(wizard, controlId, WINDOW_MS);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, RUN_KEY, L"Tavelo");
 }
 
 bool IsShown(HWND dialog, int id)
@@ -84,39 +70,9 @@ bool IsChecked(HWND dialog, int id)
     return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-std::wstring Text(HWND window)
-{
-    wchar_t text[1024] = {};
-    GetWindowTextW(window, text, 1023);
-    return text;
-}
-
-// A language text of the file the program shows.
-std::wstring LanguageText(const char* code, const wchar_t* section, const wchar_t* key)
-{
-    return ReadIni(SourceTreePath(std::string("resources/language/") + code + ".lng"), section,
-                   key);
-}
-
 std::wstring English(const wchar_t* section, const wchar_t* key)
 {
     return LanguageText("ENU", section, key);
-}
-
-// Answers the message box that comes up; its text, or "(no box)".
-std::wstring Answer(CDriverRun& run, int button, const std::string& shot = std::string())
-{
-    HWND box = run.WaitForMessageBox(WINDOW_MS);
-    if (box == nullptr)
-        return L"(no box)";
-    const std::wstring text = CDriverRun::MessageBoxText(box);
-    if (!shot.empty())
-    {
-        Sleep(200);
-        run.Screenshot(shot, box);
-    }
-    CDriverRun::Click(box, button);
-    return text;
 }
 
 // Once the program's user-interface thread has handled everything posted to it so far (it
@@ -125,13 +81,6 @@ bool NoBoxOnceHandled(CDriverRun& run)
 {
     run.DescribeState();
     return run.WaitForMessageBox(0) == nullptr;
-}
-
-// Shows what a window of the program shows: after a pause for painting, a PNG of it.
-void Shoot(CDriverRun& run, const std::string& shot, HWND window)
-{
-    Sleep(400);
-    EXPECT_TRUE(run.Screenshot(shot, window)) << shot;
 }
 
 // Holds the pen on each target of a nine-point calibration on the 1024 x 768 screen in the
@@ -149,14 +98,19 @@ void TouchNineTargets(CDriverRun& run)
     }
 }
 
-void StartTrayRun(CDriverRun& run)
+// The tray's wizard of a running program, once it shows.
+HWND OpenTrayWizard(CDriverRun& run)
 {
-    Board().WriteConfig(run);
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    run.Command(ID_TRAY_WIZARD);
+    return run.WaitForDialog(WIZARD_NEXT, RUN_WINDOW_MS);
 }
 
+// The configuration dialog of a running program, once it shows.
+HWND OpenConfiguration(CDriverRun& run)
+{
+    run.Command(ID_TRAY_CONFIG);
+    return run.WaitForDialog(IDC_CFG_SERVER_LIST, RUN_WINDOW_MS);
+}
 } // namespace
 
 TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
@@ -169,80 +123,69 @@ TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
     ASSERT_TRUE(probe.IsReady());
     ASSERT_TRUE(probe.WaitUntilDelivering(0));
     ASSERT_TRUE(run.Start());
-    HWND wizard = run.WaitForDialog(ID_NEXT, START_MS);
+    HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_START_MS);
     ASSERT_NE(wizard, nullptr) << "no wizard at first start";
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_NE(run.WaitForMainWindow(RUN_START_MS), nullptr);
     EXPECT_EQ(run.WaitForWindow(L"SPLASH", 0), nullptr) << "the splash must be gone";
     auto state = run.DescribeState();
     EXPECT_EQ(state["runstate"], "1003");
     EXPECT_EQ(state["tray"], "0");
     EXPECT_EQ(state["reader"], "0");
 
-    HWND page = WaitForPage(wizard, IDC_MODEL_SIXTEEN);
-    ASSERT_NE(page, nullptr);
-    EXPECT_EQ(Text(wizard), English(L"START WIZARD", L"W1"));
-    EXPECT_FALSE(IsEnabled(wizard, ID_BACK));
+    HWND page = nullptr;
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_SIXTEEN), nullptr);
+    EXPECT_EQ(WindowText(wizard), English(L"START WIZARD", L"W1"));
+    EXPECT_FALSE(IsEnabled(wizard, WIZARD_BACK));
     EXPECT_TRUE(IsChecked(page, IDC_MODEL_SIXTEEN)) << "a fresh installation has model 0";
-    CDriverRun::Click(wizard, ID_NEXT);
+    CDriverRun::Click(wizard, WIZARD_NEXT);
 
     // The mounting options belong to the sixteen-point model: tick them there first.
-    page = WaitForPage(wizard, IDC_OPTIONS_CEILING);
-    ASSERT_NE(page, nullptr);
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_CEILING), nullptr);
     EXPECT_TRUE(IsShown(page, IDC_OPTIONS_CEILING));
     CDriverRun::Click(page, IDC_OPTIONS_CEILING);
     CDriverRun::Click(page, IDC_OPTIONS_START_PROGRAM);
-    CDriverRun::Click(wizard, ID_BACK);
-    page = WaitForPage(wizard, IDC_MODEL_NINE);
-    ASSERT_NE(page, nullptr);
-    EXPECT_FALSE(IsEnabled(wizard, ID_BACK));
+    CDriverRun::Click(wizard, WIZARD_BACK);
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr);
+    EXPECT_FALSE(IsEnabled(wizard, WIZARD_BACK));
     CDriverRun::Click(page, IDC_MODEL_NINE);
-    CDriverRun::Click(wizard, ID_NEXT);
-    page = WaitForPage(wizard, IDC_OPTIONS_CEILING);
-    ASSERT_NE(page, nullptr);
+    CDriverRun::Click(wizard, WIZARD_NEXT);
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_CEILING), nullptr);
     EXPECT_FALSE(IsShown(page, IDC_OPTIONS_CEILING)) << "hidden for the nine-point model";
     EXPECT_FALSE(IsShown(page, IDC_OPTIONS_REAR));
     EXPECT_TRUE(IsChecked(page, IDC_OPTIONS_START_PROGRAM));
-    CDriverRun::Click(wizard, ID_NEXT);
-    ASSERT_NE(WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
-    CDriverRun::Click(wizard, ID_NEXT);
-    page = WaitForPage(wizard, IDC_CALIBRATE_HEADING);
-    ASSERT_NE(page, nullptr);
-    EXPECT_EQ(Text(wizard), English(L"START WIZARD", L"W7"));
-    EXPECT_FALSE(IsShown(wizard, ID_NEXT));
-    EXPECT_TRUE(IsShown(wizard, ID_FINISH));
-    EXPECT_TRUE(IsEnabled(wizard, ID_FINISH));
-    EXPECT_TRUE(IsEnabled(wizard, ID_BACK));
-    Shoot(run, "calibrate-page", wizard);
+    CDriverRun::Click(wizard, WIZARD_NEXT);
+    ASSERT_NE(CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
+    CDriverRun::Click(wizard, WIZARD_NEXT);
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_CALIBRATE_HEADING), nullptr);
+    EXPECT_EQ(WindowText(wizard), English(L"START WIZARD", L"W7"));
+    EXPECT_FALSE(IsShown(wizard, WIZARD_NEXT));
+    EXPECT_TRUE(IsShown(wizard, WIZARD_FINISH));
+    EXPECT_TRUE(IsEnabled(wizard, WIZARD_FINISH));
+    EXPECT_TRUE(IsEnabled(wizard, WIZARD_BACK));
+    EXPECT_TRUE(run.Shoot("calibrate-page", wizard));
 
     CDriverRun::Click(page, IDC_PAGE_BUTTON);
-    ASSERT_TRUE(run.WaitForState("reader", "1", WINDOW_MS)) << "the calibration did not start";
+    ASSERT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS)) << "the calibration did not start";
     TouchNineTargets(run);
-    ASSERT_TRUE(run.WaitForState("calibrated", "1", WINDOW_MS));
+    ASSERT_TRUE(run.WaitForState("calibrated", "1", RUN_WINDOW_MS));
 
-    CDriverRun::Click(wizard, ID_FINISH);
-    ASSERT_TRUE(run.WaitForState("runstate", "1000", WINDOW_MS));
-    ASSERT_TRUE(run.WaitForState("tray", "1", WINDOW_MS));
-    EXPECT_TRUE(run.WaitForState("reader", "1", WINDOW_MS));
-    const std::wstring config = run.Path("Config.ini");
-    EXPECT_EQ(ReadIni(config, L"State", L"Lens Angles"), L"1");
-    EXPECT_EQ(ReadIni(config, L"State", L"Check Ceiling"), L"1");
-    EXPECT_EQ(ReadIni(config, L"State", L"Check Rear"), L"0");
-    EXPECT_EQ(ReadIni(config, L"State", L"Start Program"), L"1");
-    EXPECT_EQ(ReadIni(config, L"State", L"Save"), L"1");
-    EXPECT_TRUE(HasAutostart());
+    CDriverRun::Click(wizard, WIZARD_FINISH);
+    ASSERT_TRUE(run.WaitForState("runstate", "1000", RUN_WINDOW_MS));
+    ASSERT_TRUE(run.WaitForState("tray", "1", RUN_WINDOW_MS));
+    EXPECT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS));
+    EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"1");
+    EXPECT_EQ(run.Config(L"State", L"Check Ceiling"), L"1");
+    EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"1");
+    EXPECT_EQ(run.Config(L"State", L"Save"), L"1");
+    EXPECT_EQ(Autostart(), run.Path("Tavelo.exe"));
     RemoveAutostart();
 
     // The board now works with the calibration made from the wizard.
-    const std::size_t skip = probe.Count();
-    DrawStroke(run, Board(), {{300, 250}, {360, 280}, {420, 310}});
-    const auto buttons = ButtonEvents(probe, skip, 2);
+    const auto buttons = StrokeButtons(probe, run, Board(), {{300, 250}, {360, 280}, {420, 310}});
     ASSERT_EQ(buttons.size(), 2u);
-    EXPECT_EQ(buttons[0].message, unsigned{WM_LBUTTONDOWN});
-    EXPECT_LT(Distance(buttons[0].x, buttons[0].y, 300, 250), 6.0)
-        << "down at " << buttons[0].x << "," << buttons[0].y;
-
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
+    EXPECT_TRUE(PressedAt(buttons, 300, 250, 6.0));
+    EXPECT_TRUE(run.Exit());
 }
 
 TEST(SetupWindows, CancellingTheFirstRunWizardEndsTheDriverAndRegistersNothing)
@@ -250,128 +193,84 @@ TEST(SetupWindows, CancellingTheFirstRunWizardEndsTheDriverAndRegistersNothing)
     RemoveAutostart();
     CDriverRun run("first-run-cancel");
     ASSERT_TRUE(run.Start());
-    HWND wizard = run.WaitForDialog(ID_NEXT, START_MS);
+    HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_START_MS);
     ASSERT_NE(wizard, nullptr);
-    HWND page = WaitForPage(wizard, IDC_MODEL_NINE);
-    ASSERT_NE(page, nullptr);
+    HWND page = nullptr;
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr);
     CDriverRun::Click(page, IDC_MODEL_NINE);
     CDriverRun::Click(wizard, IDCANCEL);
-    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
-    EXPECT_FALSE(HasAutostart());
+    EXPECT_EQ(run.WaitForExit(RUN_WINDOW_MS), 0u);
+    EXPECT_EQ(Autostart(), L"");
     // The shutdown saves the record as it stood: never calibrated, nothing committed.
-    const std::wstring config = run.Path("Config.ini");
-    EXPECT_EQ(ReadIni(config, L"State", L"Save"), L"0");
-    EXPECT_EQ(ReadIni(config, L"State", L"Lens Angles"), L"0");
-    EXPECT_EQ(ReadIni(config, L"State", L"Start Program"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Save"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"0");
 }
 
-// A settings file that says calibrated but holds a value no calibration can have: the program
-// starts as on a board never calibrated, with the first-run wizard.
-TEST(SetupWindows, CalibrationValuesThatCannotMapOpenTheFirstRunWizard)
-{
-    CDriverRun run("nan-calibration");
-    NinePointFileBoard().WriteConfig(run);
-    const std::wstring config = run.Path("Config.ini");
-    const std::wstring section = std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"_" +
-                                 std::to_wstring(GetSystemMetrics(SM_CYSCREEN)) + L"_Vector0";
-    ASSERT_EQ(ReadIni(config, L"State", L"Save"), L"1");
-    ASSERT_FALSE(ReadIni(config, section.c_str(), L"v4").empty());
-    WritePrivateProfileStringW(section.c_str(), L"v4", L"nan", config.c_str());
-    ASSERT_TRUE(run.Start());
-    HWND wizard = run.WaitForDialog(ID_NEXT, START_MS);
-    ASSERT_NE(wizard, nullptr) << "no first-run wizard";
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    EXPECT_EQ(run.DescribeState()["runstate"], "1003");
-    CDriverRun::Click(wizard, IDCANCEL);
-    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
-    EXPECT_EQ(ReadIni(config, L"State", L"Save"), L"0");
-}
-
-TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenAndCancelKeepsItRunning)
+TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenCancelKeepsItRunningAndExitCancelsIt)
 {
     CDriverRun run("tray-wizard");
     Board().WriteConfig(run);
     run.WriteText("SimScenario.txt", Board().Scenario() + "log packets.txt\n");
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
-
-    run.PostToMain(WM_COMMAND, ID_TRAY_WIZARD);
-    HWND wizard = run.WaitForDialog(ID_NEXT, WINDOW_MS);
+    ASSERT_TRUE(run.StartUntil("reader"));
+    HWND wizard = OpenTrayWizard(run);
     ASSERT_NE(wizard, nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", WINDOW_MS));
+    ASSERT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS));
     const std::size_t starts = WaitForTrackingStarts(run, 1);
     // A second request brings the open wizard forward instead of opening another.
-    run.PostToMain(WM_COMMAND, ID_TRAY_WIZARD);
-    run.PostToMain(WM_COMMAND, ID_TRAY_CONFIG);
+    run.Command(ID_TRAY_WIZARD);
+    run.Command(ID_TRAY_CONFIG);
     run.DescribeState();
     EXPECT_EQ(run.WaitForDialog(IDC_CFG_SERVER_LIST, 0), nullptr);
 
-    HWND page = WaitForPage(wizard, IDC_MODEL_NINE);
-    ASSERT_NE(page, nullptr);
+    HWND page = nullptr;
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr);
     CDriverRun::Click(page, IDC_MODEL_NINE);
-    CDriverRun::ClickLater(wizard, ID_NEXT);
-    EXPECT_EQ(Answer(run, IDNO, "m9"), English(L"MESSAGEBOX", L"M9"));
-    EXPECT_NE(WaitForPage(wizard, IDC_MODEL_NINE), nullptr) << "No stays on the model page";
+    CDriverRun::ClickLater(wizard, WIZARD_NEXT);
+    EXPECT_EQ(run.AnswerBox(IDNO, "m9"), English(L"MESSAGEBOX", L"M9"));
+    EXPECT_NE(CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr) << "No stays on the page";
     EXPECT_EQ(run.DescribeState()["reader"], "1");
 
     CDriverRun::Click(page, IDC_MODEL_SIXTEEN);
-    CDriverRun::ClickLater(wizard, ID_NEXT);
+    CDriverRun::ClickLater(wizard, WIZARD_NEXT);
     EXPECT_TRUE(NoBoxOnceHandled(run)) << "the model as it was asks nothing";
-    page = WaitForPage(wizard, IDC_OPTIONS_REAR);
-    ASSERT_NE(page, nullptr);
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_REAR), nullptr);
     CDriverRun::Click(page, IDC_OPTIONS_REAR);
-    CDriverRun::ClickLater(wizard, ID_NEXT);
-    EXPECT_EQ(Answer(run, IDYES), English(L"MESSAGEBOX", L"M10"));
-    EXPECT_TRUE(run.WaitForState("reader", "0", WINDOW_MS)) << "Yes stops the pen";
-    EXPECT_NE(WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
+    CDriverRun::ClickLater(wizard, WIZARD_NEXT);
+    EXPECT_EQ(run.AnswerBox(IDYES), English(L"MESSAGEBOX", L"M10"));
+    EXPECT_TRUE(run.WaitForState("reader", "0", RUN_WINDOW_MS)) << "Yes stops the pen";
+    EXPECT_NE(CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
 
     // Cancel: the pen comes back with the settings as they were.
     CDriverRun::Click(wizard, IDCANCEL);
-    EXPECT_TRUE(run.WaitForState("reader", "1", WINDOW_MS));
+    EXPECT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS));
     EXPECT_EQ(WaitForTrackingStarts(run, starts + 1), starts + 1);
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
-    EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Check Rear"), L"0");
-}
 
-TEST(SetupWindows, ExitWhileTheTrayWizardIsOpenCancelsItBeforeTheSave)
-{
-    CDriverRun run("tray-wizard-exit");
-    StartTrayRun(run);
-    run.PostToMain(WM_COMMAND, ID_TRAY_WIZARD);
-    HWND wizard = run.WaitForDialog(ID_NEXT, WINDOW_MS);
-    ASSERT_NE(wizard, nullptr);
-    // A change the wizard has already applied: rear projection, with Yes to its question.
-    ASSERT_NE(WaitForPage(wizard, IDC_MODEL_SIXTEEN), nullptr);
-    CDriverRun::Click(wizard, ID_NEXT);
-    HWND page = WaitForPage(wizard, IDC_OPTIONS_REAR);
-    ASSERT_NE(page, nullptr);
+    // Exit while the wizard is open, after it applied rear projection: it is cancelled first,
+    // so the save keeps the settings as they were.
+    ASSERT_NE(wizard = OpenTrayWizard(run), nullptr);
+    ASSERT_NE(CDriverRun::WaitForPage(wizard, IDC_MODEL_SIXTEEN), nullptr);
+    CDriverRun::Click(wizard, WIZARD_NEXT);
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_REAR), nullptr);
     CDriverRun::Click(page, IDC_OPTIONS_REAR);
-    CDriverRun::ClickLater(wizard, ID_NEXT);
-    EXPECT_EQ(Answer(run, IDYES), English(L"MESSAGEBOX", L"M10"));
-    ASSERT_NE(WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
-    EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Check Rear"), L"0");
+    CDriverRun::ClickLater(wizard, WIZARD_NEXT);
+    EXPECT_EQ(run.AnswerBox(IDYES), English(L"MESSAGEBOX", L"M10"));
+    ASSERT_NE(CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
+    EXPECT_TRUE(run.Exit());
+    EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"0");
 }
 
 TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
 {
     RemoveAutostart();
-    ASSERT_TRUE(NinePointFileBoard().IsCalibrated());
     CDriverRun run("configuration");
-    NinePointFileBoard().WriteConfig(run);
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    ASSERT_TRUE(run.StartOn(NinePointFileBoard()));
     const std::string before = run.ReadText("Config.ini");
 
     // Cancel after changing everything changes nothing, even after OK answered No.
-    run.PostToMain(WM_COMMAND, ID_TRAY_CONFIG);
-    HWND dialog = run.WaitForDialog(IDC_CFG_SERVER_LIST, WINDOW_MS);
+    HWND dialog = OpenConfiguration(run);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(Text(dialog), English(L"CONFIGURATION", L"C1"));
+    EXPECT_EQ(WindowText(dialog), English(L"CONFIGURATION", L"C1"));
     EXPECT_TRUE(IsChecked(dialog, IDC_CFG_NINE));
     EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_CEILING));
     EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_REAR));
@@ -384,50 +283,48 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     EXPECT_TRUE(IsEnabled(dialog, IDC_CFG_SERVER_LIST));
     CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
-    EXPECT_EQ(Answer(run, IDNO), English(L"MESSAGEBOX", L"M11"));
+    EXPECT_EQ(run.AnswerBox(IDNO), English(L"MESSAGEBOX", L"M11"));
     run.DescribeState();
     EXPECT_TRUE(IsWindowVisible(dialog)) << "No keeps the dialog open";
     CDriverRun::Click(dialog, IDC_CFG_CANCEL);
     run.DescribeState();
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(run.ReadText("Config.ini"), before);
-    EXPECT_FALSE(HasAutostart());
+    EXPECT_EQ(Autostart(), L"");
 
     // Only start with Windows: closes without a question on a calibrated board.
-    run.PostToMain(WM_COMMAND, ID_TRAY_CONFIG);
-    dialog = run.WaitForDialog(IDC_CFG_SERVER_LIST, WINDOW_MS);
-    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(dialog = OpenConfiguration(run), nullptr);
     EXPECT_FALSE(IsChecked(dialog, IDC_CFG_START_PROGRAM)) << "Cancel kept the old choice";
     CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
     EXPECT_TRUE(NoBoxOnceHandled(run));
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(HasAutostart());
-    EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Start Program"), L"1");
-    EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Lens Angles"), L"1");
+    EXPECT_EQ(Autostart(), run.Path("Tavelo.exe"));
+    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"1");
+    EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"1");
 
-    // Rear projection changes the mapping: M11; No stays, Yes closes and calibrates.
-    run.PostToMain(WM_COMMAND, ID_TRAY_CONFIG);
-    dialog = run.WaitForDialog(IDC_CFG_SERVER_LIST, WINDOW_MS);
-    ASSERT_NE(dialog, nullptr);
+    // Rear projection changes the mapping: M11; No stays, Yes closes and calibrates. Start with
+    // Windows is turned off with it.
+    ASSERT_NE(dialog = OpenConfiguration(run), nullptr);
     CDriverRun::Click(dialog, IDC_CFG_SIXTEEN);
     CDriverRun::Click(dialog, IDC_CFG_REAR);
+    CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
-    EXPECT_EQ(Answer(run, IDNO), English(L"MESSAGEBOX", L"M11"));
+    EXPECT_EQ(run.AnswerBox(IDNO), English(L"MESSAGEBOX", L"M11"));
     run.DescribeState();
     EXPECT_TRUE(IsWindowVisible(dialog));
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
-    EXPECT_EQ(Answer(run, IDYES, "m11"), English(L"MESSAGEBOX", L"M11"));
+    EXPECT_EQ(run.AnswerBox(IDYES, "m11"), English(L"MESSAGEBOX", L"M11"));
     run.DescribeState();
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(run.WaitForState("calibrated", "0", WINDOW_MS));
-    const std::wstring config = run.Path("Config.ini");
-    EXPECT_EQ(ReadIni(config, L"State", L"Check Rear"), L"1");
-    EXPECT_EQ(ReadIni(config, L"State", L"Lens Angles"), L"0");
-    EXPECT_EQ(ReadIni(config, L"State", L"Radio Server"), L"0");
+    EXPECT_TRUE(run.WaitForState("calibrated", "0", RUN_WINDOW_MS));
+    EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"1");
+    EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Radio Server"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"0");
+    EXPECT_EQ(Autostart(), L"");
     RemoveAutostart();
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
+    EXPECT_TRUE(run.Exit());
 }
 
 namespace
@@ -438,31 +335,16 @@ std::vector<std::uint8_t> ProgramBitmapRgb(int id, int& width, int& height)
     std::vector<std::uint8_t> rgb;
     HMODULE module = LoadLibraryExW((TestProgramDirectory() + L"\\Tavelo.exe").c_str(), nullptr,
                                     LOAD_LIBRARY_AS_DATAFILE);
-    if (module == nullptr)
-        return rgb;
     HBITMAP bitmap = static_cast<HBITMAP>(
         LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    if (bitmap != nullptr)
+    BITMAP info{};
+    if (bitmap != nullptr && GetObjectW(bitmap, sizeof info, &info) != 0)
     {
-        BITMAP info{};
-        GetObjectW(bitmap, sizeof info, &info);
         width = info.bmWidth;
         height = info.bmHeight;
-        BITMAPINFO header{};
-        header.bmiHeader.biSize = sizeof header.bmiHeader;
-        header.bmiHeader.biWidth = width;
-        header.bmiHeader.biHeight = -height;
-        header.bmiHeader.biPlanes = 1;
-        header.bmiHeader.biBitCount = 32;
-        header.bmiHeader.biCompression = BI_RGB;
-        std::vector<std::uint8_t> bgra(std::size_t(width) * std::size_t(height) * 4);
-        HDC screen = GetDC(nullptr);
-        GetDIBits(screen, bitmap, 0, UINT(height), bgra.data(), &header, DIB_RGB_COLORS);
-        ReleaseDC(nullptr, screen);
-        for (std::size_t i = 0; i < bgra.size(); i += 4)
-            rgb.insert(rgb.end(), {bgra[i + 2], bgra[i + 1], bgra[i]});
-        DeleteObject(bitmap);
+        rgb = BitmapRgb(bitmap, width, height);
     }
+    DeleteObject(bitmap);
     FreeLibrary(module);
     return rgb;
 }
@@ -556,8 +438,8 @@ void ExpectLaidOut(HWND window, SETUP_WINDOW kind, const SKIN_EXPECTED& expected
             const wchar_t* section = control.text.group == TEXT_WIZARD   ? L"START WIZARD"
                                      : control.text.group == TEXT_CONFIG ? L"CONFIGURATION"
                                                                          : L"MESSAGEBOX";
-            EXPECT_EQ(Text(item), LanguageText(expected.code, section, key.c_str()) +
-                                      (control.text.trailingSpace ? L" " : L""));
+            EXPECT_EQ(WindowText(item), LanguageText(expected.code, section, key.c_str()) +
+                                            (control.text.trailingSpace ? L" " : L""));
         }
         const SKIN_RECT& want = ControlRect(control, expected.layout);
         const RECT got = ClientRect(item);
@@ -587,24 +469,18 @@ void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
     ASSERT_EQ(LanguageCodeFor(GetSystemDefaultLangID()),
               std::wstring(expected.code, expected.code + 3))
         << "run this suite with the locale of its ctest entry";
-    const std::string name =
-        std::string("skin") + std::to_string(expected.skin) + "-" + expected.code;
-    CDriverRun run(name);
-    StartTrayRun(run);
-
-    run.PostToMain(WM_COMMAND, ID_TRAY_CONFIG);
-    HWND dialog = run.WaitForDialog(IDC_CFG_SERVER_LIST, WINDOW_MS);
+    CDriverRun run(std::string("skin") + std::to_string(expected.skin) + "-" + expected.code);
+    ASSERT_TRUE(run.StartOn(Board()));
+    HWND dialog = OpenConfiguration(run);
     ASSERT_NE(dialog, nullptr);
-    Shoot(run, "configuration", dialog);
+    EXPECT_TRUE(run.Shoot("configuration", dialog));
     {
         SCOPED_TRACE("configuration");
         ExpectLaidOut(dialog, SETUP_CONFIG, expected);
     }
     CDriverRun::Click(dialog, IDC_CFG_CANCEL);
     Sleep(300);
-
-    run.PostToMain(WM_COMMAND, ID_TRAY_WIZARD);
-    HWND wizard = run.WaitForDialog(ID_NEXT, WINDOW_MS);
+    HWND wizard = OpenTrayWizard(run);
     ASSERT_NE(wizard, nullptr);
     const struct
     {
@@ -620,14 +496,14 @@ void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
     for (const auto& shown : pages)
     {
         SCOPED_TRACE(shown.shot);
-        HWND page = WaitForPage(wizard, shown.control);
-        ASSERT_NE(page, nullptr);
-        Shoot(run, shown.shot, wizard);
+        HWND page = nullptr;
+        ASSERT_NE(page = CDriverRun::WaitForPage(wizard, shown.control), nullptr);
+        EXPECT_TRUE(run.Shoot(shown.shot, wizard));
         EXPECT_EQ(ShownPagePicture(page),
                   BackgroundBitmap(shown.window, expected.skin, expected.layout));
         ExpectLaidOut(page, shown.window, expected);
         if (shown.window != SETUP_CALIBRATE_PAGE)
-            CDriverRun::Click(wizard, ID_NEXT);
+            CDriverRun::Click(wizard, WIZARD_NEXT);
     }
     {
         SCOPED_TRACE("frame");
@@ -635,23 +511,17 @@ void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
     }
     CDriverRun::Click(wizard, IDCANCEL);
     run.DescribeState();
-    EXPECT_EQ(run.WaitForDialog(ID_NEXT, 0), nullptr);
+    EXPECT_EQ(run.WaitForDialog(WIZARD_NEXT, 0), nullptr);
 
     // The calibration's report, in the skin and the language.
-    run.PostToMain(WM_COMMAND, ID_TRAY_CALIBRATE);
+    run.Command(ID_TRAY_CALIBRATE);
     const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
     EXPECT_FALSE(TouchShownTargets(run, optics, 17).empty());
-    if (HWND report = WaitForReportScreen(run, WINDOW_MS))
-    {
-        Shoot(run, "calibration-report", report);
-        EXPECT_TRUE(TapUntilHidden(run, optics[0], 0, report, 512, 600));
-    }
-    else
-    {
-        ADD_FAILURE() << "no report after the calibration";
-    }
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
+    HWND report = WaitForReportScreen(run, RUN_WINDOW_MS);
+    ASSERT_NE(report, nullptr) << "no report after the calibration";
+    EXPECT_TRUE(run.Shoot("calibration-report", report));
+    EXPECT_TRUE(TapUntilHidden(run, optics[0], 0, report, 512, 600));
+    EXPECT_TRUE(run.Exit());
 }
 } // namespace
 

@@ -2,8 +2,7 @@
 // into the tray with a calibrated board, a stroke of the pen moves and clicks the pointer, the
 // tray menu opens and Exit saves; every way start-up can fail tells the user and ends.
 
-#include "core/Messages.h"
-#include "tests/wine_support/CalibratedBoard.h"
+#include "tests/wine_support/Landing.h"
 #include "tests/wine_support/WindowPulse.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +10,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
 namespace
 {
-constexpr DWORD START_MS = 20000;
-
 // The board every test here uses: one camera unit, multi-spot firmware, calibrated once.
 const CCalibratedBoard& Board()
 {
@@ -34,105 +30,11 @@ std::string Lines(const std::vector<std::wstring>& lines)
     return text;
 }
 
-// Opens the tray menu as a click on the icon does, waits for the popup and leaves it open.
-HWND OpenTrayMenu(CDriverRun& run)
-{
-    run.PostToMain(WM_TRAYNOTIFY, 131, WM_RBUTTONDOWN);
-    return run.WaitForWindow(L"#32768", 5000);
-}
-
 // Chooses the last item of an open popup menu with the keyboard, as a user can.
 void ChooseLastMenuItem()
 {
-    INPUT keys[4] = {};
-    const WORD sequence[2] = {VK_UP, VK_RETURN};
-    for (int i = 0; i < 2; ++i)
-    {
-        keys[2 * i].type = INPUT_KEYBOARD;
-        keys[2 * i].ki.wVk = sequence[i];
-        keys[2 * i + 1].type = INPUT_KEYBOARD;
-        keys[2 * i + 1].ki.wVk = sequence[i];
-        keys[2 * i + 1].ki.dwFlags = KEYEVENTF_KEYUP;
-    }
-    SendInput(4, keys, sizeof(INPUT));
-}
-} // namespace
-
-TEST(Shell, CalibratedBoardStartsIntoTheTrayDrawsAStrokeAndExitSaves)
-{
-    ASSERT_TRUE(Board().IsCalibrated());
-    CDriverRun run("calibrated");
-    Board().WriteConfig(run);
-    // A value the program does not keep must be gone after Exit's save rewrote the file.
-    WritePrivateProfileStringW(L"State", L"Inkora", nullptr, run.Path("Config.ini").c_str());
-    CHookProbe probe;
-    ASSERT_TRUE(run.StartTracking(probe, START_MS));
-    const auto state = run.DescribeState();
-    EXPECT_EQ(state.at("tray"), "1");
-    EXPECT_EQ(state.at("runstate"), "1000");
-    EXPECT_FALSE(IsWindowVisible(run.MainWindow()));
-
-    const std::size_t skip = probe.Count();
-    DrawStroke(run, Board(), {{300, 250}, {340, 270}, {400, 300}, {460, 330}, {520, 360}});
-    const auto buttons = ButtonEvents(probe, skip, 2);
-    ASSERT_EQ(buttons.size(), 2u);
-    // On the pen's own pixel, give or take the one the calibration's rounding may cost.
-    EXPECT_EQ(buttons[0].message, unsigned{WM_LBUTTONDOWN});
-    EXPECT_LE(std::max(std::abs(buttons[0].x - 300), std::abs(buttons[0].y - 250)), 1)
-        << "down at " << buttons[0].x << "," << buttons[0].y;
-    EXPECT_EQ(buttons[1].message, unsigned{WM_LBUTTONUP});
-    EXPECT_LE(std::max(std::abs(buttons[1].x - 520), std::abs(buttons[1].y - 360)), 1)
-        << "up at " << buttons[1].x << "," << buttons[1].y;
-
-    // The tray menu: seven commands with the language file's texts, the first the default.
-    const std::vector<std::wstring> items = run.MenuItems();
-    EXPECT_EQ(Lines(items), "11026 0 1 Settings...\n"
-                            "11036 0 0 Setup Wizard...\n"
-                            "11028 0 0 Calibrate\n"
-                            "0 800 0 \n"
-                            "11031 0 0 Start Inkora\n"
-                            "11029 0 0 On-Screen Keyboard\n"
-                            "0 800 0 \n"
-                            "11037 0 0 About Tavelo...\n"
-                            "11027 0 0 Exit\n");
-    HWND menu = OpenTrayMenu(run);
-    ASSERT_NE(menu, nullptr) << "the tray menu did not open";
-    Sleep(200);
-    run.Screenshot("tray-menu", menu);
-    ChooseLastMenuItem();
-
-    EXPECT_EQ(run.WaitForExit(10000), 0u);
-    EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Inkora"), L"0");
-    EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Save"), L"1");
-}
-
-namespace
-{
-// A text of the shipped English language file, as the program shows it.
-std::wstring EnglishText(const wchar_t* key)
-{
-    return ReadIni(SourceTreePath("resources/language/ENU.lng"), L"MESSAGEBOX", key);
-}
-
-// The message box the program shows, its text, answered with OK; then the program must end.
-struct BOX_SEEN
-{
-    std::wstring text;
-    DWORD exitCode = STILL_ACTIVE;
-};
-
-BOX_SEEN AnswerBoxAndWaitForExit(CDriverRun& run, const std::string& shot)
-{
-    BOX_SEEN seen;
-    HWND box = run.WaitForMessageBox(START_MS);
-    if (box == nullptr)
-        return seen;
-    seen.text = CDriverRun::MessageBoxText(box);
-    Sleep(200);
-    run.Screenshot(shot, box);
-    CDriverRun::Click(box, IDOK);
-    seen.exitCode = run.WaitForExit(10000);
-    return seen;
+    PressKey(VK_UP);
+    PressKey(VK_RETURN);
 }
 
 // Mostly red pixels: the error icon of a message box.
@@ -143,16 +45,50 @@ int RedPixels(HWND window)
     const std::vector<std::uint8_t> rgb = CDriverRun::CaptureRgb(area);
     int red = 0;
     for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
-    {
-        if (rgb[i] > 180 && rgb[i + 1] < 90 && rgb[i + 2] < 90)
-            ++red;
-    }
+        red += rgb[i] > 180 && rgb[i + 1] < 90 && rgb[i + 2] < 90 ? 1 : 0;
     return red;
 }
 
 const char* const STATE_WITHOUT_RADIO_SERVER = "[State]\r\nSave=1\r\nCheck Ceiling=0\r\n"
                                                "Check Rear=0\r\nLens Angles=0\r\n";
 } // namespace
+
+TEST(Shell, CalibratedBoardStartsIntoTheTrayDrawsAStrokeAndExitSaves)
+{
+    CDriverRun run("calibrated");
+    CHookProbe probe;
+    Board().WriteConfig(run);
+    // A value the program does not keep must be gone after Exit's save rewrote the file.
+    WritePrivateProfileStringW(L"State", L"Inkora", nullptr, run.Path("Config.ini").c_str());
+    ASSERT_TRUE(run.StartTracking(probe, RUN_START_MS));
+    const auto state = run.DescribeState();
+    EXPECT_EQ(state.at("tray"), "1");
+    EXPECT_EQ(state.at("runstate"), "1000");
+    EXPECT_FALSE(IsWindowVisible(run.MainWindow()));
+
+    const auto buttons = StrokeButtons(
+        probe, run, Board(), {{300, 250}, {340, 270}, {400, 300}, {460, 330}, {520, 360}});
+    ASSERT_EQ(buttons.size(), 2u);
+    // On the pen's own pixel, give or take the one the calibration's rounding may cost.
+    EXPECT_TRUE(At(buttons[0], WM_LBUTTONDOWN, 300, 250, 1.5));
+    EXPECT_TRUE(At(buttons[1], WM_LBUTTONUP, 520, 360, 1.5));
+
+    // The tray menu: seven commands with the language file's texts, the first the default.
+    EXPECT_EQ(Lines(run.MenuItems()), "11026 0 1 Settings...\n"
+                                      "11036 0 0 Setup Wizard...\n"
+                                      "11028 0 0 Calibrate\n"
+                                      "0 800 0 \n"
+                                      "11031 0 0 Start Inkora\n"
+                                      "11029 0 0 On-Screen Keyboard\n"
+                                      "0 800 0 \n"
+                                      "11037 0 0 About Tavelo...\n"
+                                      "11027 0 0 Exit\n");
+    ASSERT_NE(run.OpenTrayMenu(), nullptr) << "the tray menu did not open";
+    ChooseLastMenuItem();
+    EXPECT_EQ(run.WaitForExit(10000), 0u);
+    EXPECT_EQ(run.Config(L"State", L"Inkora"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Save"), L"1");
+}
 
 TEST(Shell, EveryStartUpFailureTellsTheUserAndEnds)
 {
@@ -176,66 +112,32 @@ TEST(Shell, EveryStartUpFailureTellsTheUserAndEnds)
         run.WriteText("SimScenario.txt", failure.scenario);
         run.WriteText("Config.ini", STATE_WITHOUT_RADIO_SERVER);
         ASSERT_TRUE(run.Start());
-        const BOX_SEEN seen = AnswerBoxAndWaitForExit(run, failure.savedAgain ? "m12" : "m1");
-        EXPECT_EQ(seen.text, EnglishText(failure.message));
-        EXPECT_EQ(seen.exitCode, 0u);
+        EXPECT_EQ(WindowText(run.WaitForMessageBox(RUN_START_MS)), L"Tavelo");
+        EXPECT_EQ(run.AnswerBox(IDOK, failure.savedAgain ? "m12" : "m1"),
+                  EnglishMessage(failure.message));
+        EXPECT_EQ(run.WaitForExit(10000), 0u);
         if (failure.savedAgain)
-            EXPECT_EQ(ReadIni(run.Path("Config.ini"), L"State", L"Radio Server"), L"0");
+            EXPECT_EQ(run.Config(L"State", L"Radio Server"), L"0");
         else
             EXPECT_EQ(run.ReadText("Config.ini"), STATE_WITHOUT_RADIO_SERVER);
     }
 }
 
-TEST(Shell, SecondCopyTellsTheUserAndTheFirstKeepsTracking)
-{
-    CDriverRun run("second-instance");
-    Board().WriteConfig(run);
-    CHookProbe probe;
-    ASSERT_TRUE(run.StartTracking(probe, START_MS));
-
-    HANDLE second = run.StartAnother();
-    ASSERT_NE(second, nullptr);
-    HWND box = run.WaitForMessageBox(START_MS, GetProcessId(second));
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(CDriverRun::MessageBoxText(box), EnglishText(L"M2"));
-    Sleep(200);
-    run.Screenshot("m2", box);
-    CDriverRun::Click(box, IDOK);
-    EXPECT_EQ(WaitForSingleObject(second, 10000), WAIT_OBJECT_0);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(second, &code);
-    CloseHandle(second);
-    EXPECT_EQ(code, 0u);
-
-    ASSERT_TRUE(run.IsRunning());
-    const std::size_t skip = probe.Count();
-    DrawStroke(run, Board(), {{600, 400}, {640, 420}, {700, 450}});
-    const auto buttons = ButtonEvents(probe, skip, 2);
-    ASSERT_EQ(buttons.size(), 2u);
-    EXPECT_LT(Distance(buttons[0].x, buttons[0].y, 600, 400), 4.0);
-}
-
 TEST(Shell, StalledUnitEndsTheProgramWithTheErrorMessage)
 {
     CDriverRun run("stalled-unit");
-    Board().WriteConfig(run);
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    ASSERT_TRUE(run.StartOn(Board()));
     // A line stuck at one value: the same byte far more than a thousand times in a row.
     std::string stuck = "unit 0 send";
     for (int i = 0; i < 256; ++i)
         stuck += " 00";
     run.Control(std::vector<std::string>(5, stuck));
-
-    HWND box = run.WaitForMessageBox(START_MS);
+    HWND box = run.WaitForMessageBox(RUN_START_MS);
     ASSERT_NE(box, nullptr) << "no message after the stall";
-    EXPECT_EQ(CDriverRun::MessageBoxText(box), EnglishText(L"M1"));
-    Sleep(200);
+    run.Shoot("m1-stall", box);
     EXPECT_GT(RedPixels(box), 20) << "the box should carry the error icon";
-    run.Screenshot("m1-stall", box);
     const ULONGLONG answered = GetTickCount64();
-    CDriverRun::Click(box, IDOK);
+    EXPECT_EQ(run.AnswerBox(IDOK), EnglishMessage(L"M1"));
     EXPECT_EQ(run.WaitForExit(10000), 0u);
     EXPECT_LT(GetTickCount64() - answered, 5000u);
 }
@@ -246,9 +148,7 @@ TEST(Shell, AHungWindowNamedForTheAnswerCannotHoldTheDriver)
 {
     CDriverRun run("hung-asker");
     run.WriteText("SimScenario.txt", "units 1\nunit 0 minor 0x23\nunit 0 set 4 1\n");
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
+    ASSERT_TRUE(run.StartUntil("tray"));
 
     // A window whose thread never reads a message again until the test releases it.
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -293,49 +193,14 @@ TEST(ShellFarsi, TrayMenuIsRightToLeft)
     ASSERT_EQ(PRIMARYLANGID(GetSystemDefaultLangID()), LANG_FARSI)
         << "run this suite with LC_ALL=fa_IR.UTF-8";
     CDriverRun run("farsi");
-    Board().WriteConfig(run);
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
+    ASSERT_TRUE(run.StartOn(Board()));
     const std::vector<std::wstring> items = run.MenuItems();
     ASSERT_EQ(items.size(), 9u);
-    const std::wstring farsiExit =
-        ReadIni(SourceTreePath("resources/language/FAR.lng"), L"TRAY ICON MENU", L"T7");
-    EXPECT_EQ(items[8], L"11027 6000 0 " + farsiExit);
+    EXPECT_EQ(items[8], L"11027 6000 0 " + LanguageText("FAR", L"TRAY ICON MENU", L"T7"));
     EXPECT_EQ(items[0].substr(0, 13), L"11026 6000 1 ");
     EXPECT_EQ(items[3], L"0 800 0 ");
-    HWND menu = OpenTrayMenu(run);
-    ASSERT_NE(menu, nullptr) << "the tray menu did not open";
-    Sleep(200);
-    run.Screenshot("tray-menu", menu);
+    ASSERT_NE(run.OpenTrayMenu(), nullptr) << "the tray menu did not open";
     ChooseLastMenuItem();
-    EXPECT_EQ(run.WaitForExit(10000), 0u);
-}
-
-// Without its language files the program still speaks: the menu shows the English texts.
-TEST(Shell, WithoutLanguageFilesTheTrayMenuIsInEnglish)
-{
-    CDriverRun run("no-language-files");
-    Board().WriteConfig(run);
-    std::filesystem::remove_all(std::filesystem::path(run.Path("language")));
-    ASSERT_FALSE(run.Exists("language"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
-    const std::vector<std::wstring> items = run.MenuItems();
-    ASSERT_EQ(items.size(), 9u);
-    const std::wstring english = SourceTreePath("resources/language/ENG.lng");
-    const std::pair<int, const wchar_t*> shown[] = {{0, L"T1"}, {1, L"T2"}, {2, L"T3"}, {4, L"T4"},
-                                                    {5, L"T5"}, {7, L"T6"}, {8, L"T7"}};
-    for (const auto& [index, key] : shown)
-    {
-        const std::wstring text = ReadIni(english, L"TRAY ICON MENU", key);
-        ASSERT_FALSE(text.empty());
-        const std::wstring& item = items[static_cast<std::size_t>(index)];
-        EXPECT_EQ(item.substr(item.size() - std::min(item.size(), text.size() + 1)), L" " + text)
-            << Lines(items);
-    }
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
     EXPECT_EQ(run.WaitForExit(10000), 0u);
 }
 
@@ -357,13 +222,10 @@ const CCalibratedBoard& FileBoard()
     return board;
 }
 
-// The pointer's press of a short tap-free stroke from (x, y), as the hook saw it.
-HOOKED_EVENT StrokeDown(CHookProbe& probe, const CDriverRun& run, double x, double y)
+// The buttons of a short stroke from (x, y).
+std::vector<HOOKED_EVENT> ShortStroke(CHookProbe& probe, const CDriverRun& run, double x, double y)
 {
-    const std::size_t skip = probe.Count();
-    DrawStroke(run, FileBoard(), {{x, y}, {x + 30, y + 10}, {x + 60, y + 20}});
-    const auto buttons = ButtonEvents(probe, skip, 2);
-    return buttons.empty() ? HOOKED_EVENT{} : buttons[0];
+    return StrokeButtons(probe, run, FileBoard(), {{x, y}, {x + 30, y + 10}, {x + 60, y + 20}});
 }
 } // namespace
 
@@ -376,7 +238,7 @@ TEST(Shell, StaysHiddenRestartsTrackingOnResumeAndReloadsTablesOnADisplayChange)
     elsewhere.WriteSettingsFile(run);
     run.WriteText("SimScenario.txt", FileBoard().Scenario() + "log packets.txt\n");
     CHookProbe probe;
-    ASSERT_TRUE(run.StartTracking(probe, START_MS));
+    ASSERT_TRUE(run.StartTracking(probe, RUN_START_MS));
 
     ShowWindow(run.MainWindow(), SW_SHOW);
     // Answered after whatever the program posted itself while it was shown.
@@ -391,17 +253,14 @@ TEST(Shell, StaysHiddenRestartsTrackingOnResumeAndReloadsTablesOnADisplayChange)
     EXPECT_EQ(WaitForTrackingStarts(run, 2), 2u);
 
     // With the other camera's tables the pen lands far from where it touches.
-    const HOOKED_EVENT before = StrokeDown(probe, run, 400, 300);
-    EXPECT_GT(Distance(before.x, before.y, 400, 300), 20.0);
+    EXPECT_FALSE(PressedAt(ShortStroke(probe, run, 400, 300), 400, 300, 20.0));
 
     // The display changes; the file now holds this board's tables for the screen size.
     FileBoard().WriteSettingsFile(run);
     run.PostToMain(WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
     // One start each for the resume and the display change: a doubled one shows here.
     EXPECT_EQ(WaitForTrackingStarts(run, 3), 3u);
-    const HOOKED_EVENT after = StrokeDown(probe, run, 400, 300);
-    EXPECT_EQ(after.message, unsigned{WM_LBUTTONDOWN});
-    EXPECT_LT(Distance(after.x, after.y, 400, 300), 4.0) << "down at " << after.x << "," << after.y;
+    EXPECT_TRUE(PressedAt(ShortStroke(probe, run, 400, 300), 400, 300, 4.0));
 }
 
 namespace
@@ -414,8 +273,7 @@ std::string EmbeddedManifest(const std::wstring& program)
     std::string text;
     if (HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)))
     {
-        HGLOBAL loaded = LoadResource(module, resource);
-        const char* data = static_cast<const char*>(LockResource(loaded));
+        const char* data = static_cast<const char*>(LockResource(LoadResource(module, resource)));
         if (data != nullptr)
             text.assign(data, SizeofResource(module, resource));
     }
@@ -430,28 +288,24 @@ class CLogPixels
 public:
     explicit CLogPixels(DWORD value)
     {
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &m_hKey, nullptr);
         DWORD size = sizeof m_nOld;
-        m_bHadOld = RegQueryValueExW(m_hKey, L"LogPixels", nullptr, nullptr,
-                                     reinterpret_cast<BYTE*>(&m_nOld), &size) == ERROR_SUCCESS;
-        RegSetValueExW(m_hKey, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                       sizeof value);
+        m_bHadOld = RegGetValueW(HKEY_CURRENT_USER, DESKTOP, L"LogPixels", RRF_RT_REG_DWORD,
+                                 nullptr, &m_nOld, &size) == ERROR_SUCCESS;
+        RegSetKeyValueW(HKEY_CURRENT_USER, DESKTOP, L"LogPixels", REG_DWORD, &value, sizeof value);
     }
     ~CLogPixels()
     {
         if (m_bHadOld)
-            RegSetValueExW(m_hKey, L"LogPixels", 0, REG_DWORD,
-                           reinterpret_cast<const BYTE*>(&m_nOld), sizeof m_nOld);
+            RegSetKeyValueW(HKEY_CURRENT_USER, DESKTOP, L"LogPixels", REG_DWORD, &m_nOld,
+                            sizeof m_nOld);
         else
-            RegDeleteValueW(m_hKey, L"LogPixels");
-        RegCloseKey(m_hKey);
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, DESKTOP, L"LogPixels");
     }
     CLogPixels(const CLogPixels&) = delete;
     CLogPixels& operator=(const CLogPixels&) = delete;
 
 private:
-    HKEY m_hKey = nullptr;
+    static constexpr const wchar_t* DESKTOP = L"Control Panel\\Desktop";
     DWORD m_nOld = 96;
     bool m_bHadOld = false;
 };
@@ -476,7 +330,7 @@ TEST(Shell, At144DpiTheSplashKeepsItsPixelSizeAndThePenLandsWhereItTouches)
     ASSERT_TRUE(probe.IsReady());
     ASSERT_TRUE(probe.WaitUntilDelivering(0));
     ASSERT_TRUE(run.Start());
-    HWND splash = run.WaitForWindow(L"SPLASH", START_MS);
+    HWND splash = run.WaitForWindow(L"SPLASH", RUN_START_MS);
     ASSERT_NE(splash, nullptr) << "no splash";
     RECT area{};
     GetWindowRect(splash, &area);
@@ -484,32 +338,34 @@ TEST(Shell, At144DpiTheSplashKeepsItsPixelSizeAndThePenLandsWhereItTouches)
     EXPECT_EQ(area.bottom - area.top, 250);
     run.Screenshot("splash", splash);
 
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", START_MS));
-    const HOOKED_EVENT down = StrokeDown(probe, run, 700, 500);
-    EXPECT_EQ(down.message, unsigned{WM_LBUTTONDOWN});
-    EXPECT_LT(Distance(down.x, down.y, 700, 500), 4.0) << "down at " << down.x << "," << down.y;
-    HWND menu = OpenTrayMenu(run);
-    ASSERT_NE(menu, nullptr);
-    Sleep(200);
-    run.Screenshot("tray-menu", menu);
+    ASSERT_NE(run.WaitForMainWindow(RUN_START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("reader", "1", RUN_START_MS));
+    EXPECT_TRUE(PressedAt(ShortStroke(probe, run, 700, 500), 700, 500, 4.0));
+    EXPECT_NE(run.OpenTrayMenu(), nullptr);
 }
 
-// A cable pulled mid-stroke and plugged in again: the button comes up at once, the tray tip
-// says the camera is missing, and within a few seconds of the replug the same program draws
-// again where the pen is, with no message and no new calibration.
-TEST(Shell, AUnitUnpluggedMidStrokeAndPluggedInAgainDrawsAgain)
+// A second copy tells the user and ends, and the first keeps tracking. Then a cable pulled
+// mid-stroke and plugged in again: the button comes up at once, the tray tip says the camera is
+// missing, and within a few seconds of the replug the same program draws again where the pen
+// is, with no message and no new calibration.
+TEST(Shell, ASecondCopyEndsAndAUnitUnpluggedMidStrokeAndPluggedInAgainDrawsAgain)
 {
     CDriverRun run("unplug-replug");
-    Board().WriteConfig(run);
     CHookProbe probe;
-    ASSERT_TRUE(run.StartTracking(probe, START_MS));
+    ASSERT_TRUE(StartTracking(run, probe, Board()));
     const DWORD process = run.ProcessId();
+    HANDLE second = run.StartAnother();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(run.AnswerBox(IDOK, "m2", GetProcessId(second)), EnglishMessage(L"M2"));
+    EXPECT_EQ(WaitForSingleObject(second, 10000), WAIT_OBJECT_0);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(second, &code);
+    CloseHandle(second);
+    EXPECT_EQ(code, 0u);
 
     const std::size_t skip = probe.Count();
     run.Control(Board().PenAt(0, 0, 400, 300));
-    Sleep(300);
-    ASSERT_EQ(ButtonEvents(probe, skip, 1).size(), 1u) << "the pen did not press";
+    ASSERT_TRUE(PressedAt(ButtonEvents(probe, skip, 1), 400, 300, 4.0)) << "the first tracks";
     const ULONGLONG unplugged = GetTickCount64();
     run.Control("unit 0 fault unplug");
     const auto buttons = ButtonEvents(probe, skip, 2);
@@ -525,15 +381,11 @@ TEST(Shell, AUnitUnpluggedMidStrokeAndPluggedInAgainDrawsAgain)
     const ULONGLONG replugged = GetTickCount64();
     ASSERT_TRUE(run.WaitForState("reader", "1", 5000)) << "not reopened";
     EXPECT_EQ(run.DescribeState()["tip"], "Tavelo");
-    const std::size_t afterReplug = probe.Count();
-    DrawStroke(run, Board(), {{600, 400}, {640, 420}, {700, 450}});
-    const auto again = ButtonEvents(probe, afterReplug, 2);
+    const auto again = StrokeButtons(probe, run, Board(), {{600, 400}, {640, 420}, {700, 450}});
     ASSERT_EQ(again.size(), 2u) << "no stroke after the replug";
-    EXPECT_LT(Distance(again[0].x, again[0].y, 600, 400), 4.0);
+    EXPECT_TRUE(PressedAt(again, 600, 400, 4.0));
     EXPECT_LT(GetTickCount64() - replugged, 5000u);
     EXPECT_EQ(run.WaitForMessageBox(0), nullptr) << "a message box is up";
     EXPECT_EQ(run.ProcessId(), process);
-    EXPECT_TRUE(run.IsRunning());
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(10000), 0u);
+    EXPECT_TRUE(run.Exit());
 }

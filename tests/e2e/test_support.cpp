@@ -12,7 +12,6 @@
 
 namespace
 {
-constexpr DWORD START_MS = 20000;
 constexpr double FRAME_MS = 10.0;
 
 const CCalibratedBoard& Board()
@@ -45,17 +44,6 @@ void Gestures(const CDriverRun& run)
     Sleep(500);
 }
 
-std::vector<HOOKED_EVENT> Buttons(const std::vector<HOOKED_EVENT>& events, std::size_t skip)
-{
-    std::vector<HOOKED_EVENT> buttons;
-    for (std::size_t i = skip; i < events.size(); ++i)
-    {
-        if (events[i].message != WM_MOUSEMOVE)
-            buttons.push_back(events[i]);
-    }
-    return buttons;
-}
-
 // Where each expected text first appears at or after the previous one; npos when missing.
 std::vector<std::size_t> InOrder(const std::string& log, const std::vector<std::string>& texts)
 {
@@ -83,14 +71,13 @@ TEST(Support, ARecordedSessionReplaysIntoAFreshRunAndTheLogTellsItInOrder)
         WritePrivateProfileStringW(L"Diagnostics", L"Record", recording.c_str(),
                                    run.Path("Config.ini").c_str());
         CHookProbe probe;
-        ASSERT_TRUE(run.StartTracking(probe, START_MS));
+        ASSERT_TRUE(run.StartTracking(probe, RUN_START_MS));
         const std::vector<std::wstring> items = run.MenuItems();
         EXPECT_NE(std::find(items.begin(), items.end(), L"11044 0 0 Stop recording"), items.end());
         const std::size_t skip = probe.Count();
         Gestures(run);
-        recorded = Buttons(probe.Events(), skip);
-        run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-        ASSERT_EQ(run.WaitForExit(10000), 0u);
+        recorded = ButtonEvents(probe, skip, 0);
+        ASSERT_TRUE(run.Exit());
 
         const std::string log = run.ReadText("Tavelo.log");
         const std::vector<std::string> story = {
@@ -122,13 +109,12 @@ TEST(Support, ARecordedSessionReplaysIntoAFreshRunAndTheLogTellsItInOrder)
     run.WriteText("SimScenario.txt", Board().Scenario() + "replay " + Narrow(recording) + "\n");
     CHookProbe probe;
     const std::size_t skip = probe.Count();
-    ASSERT_TRUE(run.StartTracking(probe, START_MS));
+    ASSERT_TRUE(run.StartTracking(probe, RUN_START_MS));
     const auto duration =
         static_cast<DWORD>((recorded.back().micros - recorded.front().micros) / 1000);
     Sleep(duration + 2000);
-    const std::vector<HOOKED_EVENT> replayed = Buttons(probe.Events(), skip);
-    run.PostToMain(WM_COMMAND, ID_TRAY_EXIT);
-    EXPECT_EQ(run.WaitForExit(10000), 0u);
+    const std::vector<HOOKED_EVENT> replayed = ButtonEvents(probe, skip, 0);
+    EXPECT_TRUE(run.Exit());
 
     ASSERT_EQ(replayed.size(), recorded.size());
     for (std::size_t i = 0; i < replayed.size(); ++i)

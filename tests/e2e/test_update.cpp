@@ -7,6 +7,7 @@
 #include "tests/wine_support/DriverRun.h"
 #include "tests/wine_support/HookProbe.h"
 #include "tests/wine_support/HttpTestServer.h"
+#include "tests/wine_support/StandIn.h"
 #include "tests/wine_support/WindowPulse.h"
 #include "update/UpdateUrl.h"
 
@@ -18,8 +19,6 @@
 
 namespace
 {
-constexpr DWORD START_MS = 20000;
-constexpr DWORD WINDOW_MS = 10000;
 // A downloading start-up may take two downloads' deadlines before the tray icon comes.
 constexpr DWORD SLOW_START_MS = 30000;
 constexpr int IDC_CONFIG_UPDATE = 1016;
@@ -51,44 +50,6 @@ bool PointUpdatesAt(const CDriverRun& run, const std::wstring& url)
                                           MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), data.data(),
                                           DWORD(data.size() * sizeof(WORD))) != FALSE;
     return EndUpdateResourceW(update, !replaced) != FALSE && replaced;
-}
-
-std::wstring English(const wchar_t* key)
-{
-    return ReadIni(SourceTreePath("resources/language/ENU.lng"), L"MESSAGEBOX", key);
-}
-
-// The program a launch went to: a copy of the stand-in that records how it was started.
-std::wstring PlaceStandIn(const std::wstring& path)
-{
-    CopyFileW((TestProgramDirectory() + L"\\record_launch.exe").c_str(), path.c_str(), FALSE);
-    return path + L".launch.txt";
-}
-
-// The arguments the stand-in was started with, once its record is whole.
-std::vector<std::string> LaunchArguments(const std::wstring& record, DWORD milliseconds)
-{
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    do
-    {
-        std::string text;
-        if (FILE* file = _wfopen(record.c_str(), L"rb"))
-        {
-            char buffer[4096];
-            text.assign(buffer, std::fread(buffer, 1, sizeof buffer, file));
-            std::fclose(file);
-        }
-        if (text.find("end\n") != std::string::npos)
-        {
-            std::vector<std::string> args;
-            for (std::size_t at = text.find("arg="); at != std::string::npos;
-                 at = text.find("arg=", at + 1))
-                args.push_back(text.substr(at + 4, text.find('\n', at) - at - 4));
-            return args;
-        }
-        Sleep(50);
-    } while (GetTickCount64() < deadline);
-    return {};
 }
 
 std::string Narrow(const std::wstring& text)
@@ -125,34 +86,25 @@ TEST(UpdateCheck, NewerVersionIsOfferedAndTheUpdateButtonStartsTheUpdater)
     CDriverRun& run = update.run;
     const std::wstring defaultUrl = update.server.Url(L"/files/Tavelo/");
     ASSERT_TRUE(PointUpdatesAt(run, defaultUrl));
-    const std::wstring record = PlaceStandIn(run.Path("AutoUpdate.exe"));
+    const CStandIn updater(run.Path("AutoUpdate.exe"));
     ASSERT_TRUE(run.Start());
-
     HWND offer = run.WaitForMessageBox(SLOW_START_MS);
     ASSERT_NE(offer, nullptr) << "no offer of the newer version";
-    EXPECT_EQ(CDriverRun::MessageBoxText(offer), English(L"M7"));
-    Sleep(200);
-    run.Screenshot("m7", offer);
-    CDriverRun::Click(offer, IDNO);
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
-    ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
+    EXPECT_EQ(run.AnswerBox(IDNO, "m7"), EnglishMessage(L"M7"));
+    ASSERT_NE(run.WaitForMainWindow(RUN_START_MS), nullptr);
+    ASSERT_TRUE(run.WaitForState("tray", "1", RUN_START_MS));
     EXPECT_EQ(run.DescribeState()["newversion"], "1");
 
-    run.PostToMain(WM_COMMAND, ID_TRAY_CONFIG);
-    HWND config = run.WaitForDialog(IDC_CONFIG_UPDATE, WINDOW_MS);
+    run.Command(ID_TRAY_CONFIG);
+    HWND config = run.WaitForDialog(IDC_CONFIG_UPDATE, RUN_WINDOW_MS);
     ASSERT_NE(config, nullptr);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(config, IDC_CONFIG_UPDATE)));
-    Sleep(300);
-    run.Screenshot("configuration", config);
+    run.Shoot("configuration", config);
     CDriverRun::ClickLater(config, IDC_CONFIG_UPDATE);
-    HWND question = run.WaitForMessageBox(WINDOW_MS);
-    ASSERT_NE(question, nullptr);
-    EXPECT_EQ(CDriverRun::MessageBoxText(question), English(L"M8"));
-    CDriverRun::ClickLater(question, IDYES);
-
-    EXPECT_EQ(LaunchArguments(record, WINDOW_MS),
+    EXPECT_EQ(run.AnswerBox(IDYES), EnglishMessage(L"M8"));
+    EXPECT_EQ(updater.WaitForArguments(RUN_WINDOW_MS),
               std::vector<std::string>{"3" + Narrow(defaultUrl)});
-    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u) << "the driver ends for the updater";
+    EXPECT_EQ(run.WaitForExit(RUN_WINDOW_MS), 0u) << "the driver ends for the updater";
 }
 
 TEST(UpdateCheck, ChosenServerIsAskedAndWithoutAnUpdaterTheBrowserOpensIt)
@@ -169,16 +121,13 @@ TEST(UpdateCheck, ChosenServerIsAskedAndWithoutAnUpdaterTheBrowserOpensIt)
     run.WriteText("www/Tavelo/TaveloServer.inf", list);
     run.WriteText("TaveloServer.inf", list);
     run.WriteText("Config.ini", "[State]\r\nSelect Server=2\r\nRadio Server=1\r\n");
-    const std::wstring record = PlaceStandIn(run.Path("browser.exe"));
-    CHtmlOpenCommand browser(L"\"" + run.Path("browser.exe") + L"\" \"%1\"");
+    const CStandIn browser(run.Path("browser.exe"));
+    CHtmlOpenCommand open(L"\"" + run.Path("browser.exe") + L"\" \"%1\"");
     ASSERT_TRUE(run.Start());
-
-    HWND offer = run.WaitForMessageBox(SLOW_START_MS);
-    ASSERT_NE(offer, nullptr);
-    EXPECT_EQ(CDriverRun::MessageBoxText(offer), English(L"M7"));
-    CDriverRun::ClickLater(offer, IDYES);
-    EXPECT_EQ(LaunchArguments(record, WINDOW_MS), std::vector<std::string>{Narrow(second)});
-    EXPECT_EQ(run.WaitForExit(WINDOW_MS), 0u);
+    ASSERT_NE(run.WaitForMessageBox(SLOW_START_MS), nullptr);
+    EXPECT_EQ(run.AnswerBox(IDYES), EnglishMessage(L"M7"));
+    EXPECT_EQ(browser.WaitForArguments(RUN_WINDOW_MS), std::vector<std::string>{Narrow(second)});
+    EXPECT_EQ(run.WaitForExit(RUN_WINDOW_MS), 0u);
     bool askedSecond = false;
     for (const std::wstring& request : update.server.Requests())
         askedSecond |= request.rfind(L"GET /files/server2/TaveloUpgrade.inf", 0) == 0;
@@ -199,11 +148,11 @@ TEST(UpdateCheck, SilentServerHoldsNeitherTheMainWindowNorTheTrayMenu)
     CDriverRun& run = update.run;
     ASSERT_TRUE(PointUpdatesAt(run, update.server.Url(L"/silent/Tavelo/")));
     ASSERT_TRUE(run.Start());
-    ASSERT_NE(run.WaitForMainWindow(START_MS), nullptr);
+    ASSERT_NE(run.WaitForMainWindow(RUN_START_MS), nullptr);
     // Start-up's own work with the units still runs on the window's thread (about a tenth of a
     // second here); a check run inside start-up would hold it for a whole fetch deadline.
     CWindowPulse startup(run.MainWindow());
-    ASSERT_TRUE(run.WaitForState("tray", "1", START_MS));
+    ASSERT_TRUE(run.WaitForState("tray", "1", RUN_START_MS));
     startup.Stop();
     CWindowPulse pulse(run.MainWindow());
     // The list's request is now held by the server, for as long as the fetch lets it.
@@ -213,7 +162,7 @@ TEST(UpdateCheck, SilentServerHoldsNeitherTheMainWindowNorTheTrayMenu)
     HWND menu = run.WaitForWindow(L"#32768", 5000);
     const ULONGLONG menuMs = GetTickCount64() - asked;
     ASSERT_NE(menu, nullptr) << "the tray menu did not open";
-    run.Screenshot("tray-menu", menu);
+    run.Shoot("tray-menu", menu);
     PressKey(VK_ESCAPE);
     Sleep(3000);
     pulse.Stop();

@@ -26,22 +26,7 @@ CWin32Platform& Win32()
 TEST(IniWin32, SettingsAndCalibrationReadBackThroughTheProfileFunctions)
 {
     CTempFolder folder;
-    CFakePlatform platform;
-    CScopedPlatform scope(platform);
-    platform.m_profileReader = [](const std::wstring& path, const std::wstring& section,
-                                  const std::wstring& key, const std::wstring& defaultValue,
-                                  std::size_t bufferChars)
-    { return Win32().ReadProfileText(path, section, key, defaultValue, bufferChars); };
-    platform.m_profileWriter = [](const std::wstring& path, const std::wstring& section,
-                                  const std::wstring& key, const std::wstring& value)
-    { return Win32().WriteProfileText(path, section, key, value); };
-    platform.m_fileExists = [](const std::wstring& path) { return Win32().FileExists(path); };
-    platform.m_fileCopier = [](const std::wstring& from, const std::wstring& to)
-    { return Win32().CopyFileOver(from, to); };
-    platform.m_fileMover = [](const std::wstring& from, const std::wstring& to)
-    { return Win32().MoveFileOver(from, to); };
-    platform.m_fileRemover = [](const std::wstring& path) { return Win32().RemoveFile(path); };
-
+    CScopedPlatform scope(Win32());
     ReleaseCalibTables();
     g_nDeviceCount = 2;
     AllocateCalibTables(2);

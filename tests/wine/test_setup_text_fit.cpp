@@ -23,53 +23,26 @@ const SKIN_FONT CONFIG_DIALOG_FONT{-11, 0, L"MS Sans Serif"};
 
 const wchar_t* SectionOf(TEXT_GROUP group)
 {
-    switch (group)
-    {
-    case TEXT_WIZARD:
-        return L"START WIZARD";
-    case TEXT_CONFIG:
-        return L"CONFIGURATION";
-    case TEXT_MESSAGE:
-        return L"MESSAGEBOX";
-    case TEXT_NONE:
-        break;
-    }
-    return L"";
+    return group == TEXT_WIZARD   ? L"START WIZARD"
+           : group == TEXT_CONFIG ? L"CONFIGURATION"
+                                  : L"MESSAGEBOX";
 }
 
 SKIN_FONT FontOf(SETUP_WINDOW window, CONTROL_KIND kind, int layout)
 {
-    switch (kind)
-    {
-    case CONTROL_DESCRIPTION:
+    if (kind == CONTROL_DESCRIPTION)
         return DescriptionFont(window, layout);
-    case CONTROL_PUSH:
+    if (kind == CONTROL_PUSH)
         return window == SETUP_WIZARD_FRAME ? WizardButtonFont() : CONFIG_DIALOG_FONT;
-    case CONTROL_CAPTION:
-    case CONTROL_CHECK:
-    case CONTROL_RADIO:
-    case CONTROL_LIST:
-        break;
-    }
     return CaptionFont(window, layout);
 }
 
 int Room(const SKIN_CONTROL& control, int layout)
 {
     const int width = ControlRect(control, layout).width;
-    switch (control.kind)
-    {
-    case CONTROL_CHECK:
-    case CONTROL_RADIO:
+    if (control.kind == CONTROL_CHECK || control.kind == CONTROL_RADIO)
         return width - BOX_ROOM;
-    case CONTROL_PUSH:
-        return width - PUSH_ROOM;
-    case CONTROL_CAPTION:
-    case CONTROL_DESCRIPTION:
-    case CONTROL_LIST:
-        break;
-    }
-    return width;
+    return control.kind == CONTROL_PUSH ? width - PUSH_ROOM : width;
 }
 
 int TextWidth(HDC dc, const SKIN_FONT& skinFont, const std::wstring& text)

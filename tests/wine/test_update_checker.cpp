@@ -1,7 +1,7 @@
 // The update check against the real WinINet and a loopback HTTP server: the requests it makes,
-// no question for an older version and one for a newer one, servers that lie, flood or never
-// answer, and no server at all. What the answers start is left to the
-// end-to-end test of the program. This program's own version is 1.5.0.0.
+// no question for an older version and one for a newer one, and servers that lie, flood or never
+// answer. What the answers start is left to the end-to-end test of the program. This program's
+// own version is 1.5.0.0.
 
 #include "core/DriverState.h"
 #include "core/Language.h"
@@ -9,6 +9,9 @@
 #include "shell/Driver.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/ProfileWorld.h"
+#include "tests/wine_support/DriverRun.h"
+#include "tests/wine_support/HookProbe.h"
+#include "tests/wine_support/HttpTestServer.h"
 #include "update/DownloadRule.h"
 #include "update/ServerList.h"
 #include "update/UpdateUrl.h"
@@ -20,25 +23,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace
 {
-std::wstring ModuleDirectory()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring full(path);
-    return full.substr(0, full.find_last_of(L"\\/"));
-}
-
-std::wstring Widen(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
-
 std::string Narrow(const std::wstring& text)
 {
     return std::string(text.begin(), text.end());
@@ -78,70 +67,6 @@ public:
     std::vector<std::wstring> m_declines;
 };
 
-// The loopback server for the life of the object.
-class CTestServer
-{
-public:
-    explicit CTestServer(const CTempFolder& scratch) : m_scratch(scratch)
-    {
-        std::wstring command = L"\"" + ModuleDirectory() + L"\\http_test_server.exe\" \"" +
-                               scratch.PathOf(L"www") + L"\" \"" + scratch.PathOf(L"port.txt") +
-                               L"\" \"" + scratch.PathOf(L"requests.log") + L"\" 120";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &m_process))
-            return;
-        for (int i = 0; i < 200 && m_nPort == 0; ++i)
-        {
-            Sleep(50);
-            std::istringstream ports(scratch.ReadBytes(L"port.txt"));
-            ports >> m_nPort >> m_nBlackHolePort;
-        }
-    }
-    ~CTestServer() { Stop(); }
-    CTestServer(const CTestServer&) = delete;
-    CTestServer& operator=(const CTestServer&) = delete;
-
-    void Stop()
-    {
-        if (m_process.hProcess == nullptr)
-            return;
-        TerminateProcess(m_process.hProcess, 0);
-        WaitForSingleObject(m_process.hProcess, 10000);
-        CloseHandle(m_process.hThread);
-        CloseHandle(m_process.hProcess);
-        m_process = {};
-    }
-
-    std::wstring Url(const std::wstring& path) const
-    {
-        return L"http://127.0.0.1:" + std::to_wstring(m_nPort) + path;
-    }
-    int Port() const { return m_nPort; }
-    // Connections to this address are never established.
-    std::wstring BlackHoleUrl(const std::wstring& path) const
-    {
-        return L"http://127.0.0.1:" + std::to_wstring(m_nBlackHolePort) + path;
-    }
-
-    // "<method> <target><TAB><user agent>" per request so far.
-    std::vector<std::wstring> Requests() const
-    {
-        std::vector<std::wstring> lines;
-        std::istringstream log(m_scratch.ReadBytes(L"requests.log"));
-        for (std::string line; std::getline(log, line);)
-            lines.push_back(Widen(line));
-        return lines;
-    }
-
-private:
-    const CTempFolder& m_scratch;
-    PROCESS_INFORMATION m_process{};
-    int m_nPort = 0;
-    int m_nBlackHolePort = 0;
-};
-
 // Points the process's temporary folder (TMP and TEMP) elsewhere for the life of the object.
 class CScopedTempFolder
 {
@@ -173,7 +98,7 @@ class CFileBesideProgram
 {
 public:
     CFileBesideProgram(const std::wstring& name, const std::string& bytes)
-        : m_strPath(ModuleDirectory() + L"\\" + name)
+        : m_strPath(TestProgramDirectory() + L"\\" + name)
     {
         std::ofstream(m_strPath.c_str(), std::ios::binary) << bytes;
     }
@@ -197,13 +122,6 @@ std::map<std::wstring, std::uintmax_t> Listing(const std::wstring& folder)
     return files;
 }
 
-std::wstring CurrentFolder()
-{
-    wchar_t folder[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, folder);
-    return folder;
-}
-
 // The driver's side for the tests: the platform with its main window, the record with the
 // English texts, and a scratch folder holding the server's files, its temporary folder and the
 // stand-ins' records.
@@ -216,7 +134,7 @@ protected:
         m_scratch.MakeFolder(L"tmp");
         m_platform.m_hMainWnd =
             CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-        LoadLanguage(m_state, L"Z:" + Widen(TAVELO_SOURCE_DIR) + L"/resources/language/ENU.lng");
+        LoadLanguage(m_state, SourceTreePath("resources/language/ENU.lng"));
         m_state.m_strLangCode = L"ENU";
     }
     ~UpdateCheck() override { DestroyWindow(m_platform.m_hMainWnd); }
@@ -237,8 +155,8 @@ protected:
 
 TEST_F(UpdateCheck, OnlyANewerVersionOnTheChosenServerIsOffered)
 {
-    CTestServer server(m_scratch);
-    ASSERT_NE(server.Port(), 0);
+    CHttpTestServer server(m_scratch.PathOf(L"www"), m_scratch.PathOf(L"server"));
+    ASSERT_TRUE(server.IsRunning());
     ServeFile(L"Tavelo\\TaveloServer.inf", L"[ENU]\r\nCount=2\r\n");
     ServeFile(L"server1\\TaveloUpgrade.inf", L"[Update]\r\nNewVersion=1.4.9.0\r\n");
     ServeFile(L"server2\\TaveloUpgrade.inf", L"[Update]\r\nNewVersion=1.5.0.1\r\n");
@@ -279,14 +197,14 @@ TEST_F(UpdateCheck, OnlyANewerVersionOnTheChosenServerIsOffered)
 
 TEST_F(UpdateCheck, ServersThatLieFloodOrStallCannotHoldStartUp)
 {
-    CTestServer server(m_scratch);
-    ASSERT_NE(server.Port(), 0);
+    CHttpTestServer server(m_scratch.PathOf(L"www"), m_scratch.PathOf(L"server"));
+    ASSERT_TRUE(server.IsRunning());
     // Were either file taken, the driver would ask about version 9; an error page is not
     // taken either.
     ServeFile(L"Tavelo\\TaveloServer.inf", L"[ENU]\r\nCount=2\r\n");
     ServeFile(L"Tavelo\\TaveloUpgrade.inf", L"[Update]\r\nNewVersion=9.0.0.0\r\n");
-    const auto programFolder = Listing(ModuleDirectory());
-    const auto currentFolder = Listing(CurrentFolder());
+    const auto programFolder = Listing(TestProgramDirectory());
+    const auto currentFolder = Listing(std::filesystem::current_path().wstring());
 
     const std::wstring baseUrls[] = {server.Url(L"/lying-length/Tavelo/"),
                                      server.Url(L"/huge/Tavelo/"), server.Url(L"/silent/Tavelo/"),
@@ -308,19 +226,6 @@ TEST_F(UpdateCheck, ServersThatLieFloodOrStallCannotHoldStartUp)
         EXPECT_TRUE(Listing(m_scratch.PathOf(L"tmp")).empty());
     }
     EXPECT_EQ(server.Requests().size(), 8u);
-    EXPECT_EQ(Listing(ModuleDirectory()), programFolder);
-    EXPECT_EQ(Listing(CurrentFolder()), currentFolder);
-}
-
-TEST_F(UpdateCheck, NoServerAtAllSaysNothing)
-{
-    CTestServer server(m_scratch);
-    ASSERT_NE(server.Port(), 0);
-    const std::wstring baseUrl = server.Url(L"/files/Tavelo/");
-    server.Stop();
-    CRecordingChecker checker(m_state, baseUrl);
-    CheckUpdatesAtStartup(m_state, checker);
-    EXPECT_EQ(m_state.m_nServerCount, 0);
-    EXPECT_TRUE(checker.m_offers.empty() && checker.m_declines.empty());
-    EXPECT_TRUE(m_platform.m_boxes.empty());
+    EXPECT_EQ(Listing(TestProgramDirectory()), programFolder);
+    EXPECT_EQ(Listing(std::filesystem::current_path().wstring()), currentFolder);
 }

@@ -4,30 +4,13 @@
 
 #include "platform/win32/Win32Platform.h"
 #include "tests/support/FakePlatform.h"
-#include "tests/wine_support/HookProbe.h"
+#include "tests/wine_support/Landing.h"
 #include "tracking/PenInjector.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include <string>
 #include <vector>
-
-namespace
-{
-struct BUTTON_EVENT
-{
-    unsigned message;
-    long x;
-    long y;
-};
-
-bool Near(long a, long b)
-{
-    return a - b <= 1 && b - a <= 1;
-}
-} // namespace
 
 TEST(WineInput, LowLevelHookInAnotherProcessSeesThePenGesturesMarkedAsTheDriversOwn)
 {
@@ -63,43 +46,26 @@ TEST(WineInput, LowLevelHookInAnotherProcessSeesThePenGesturesMarkedAsTheDrivers
     g_penInjector.PointerUp();
     g_penInjector.Reset();
 
-    const std::vector<BUTTON_EVENT> expected = {
+    const struct
+    {
+        unsigned message;
+        long x;
+        long y;
+    } expected[] = {
         {WM_LBUTTONDOWN, 300, 200}, {WM_LBUTTONUP, 340, 220},   {WM_LBUTTONDOWN, 600, 400},
         {WM_LBUTTONUP, 600, 400},   {WM_LBUTTONDOWN, 600, 400}, {WM_LBUTTONUP, 600, 400},
         {WM_LBUTTONDOWN, 500, 300}, {WM_LBUTTONUP, 500, 300},   {WM_RBUTTONDOWN, 500, 300},
         {WM_RBUTTONUP, 500, 300},   {WM_LBUTTONUP, 500, 300}};
-
-    std::vector<HOOKED_EVENT> buttons;
-    std::vector<HOOKED_EVENT> events;
-    const ULONGLONG deadline = GetTickCount64() + 10000;
-    do
-    {
-        events = probe.WaitForEvents(skip + expected.size());
-        events.erase(events.begin(),
-                     events.begin() + std::ptrdiff_t(std::min(skip, events.size())));
-        buttons.clear();
-        for (const HOOKED_EVENT& event : events)
-        {
-            if (event.message != WM_MOUSEMOVE)
-                buttons.push_back(event);
-        }
-    } while (buttons.size() < expected.size() && GetTickCount64() < deadline);
-
-    std::ostringstream seen;
-    for (const HOOKED_EVENT& event : buttons)
-        seen << " " << std::hex << event.message << std::dec << "@" << event.x << "," << event.y;
-    ASSERT_EQ(buttons.size(), expected.size()) << "buttons seen:" << seen.str();
-    for (std::size_t n = 0; n < expected.size(); ++n)
-    {
-        EXPECT_EQ(buttons[n].message, expected[n].message) << "button event " << n;
-        EXPECT_TRUE(Near(buttons[n].x, expected[n].x) && Near(buttons[n].y, expected[n].y))
-            << "button event " << n << " at (" << buttons[n].x << ", " << buttons[n].y
-            << "), expected (" << expected[n].x << ", " << expected[n].y << ")";
-    }
+    const std::vector<HOOKED_EVENT> buttons = ButtonEvents(probe, skip, std::size(expected));
+    ASSERT_EQ(buttons.size(), std::size(expected));
+    for (std::size_t n = 0; n < buttons.size(); ++n)
+        EXPECT_TRUE(At(buttons[n], expected[n].message, expected[n].x, expected[n].y, 1.5)) << n;
+    const std::vector<HOOKED_EVENT> events = probe.Events();
     // Every event the hook saw was injected by the driver and carries its mark.
-    EXPECT_GT(events.size(), buttons.size());
-    for (const HOOKED_EVENT& event : events)
+    EXPECT_GT(events.size(), skip + buttons.size());
+    for (std::size_t n = skip; n < events.size(); ++n)
     {
+        const HOOKED_EVENT& event = events[n];
         EXPECT_EQ(event.extraInfo, PEN_EXTRA_INFO);
         EXPECT_NE(event.flags & LLMHF_INJECTED, 0u);
     }

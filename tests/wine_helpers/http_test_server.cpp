@@ -43,22 +43,17 @@ std::wstring g_strRoot;
 std::wstring g_strLogPath;
 std::mutex g_logLock;
 
-bool SendAll(SOCKET socket, const char* data, std::size_t size)
-{
-    while (size > 0)
-    {
-        const int sent = send(socket, data, int(std::min<std::size_t>(size, 1 << 20)), 0);
-        if (sent <= 0)
-            return false;
-        data += sent;
-        size -= std::size_t(sent);
-    }
-    return true;
-}
-
 bool SendText(SOCKET socket, const std::string& text)
 {
-    return SendAll(socket, text.data(), text.size());
+    for (std::size_t at = 0; at < text.size();)
+    {
+        const int sent = send(socket, text.data() + at,
+                              int(std::min<std::size_t>(text.size() - at, 1 << 20)), 0);
+        if (sent <= 0)
+            return false;
+        at += std::size_t(sent);
+    }
+    return true;
 }
 
 // The request head, up to the blank line; "" when the client closed or sent too much.

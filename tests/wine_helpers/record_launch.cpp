@@ -1,8 +1,7 @@
 // Stands in for a program that the driver starts (the updater, the browser, ...): it records
 // how it was started and ends at once. Copy it under the name the driver starts.
 //
-// The record goes to the file named by the environment variable RECORD_LAUNCH_OUTPUT or,
-// without it, beside the program: its own path with ".launch.txt" added. Records are
+// The record goes beside the program: its own path with ".launch.txt" added. Records are
 // appended, each as UTF-8 lines:
 //   program=<its own path>
 //   folder=<the folder it was started in>
@@ -42,17 +41,6 @@ std::wstring OwnPath()
     return std::wstring(path.data(), length);
 }
 
-std::wstring OutputPath(const std::wstring& ownPath)
-{
-    const DWORD size = GetEnvironmentVariableW(L"RECORD_LAUNCH_OUTPUT", nullptr, 0);
-    if (size > 1)
-    {
-        std::vector<wchar_t> value(size);
-        GetEnvironmentVariableW(L"RECORD_LAUNCH_OUTPUT", value.data(), size);
-        return value.data();
-    }
-    return ownPath + L".launch.txt";
-}
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
@@ -70,7 +58,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     LocalFree(args);
     record += "end\n";
 
-    FILE* out = _wfopen(OutputPath(ownPath).c_str(), L"ab");
+    FILE* out = _wfopen((ownPath + L".launch.txt").c_str(), L"ab");
     if (out == nullptr)
         return 1;
     const bool written = std::fwrite(record.data(), 1, record.size(), out) == record.size();

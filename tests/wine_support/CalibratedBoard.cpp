@@ -6,6 +6,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "settings/Settings.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/wine_support/CalibrationWindow.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,14 +71,7 @@ void CCalibratedBoard::WriteSettingsFile(const CDriverRun& run) const
 
 std::string CCalibratedBoard::PenAt(int unit, int pen, double screenX, double screenY) const
 {
-    const CSimOptics optics(m_optics[static_cast<std::size_t>(unit)]);
-    double x = 0;
-    double y = 0;
-    if (!optics.ScreenToCameraExact(screenX, screenY, x, y))
-        return PenUp(unit, pen);
-    char line[96];
-    std::snprintf(line, sizeof line, "unit %d pen %d %.2f %.2f", unit, pen, x, y);
-    return line;
+    return ::PenAt(m_optics[static_cast<std::size_t>(unit)], unit, screenX, screenY, pen);
 }
 
 std::string CCalibratedBoard::PenUp(int unit, int pen)
@@ -120,21 +114,35 @@ void DrawStroke(const CDriverRun& run, const CCalibratedBoard& board,
 std::vector<HOOKED_EVENT> ButtonEvents(CHookProbe& probe, std::size_t skip, std::size_t count)
 {
     std::vector<HOOKED_EVENT> buttons;
-    const ULONGLONG deadline = GetTickCount64() + 10000;
-    do
-    {
-        buttons.clear();
-        const std::vector<HOOKED_EVENT> events = probe.Events();
-        for (std::size_t i = skip; i < events.size(); ++i)
+    WaitUntil(
+        [&]
         {
-            if (events[i].message != WM_MOUSEMOVE)
-                buttons.push_back(events[i]);
-        }
-        if (buttons.size() >= count)
-            break;
-        Sleep(50);
-    } while (GetTickCount64() < deadline);
+            buttons.clear();
+            const std::vector<HOOKED_EVENT> events = probe.Events();
+            for (std::size_t i = skip; i < events.size(); ++i)
+            {
+                if (events[i].message != WM_MOUSEMOVE)
+                    buttons.push_back(events[i]);
+            }
+            return buttons.size() >= count;
+        },
+        10000);
     return buttons;
+}
+
+bool StartTracking(CDriverRun& run, CHookProbe& probe, const CCalibratedBoard& board)
+{
+    board.WriteConfig(run);
+    return board.IsCalibrated() && run.StartTracking(probe, RUN_START_MS);
+}
+
+std::vector<HOOKED_EVENT> StrokeButtons(CHookProbe& probe, const CDriverRun& run,
+                                        const CCalibratedBoard& board,
+                                        const std::vector<std::pair<double, double>>& points)
+{
+    const std::size_t skip = probe.Count();
+    DrawStroke(run, board, points);
+    return ButtonEvents(probe, skip, 2);
 }
 
 double Distance(long x, long y, double toX, double toY)
@@ -145,15 +153,16 @@ double Distance(long x, long y, double toX, double toY)
 std::size_t WaitForTrackingStarts(const CDriverRun& run, std::size_t count)
 {
     const std::string packet = "24 03 00 A6 24 26";
-    const ULONGLONG deadline = GetTickCount64() + 10000;
-    for (;;)
-    {
-        const std::string log = run.ReadText("packets.txt");
-        std::size_t starts = 0;
-        for (auto at = log.find(packet); at != std::string::npos; at = log.find(packet, at + 1))
-            ++starts;
-        if (starts >= count || GetTickCount64() >= deadline)
-            return starts;
-        Sleep(50);
-    }
+    std::size_t starts = 0;
+    WaitUntil(
+        [&]
+        {
+            const std::string log = run.ReadText("packets.txt");
+            starts = 0;
+            for (auto at = log.find(packet); at != std::string::npos; at = log.find(packet, at + 1))
+                ++starts;
+            return starts >= count;
+        },
+        10000);
+    return starts;
 }

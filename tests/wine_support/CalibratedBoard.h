@@ -47,6 +47,14 @@ void DrawStroke(const CDriverRun& run, const CCalibratedBoard& board,
 // Button events (not moves) the hook saw after `skip` events, waiting until `count` came.
 std::vector<HOOKED_EVENT> ButtonEvents(CHookProbe& probe, std::size_t skip, std::size_t count);
 
+// The board's Config.ini and units, then the usual start of a run with a pen.
+bool StartTracking(CDriverRun& run, CHookProbe& probe, const CCalibratedBoard& board);
+
+// Draws the stroke and returns the buttons the hook saw for it, waiting for a press and a release.
+std::vector<HOOKED_EVENT> StrokeButtons(CHookProbe& probe, const CDriverRun& run,
+                                        const CCalibratedBoard& board,
+                                        const std::vector<std::pair<double, double>>& points);
+
 // Distance in pixels.
 double Distance(long x, long y, double toX, double toY);
 

@@ -122,14 +122,14 @@ std::vector<SIM_OPTICS_CONFIG> OpticsFor(const std::vector<RECT>& monitors, int 
     return optics;
 }
 
-std::string PenAt(const SIM_OPTICS_CONFIG& config, int unit, double x, double y)
+std::string PenAt(const SIM_OPTICS_CONFIG& config, int unit, double x, double y, int pen)
 {
     const CSimOptics optics(config);
     double cameraX = 0, cameraY = 0;
     if (!optics.ScreenToCameraExact(x, y, cameraX, cameraY))
-        return CCalibratedBoard::PenUp(unit, 0);
+        return CCalibratedBoard::PenUp(unit, pen);
     char line[96];
-    std::snprintf(line, sizeof line, "unit %d pen 0 %.2f %.2f", unit, cameraX, cameraY);
+    std::snprintf(line, sizeof line, "unit %d pen %d %.2f %.2f", unit, pen, cameraX, cameraY);
     return line;
 }
 
@@ -197,19 +197,17 @@ TouchShownTargets(CDriverRun& run, const std::vector<SIM_OPTICS_CONFIG>& optics,
 
 HWND WaitForReportScreen(const CDriverRun& run, DWORD milliseconds)
 {
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    do
-    {
-        HWND window = run.WaitForWindow(L"CCalibrationDlg", 0);
-        HWND instruction = window != nullptr ? GetDlgItem(window, IDC_CALIB_TEXT) : nullptr;
-        if (instruction != nullptr && !IsWindowVisible(instruction))
+    HWND window = nullptr;
+    const bool shown = WaitUntil(
+        [&]
         {
-            Sleep(500);
-            return window;
-        }
-        Sleep(50);
-    } while (GetTickCount64() < deadline);
-    return nullptr;
+            window = run.WaitForWindow(L"CCalibrationDlg", 0);
+            HWND instruction = window != nullptr ? GetDlgItem(window, IDC_CALIB_TEXT) : nullptr;
+            return instruction != nullptr && !IsWindowVisible(instruction);
+        },
+        milliseconds);
+    Sleep(shown ? 500 : 0);
+    return shown ? window : nullptr;
 }
 
 bool TapUntilHidden(const CDriverRun& run, const SIM_OPTICS_CONFIG& optics, int unit, HWND window,
@@ -218,8 +216,5 @@ bool TapUntilHidden(const CDriverRun& run, const SIM_OPTICS_CONFIG& optics, int 
     run.Control(PenAt(optics, unit, x, y));
     Sleep(150);
     run.Control(CCalibratedBoard::PenUp(unit, 0));
-    const ULONGLONG deadline = GetTickCount64() + 3000;
-    while (IsWindowVisible(window) && GetTickCount64() < deadline)
-        Sleep(30);
-    return !IsWindowVisible(window);
+    return WaitUntil([window] { return !IsWindowVisible(window); }, 3000);
 }

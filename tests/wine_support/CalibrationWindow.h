@@ -29,8 +29,8 @@ std::vector<RECT> Monitors();
 int UnitOfWindow(HWND window, const std::vector<RECT>& monitors);
 // Each unit's camera looking at its monitor, as the test boards do.
 std::vector<SIM_OPTICS_CONFIG> OpticsFor(const std::vector<RECT>& monitors, int units);
-// The control-file command for pen 0 of a unit at a screen point.
-std::string PenAt(const SIM_OPTICS_CONFIG& config, int unit, double x, double y);
+// The control-file command for a pen of a unit at a screen point.
+std::string PenAt(const SIM_OPTICS_CONFIG& config, int unit, double x, double y, int pen = 0);
 
 struct TOUCHED
 {

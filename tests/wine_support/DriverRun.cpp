@@ -1,8 +1,12 @@
 #include "tests/wine_support/DriverRun.h"
 
+#include "core/Messages.h"
 #include "tests/support/PngWriter.h"
+#include "tests/wine_support/CalibratedBoard.h"
 #include "tests/wine_support/HookProbe.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -15,103 +19,49 @@ std::wstring Widen(const std::string& text)
     return std::wstring(text.begin(), text.end());
 }
 
-// Unix paths of the build are reached through Wine's Z: drive.
-std::wstring WinePath(const std::string& unixPath)
+std::wstring WindowsPath(std::wstring path)
 {
-    std::wstring path = L"Z:" + Widen(unixPath);
-    for (wchar_t& c : path)
-    {
-        if (c == L'/')
-            c = L'\\';
-    }
+    std::replace(path.begin(), path.end(), L'/', L'\\');
     return path;
 }
 
-std::wstring ScratchRoot()
+// Unix paths of the build are reached through Wine's Z: drive.
+std::wstring WinePath(const std::string& unixPath)
 {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring root = std::wstring(temp) + L"tavelo-e2e";
-    CreateDirectoryW(root.c_str(), nullptr);
-    return root;
+    return WindowsPath(L"Z:" + Widen(unixPath));
 }
 
-void RemoveTree(const std::wstring& folder)
+// The answer of the program to a question arrives here.
+struct ANSWER
 {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring path = folder + L"\\" + name;
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-                RemoveTree(path);
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
-void CopyFolderFiles(const std::wstring& from, const std::wstring& to, const wchar_t* pattern)
-{
-    CreateDirectoryW(to.c_str(), nullptr);
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((from + L"\\" + pattern).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do
-    {
-        CopyFileW((from + L"\\" + found.cFileName).c_str(), (to + L"\\" + found.cFileName).c_str(),
-                  FALSE);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
-// The answers of the program to a description request arrive here.
-struct DESCRIPTION_WINDOW
-{
-    HWND hWnd = nullptr;
     std::wstring text;
     bool received = false;
 };
 
-DESCRIPTION_WINDOW* g_pDescription = nullptr;
+ANSWER* g_pAnswer = nullptr;
 
-LRESULT CALLBACK DescriptionProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK AnswerProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_COPYDATA && g_pDescription != nullptr)
+    if (message == WM_COPYDATA && g_pAnswer != nullptr)
     {
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        g_pDescription->text.assign(static_cast<const wchar_t*>(data->lpData),
-                                    data->cbData / sizeof(wchar_t));
-        while (!g_pDescription->text.empty() && g_pDescription->text.back() == L'\0')
-            g_pDescription->text.pop_back();
-        g_pDescription->received = true;
+        g_pAnswer->text.assign(static_cast<const wchar_t*>(data->lpData),
+                               data->cbData / sizeof(wchar_t));
+        while (!g_pAnswer->text.empty() && g_pAnswer->text.back() == L'\0')
+            g_pAnswer->text.pop_back();
+        g_pAnswer->received = true;
         return TRUE;
     }
     return DefWindowProcW(hWnd, message, wParam, lParam);
-}
-
-std::wstring ClassName(HWND window)
-{
-    wchar_t name[128] = {};
-    GetClassNameW(window, name, 127);
-    return name;
 }
 
 struct WINDOW_SEARCH
 {
     const wchar_t* className;
     DWORD processId;
-    HWND found;
     // 0, or a control the window must hold.
-    int controlId = 0;
+    int controlId;
+    HWND found = nullptr;
 };
 
 BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM context)
@@ -119,8 +69,10 @@ BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM context)
     auto* search = reinterpret_cast<WINDOW_SEARCH*>(context);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
+    wchar_t name[128] = {};
+    GetClassNameW(window, name, 127);
     if (owner == search->processId && IsWindowVisible(window) &&
-        ClassName(window) == search->className &&
+        std::wstring(name) == search->className &&
         (search->controlId == 0 || GetDlgItem(window, search->controlId) != nullptr))
     {
         search->found = window;
@@ -128,7 +80,41 @@ BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM context)
     }
     return TRUE;
 }
+
 } // namespace
+
+HWND WaitForTopLevel(const wchar_t* className, int controlId, DWORD processId, DWORD milliseconds)
+{
+    WINDOW_SEARCH search{className, processId, controlId};
+    WaitUntil([&search] { return !EnumWindows(FindVisibleWindow, LPARAM(&search)); }, milliseconds);
+    return search.found;
+}
+
+bool Launch(const std::wstring& program, const std::wstring& folder, PROCESS_INFORMATION& process)
+{
+    std::wstring command = L"\"" + program + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.c_str(), &startup, &process) != FALSE;
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds)
+{
+    for (const ULONGLONG deadline = GetTickCount64() + milliseconds; !done(); Sleep(50))
+    {
+        if (GetTickCount64() >= deadline)
+            return false;
+    }
+    return true;
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[2048] = {};
+    GetWindowTextW(window, text, 2047);
+    return text;
+}
 
 std::wstring SourceTreePath(const std::string& relative)
 {
@@ -140,6 +126,12 @@ std::wstring ReadIni(const std::wstring& path, const wchar_t* section, const wch
     wchar_t value[1024] = {};
     GetPrivateProfileStringW(section, key, L"", value, 1024, path.c_str());
     return value;
+}
+
+std::wstring LanguageText(const char* code, const wchar_t* section, const wchar_t* key)
+{
+    return ReadIni(SourceTreePath(std::string("resources/language/") + code + ".lng"), section,
+                   key);
 }
 
 CDriverRun::CDriverRun(const std::string& name, const std::wstring& folder)
@@ -155,15 +147,26 @@ CDriverRun::CDriverRun(const std::string& name)
     : CDriverRun(name,
                  [&name]
                  {
-                     const std::wstring folder = ScratchRoot() + L"\\" + Widen(name);
-                     RemoveTree(folder);
-                     CreateDirectoryW(folder.c_str(), nullptr);
-                     return folder;
+                     wchar_t temp[MAX_PATH] = {};
+                     GetTempPathW(MAX_PATH, temp);
+                     const std::filesystem::path folder =
+                         std::filesystem::path(temp) / "tavelo-e2e" / name;
+                     std::error_code error;
+                     std::filesystem::remove_all(folder, error);
+                     std::filesystem::create_directories(folder / "language", error);
+                     return folder.wstring();
                  }())
 {
     CopyFileW((TestProgramDirectory() + L"\\Tavelo.exe").c_str(), Path("Tavelo.exe").c_str(),
               FALSE);
-    CopyFolderFiles(SourceTreePath("resources/language"), Path("language"), L"*.lng");
+    std::error_code error;
+    for (const auto& file :
+         std::filesystem::directory_iterator(SourceTreePath("resources/language"), error))
+    {
+        if (file.path().extension() == ".lng")
+            CopyFileW(file.path().c_str(),
+                      Path("language/" + file.path().filename().string()).c_str(), FALSE);
+    }
 }
 
 CDriverRun::~CDriverRun()
@@ -182,13 +185,7 @@ CDriverRun::~CDriverRun()
 
 std::wstring CDriverRun::Path(const std::string& name) const
 {
-    std::wstring path = m_strFolder + L"\\" + Widen(name);
-    for (wchar_t& c : path)
-    {
-        if (c == L'/')
-            c = L'\\';
-    }
-    return path;
+    return WindowsPath(m_strFolder + L"\\" + Widen(name));
 }
 
 void CDriverRun::WriteText(const std::string& name, const std::string& text) const
@@ -205,46 +202,25 @@ std::string CDriverRun::ReadText(const std::string& name) const
     return text.str();
 }
 
-bool CDriverRun::Exists(const std::string& name) const
-{
-    return GetFileAttributesW(Path(name).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool CDriverRun::Start(const std::vector<std::wstring>& extraEnvironment)
-{
-    for (const std::wstring& entry : extraEnvironment)
-    {
-        const auto equals = entry.find(L'=');
-        SetEnvironmentVariableW(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str());
-    }
-    std::wstring command = L"\"" + Path("Tavelo.exe") + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    const bool started =
-        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                       m_strFolder.c_str(), &startup, &m_process) != FALSE;
-    for (const std::wstring& entry : extraEnvironment)
-        SetEnvironmentVariableW(entry.substr(0, entry.find(L'=')).c_str(), nullptr);
-    return started;
-}
-
 HANDLE CDriverRun::StartAnother() const
 {
-    std::wstring command = L"\"" + Path("Tavelo.exe") + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        m_strFolder.c_str(), &startup, &process))
+    if (!Launch(Path("Tavelo.exe"), m_strFolder, process))
         return nullptr;
     CloseHandle(process.hThread);
     return process.hProcess;
 }
 
-bool CDriverRun::IsRunning() const
+bool CDriverRun::StartUntil(const char* key)
 {
-    return m_process.hProcess != nullptr &&
-           WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
+    return Start() && WaitForMainWindow(RUN_START_MS) != nullptr &&
+           WaitForState(key, "1", RUN_START_MS);
+}
+
+bool CDriverRun::StartOn(const CCalibratedBoard& board)
+{
+    board.WriteConfig(*this);
+    return board.IsCalibrated() && StartUntil("reader");
 }
 
 DWORD CDriverRun::WaitForExit(DWORD milliseconds) const
@@ -257,171 +233,130 @@ DWORD CDriverRun::WaitForExit(DWORD milliseconds) const
     return code;
 }
 
+bool CDriverRun::Exit()
+{
+    Command(ID_TRAY_EXIT);
+    return WaitForExit(RUN_WINDOW_MS) == 0;
+}
+
 HWND CDriverRun::WaitForMainWindow(DWORD milliseconds)
 {
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    do
-    {
-        for (HWND window = FindWindowExW(nullptr, nullptr, MAIN_CLASS, L"Tavelo"); window;
-             window = FindWindowExW(nullptr, window, MAIN_CLASS, L"Tavelo"))
+    WaitUntil(
+        [this]
         {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == m_process.dwProcessId)
-                return m_hMain = window;
-        }
-        Sleep(50);
-    } while (GetTickCount64() < deadline && IsRunning());
-    return nullptr;
+            for (HWND window = FindWindowExW(nullptr, nullptr, MAIN_CLASS, L"Tavelo"); window;
+                 window = FindWindowExW(nullptr, window, MAIN_CLASS, L"Tavelo"))
+            {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if (owner == m_process.dwProcessId)
+                    m_hMain = window;
+            }
+            return m_hMain != nullptr || !IsRunning();
+        },
+        milliseconds);
+    return m_hMain;
 }
 
-void CDriverRun::PostToMain(UINT message, WPARAM wParam, LPARAM lParam) const
+HWND CDriverRun::OpenTrayMenu() const
 {
-    PostMessageW(m_hMain, message, wParam, lParam);
-}
-
-std::wstring CDriverRun::RequestDescription()
-{
-    if (m_hMain == nullptr)
-        return std::wstring();
-    return Ask(m_hMain, L"Tavelo.DescribeState");
+    PostToMain(WM_TRAYNOTIFY, 131, WM_RBUTTONDOWN);
+    HWND menu = WaitForWindow(L"#32768", 5000);
+    Shoot("tray-menu", menu);
+    return menu;
 }
 
 std::wstring CDriverRun::Ask(HWND window, const wchar_t* question)
 {
     WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = DescriptionProc;
+    windowClass.lpfnWndProc = AnswerProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"TaveloTestDescription";
     RegisterClassW(&windowClass);
-    DESCRIPTION_WINDOW description;
-    description.hWnd = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0,
-                                       HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
-    g_pDescription = &description;
-    const UINT request = RegisterWindowMessageW(question);
-    PostMessageW(window, request, reinterpret_cast<WPARAM>(description.hWnd), 0);
+    HWND receiver = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                    nullptr, windowClass.hInstance, nullptr);
+    ANSWER answer;
+    g_pAnswer = &answer;
+    PostMessageW(window, RegisterWindowMessageW(question), reinterpret_cast<WPARAM>(receiver), 0);
     const ULONGLONG deadline = GetTickCount64() + 5000;
-    while (!description.received && GetTickCount64() < deadline)
+    while (!answer.received && GetTickCount64() < deadline)
     {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&message);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT | QS_SENDMESSAGE);
     }
-    g_pDescription = nullptr;
-    DestroyWindow(description.hWnd);
-    return description.text;
+    g_pAnswer = nullptr;
+    DestroyWindow(receiver);
+    return answer.text;
+}
+
+std::vector<std::wstring> CDriverRun::DescriptionLines(bool values)
+{
+    std::vector<std::wstring> lines;
+    std::wistringstream text(m_hMain != nullptr ? Ask(m_hMain, L"Tavelo.DescribeState") : L"");
+    for (std::wstring line; std::getline(text, line);)
+    {
+        const auto equals = line.find(L'=');
+        if ((equals != std::wstring::npos && line.find(L' ') > equals) == values)
+            lines.push_back(line);
+    }
+    return lines;
 }
 
 std::map<std::string, std::string> CDriverRun::DescribeState()
 {
     std::map<std::string, std::string> values;
-    std::wistringstream lines(RequestDescription());
-    std::wstring line;
-    while (std::getline(lines, line))
+    for (const std::wstring& line : DescriptionLines(true))
     {
-        const auto equals = line.find(L'=');
-        if (equals != std::wstring::npos && line.find(L' ') > equals)
-            values[std::string(line.begin(), line.begin() + std::ptrdiff_t(equals))] =
-                std::string(line.begin() + std::ptrdiff_t(equals) + 1, line.end());
+        const std::string narrow(line.begin(), line.end());
+        values[narrow.substr(0, narrow.find('='))] = narrow.substr(narrow.find('=') + 1);
     }
     return values;
-}
-
-std::vector<std::wstring> CDriverRun::MenuItems()
-{
-    std::vector<std::wstring> items;
-    std::wistringstream lines(RequestDescription());
-    std::wstring line;
-    while (std::getline(lines, line))
-    {
-        const auto equals = line.find(L'=');
-        if (equals == std::wstring::npos || line.find(L' ') < equals)
-            items.push_back(line);
-    }
-    return items;
 }
 
 bool CDriverRun::WaitForState(const std::string& key, const std::string& expected,
                               DWORD milliseconds)
 {
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    do
-    {
-        if (DescribeState()[key] == expected)
-            return true;
-        Sleep(100);
-    } while (GetTickCount64() < deadline && IsRunning());
-    return false;
-}
-
-HWND CDriverRun::WaitForWindow(const wchar_t* className, DWORD milliseconds, DWORD processId) const
-{
-    WINDOW_SEARCH search{className, processId != 0 ? processId : m_process.dwProcessId, nullptr};
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    do
-    {
-        EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr)
-            return search.found;
-        Sleep(50);
-    } while (GetTickCount64() < deadline);
-    return nullptr;
-}
-
-HWND CDriverRun::WaitForDialog(int controlId, DWORD milliseconds, DWORD processId) const
-{
-    WINDOW_SEARCH search{L"#32770", processId != 0 ? processId : m_process.dwProcessId, nullptr,
-                         controlId};
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    do
-    {
-        EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr)
-            return search.found;
-        Sleep(50);
-    } while (GetTickCount64() < deadline);
-    return nullptr;
-}
-
-HWND CDriverRun::WaitForMessageBox(DWORD milliseconds, DWORD processId) const
-{
-    // The box's text is its static control 0xFFFF; the set-up windows are dialogs too.
-    return WaitForDialog(0xFFFF, milliseconds, processId);
-}
-
-HWND CDriverRun::ActivePage(HWND wizard)
-{
-    for (HWND child = FindWindowExW(wizard, nullptr, L"#32770", nullptr); child != nullptr;
-         child = FindWindowExW(wizard, child, L"#32770", nullptr))
-    {
-        if (IsWindowVisible(child))
-            return child;
-    }
-    return nullptr;
+    bool matched = false;
+    WaitUntil(
+        [&]
+        {
+            matched = DescribeState()[key] == expected;
+            return matched || !IsRunning();
+        },
+        milliseconds);
+    return matched;
 }
 
 HWND CDriverRun::WaitForPage(HWND wizard, int controlId, DWORD milliseconds)
 {
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    do
-    {
-        HWND page = ActivePage(wizard);
-        if (page != nullptr && GetDlgItem(page, controlId) != nullptr)
-            return page;
-        Sleep(50);
-    } while (GetTickCount64() < deadline);
-    return nullptr;
+    HWND page = nullptr;
+    WaitUntil(
+        [&]
+        {
+            for (page = FindWindowExW(wizard, nullptr, L"#32770", nullptr); page != nullptr;
+                 page = FindWindowExW(wizard, page, L"#32770", nullptr))
+            {
+                if (IsWindowVisible(page))
+                    return GetDlgItem(page, controlId) != nullptr;
+            }
+            return false;
+        },
+        milliseconds);
+    return page != nullptr && GetDlgItem(page, controlId) != nullptr ? page : nullptr;
 }
 
-std::wstring CDriverRun::MessageBoxText(HWND box)
+std::wstring CDriverRun::AnswerBox(int button, const std::string& shot, DWORD processId) const
 {
-    // The message box's text is its one static control with the id 0xFFFF.
-    HWND text = GetDlgItem(box, 0xFFFF);
-    wchar_t buffer[2048] = {};
-    if (text != nullptr)
-        GetWindowTextW(text, buffer, 2047);
-    return buffer;
+    HWND box = WaitForMessageBox(RUN_START_MS, processId);
+    if (box == nullptr)
+        return L"(no box)";
+    const std::wstring text = MessageBoxText(box);
+    if (!shot.empty())
+        Shoot(shot, box);
+    Click(box, button);
+    return text;
 }
 
 void CDriverRun::Click(HWND dialog, int buttonId)
@@ -434,12 +369,6 @@ void CDriverRun::ClickLater(HWND dialog, int buttonId)
 {
     if (HWND button = GetDlgItem(dialog, buttonId))
         PostMessageW(button, BM_CLICK, 0, 0);
-}
-
-void CDriverRun::Control(const std::string& line) const
-{
-    std::ofstream file(Path("SimControl.txt").c_str(), std::ios::binary | std::ios::app);
-    file << line << "\n";
 }
 
 void CDriverRun::Control(const std::vector<std::string>& lines) const
@@ -457,6 +386,12 @@ bool CDriverRun::Screenshot(const std::string& shot, HWND window) const
     return Screenshot(shot, area);
 }
 
+bool CDriverRun::Shoot(const std::string& shot, HWND window) const
+{
+    Sleep(400);
+    return Screenshot(shot, window);
+}
+
 std::vector<std::uint8_t> CDriverRun::CaptureRgb(const RECT& area)
 {
     const int width = area.right - area.left;
@@ -469,6 +404,15 @@ std::vector<std::uint8_t> CDriverRun::CaptureRgb(const RECT& area)
     HGDIOBJ previous = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     SelectObject(memory, previous);
+    std::vector<std::uint8_t> rgb = BitmapRgb(bitmap, width, height);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return rgb;
+}
+
+std::vector<std::uint8_t> BitmapRgb(HBITMAP bitmap, int width, int height)
+{
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -477,9 +421,8 @@ std::vector<std::uint8_t> CDriverRun::CaptureRgb(const RECT& area)
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     std::vector<std::uint8_t> bgra(static_cast<std::size_t>(width) * std::size_t(height) * 4);
-    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), bgra.data(), &info, DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), bgra.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     std::vector<std::uint8_t> rgb;
     rgb.reserve(bgra.size() / 4 * 3);
@@ -516,36 +459,4 @@ void PressKey(WORD key)
     keys[1] = keys[0];
     keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, keys, sizeof(INPUT));
-}
-
-namespace
-{
-const wchar_t* const MACHINE_CLASSES = L"Software\\Classes";
-
-void SetMachineClass(const std::wstring& key, const std::wstring& value)
-{
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, (std::wstring(MACHINE_CLASSES) + L"\\" + key).c_str(),
-                    nullptr, REG_SZ, value.c_str(), DWORD((value.size() + 1) * sizeof(wchar_t)));
-}
-} // namespace
-
-CHtmlOpenCommand::CHtmlOpenCommand(const std::wstring& command)
-{
-    wchar_t type[256] = {};
-    DWORD size = sizeof type;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.htm", nullptr, RRF_RT_REG_SZ,
-                     nullptr, type, &size) == ERROR_SUCCESS)
-        m_strOldType = type;
-    SetMachineClass(L".htm", L"TaveloTestPage");
-    SetMachineClass(L"TaveloTestPage\\shell\\open\\command", command);
-}
-
-CHtmlOpenCommand::~CHtmlOpenCommand()
-{
-    const std::wstring classes = MACHINE_CLASSES;
-    if (m_strOldType.empty())
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (classes + L"\\.htm").c_str());
-    else
-        SetMachineClass(L".htm", m_strOldType);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (classes + L"\\TaveloTestPage").c_str());
 }

@@ -3,18 +3,55 @@
 // simulated Ftd2xx.dll with its scenario, the language files and whatever Config.ini the test
 // prepares; the running process's windows found by class and title, its message boxes read
 // and answered, its simulated units driven through the control file, and screenshots saved
-// under build/test-logs/screens/ for a person to look at.
+// under build/test-logs/screens/ for a person to look at. The steps a scenario takes (start,
+// a tray command, a box answered, Exit) each wait for what they need.
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 class CHookProbe;
+class CCalibratedBoard;
+
+// How long a run may take to come up, and a window to show.
+constexpr DWORD RUN_START_MS = 20000;
+constexpr DWORD RUN_WINDOW_MS = 10000;
+// The wizard frame's buttons.
+constexpr int WIZARD_BACK = 12323;
+constexpr int WIZARD_NEXT = 12324;
+constexpr int WIZARD_FINISH = 12325;
 
 // Presses and releases a key for the window in the foreground, as the keyboard would.
 void PressKey(WORD key);
+// Checks `done` every 50 ms until it holds or the time is up; whether it held.
+bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
+std::wstring WindowText(HWND window);
+// Starts a program in a folder.
+bool Launch(const std::wstring& program, const std::wstring& folder, PROCESS_INFORMATION& process);
+// A visible top-level window of a process of the given class (holding a control with that id
+// unless it is 0), once it shows; and the same for a dialog.
+HWND WaitForTopLevel(const wchar_t* className, int controlId, DWORD processId, DWORD milliseconds);
+inline HWND WaitForDialogOf(DWORD processId, int controlId, DWORD milliseconds)
+{
+    return WaitForTopLevel(L"#32770", controlId, processId, milliseconds);
+}
+// A bitmap's pixels as the screen shows them, three bytes each, rows top to bottom.
+std::vector<std::uint8_t> BitmapRgb(HBITMAP bitmap, int width, int height);
+
+// The language files shipped with the program, copied by CDriverRun; also for tests that
+// prepare their own folders.
+std::wstring SourceTreePath(const std::string& relative);
+// Reads one value of an INI file the way the program does.
+std::wstring ReadIni(const std::wstring& path, const wchar_t* section, const wchar_t* key);
+// A text of a shipped language file ("ENU", ...), and a message of the English one.
+std::wstring LanguageText(const char* code, const wchar_t* section, const wchar_t* key);
+inline std::wstring EnglishMessage(const wchar_t* key)
+{
+    return LanguageText("ENU", L"MESSAGEBOX", key);
+}
 
 class CDriverRun
 {
@@ -32,15 +69,28 @@ public:
     // Files of the scratch folder, by name relative to it.
     void WriteText(const std::string& name, const std::string& text) const;
     std::string ReadText(const std::string& name) const;
-    bool Exists(const std::string& name) const;
+    bool Exists(const std::string& name) const
+    {
+        return GetFileAttributesW(Path(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
     std::wstring Path(const std::string& name) const;
+    // A value of the run's Config.ini.
+    std::wstring Config(const wchar_t* section, const wchar_t* key) const
+    {
+        return ReadIni(Path("Config.ini"), section, key);
+    }
 
-    // Starts Tavelo.exe from the scratch folder; extraEnvironment adds NAME=value entries.
-    bool Start(const std::vector<std::wstring>& extraEnvironment = {});
+    // Starts Tavelo.exe from the scratch folder.
+    bool Start() { return Launch(Path("Tavelo.exe"), m_strFolder, m_process); }
     // Starts a second copy from the same folder; its process handle is returned (owned by the
     // caller).
     HANDLE StartAnother() const;
-    bool IsRunning() const;
+    // Starts the program and waits for its main window and the described `key` to be 1
+    // ("reader": the pen is tracked; "tray": the icon is shown).
+    bool StartUntil(const char* key = "reader");
+    // The board's Config.ini and units, then StartUntil("reader").
+    bool StartOn(const CCalibratedBoard& board);
+    bool IsRunning() const { return WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT; }
     // Waits for the program to end; its exit code, or STILL_ACTIVE after the time-out.
     DWORD WaitForExit(DWORD milliseconds) const;
     DWORD ProcessId() const { return m_process.dwProcessId; }
@@ -49,11 +99,21 @@ public:
     HWND WaitForMainWindow(DWORD milliseconds);
     HWND MainWindow() const { return m_hMain; }
     // Posts a message to the main window as the shell or the system would.
-    void PostToMain(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    void PostToMain(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
+    {
+        PostMessageW(m_hMain, message, wParam, lParam);
+    }
+    // A command of the tray menu.
+    void Command(int id) const { PostToMain(WM_COMMAND, WPARAM(id)); }
+    // Exit from the tray menu; true when the program then ended with code 0.
+    bool Exit();
+    // Opens the tray menu as a click on the icon does and saves it as "tray-menu"; the popup
+    // is left open (null when none came).
+    HWND OpenTrayMenu() const;
     // What the program reports of itself: tray, runstate, reader, calibrated, cameras, and the
     // tray menu's items ("item" lines: id, type flags in hex, default flag, text).
     std::map<std::string, std::string> DescribeState();
-    std::vector<std::wstring> MenuItems();
+    std::vector<std::wstring> MenuItems() { return DescriptionLines(false); }
     // Waits until the described value equals `expected`.
     bool WaitForState(const std::string& key, const std::string& expected, DWORD milliseconds);
     // The usual start of a run with a pen: the hook is ready in its own process, the program
@@ -62,29 +122,42 @@ public:
 
     // A visible top-level window of the given class belonging to the process (or to any
     // process with that id), waiting up to the time-out.
-    HWND WaitForWindow(const wchar_t* className, DWORD milliseconds, DWORD processId = 0) const;
+    HWND WaitForWindow(const wchar_t* className, DWORD milliseconds, DWORD processId = 0) const
+    {
+        return WaitForTopLevel(className, 0, processId ? processId : ProcessId(), milliseconds);
+    }
     // A visible top-level dialog of the process holding a control with that id.
-    HWND WaitForDialog(int controlId, DWORD milliseconds, DWORD processId = 0) const;
-    // The page a wizard shows: its one visible child dialog; and the page holding a control,
-    // once the wizard shows it.
-    static HWND ActivePage(HWND wizard);
-    static HWND WaitForPage(HWND wizard, int controlId, DWORD milliseconds);
-    // A message box: the dialog with the box's text control.
-    HWND WaitForMessageBox(DWORD milliseconds, DWORD processId = 0) const;
-    static std::wstring MessageBoxText(HWND box);
+    HWND WaitForDialog(int controlId, DWORD milliseconds, DWORD processId = 0) const
+    {
+        return WaitForDialogOf(processId ? processId : ProcessId(), controlId, milliseconds);
+    }
+    // The page a wizard shows once it holds that control (its one visible child dialog).
+    static HWND WaitForPage(HWND wizard, int controlId, DWORD milliseconds = RUN_WINDOW_MS);
+    // A message box: the dialog with the box's text control (0xFFFF; the set-up windows are
+    // dialogs too).
+    HWND WaitForMessageBox(DWORD milliseconds, DWORD processId = 0) const
+    {
+        return WaitForDialog(0xFFFF, milliseconds, processId);
+    }
+    static std::wstring MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
+    // Answers the next message box (of the process, or of processId) with a button, after a
+    // screenshot when `shot` names one; the box's text, or "(no box)".
+    std::wstring AnswerBox(int button, const std::string& shot = {}, DWORD processId = 0) const;
     // Presses a button of a dialog the way a click does, and returns once it was handled.
     static void Click(HWND dialog, int buttonId);
     // Presses it without waiting: for a button that opens a question the test then answers.
     static void ClickLater(HWND dialog, int buttonId);
 
-    // Appends a command line to the simulated units' control file.
-    void Control(const std::string& line) const;
+    // Appends command lines to the simulated units' control file.
+    void Control(const std::string& line) const { Control(std::vector<std::string>{line}); }
     void Control(const std::vector<std::string>& lines) const;
 
     // Saves the screen area of a window (or a rectangle) as build/test-logs/screens/
     // <run name>-<shot>.png. False when nothing could be saved.
     bool Screenshot(const std::string& shot, HWND window) const;
     bool Screenshot(const std::string& shot, const RECT& area) const;
+    // The same after a pause for the window to paint.
+    bool Shoot(const std::string& shot, HWND window) const;
     // The screen's pixels in an area, three bytes each, rows top to bottom.
     static std::vector<std::uint8_t> CaptureRgb(const RECT& area);
 
@@ -93,30 +166,10 @@ public:
     static std::wstring Ask(HWND window, const wchar_t* question);
 
 private:
-    std::wstring RequestDescription();
+    std::vector<std::wstring> DescriptionLines(bool values);
 
     std::string m_strName;
     std::wstring m_strFolder;
     PROCESS_INFORMATION m_process{};
     HWND m_hMain = nullptr;
-};
-
-// The language files shipped with the program, copied by CDriverRun; also for tests that
-// prepare their own folders.
-std::wstring SourceTreePath(const std::string& relative);
-// Reads one value of an INI file the way the program does.
-std::wstring ReadIni(const std::wstring& path, const wchar_t* section, const wchar_t* key);
-
-// Makes ".htm" pages open with a command for the whole machine (HKLM\Software\Classes) while
-// the scope lasts; the test prefix has no browser registered for them otherwise.
-class CHtmlOpenCommand
-{
-public:
-    explicit CHtmlOpenCommand(const std::wstring& command);
-    ~CHtmlOpenCommand();
-    CHtmlOpenCommand(const CHtmlOpenCommand&) = delete;
-    CHtmlOpenCommand& operator=(const CHtmlOpenCommand&) = delete;
-
-private:
-    std::wstring m_strOldType;
 };

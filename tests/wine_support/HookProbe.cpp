@@ -67,15 +67,6 @@ std::vector<HOOKED_EVENT> CHookProbe::Events() const
     return ReadHookedEvents(m_strOutput);
 }
 
-std::vector<HOOKED_EVENT> CHookProbe::WaitForEvents(std::size_t count)
-{
-    std::vector<HOOKED_EVENT> events;
-    const ULONGLONG deadline = GetTickCount64() + 10000;
-    while ((events = Events()).size() < count && GetTickCount64() < deadline)
-        ::Sleep(20);
-    return events;
-}
-
 bool CHookProbe::WaitUntilDelivering(std::uintptr_t extraInfo)
 {
     for (int attempt = 0; attempt < 200; ++attempt)

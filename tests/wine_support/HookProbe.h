@@ -35,8 +35,6 @@ public:
     // Events written so far.
     std::vector<HOOKED_EVENT> Events() const;
     std::size_t Count() const { return Events().size(); }
-    // Waits until the probe has written at least `count` events, or ten seconds passed.
-    std::vector<HOOKED_EVENT> WaitForEvents(std::size_t count);
     // Moves the pointer with the given mark until the probe reports it, so that a fresh Wine
     // session is known to deliver to the hook. False when it never did.
     bool WaitUntilDelivering(std::uintptr_t extraInfo);

@@ -31,11 +31,11 @@ CHttpTestServer::CHttpTestServer(const std::wstring& root, const std::wstring& w
     for (int i = 0; i < 200 && m_nPort == 0; ++i)
     {
         Sleep(50);
-        std::istringstream(ReadFile(work + L"\\port.txt")) >> m_nPort;
+        std::istringstream(ReadFile(work + L"\\port.txt")) >> m_nPort >> m_nBlackHolePort;
     }
 }
 
-CHttpTestServer::~CHttpTestServer()
+void CHttpTestServer::Stop()
 {
     if (m_process.hProcess == nullptr)
         return;
@@ -43,11 +43,17 @@ CHttpTestServer::~CHttpTestServer()
     WaitForSingleObject(m_process.hProcess, 10000);
     CloseHandle(m_process.hThread);
     CloseHandle(m_process.hProcess);
+    m_process = {};
 }
 
 std::wstring CHttpTestServer::Url(const std::wstring& path) const
 {
     return L"http://127.0.0.1:" + std::to_wstring(m_nPort) + path;
+}
+
+std::wstring CHttpTestServer::BlackHoleUrl(const std::wstring& path) const
+{
+    return L"http://127.0.0.1:" + std::to_wstring(m_nBlackHolePort) + path;
 }
 
 std::vector<std::wstring> CHttpTestServer::Requests() const

@@ -12,12 +12,15 @@ class CHttpTestServer
 public:
     // root: the folder /files/ serves; work: a folder for its port file and request log.
     CHttpTestServer(const std::wstring& root, const std::wstring& work);
-    ~CHttpTestServer();
+    ~CHttpTestServer() { Stop(); }
     CHttpTestServer(const CHttpTestServer&) = delete;
     CHttpTestServer& operator=(const CHttpTestServer&) = delete;
 
+    void Stop();
     bool IsRunning() const { return m_nPort != 0; }
     std::wstring Url(const std::wstring& path) const;
+    // Connections to this address are never established.
+    std::wstring BlackHoleUrl(const std::wstring& path) const;
     // "<method> <target><TAB><user agent>" per request so far.
     std::vector<std::wstring> Requests() const;
 
@@ -25,4 +28,5 @@ private:
     std::wstring m_strWork;
     PROCESS_INFORMATION m_process{};
     int m_nPort = 0;
+    int m_nBlackHolePort = 0;
 };

@@ -1,0 +1,83 @@
+#include "tests/wine_support/StandIn.h"
+
+#include "tests/wine_support/DriverRun.h"
+#include "tests/wine_support/HookProbe.h"
+
+#include <cstdio>
+
+CStandIn::CStandIn(const std::wstring& path) : m_strPath(path)
+{
+    for (std::size_t slash = path.find(L'\\', 3); slash != std::wstring::npos;
+         slash = path.find(L'\\', slash + 1))
+        CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+    DeleteFileW((m_strPath + L".launch.txt").c_str());
+    m_bCopied = CopyFileW((TestProgramDirectory() + L"\\record_launch.exe").c_str(), path.c_str(),
+                          FALSE) != FALSE;
+}
+
+CStandIn::~CStandIn()
+{
+    DeleteFileW(m_strPath.c_str());
+    DeleteFileW((m_strPath + L".launch.txt").c_str());
+}
+
+std::string CStandIn::WaitForRecord(DWORD milliseconds) const
+{
+    std::string text;
+    const bool whole = WaitUntil(
+        [&]
+        {
+            text.clear();
+            if (FILE* file = _wfopen((m_strPath + L".launch.txt").c_str(), L"rb"))
+            {
+                char buffer[4096];
+                text.assign(buffer, std::fread(buffer, 1, sizeof buffer, file));
+                std::fclose(file);
+            }
+            return text.find("end\n") != std::string::npos;
+        },
+        milliseconds);
+    return whole ? text : std::string();
+}
+
+std::vector<std::string> CStandIn::WaitForArguments(DWORD milliseconds) const
+{
+    const std::string text = WaitForRecord(milliseconds);
+    std::vector<std::string> args;
+    for (std::size_t at = text.find("arg="); at != std::string::npos;
+         at = text.find("arg=", at + 1))
+        args.push_back(text.substr(at + 4, text.find('\n', at) - at - 4));
+    return args;
+}
+
+namespace
+{
+const wchar_t* const MACHINE_CLASSES = L"Software\\Classes";
+
+void SetMachineClass(const std::wstring& key, const std::wstring& value)
+{
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, (std::wstring(MACHINE_CLASSES) + L"\\" + key).c_str(),
+                    nullptr, REG_SZ, value.c_str(), DWORD((value.size() + 1) * sizeof(wchar_t)));
+}
+} // namespace
+
+CHtmlOpenCommand::CHtmlOpenCommand(const std::wstring& command)
+{
+    wchar_t type[256] = {};
+    DWORD size = sizeof type;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.htm", nullptr, RRF_RT_REG_SZ,
+                     nullptr, type, &size) == ERROR_SUCCESS)
+        m_strOldType = type;
+    SetMachineClass(L".htm", L"TaveloTestPage");
+    SetMachineClass(L"TaveloTestPage\\shell\\open\\command", command);
+}
+
+CHtmlOpenCommand::~CHtmlOpenCommand()
+{
+    const std::wstring classes = MACHINE_CLASSES;
+    if (m_strOldType.empty())
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (classes + L"\\.htm").c_str());
+    else
+        SetMachineClass(L".htm", m_strOldType);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (classes + L"\\TaveloTestPage").c_str());
+}
