@@ -374,15 +374,6 @@ TEST_F(StallWatchTest, EveryPenIsLiftedBeforeTheProgramEnds)
         (std::vector<COMPANION_MESSAGE>{{WM_COMPANION_PEN1, PackCompanionLift(600, 400), PEN_UP}}));
 }
 
-TEST_F(StallWatchTest, AnyOtherByteStartsTheCountAgain)
-{
-    CameraOneRepeats(0x5A, 1000);
-    CameraOneRepeats(0x5B, 1000);
-    CameraOneRepeats(0x5A, 1000);
-    EXPECT_TRUE(m_world.m_platform.m_mainMessages.empty());
-    EXPECT_EQ(m_world.m_state.m_controller.m_link.m_bFailed, 0);
-}
-
 TEST_F(StallWatchTest, SilentWhileTheSystemIsSuspended)
 {
     m_world.m_state.m_nRunState = RUN_STATE_SUSPENDED;
