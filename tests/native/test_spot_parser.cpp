@@ -159,13 +159,6 @@ TEST_F(SingleSpotParser, SpotWithoutAModelChangesNothing)
     EXPECT_EQ(FeedSingleSpot(0, SingleSpotBytes(0, 0)).size(), 1u);
 }
 
-TEST_F(SingleSpotParser, CameraOneUsesItsOwnCalibration)
-{
-    const auto results = FeedSingleSpot(1, SingleSpotBytes(40, 50));
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0], Present(1024 + 40, 50));
-}
-
 namespace
 {
 class RawSpotParsers : public ::testing::Test
