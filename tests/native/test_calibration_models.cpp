@@ -25,14 +25,6 @@ constexpr double DERIVATIVE_RELATIVE_TOLERANCE = 1e-4;
 
 const CALIB_RECT PRIMARY_1024{0, 0, 1024, 768};
 
-std::vector<std::pair<int, int>> Targets(const CALIB_POINT* points, int count)
-{
-    std::vector<std::pair<int, int>> out;
-    for (int i = 0; i < count; ++i)
-        out.emplace_back(points[i].x, points[i].y);
-    return out;
-}
-
 SIM_OPTICS_CONFIG MildLens()
 {
     SIM_OPTICS_CONFIG config;
@@ -42,49 +34,9 @@ SIM_OPTICS_CONFIG MildLens()
 }
 } // namespace
 
-TEST(CalibLayout, NinePointTargetsOnPrimary1024x768GoDownEachColumn)
-{
-    CNinePointCalib model;
-    model.m_rcMonitor = PRIMARY_1024;
-    model.SetupTargets();
-    const std::vector<std::pair<int, int>> expected = {{100, 100}, {100, 384}, {100, 668},
-                                                       {512, 100}, {512, 384}, {512, 668},
-                                                       {924, 100}, {924, 384}, {924, 668}};
-    EXPECT_EQ(Targets(model.m_ptTarget, 9), expected);
-}
-
-TEST(CalibLayout, SixteenPointTargetsOnPrimary1024x768AreRowMajor)
-{
-    CSixteenPointCalib model;
-    model.m_rcMonitor = PRIMARY_1024;
-    model.SetupTargets();
-    const int columns[4] = {40, 354, 669, 984};
-    const int rows[4] = {40, 269, 498, 728};
-    for (int row = 0; row < 4; ++row)
-        for (int column = 0; column < 4; ++column)
-        {
-            SCOPED_TRACE(testing::Message() << "row " << row << " column " << column);
-            EXPECT_EQ(model.m_ptTarget[4 * row + column].x, columns[column]);
-            EXPECT_EQ(model.m_ptTarget[4 * row + column].y, rows[row]);
-        }
-}
-
+// The margins of a monitor right of the primary come from its right coordinate, not its width.
 TEST(CalibLayout, MonitorRightOfPrimaryGetsMarginsFromItsRightEdge)
 {
-    CNinePointCalib nine;
-    nine.m_rcMonitor = {1024, 0, 2048, 768};
-    nine.SetupTargets();
-    // Margins 200 and 100: from the right coordinate 2048, not the width 1024.
-    EXPECT_EQ(Targets(nine.m_ptTarget, 9), (std::vector<std::pair<int, int>>{{1224, 100},
-                                                                             {1224, 384},
-                                                                             {1224, 668},
-                                                                             {1536, 100},
-                                                                             {1536, 384},
-                                                                             {1536, 668},
-                                                                             {1848, 100},
-                                                                             {1848, 384},
-                                                                             {1848, 668}}));
-
     CSixteenPointCalib sixteen;
     sixteen.m_rcMonitor = {1024, 0, 2048, 768};
     sixteen.SetupTargets();
@@ -93,27 +45,6 @@ TEST(CalibLayout, MonitorRightOfPrimaryGetsMarginsFromItsRightEdge)
     {
         EXPECT_EQ(sixteen.m_ptTarget[column].x, columns[column]);
         EXPECT_EQ(sixteen.m_ptTarget[12 + column].y, 728);
-    }
-}
-
-TEST(CalibLens, CorrectsKnownPoints)
-{
-    CNinePointCalib model;
-    model.SetLensConstants();
-    struct CASE
-    {
-        int x, y, expectedX, expectedY;
-    };
-    const CASE cases[] = {
-        {320, 240, 320, 240}, {0, 0, -52, -42}, {640, 480, 688, 513}, {100, 400, 85, 409}};
-    for (const CASE& c : cases)
-    {
-        SCOPED_TRACE(testing::Message() << "(" << c.x << ", " << c.y << ")");
-        std::int32_t x = 0;
-        std::int32_t y = 0;
-        ASSERT_TRUE(model.CorrectLens(c.x, c.y, x, y));
-        EXPECT_EQ(x, c.expectedX);
-        EXPECT_EQ(y, c.expectedY);
     }
 }
 
@@ -231,64 +162,6 @@ TEST(CalibHomography, DegenerateCapturesLeaveThePreviousModelInForce)
     EXPECT_TRUE(model.IsModelValid());
 }
 
-TEST(CalibHomography, RoundsHalfUpAndRefusesAZeroDenominator)
-{
-    CNinePointCalib model;
-    const double half[9] = {0.5, 0, 0, 0, 0.5, 0, 0, 0, 1};
-    std::memcpy(model.m_dH, half, sizeof(half));
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    ASSERT_TRUE(model.ApplyHomography(3, -3, x, y));
-    EXPECT_EQ(x, 2);  // 1.5 rounds up
-    EXPECT_EQ(y, -1); // -1.5 + 0.5
-    ASSERT_TRUE(model.ApplyHomography(-1, -5, x, y));
-    EXPECT_EQ(x, 0); // -0.5 + 0.5
-    EXPECT_EQ(y, -2);
-
-    // w = x - 256 vanishes at x = 256.
-    const double horizon[9] = {1, 0, 0, 0, 1, 0, 1, 0, -256};
-    std::memcpy(model.m_dH, horizon, sizeof(horizon));
-    x = 11;
-    y = 12;
-    EXPECT_FALSE(model.ApplyHomography(256, 100, x, y));
-    EXPECT_EQ(x, 11);
-    EXPECT_EQ(y, 12);
-    EXPECT_TRUE(model.ApplyHomography(257, 100, x, y));
-}
-
-TEST(CalibFit, PointsOnTheTargetsKeepTheIdentity)
-{
-    CSixteenPointCalib model;
-    model.m_rcMonitor = PRIMARY_1024;
-    model.SetupTargets();
-    model.CopyTargetsToFloat();
-    for (int k = 0; k < 16; ++k)
-        model.m_ptCamera[k] = model.m_ptTargetF[k];
-    ASSERT_TRUE(model.FitModel());
-    const double identity[PARAM_COUNT] = {1, 0, 0, 0, 1, 0, 0, 0, 320, 240, 0, 0, 0};
-    for (int i = 0; i < PARAM_COUNT; ++i)
-        EXPECT_EQ(model.m_dParam[i], identity[i]) << "parameter " << i;
-    EXPECT_EQ(model.LastFitError(), 0.0);
-    EXPECT_TRUE(model.IsModelValid());
-}
-
-TEST(CalibFit, MapPointTruncatesTowardZero)
-{
-    CSixteenPointCalib sixteen;
-    const double identity[PARAM_COUNT] = {1, 0, 0, 0, 1, 0, 0, 0, 320, 240, 0, 0, 0};
-    std::memcpy(sixteen.m_dParam, identity, sizeof(identity));
-    sixteen.m_dParam[PARAM_H11] = 0.5;
-    sixteen.m_dParam[PARAM_H22] = 1.0 - 1.0 / 1048576.0;
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    ASSERT_TRUE(sixteen.MapPoint(-1, 10, x, y));
-    EXPECT_EQ(x, 0); // -0.5 truncates to 0
-    EXPECT_EQ(y, 9); // just under 10
-    ASSERT_TRUE(sixteen.MapPoint(3, -10, x, y));
-    EXPECT_EQ(x, 1);  // 1.5 truncates down
-    EXPECT_EQ(y, -9); // just above -10 truncates toward zero
-}
-
 TEST(CalibFit, ZeroDenominatorIsNotDividedBy)
 {
     CSixteenPointCalib model;
@@ -380,24 +253,6 @@ TEST(CalibFit, ASingularOrInfiniteMatrixGivesNoStep)
     model.m_dLambda = 1.0;
     model.SolveDampedStep();
     EXPECT_EQ(std::memcmp(before, model.m_dParam, sizeof(before)), 0);
-}
-
-TEST(CalibFit, EndsWithTheLowestErrorItReached)
-{
-    CSixteenPointCalib model;
-    model.m_rcMonitor = PRIMARY_1024;
-    model.SetupTargets();
-    SIM_OPTICS_CONFIG config = MildLens();
-    config.noiseSigma = 1.0;
-    CSimOptics optics(config);
-    CaptureSixteen(model, optics);
-    ASSERT_TRUE(model.FitModel());
-    EXPECT_EQ(model.LastFitEnd(), FIT_END_DAMPING_LIMIT);
-    // The last rounds raised the error and were kept as the fit went on; the model is the one
-    // of the lowest error, not the last.
-    EXPECT_GT(model.LastRoundError(), model.LastFitError());
-    ASSERT_TRUE(model.ProjectAll());
-    EXPECT_EQ(model.SumSquaredError(), model.LastFitError());
 }
 
 TEST(CalibFit, DampingStartsOverAfterEveryStepThatLowersTheError)

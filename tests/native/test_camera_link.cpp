@@ -7,85 +7,47 @@
 
 #include <gtest/gtest.h>
 
-namespace
+// The version reply decides the firmware form and whether the settings live in the camera; a
+// version that is not a number fails the detection and leaves the settings flag alone.
+TEST(CameraFirmware, TheVersionReplyDecidesTheFormAndWhereTheSettingsLive)
 {
-// Lists and opens every simulated unit.
-void OpenUnits(CCameraLink& link, std::uint16_t expected)
-{
-    std::uint32_t locations[LOCATION_SLOTS] = {};
-    std::uint16_t count = 0;
-    ASSERT_EQ(link.ListDevices(locations, &count), FT_OK);
-    ASSERT_EQ(count, expected);
-    ASSERT_TRUE(link.OpenAll(locations, count));
-}
-
-struct DETECTION
-{
-    bool ok;
-    double version;
-    std::int32_t valid;
-    std::int32_t settingsInDevice;
-    std::int32_t failed;
-};
-
-DETECTION Detect(const std::string& scenario)
-{
-    CDeviceWorld world(scenario);
-    g_bSettingsInDevice = -7;
-    CCameraLink link;
-    (void)link.BindLibrary();
-    OpenUnits(link, 1);
-    DETECTION d{};
-    d.ok = link.DetectFirmware();
-    d.version = link.GetRecords()[0].firmwareVersion;
-    d.valid = link.m_bVersionValid;
-    d.settingsInDevice = g_bSettingsInDevice;
-    d.failed = link.m_bFailed;
-    return d;
-}
-} // namespace
-
-TEST(CameraFirmware, MultiSpotMinorGivesValidVersionAndSettingsInTheCamera)
-{
-    const DETECTION d = Detect("units 1\nunit 0 minor 0x23");
-    EXPECT_TRUE(d.ok);
-    EXPECT_DOUBLE_EQ(d.version, 1.23);
-    EXPECT_EQ(d.valid, 1);
-    EXPECT_EQ(d.settingsInDevice, 1);
-}
-
-TEST(CameraFirmware, LowMinorGivesVersionOneAndSettingsOutsideTheCamera)
-{
-    const DETECTION d = Detect("units 1\nunit 0 minor 0x05");
-    EXPECT_TRUE(d.ok);
-    EXPECT_DOUBLE_EQ(d.version, 1.0);
-    EXPECT_EQ(d.valid, 0);
-    EXPECT_EQ(d.settingsInDevice, 0);
-}
-
-TEST(CameraFirmware, LetterInTheVersionFailsDetection)
-{
-    const DETECTION d = Detect("units 1\nunit 0 fault letters");
-    EXPECT_FALSE(d.ok);
-    EXPECT_EQ(d.failed, 1);
-    EXPECT_EQ(d.settingsInDevice, -7);
-}
-
-TEST(CameraFirmware, UnitAnsweringOnlyTheFirstReadReadsAsVersionOne)
-{
-    const DETECTION d = Detect("units 1\nunit 0 minor 0x23\nunit 0 fault firstversion");
-    EXPECT_TRUE(d.ok);
-    EXPECT_DOUBLE_EQ(d.version, 1.0);
-    // The minor byte never came: the settings are not trusted to the camera.
-    EXPECT_EQ(d.settingsInDevice, 0);
+    const struct
+    {
+        const char* scenario;
+        bool ok;
+        double version;
+        std::int32_t valid;
+        std::int32_t settingsInDevice;
+    } cases[] = {
+        {"unit 0 minor 0x23", true, 1.23, 1, 1},
+        {"unit 0 minor 0x05", true, 1.0, 0, 0},
+        {"unit 0 fault letters", false, 0.0, 0, -7},
+        // The minor byte never came: the settings are not trusted to the camera.
+        {"unit 0 minor 0x23\nunit 0 fault firstversion", true, 1.0, 0, 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.scenario);
+        CDeviceWorld world(std::string("units 1\n") + c.scenario);
+        g_bSettingsInDevice = -7;
+        CCameraLink link;
+        ASSERT_TRUE(OpenUnits(link, 1));
+        EXPECT_EQ(link.DetectFirmware(), c.ok);
+        EXPECT_EQ(link.m_bFailed, c.ok ? 0 : 1);
+        EXPECT_EQ(g_bSettingsInDevice, c.settingsInDevice);
+        if (c.ok)
+        {
+            EXPECT_DOUBLE_EQ(link.GetRecords()[0].firmwareVersion, c.version);
+            EXPECT_EQ(link.m_bVersionValid, c.valid);
+        }
+    }
 }
 
 TEST(CameraFirmware, SilentUnitFailsDetectionAndMarksItsRecord)
 {
     CDeviceWorld world("units 1\nunit 0 fault noversion");
     CCameraLink link;
-    (void)link.BindLibrary();
-    OpenUnits(link, 1);
+    ASSERT_TRUE(OpenUnits(link, 1));
     const std::uint64_t before = world.m_bus->NowMicros();
     EXPECT_FALSE(link.DetectFirmware());
     EXPECT_EQ(link.m_bFailed, 1);
@@ -101,8 +63,7 @@ TEST(CameraFirmware, SecondUnitSilentIsNotTakenForTheFirstUnitsReply)
 {
     CDeviceWorld world("units 2\nunit 0 minor 0x23\nunit 1 fault noversion");
     CCameraLink link;
-    (void)link.BindLibrary();
-    OpenUnits(link, 2);
+    ASSERT_TRUE(OpenUnits(link, 2));
     EXPECT_FALSE(link.DetectFirmware());
     EXPECT_EQ(link.GetRecords()[0].count, 2u);
     EXPECT_EQ(link.GetRecords()[1].count, CAMERA_RECORD_UNREADABLE);
@@ -112,8 +73,7 @@ TEST(CameraFirmware, DetectionAnswersAsSoonAsTheRepliesCome)
 {
     CDeviceWorld world("units 2\nunit 0 minor 0x23\nunit 1 minor 0x30");
     CCameraLink link;
-    (void)link.BindLibrary();
-    OpenUnits(link, 2);
+    ASSERT_TRUE(OpenUnits(link, 2));
     const std::uint64_t before = world.m_bus->NowMicros();
     EXPECT_TRUE(link.DetectFirmware());
     EXPECT_LT(world.m_bus->NowMicros() - before, 100'000u);
@@ -142,8 +102,7 @@ TEST(CameraCommands, OpenConfiguresTheLinkAndNumberedCommandsSendTheirPackets)
 {
     CDeviceWorld world("units 1");
     CCameraLink link;
-    (void)link.BindLibrary();
-    OpenUnits(link, 1);
+    ASSERT_TRUE(OpenUnits(link, 1));
     const SIM_LINK_RECORD linkRecord = world.m_bus->LinkRecord(0);
     EXPECT_EQ(linkRecord.baudRate, 460800u);
     EXPECT_EQ(linkRecord.readTimeoutMs, 300u);
@@ -167,8 +126,7 @@ TEST(CameraCommands, SettingReplyOfAStoredByteAndAMissingReplyReadAsZero)
 {
     CDeviceWorld world("units 1\nunit 0 set 7 1\nunit 0 set 9 0x26");
     CCameraLink link;
-    (void)link.BindLibrary();
-    OpenUnits(link, 1);
+    ASSERT_TRUE(OpenUnits(link, 1));
     const auto read7 = protocol::SettingRead(7);
     ASSERT_TRUE(link.WritePacket(0, read7.data(), 6, nullptr));
     EXPECT_EQ(link.ReadReply(0), 1);

@@ -149,15 +149,6 @@ TEST_F(Capture, CursorFollowsTheRawCameraPoint)
     EXPECT_EQ(m_world.m_platform.m_cursorPositions[1], (std::pair<int, int>{123, 45}));
 }
 
-TEST_F(Capture, SixteenPointCapturesAreMirroredForTheMounting)
-{
-    m_world.m_state.m_bCeilingMount = 0;
-    m_world.m_state.m_bRearProjection = 0;
-    PenAt(100, 50, STEADY_SAMPLES);
-    EXPECT_EQ(Sixteen(0).m_ptCamera[0].x, 540.0f);
-    EXPECT_EQ(Sixteen(0).m_ptCamera[0].y, 430.0f);
-}
-
 TEST_F(Capture, NoModelSelectedCapturesNothing)
 {
     m_world.m_state.m_nCalibModel = 3;

@@ -59,28 +59,25 @@ struct CControllerWorld : CDeviceWorld
 };
 } // namespace
 
-TEST(DeviceStartup, ThreeCamerasFailWithTheFlagAndNothingStreaming)
+// Three cameras, or two on one monitor, fail start-up with the flag; none is no failure. A
+// refused listing stops start-up before any camera is opened or written to.
+TEST(DeviceStartup, TooManyCamerasFailWithTheFlagAndNoneFailsWithout)
 {
-    CControllerWorld world("units 3");
-    EXPECT_FALSE(world.Controller().StartDevices());
-    EXPECT_EQ(world.Controller().IsFailed(), 1);
-    // The listing stopped start-up before any camera was opened or written to.
-    for (int unit = 0; unit < 3; ++unit)
-        EXPECT_TRUE(world.Packets(unit).empty()) << unit;
-}
-
-TEST(DeviceStartup, TwoCamerasOnOneMonitorFail)
-{
-    CControllerWorld world("units 2", 1);
-    EXPECT_FALSE(world.Controller().StartDevices());
-    EXPECT_EQ(world.Controller().IsFailed(), 1);
-}
-
-TEST(DeviceStartup, NoCameraReturnsFalseWithoutTheFlag)
-{
-    CControllerWorld world("units 0");
-    EXPECT_FALSE(world.Controller().StartDevices());
-    EXPECT_EQ(world.Controller().IsFailed(), 0);
+    const struct
+    {
+        int units;
+        int monitors;
+        std::int32_t failed;
+    } cases[] = {{3, 2, 1}, {2, 1, 1}, {0, 2, 0}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.units << " units, " << c.monitors << " monitors");
+        CControllerWorld world("units " + std::to_string(c.units), c.monitors);
+        EXPECT_FALSE(world.Controller().StartDevices());
+        EXPECT_EQ(world.Controller().IsFailed(), c.failed);
+        for (int unit = 0; unit < c.units && c.units > 2; ++unit)
+            EXPECT_TRUE(world.Packets(unit).empty()) << unit;
+    }
     EXPECT_EQ(g_nDeviceCount, 0);
 }
 

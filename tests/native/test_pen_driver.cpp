@@ -108,29 +108,6 @@ std::vector<PEN_POINT> operator+(std::vector<PEN_POINT> a, const std::vector<PEN
 }
 } // namespace
 
-TEST_F(PenDriver, PenDownFourFramesLiftIsPressMovesRelease)
-{
-    Run(MultiFrames(Hold({{300, 200}}, 4) + LIFT));
-    EXPECT_EQ(Mouse(), (Events{Press(300, 200), Move(300, 200), Move(300, 200), Move(300, 200),
-                               Move(300, 200), Release(300, 200)}));
-}
-
-TEST_F(PenDriver, PensOneToThreeGoToTheVisibleCompanionWindow)
-{
-    m_world.m_platform.AddWindow("TfrmMultiPanser", MULTI_WINDOW, true);
-    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
-    Run(MultiFrames(FRAMES{{{100, 100}, {300, 200}, {500, 300}, {700, 400}}} + LIFT));
-    const auto messages = CompanionMessages(m_world.m_platform.m_windowMessages);
-    const std::vector<COMPANION_MESSAGE> expected = {
-        {1139, 0x012C00C8, PEN_DOWN}, {1139, 0x012C00C8, PEN_MOVE}, {1140, 0x01F4012C, PEN_DOWN},
-        {1140, 0x01F4012C, PEN_MOVE}, {1141, 0x02BC0190, PEN_DOWN}, {1141, 0x02BC0190, PEN_MOVE},
-        {1139, 0x012C00C8, PEN_UP},   {1140, 0x01F4012C, PEN_UP},   {1141, 0x02BC0190, PEN_UP}};
-    EXPECT_EQ(messages, expected);
-    for (const RECORDED_MESSAGE& message : m_world.m_platform.m_windowMessages)
-        EXPECT_EQ(message.window, MULTI_WINDOW);
-    EXPECT_EQ(Buttons(), (Events{Press(100, 100), Release(100, 100)}));
-}
-
 TEST_F(PenDriver, CanvasWindowServesWhenTheMultiPanelIsHidden)
 {
     m_world.m_platform.AddWindow("TfrmMultiPanser", MULTI_WINDOW, false);
@@ -188,17 +165,6 @@ protected:
     PenDriverTwoMultiSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23}) {}
 };
 } // namespace
-
-TEST_F(PenDriverTwoMultiSpotCameras, SecondCamerasPensLieOnMonitorOneAndAreDropped)
-{
-    // Camera 1 draws at (100, 300) of its image, (1124, 300) on monitor 1: outside monitor 0,
-    // so the tracker drops it.
-    Run({}, MultiFrames(Hold({{100, 300}}, 3) + LIFT));
-    EXPECT_TRUE(Buttons().empty());
-    // Camera 0's pen still drives the mouse.
-    Run(MultiFrames(Hold({{300, 200}}, 3) + LIFT));
-    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200)}));
-}
 
 TEST_F(PenDriverTwoMultiSpotCameras, CameraOneGoingQuietLeavesCameraZerosPenDown)
 {
@@ -406,15 +372,6 @@ TEST_F(StallWatchTest, EveryPenIsLiftedBeforeTheProgramEnds)
     EXPECT_EQ(
         CompanionMessages(m_world.m_platform.m_windowMessages),
         (std::vector<COMPANION_MESSAGE>{{WM_COMPANION_PEN1, PackCompanionLift(600, 400), PEN_UP}}));
-}
-
-TEST_F(StallWatchTest, AnyOtherByteStartsTheCountAgain)
-{
-    CameraOneRepeats(0x5A, 1000);
-    CameraOneRepeats(0x5B, 1000);
-    CameraOneRepeats(0x5A, 1000);
-    EXPECT_TRUE(m_world.m_platform.m_mainMessages.empty());
-    EXPECT_EQ(m_world.m_state.m_controller.m_link.m_bFailed, 0);
 }
 
 TEST_F(StallWatchTest, SilentWhileTheSystemIsSuspended)

@@ -145,21 +145,6 @@ TEST_F(PenGestures, WanderingFivePixelsStartsTheHoldAgain)
     EXPECT_EQ(Buttons().back(), RightClick(400, 300));
 }
 
-TEST_F(PenGestures, SmoothingWeighsTheLastThreeDistinctSamples)
-{
-    g_penInjector.SetFilter(FILTER_SMOOTHED, PEN_FILTER_T, 1);
-    Touch(100, 100);
-    Touch(200, 100);
-    Touch(200, 100);
-    EXPECT_EQ(Mouse(), (Events{Press(100, 100), Move(100, 100), Move(160, 100), Move(160, 100)}));
-    EXPECT_EQ(g_penInjector.m_ptLast[0].x, 160);
-    // A lift starts a new curve: the next touch is not pulled toward the old one.
-    Lift();
-    Forget();
-    Touch(700, 500);
-    EXPECT_EQ(Mouse().front(), Press(700, 500));
-}
-
 TEST_F(PenGestures, MovesOutsideTheAreaAreDroppedWithoutCounting)
 {
     g_penInjector.SetArea(100, 100, 500, 400);

@@ -65,15 +65,6 @@ void RecordLinkEvents(CAMERA_RECORD* records)
     }
 }
 
-void OpenUnits(CCameraLink& link, std::uint16_t expected)
-{
-    std::uint32_t locations[LOCATION_SLOTS] = {};
-    std::uint16_t count = 0;
-    ASSERT_EQ(link.ListDevices(locations, &count), FT_OK);
-    ASSERT_EQ(count, expected);
-    ASSERT_TRUE(link.OpenAll(locations, count));
-}
-
 // Waits (without a clock) until the reader has called back at least `calls` times.
 bool WaitForCalls(int calls)
 {
@@ -87,8 +78,7 @@ TEST(ReaderCallbacks, ModeZeroReadsTheCurrentCameraAndClearedCallbackIsNeverCall
 {
     CDeviceWorld world("units 2\nunit 1 pen 0 320 240");
     CCameraLink link;
-    (void)link.BindLibrary();
-    OpenUnits(link, 2);
+    ASSERT_TRUE(OpenUnits(link, 2));
     g_nCalls = 0;
     g_bStopped = false;
     link.SetCurrentDevice(1);
@@ -112,8 +102,7 @@ TEST(ReaderStop, NoCallbackRunsAfterTheStopReturns)
 {
     CDeviceWorld world("units 2\nunit 0 minor 0x23\nunit 0 pen 0 100 100\nunit 1 pen 0 300 200");
     CCameraLink link;
-    (void)link.BindLibrary();
-    OpenUnits(link, 2);
+    ASSERT_TRUE(OpenUnits(link, 2));
     g_nLateCalls = 0;
     for (int round = 0; round < 200; ++round)
     {
@@ -145,8 +134,7 @@ TEST(ReaderStop, StopEndsABlockedReadWithinOneReadTimeout)
     world.m_platform.m_sleeper = realBus->SleepFunction();
     realBus->Execute("unit 0 fault stall");
     CCameraLink link;
-    (void)link.BindLibrary();
-    OpenUnits(link, 1);
+    ASSERT_TRUE(OpenUnits(link, 1));
     link.SetCurrentDevice(0);
     ASSERT_TRUE(link.SetCallback(0, &CountRecord));
     for (int round = 0; round < 3; ++round)
@@ -168,8 +156,7 @@ TEST(ReaderStop, SilentCameraStillHandsThePreviousByteToTheCallback)
 {
     CDeviceWorld world("units 1\nunit 0 pen 0 320 240");
     CCameraLink link;
-    (void)link.BindLibrary();
-    OpenUnits(link, 1);
+    ASSERT_TRUE(OpenUnits(link, 1));
     g_nCalls = 0;
     g_bStopped = false;
     link.SetCurrentDevice(0);
@@ -196,8 +183,7 @@ TEST(ReaderTwoCameras, EachCameraIsReadAsItSendsAndASilentOneIsQuietOncePerReadT
     {
         CDeviceWorld world("units 2\nunit 1 pen 0 320 240\nunit 1 fault garbage");
         CCameraLink link;
-        (void)link.BindLibrary();
-        OpenUnits(link, 2);
+        ASSERT_TRUE(OpenUnits(link, 2));
         world.m_bus->Execute(std::string("unit 0 fault ") + fault);
         g_quietAt[0].clear();
         g_quietAt[1].clear();
@@ -261,8 +247,7 @@ TEST(ReaderQuietGap, TheLinkGoesIdleOnceAfterEachFrameAndNeverInsideOne)
                                "\nunit 1 pen 0 200 100\nunit 1 pen 1 400 300" +
                                (refused ? "\nunit 0 bridge refuse\nunit 1 bridge refuse" : ""));
             CCameraLink link;
-            (void)link.BindLibrary();
-            OpenUnits(link, static_cast<std::uint16_t>(cameras));
+            ASSERT_TRUE(OpenUnits(link, static_cast<std::uint16_t>(cameras)));
             if (bridge[0] != '\0')
                 link.SetLowLatency();
             EXPECT_EQ(link.EndsPackets(), eventChar) << where;
@@ -322,8 +307,7 @@ TEST(ReaderQueue, TheReaderEmptiesItsOwnMessageQueueWhileItRuns)
         SCOPED_TRACE(c.scenario);
         CDeviceWorld world(c.scenario);
         CCameraLink link;
-        (void)link.BindLibrary();
-        OpenUnits(link, c.units);
+        ASSERT_TRUE(OpenUnits(link, c.units));
         g_nCalls = 0;
         g_bStopped = false;
         link.SetCurrentDevice(0);

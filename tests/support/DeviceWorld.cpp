@@ -1,5 +1,8 @@
 #include "tests/support/DeviceWorld.h"
 
+#include "device/CameraLink.h"
+#include "device/DeviceGlobals.h"
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -46,4 +49,13 @@ void CDeviceWorld::ClearPackets()
     m_packetMarks.clear();
     for (int unit = 0; unit < m_bus->AttachedUnits(); ++unit)
         m_packetMarks.push_back(m_bus->PacketLog(unit).size());
+}
+
+bool OpenUnits(CCameraLink& link, std::uint16_t expected)
+{
+    (void)link.BindLibrary();
+    std::uint32_t locations[LOCATION_SLOTS] = {};
+    std::uint16_t count = 0;
+    return link.ListDevices(locations, &count) == FT_OK && count == expected &&
+           link.OpenAll(locations, count);
 }

@@ -29,3 +29,8 @@ private:
 };
 
 std::string HexPacket(const protocol::COMMAND_PACKET& packet);
+
+class CCameraLink;
+// Binds the link to the simulated library and opens every unit; true when `expected` units
+// were listed and all of them opened.
+bool OpenUnits(CCameraLink& link, std::uint16_t expected);
