@@ -38,16 +38,10 @@ HWND OpenAboutBox(CDriverRun& run)
     return WindowText(box) == L"About Corvane Tavelo" ? box : nullptr;
 }
 
-// Pixels of the control's area that are clearly blue text.
-int BluePixels(HWND control)
+// Clearly blue text.
+bool Blue(int red, int green, int blue)
 {
-    RECT area{};
-    GetWindowRect(control, &area);
-    const std::vector<std::uint8_t> rgb = CDriverRun::CaptureRgb(area);
-    int blue = 0;
-    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
-        blue += rgb[i] < 80 && rgb[i + 1] < 80 && rgb[i + 2] > 180 ? 1 : 0;
-    return blue;
+    return red < 80 && green < 80 && blue > 180;
 }
 
 void ClickAt(int x, int y)
@@ -85,7 +79,7 @@ TEST(AboutAndLaunchers, AboutBoxShowsTheFilesVersionEachCamerasFirmwareAndOpensT
     EXPECT_EQ(ItemText(about, 1017), L"" TAVELO_MAKER_URL);
     run.Shoot("about", about);
     HWND link = GetDlgItem(about, 1017);
-    EXPECT_GT(BluePixels(link), 20) << "the link's text should be blue";
+    EXPECT_GT(CDriverRun::CountPixels(link, Blue), 20) << "the link's text should be blue";
 
     SetForegroundWindow(about);
     RECT area{};

@@ -38,15 +38,9 @@ void ChooseLastMenuItem()
 }
 
 // Mostly red pixels: the error icon of a message box.
-int RedPixels(HWND window)
+bool Red(int red, int green, int blue)
 {
-    RECT area{};
-    GetWindowRect(window, &area);
-    const std::vector<std::uint8_t> rgb = CDriverRun::CaptureRgb(area);
-    int red = 0;
-    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
-        red += rgb[i] > 180 && rgb[i + 1] < 90 && rgb[i + 2] < 90 ? 1 : 0;
-    return red;
+    return red > 180 && green < 90 && blue < 90;
 }
 
 const char* const STATE_WITHOUT_RADIO_SERVER = "[State]\r\nSave=1\r\nCheck Ceiling=0\r\n"
@@ -135,7 +129,7 @@ TEST(Shell, StalledUnitEndsTheProgramWithTheErrorMessage)
     HWND box = run.WaitForMessageBox(RUN_START_MS);
     ASSERT_NE(box, nullptr) << "no message after the stall";
     run.Shoot("m1-stall", box);
-    EXPECT_GT(RedPixels(box), 20) << "the box should carry the error icon";
+    EXPECT_GT(CDriverRun::CountPixels(box, Red), 20) << "the box should carry the error icon";
     const ULONGLONG answered = GetTickCount64();
     EXPECT_EQ(run.AnswerBox(IDOK), EnglishMessage(L"M1"));
     EXPECT_EQ(run.WaitForExit(10000), 0u);

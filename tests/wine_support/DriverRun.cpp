@@ -392,6 +392,17 @@ bool CDriverRun::Shoot(const std::string& shot, HWND window) const
     return Screenshot(shot, window);
 }
 
+int CDriverRun::CountPixels(HWND window, bool (*colour)(int red, int green, int blue))
+{
+    RECT area{};
+    GetWindowRect(window, &area);
+    const std::vector<std::uint8_t> rgb = CaptureRgb(area);
+    int count = 0;
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
+        count += colour(rgb[i], rgb[i + 1], rgb[i + 2]) ? 1 : 0;
+    return count;
+}
+
 std::vector<std::uint8_t> CDriverRun::CaptureRgb(const RECT& area)
 {
     const int width = area.right - area.left;

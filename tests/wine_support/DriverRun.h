@@ -160,6 +160,8 @@ public:
     bool Shoot(const std::string& shot, HWND window) const;
     // The screen's pixels in an area, three bytes each, rows top to bottom.
     static std::vector<std::uint8_t> CaptureRgb(const RECT& area);
+    // How many pixels of the window's area on the screen the colour test takes.
+    static int CountPixels(HWND window, bool (*colour)(int red, int green, int blue));
 
     // Asks a window of the program a registered question (wParam: the window to answer to)
     // and returns the text it sends back as WM_COPYDATA.
