@@ -101,10 +101,18 @@ struct SPOT_SENT
     std::string position;
 };
 
-// The unit's log: "<micros> unit 0 spot <x> <y>" lines.
-std::vector<SPOT_SENT> SpotsSent(const std::string& log)
+// Unit 0's lines of the simulated unit's log: "<micros> unit 0 spot <x> <y>" when a frame moved
+// the pen, and "<read micros> unit 0 read <sent micros>" when the driver's read took that
+// frame's last byte.
+struct UNIT_LOG
 {
     std::vector<SPOT_SENT> spots;
+    std::vector<double> linkToReaderMs;
+};
+
+UNIT_LOG ReadUnitLog(const std::string& log)
+{
+    UNIT_LOG parsed;
     std::istringstream lines(log);
     std::string line;
     while (std::getline(lines, line))
@@ -112,35 +120,18 @@ std::vector<SPOT_SENT> SpotsSent(const std::string& log)
         std::istringstream words(line);
         unsigned long long micros = 0;
         std::string unit;
-        int index = 0;
+        int index = -1;
         std::string kind;
-        std::string x;
-        std::string y;
-        if (words >> micros >> unit >> index >> kind >> x >> y && kind == "spot" && index == 0)
-            spots.push_back({micros, x + " " + y});
+        std::string first;
+        std::string second;
+        if (!(words >> micros >> unit >> index >> kind >> first) || index != 0)
+            continue;
+        if (kind == "spot" && words >> second)
+            parsed.spots.push_back({micros, first + " " + second});
+        if (kind == "read" && micros >= std::stoull(first))
+            parsed.linkToReaderMs.push_back(double(micros - std::stoull(first)) / 1000.0);
     }
-    return spots;
-}
-
-// The unit's log: "<read micros> unit 0 read <sent micros>" lines, as milliseconds.
-std::vector<double> LinkToReaderMs(const std::string& log)
-{
-    std::vector<double> delays;
-    std::istringstream lines(log);
-    std::string line;
-    while (std::getline(lines, line))
-    {
-        std::istringstream words(line);
-        unsigned long long readAt = 0;
-        unsigned long long sentAt = 0;
-        std::string unit;
-        int index = 0;
-        std::string kind;
-        if (words >> readAt >> unit >> index >> kind >> sentAt && kind == "read" && index == 0 &&
-            readAt >= sentAt)
-            delays.push_back(double(readAt - sentAt) / 1000.0);
-    }
-    return delays;
+    return parsed;
 }
 
 // The driver's own figures: what follows "Pen chain timing: " in its log.
@@ -338,8 +329,9 @@ LATENCY_RUN PenToPointerMs(const CCalibratedBoard& board, CHookProbe& probe,
     run.Control(CCalibratedBoard::PenUp(0, 0));
     Sleep(500);
     const std::vector<HOOKED_EVENT> events = probe.Events();
+    const UNIT_LOG unitLog = ReadUnitLog(run.ReadText("spots.txt"));
     std::vector<double> latencies;
-    for (const SPOT_SENT& spot : SpotsSent(run.ReadText("spots.txt")))
+    for (const SPOT_SENT& spot : unitLog.spots)
     {
         const auto screen = screenOf.find(spot.position);
         if (screen == screenOf.end())
@@ -358,8 +350,7 @@ LATENCY_RUN PenToPointerMs(const CCalibratedBoard& board, CHookProbe& probe,
     }
     run.PostToMain(WM_COMMAND, 11027);
     run.WaitForExit(10000);
-    return {latencies, LinkToReaderMs(run.ReadText("spots.txt")),
-            DriverStages(run.ReadText("Tavelo.log"))};
+    return {latencies, unitLog.linkToReaderMs, DriverStages(run.ReadText("Tavelo.log"))};
 }
 } // namespace
 
