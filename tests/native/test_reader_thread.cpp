@@ -72,6 +72,17 @@ bool WaitForCalls(int calls)
         std::this_thread::yield();
     return g_nCalls >= calls;
 }
+
+// Starts the reader and lets it run until the units' clock has moved on that far; returns
+// the clock's time at the start.
+std::uint64_t RunReaderFor(CCameraLink& link, CDeviceWorld& world, std::uint64_t micros)
+{
+    const std::uint64_t start = world.m_bus->NowMicros();
+    EXPECT_TRUE(link.StartReader());
+    for (int spin = 0; spin < 200'000'000 && world.m_bus->NowMicros() < start + micros; ++spin)
+        std::this_thread::yield();
+    return start;
+}
 } // namespace
 
 TEST(ReaderCallbacks, ModeZeroReadsTheCurrentCameraAndClearedCallbackIsNeverCalled)
@@ -189,11 +200,7 @@ TEST(ReaderTwoCameras, EachCameraIsReadAsItSendsAndASilentOneIsQuietOncePerReadT
         g_quietAt[1].clear();
         g_nNew[0] = g_nNew[1] = 0;
         ASSERT_TRUE(link.SetCallback(1, &RecordStates));
-        const std::uint64_t start = world.m_bus->NowMicros();
-        ASSERT_TRUE(link.StartReader());
-        for (int spin = 0; spin < 200'000'000 && world.m_bus->NowMicros() < start + 3'500'000;
-             ++spin)
-            std::this_thread::yield();
+        const std::uint64_t start = RunReaderFor(link, world, 3'500'000);
         // Stopping turns camera 1's stream off first, so it may go quiet after this.
         const std::uint64_t stop = world.m_bus->NowMicros();
         link.StopReader();
@@ -254,11 +261,7 @@ TEST(ReaderQuietGap, TheLinkGoesIdleOnceAfterEachFrameAndNeverInsideOne)
             g_linkEvents[0].clear();
             g_linkEvents[1].clear();
             ASSERT_TRUE(link.SetCallback(1, &RecordLinkEvents));
-            const std::uint64_t start = world.m_bus->NowMicros();
-            ASSERT_TRUE(link.StartReader());
-            for (int spin = 0; spin < 200'000'000 && world.m_bus->NowMicros() < start + 300'000;
-                 ++spin)
-                std::this_thread::yield();
+            RunReaderFor(link, world, 300'000);
             link.StopReader();
 
             for (int i = 0; i < cameras; ++i)
