@@ -696,8 +696,11 @@ void CCameraLink::StopReaderThread()
     m_readerThread.join();
 }
 
+// The reader is told to stop before the streams go off: a unit silent because of this stop
+// must not be handed on as a camera gone quiet, however long the writes take.
 void CCameraLink::StopReader()
 {
+    m_bStopReader = true;
     for (std::uint16_t i = 0; i < m_nCount; ++i)
         SendCommand(i, protocol::CMD_NUM_STREAM_OFF);
     StopReaderThread();
@@ -707,6 +710,7 @@ bool CCameraLink::CloseAll()
 {
     if (m_nCount == 0)
         return false;
+    m_bStopReader = true;
     for (std::uint16_t i = 0; i < m_nCount; ++i)
         SendCommand(i, protocol::CMD_NUM_STREAM_OFF);
     // The reader must be gone before the handles it reads are closed.

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstring>
+#include <map>
 #include <vector>
 
 namespace
@@ -83,6 +86,41 @@ std::uint64_t RunReaderFor(CCameraLink& link, CDeviceWorld& world, std::uint64_t
         std::this_thread::yield();
     return start;
 }
+
+// An FT_Write that, once armed, dawdles after each stream-off: the unit is silent from then
+// on, and the stop takes as long to go on as a write to a hung unit would.
+PFN_FT_Write g_pfnSimWrite = nullptr;
+CSimBus* g_pDawdleBus = nullptr;
+std::atomic<bool> g_bDawdle{false};
+std::atomic<bool> g_bStopping{false};
+std::atomic<int> g_nQuietWhileStopping{0};
+
+FT_STATUS TAVELO_STDCALL WriteThenDawdle(FT_HANDLE handle, void* buffer, std::uint32_t count,
+                                         std::uint32_t* written)
+{
+    const FT_STATUS status = g_pfnSimWrite(handle, buffer, count, written);
+    if (g_bDawdle && count == protocol::COMMAND_LENGTH &&
+        std::memcmp(buffer, protocol::STREAM_OFF.data(), count) == 0)
+    {
+        g_bStopping = true;
+        const std::uint64_t until =
+            g_pDawdleBus->NowMicros() + 2 * std::uint64_t{protocol::READ_TIMEOUT_MS} * 1000;
+        const auto cap = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        while (g_pDawdleBus->NowMicros() < until && std::chrono::steady_clock::now() < cap)
+            std::this_thread::yield();
+    }
+    return status;
+}
+
+void CountQuietWhileStopping(CAMERA_RECORD* records)
+{
+    for (std::uint16_t i = 0; i < records[0].count; ++i)
+    {
+        if (g_bStopping && records[i].rxState == RX_QUIET)
+            ++g_nQuietWhileStopping;
+    }
+    ++g_nCalls;
+}
 } // namespace
 
 TEST(ReaderCallbacks, ModeZeroReadsTheCurrentCameraAndClearedCallbackIsNeverCalled)
@@ -133,6 +171,35 @@ TEST(ReaderStop, NoCallbackRunsAfterTheStopReturns)
     }
     EXPECT_EQ(g_nLateCalls, 0);
     EXPECT_FALSE(link.IsReaderRunning());
+}
+
+// The stop turns the units' streams off before the reader ends. A unit silent because of that
+// stop is no camera going quiet, even when the stop is slow to go on: nothing may log it or
+// release its pens as if its cable had been pulled.
+TEST(ReaderStop, TheDriversOwnStopIsNoCameraGoingQuiet)
+{
+    for (const int units : {1, 2})
+    {
+        CDeviceWorld world(units == 1 ? "units 1\nunit 0 pen 0 320 240"
+                                      : "units 2\nunit 0 pen 0 320 240\nunit 1 pen 0 100 100");
+        std::map<std::string, void*>& symbols = world.m_platform.m_libraries[L"ftd2xx.dll"];
+        g_pfnSimWrite = reinterpret_cast<PFN_FT_Write>(symbols["FT_Write"]);
+        symbols["FT_Write"] = reinterpret_cast<void*>(&WriteThenDawdle);
+        g_pDawdleBus = &world.m_bus.Bus();
+        CCameraLink link;
+        ASSERT_TRUE(OpenUnits(link, static_cast<std::uint16_t>(units)));
+        ASSERT_TRUE(link.SetCallback(1, &CountQuietWhileStopping));
+        g_nCalls = 0;
+        g_bStopping = false;
+        g_nQuietWhileStopping = 0;
+        ASSERT_TRUE(link.StartReader());
+        ASSERT_TRUE(WaitForCalls(50));
+        g_bDawdle = true;
+        link.StopReader();
+        g_bDawdle = false;
+        EXPECT_TRUE(g_bStopping);
+        EXPECT_EQ(g_nQuietWhileStopping, 0) << units << " units";
+    }
 }
 
 // On the real clock: a reader blocked in a read of a silent camera ends within one read
