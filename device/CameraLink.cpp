@@ -710,12 +710,9 @@ bool CCameraLink::CloseAll()
 {
     if (m_nCount == 0)
         return false;
-    m_bStopReader = true;
-    for (std::uint16_t i = 0; i < m_nCount; ++i)
-        SendCommand(i, protocol::CMD_NUM_STREAM_OFF);
     // The reader must be gone before the handles it reads are closed.
     const bool hadReader = m_readerThread.joinable();
-    StopReaderThread();
+    StopReader();
     for (std::uint16_t i = 0; i < m_nCount; ++i)
     {
         Call<d2xx::FT_Close>(m_pRecords[i].handle);
