@@ -380,17 +380,18 @@ TEST(CalibTables, RecomputeCalibrationRebuildsCameraZeroOnly)
     CNinePointCalib& nine1 = *NinePointCalibAt(1);
     CSixteenPointCalib& sixteen1 = *SixteenPointCalibAt(1);
     for (int i = 0; i < 9; ++i)
+    {
         nine1.m_dH[i] = i + 0.25;
+        nine1.m_ptRaw[i] = {100 + 200 * (i / 3), 80 + 150 * (i % 3)};
+    }
     for (int i = 0; i < PARAM_COUNT; ++i)
         sixteen1.m_dParam[i] = -i - 0.5;
-    for (int i = 0; i < 9; ++i)
-        nine1.m_ptRaw[i] = {100 + 200 * (i / 3), 80 + 150 * (i % 3)};
     for (int k = 0; k < 16; ++k)
         sixteen1.m_ptCamera[k] = {60.0f + 170.0f * (k % 4), 50.0f + 120.0f * (k / 4)};
-    double nine1Before[9];
-    double sixteen1Before[PARAM_COUNT];
-    std::memcpy(nine1Before, nine1.m_dH, sizeof(nine1Before));
-    std::memcpy(sixteen1Before, sixteen1.m_dParam, sizeof(sixteen1Before));
+    const auto values = [](const auto& array)
+    { return std::vector<double>(std::begin(array), std::end(array)); };
+    const std::vector<double> nine1Before = values(nine1.m_dH);
+    const std::vector<double> sixteen1Before = values(sixteen1.m_dParam);
 
     world.State().m_nCalibModel = CALIB_MODEL_NINE;
     ASSERT_TRUE(RecomputeCalibration());
@@ -411,8 +412,8 @@ TEST(CalibTables, RecomputeCalibrationRebuildsCameraZeroOnly)
     EXPECT_EQ(sixteen0.m_ptTargetF[5].x, static_cast<float>(sixteen0.m_ptTarget[5].x));
     EXPECT_GT(sixteen0.LastFitRounds(), 0);
 
-    EXPECT_EQ(std::memcmp(nine1Before, nine1.m_dH, sizeof(nine1Before)), 0);
-    EXPECT_EQ(std::memcmp(sixteen1Before, sixteen1.m_dParam, sizeof(sixteen1Before)), 0);
+    EXPECT_EQ(values(nine1.m_dH), nine1Before);
+    EXPECT_EQ(values(sixteen1.m_dParam), sixteen1Before);
     EXPECT_FALSE(nine1.IsModelValid());
     EXPECT_FALSE(sixteen1.IsModelValid());
 
