@@ -24,14 +24,6 @@ constexpr double ROUNDING_TIE_MARGIN = 1e-3;
 constexpr double DERIVATIVE_RELATIVE_TOLERANCE = 1e-4;
 
 const CALIB_RECT PRIMARY_1024{0, 0, 1024, 768};
-
-SIM_OPTICS_CONFIG MildLens()
-{
-    SIM_OPTICS_CONFIG config;
-    PlaceCentredView(config, 0.85, 0.05);
-    config.k1 = -0.05;
-    return config;
-}
 } // namespace
 
 // The margins of a monitor right of the primary come from its right coordinate, not its width.
@@ -305,7 +297,7 @@ TEST(CalibFit, DegenerateCaptureLeavesThePreviousModelInForce)
     CSixteenPointCalib model;
     model.m_rcMonitor = PRIMARY_1024;
     model.SetupTargets();
-    CSimOptics optics(MildLens());
+    CSimOptics optics(MildLensView());
     CaptureSixteen(model, optics);
     ASSERT_TRUE(model.FitModel());
     double previous[PARAM_COUNT];
@@ -368,8 +360,7 @@ TEST(CalibTables, RecomputeCalibrationRebuildsCameraZeroOnly)
     CCalibWorld world;
     ASSERT_TRUE(PrepareCalibTargets(0, PRIMARY_1024));
     ASSERT_TRUE(PrepareCalibTargets(1, {1024, 0, 2048, 768}));
-    SIM_OPTICS_CONFIG config = MildLens();
-    CSimOptics optics(config);
+    CSimOptics optics(MildLensView());
 
     // Camera 0 keeps its points; camera 1 has a model of its own that must survive.
     CNinePointCalib& nine0 = *NinePointCalibAt(0);
