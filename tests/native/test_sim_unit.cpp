@@ -181,20 +181,6 @@ TEST(SimFaults, BrokenSpoilsTheEndOfEverySecondPacket)
     EXPECT_EQ(MultiSpots(stream), 50u);
 }
 
-TEST(SimFaults, StallStopsEverythingUntilLifted)
-{
-    CScopedSimBus bus;
-    bus->Execute("unit 0 pen 0 10 10");
-    CPort port(bus.Bus());
-    port.Send(protocol::STREAM_ON);
-    EXPECT_EQ(MultiSpots(port.ReadFor(55'000)), 5u);
-    bus->Execute("unit 0 fault stall");
-    port.ReadFor(5'000);
-    EXPECT_TRUE(port.ReadFor(1'000'000).empty());
-    bus->Execute("unit 0 fault stall off");
-    EXPECT_EQ(MultiSpots(port.ReadFor(55'000)), 5u);
-}
-
 namespace
 {
 struct DELIVERY
