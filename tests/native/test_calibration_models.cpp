@@ -207,14 +207,11 @@ TEST(CalibFit, NormalEquationsHoldTheModelsDerivatives)
         model.m_dParam[i] = saved - steps[i];
         ASSERT_TRUE(model.MapExact(cx, cy, xMinus, yMinus));
         model.m_dParam[i] = saved;
-        const double dx = (xPlus - xMinus) / (2 * steps[i]);
-        const double dy = (yPlus - yMinus) / (2 * steps[i]);
-        EXPECT_NEAR(model.m_dJacobian[0][i], dx,
-                    DERIVATIVE_RELATIVE_TOLERANCE * std::abs(dx) + 1e-12)
-            << "x row, parameter " << i;
-        EXPECT_NEAR(model.m_dJacobian[1][i], dy,
-                    DERIVATIVE_RELATIVE_TOLERANCE * std::abs(dy) + 1e-12)
-            << "y row, parameter " << i;
+        const double d[2] = {(xPlus - xMinus) / (2 * steps[i]), (yPlus - yMinus) / (2 * steps[i])};
+        for (int row = 0; row < 2; ++row)
+            EXPECT_NEAR(model.m_dJacobian[row][i], d[row],
+                        DERIVATIVE_RELATIVE_TOLERANCE * std::abs(d[row]) + 1e-12)
+                << "row " << row << ", parameter " << i;
     }
     // h31 and h32 weigh the target, where the exact derivative weighs the projection.
     const double tx = model.m_ptTargetF[15].x;

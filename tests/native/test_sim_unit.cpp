@@ -123,38 +123,16 @@ TEST(SimRead, TimeOutMovesVirtualTimeWithoutWaiting)
     }
 }
 
-TEST(SimRead, BytesCrossTheLinkAtTheBaudRate)
+TEST(SimRead, ASettingReplyCrossesTheLinkAtTheBaudRate)
 {
     CScopedSimBus bus;
     CPort port(bus.Bus());
-    bus->Execute("unit 0 pen 0 10 10");
-    const std::uint64_t t0 = bus->NowMicros();
-    port.Send(protocol::STREAM_ON);
-    // The first frame is due one period after stream on; 12 bytes take 12 * 21.7 us.
-    EXPECT_EQ(ReadExactly(port, 12).size(), 12u);
-    EXPECT_EQ(bus->NowMicros() - t0, 10'000u + 261u);
-
-    port.Send(protocol::STREAM_OFF);
-    port.ReadFor(20'000);
-    const std::uint64_t t1 = bus->NowMicros();
+    EXPECT_EQ(bus->LinkRecord(0).purgesRx, 1) << "the port purges once when it opens";
+    const std::uint64_t t = bus->NowMicros();
     port.Send(SettingRead(4));
+    // 7 bytes of 21.7 us.
     EXPECT_EQ(ReadExactly(port, 7).size(), 7u);
-    EXPECT_EQ(bus->NowMicros() - t1, 152u);
-}
-
-TEST(SimRead, QueueStatusCountsReadyBytesAndPurgeDropsThem)
-{
-    CScopedSimBus bus;
-    CPort port(bus.Bus());
-    port.Send(protocol::STREAM_ON);
-    bus->Advance(55'000);
-    std::uint32_t ready = 0;
-    EXPECT_EQ(port.D2xx().pFT_GetQueueStatus(port.Handle(), &ready), FT_OK);
-    EXPECT_EQ(ready, 5u * 12u);
-    port.D2xx().pFT_Purge(port.Handle(), FT_PURGE_RX);
-    port.D2xx().pFT_GetQueueStatus(port.Handle(), &ready);
-    EXPECT_EQ(ready, 0u);
-    EXPECT_EQ(bus->LinkRecord(0).purgesRx, 2);
+    EXPECT_EQ(bus->NowMicros() - t, 152u);
 }
 
 TEST(SimFaults, GarbageAddsBytesBetweenIntactPackets)
