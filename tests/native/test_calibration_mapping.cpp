@@ -222,9 +222,7 @@ TEST(CalibGroundTruth, SixteenPointModelMapsInsideItsTargetsWithinAPixel)
     CCalibWorld world;
     world.State().m_nCalibModel = CALIB_MODEL_SIXTEEN;
     world.Mount(0, 0);
-    SIM_OPTICS_CONFIG config;
-    PlaceCentredView(config, 0.85, 0.05);
-    config.k1 = -0.05;
+    const SIM_OPTICS_CONFIG config = MildLensView();
     CSimOptics optics(config);
     ASSERT_TRUE(PrepareCalibTargets(0, config.monitor));
 

@@ -24,14 +24,6 @@ constexpr double ROUNDING_TIE_MARGIN = 1e-3;
 constexpr double DERIVATIVE_RELATIVE_TOLERANCE = 1e-4;
 
 const CALIB_RECT PRIMARY_1024{0, 0, 1024, 768};
-
-SIM_OPTICS_CONFIG MildLens()
-{
-    SIM_OPTICS_CONFIG config;
-    PlaceCentredView(config, 0.85, 0.05);
-    config.k1 = -0.05;
-    return config;
-}
 } // namespace
 
 // The margins of a monitor right of the primary come from its right coordinate, not its width.
@@ -215,14 +207,11 @@ TEST(CalibFit, NormalEquationsHoldTheModelsDerivatives)
         model.m_dParam[i] = saved - steps[i];
         ASSERT_TRUE(model.MapExact(cx, cy, xMinus, yMinus));
         model.m_dParam[i] = saved;
-        const double dx = (xPlus - xMinus) / (2 * steps[i]);
-        const double dy = (yPlus - yMinus) / (2 * steps[i]);
-        EXPECT_NEAR(model.m_dJacobian[0][i], dx,
-                    DERIVATIVE_RELATIVE_TOLERANCE * std::abs(dx) + 1e-12)
-            << "x row, parameter " << i;
-        EXPECT_NEAR(model.m_dJacobian[1][i], dy,
-                    DERIVATIVE_RELATIVE_TOLERANCE * std::abs(dy) + 1e-12)
-            << "y row, parameter " << i;
+        const double d[2] = {(xPlus - xMinus) / (2 * steps[i]), (yPlus - yMinus) / (2 * steps[i])};
+        for (int row = 0; row < 2; ++row)
+            EXPECT_NEAR(model.m_dJacobian[row][i], d[row],
+                        DERIVATIVE_RELATIVE_TOLERANCE * std::abs(d[row]) + 1e-12)
+                << "row " << row << ", parameter " << i;
     }
     // h31 and h32 weigh the target, where the exact derivative weighs the projection.
     const double tx = model.m_ptTargetF[15].x;
@@ -305,7 +294,7 @@ TEST(CalibFit, DegenerateCaptureLeavesThePreviousModelInForce)
     CSixteenPointCalib model;
     model.m_rcMonitor = PRIMARY_1024;
     model.SetupTargets();
-    CSimOptics optics(MildLens());
+    CSimOptics optics(MildLensView());
     CaptureSixteen(model, optics);
     ASSERT_TRUE(model.FitModel());
     double previous[PARAM_COUNT];
@@ -368,8 +357,7 @@ TEST(CalibTables, RecomputeCalibrationRebuildsCameraZeroOnly)
     CCalibWorld world;
     ASSERT_TRUE(PrepareCalibTargets(0, PRIMARY_1024));
     ASSERT_TRUE(PrepareCalibTargets(1, {1024, 0, 2048, 768}));
-    SIM_OPTICS_CONFIG config = MildLens();
-    CSimOptics optics(config);
+    CSimOptics optics(MildLensView());
 
     // Camera 0 keeps its points; camera 1 has a model of its own that must survive.
     CNinePointCalib& nine0 = *NinePointCalibAt(0);
@@ -380,17 +368,18 @@ TEST(CalibTables, RecomputeCalibrationRebuildsCameraZeroOnly)
     CNinePointCalib& nine1 = *NinePointCalibAt(1);
     CSixteenPointCalib& sixteen1 = *SixteenPointCalibAt(1);
     for (int i = 0; i < 9; ++i)
+    {
         nine1.m_dH[i] = i + 0.25;
+        nine1.m_ptRaw[i] = {100 + 200 * (i / 3), 80 + 150 * (i % 3)};
+    }
     for (int i = 0; i < PARAM_COUNT; ++i)
         sixteen1.m_dParam[i] = -i - 0.5;
-    for (int i = 0; i < 9; ++i)
-        nine1.m_ptRaw[i] = {100 + 200 * (i / 3), 80 + 150 * (i % 3)};
     for (int k = 0; k < 16; ++k)
         sixteen1.m_ptCamera[k] = {60.0f + 170.0f * (k % 4), 50.0f + 120.0f * (k / 4)};
-    double nine1Before[9];
-    double sixteen1Before[PARAM_COUNT];
-    std::memcpy(nine1Before, nine1.m_dH, sizeof(nine1Before));
-    std::memcpy(sixteen1Before, sixteen1.m_dParam, sizeof(sixteen1Before));
+    const auto values = [](const auto& array)
+    { return std::vector<double>(std::begin(array), std::end(array)); };
+    const std::vector<double> nine1Before = values(nine1.m_dH);
+    const std::vector<double> sixteen1Before = values(sixteen1.m_dParam);
 
     world.State().m_nCalibModel = CALIB_MODEL_NINE;
     ASSERT_TRUE(RecomputeCalibration());
@@ -411,8 +400,8 @@ TEST(CalibTables, RecomputeCalibrationRebuildsCameraZeroOnly)
     EXPECT_EQ(sixteen0.m_ptTargetF[5].x, static_cast<float>(sixteen0.m_ptTarget[5].x));
     EXPECT_GT(sixteen0.LastFitRounds(), 0);
 
-    EXPECT_EQ(std::memcmp(nine1Before, nine1.m_dH, sizeof(nine1Before)), 0);
-    EXPECT_EQ(std::memcmp(sixteen1Before, sixteen1.m_dParam, sizeof(sixteen1Before)), 0);
+    EXPECT_EQ(values(nine1.m_dH), nine1Before);
+    EXPECT_EQ(values(sixteen1.m_dParam), sixteen1Before);
     EXPECT_FALSE(nine1.IsModelValid());
     EXPECT_FALSE(sixteen1.IsModelValid());
 

@@ -7,6 +7,7 @@
 #include "calibration/CalibrationReport.h"
 #include "core/DriverState.h"
 #include "sim/Optics.h"
+#include "tests/support/CalibWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -21,20 +22,11 @@ constexpr double BAD_TOUCH_PX = 15.0;
 constexpr int BAD_SIXTEEN_TARGET = 6;
 constexpr int BAD_NINE_TARGET = 5;
 
-// The standard mild-lens front view of a 1024 x 768 monitor, as the accuracy bench has it.
-SIM_OPTICS_CONFIG FrontView(double fill)
-{
-    SIM_OPTICS_CONFIG config;
-    PlaceCentredView(config, fill, 0.05);
-    config.k1 = -0.05;
-    return config;
-}
-
 // The front view moved sideways until the screen's top-left corner lies `edgePx` from the
 // side of the camera image it is nearest to.
 SIM_OPTICS_CONFIG OffCentreView(double edgePx)
 {
-    SIM_OPTICS_CONFIG config = FrontView(0.85);
+    SIM_OPTICS_CONFIG config = MildLensView(0.85);
     for (int round = 0; round < 6; ++round)
     {
         const CSimOptics optics(config);
@@ -108,19 +100,19 @@ struct REPORT_CASE
 TEST(CalibReport, JudgesTheSimulatorsStandardSetUpsForBothModels)
 {
     const REPORT_CASE cases[] = {
-        {"front", FrontView(0.85), CALIB_MODEL_SIXTEEN, -1, 0, 2.0},
-        {"front", FrontView(0.85), CALIB_MODEL_NINE, -1, 0, 6.0},
-        {"far", FrontView(0.4), CALIB_MODEL_SIXTEEN, -1, REPORT_ADVICE_TOO_SMALL, 3.0},
-        {"far", FrontView(0.4), CALIB_MODEL_NINE, -1, REPORT_ADVICE_TOO_SMALL, 8.0},
+        {"front", MildLensView(0.85), CALIB_MODEL_SIXTEEN, -1, 0, 2.0},
+        {"front", MildLensView(0.85), CALIB_MODEL_NINE, -1, 0, 6.0},
+        {"far", MildLensView(0.4), CALIB_MODEL_SIXTEEN, -1, REPORT_ADVICE_TOO_SMALL, 3.0},
+        {"far", MildLensView(0.4), CALIB_MODEL_NINE, -1, REPORT_ADVICE_TOO_SMALL, 8.0},
         {"off-centre", OffCentreView(2.0), CALIB_MODEL_SIXTEEN, -1, REPORT_ADVICE_AT_EDGE, 5.0},
         {"off-centre", OffCentreView(2.0), CALIB_MODEL_NINE, -1, REPORT_ADVICE_AT_EDGE, 9.0},
-        {"bad-touch", FrontView(0.85), CALIB_MODEL_SIXTEEN, BAD_SIXTEEN_TARGET,
+        {"bad-touch", MildLensView(0.85), CALIB_MODEL_SIXTEEN, BAD_SIXTEEN_TARGET,
          REPORT_ADVICE_ONE_OFF, 0.0},
-        {"bad-touch", FrontView(0.85), CALIB_MODEL_NINE, BAD_NINE_TARGET, REPORT_ADVICE_ONE_OFF,
+        {"bad-touch", MildLensView(0.85), CALIB_MODEL_NINE, BAD_NINE_TARGET, REPORT_ADVICE_ONE_OFF,
          0.0},
         // A corner touched badly, and the middle one.
-        {"bad-corner", FrontView(0.85), CALIB_MODEL_SIXTEEN, 0, REPORT_ADVICE_ONE_OFF, 0.0},
-        {"bad-middle", FrontView(0.85), CALIB_MODEL_NINE, 4, REPORT_ADVICE_ONE_OFF, 0.0},
+        {"bad-corner", MildLensView(0.85), CALIB_MODEL_SIXTEEN, 0, REPORT_ADVICE_ONE_OFF, 0.0},
+        {"bad-middle", MildLensView(0.85), CALIB_MODEL_NINE, 4, REPORT_ADVICE_ONE_OFF, 0.0},
     };
     for (const REPORT_CASE& c : cases)
     {
@@ -148,8 +140,9 @@ TEST(CalibReport, JudgesTheSimulatorsStandardSetUpsForBothModels)
 }
 TEST(CalibReport, FarCameraCoversLessAndEachCameraPixelSpansMore)
 {
-    const CALIB_REPORT front = MakeCalibrationReport(Capture(CALIB_MODEL_SIXTEEN, FrontView(0.85)));
-    const CALIB_REPORT far = MakeCalibrationReport(Capture(CALIB_MODEL_SIXTEEN, FrontView(0.4)));
+    const CALIB_REPORT front =
+        MakeCalibrationReport(Capture(CALIB_MODEL_SIXTEEN, MildLensView(0.85)));
+    const CALIB_REPORT far = MakeCalibrationReport(Capture(CALIB_MODEL_SIXTEEN, MildLensView(0.4)));
     ASSERT_TRUE(front.valid && far.valid);
     // The monitor shares the image's 4:3 shape and covers fill x fill of it; the targets span
     // 0.92 x 0.9 of the monitor. The covered share falls with the square of the view's fill,

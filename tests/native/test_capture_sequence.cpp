@@ -16,24 +16,6 @@ namespace
 // What the window and settings hooks were asked to do, in order.
 std::vector<std::string> g_hookCalls;
 
-void RecordRedraw()
-{
-    g_hookCalls.push_back("redraw");
-}
-void RecordHide()
-{
-    g_hookCalls.push_back("hide");
-}
-bool RecordSave()
-{
-    g_hookCalls.push_back("save");
-    return true;
-}
-void RecordReload()
-{
-    g_hookCalls.push_back("reload");
-}
-
 int Count(const std::string& call)
 {
     return static_cast<int>(std::count(g_hookCalls.begin(), g_hookCalls.end(), call));
@@ -45,10 +27,14 @@ protected:
     explicit Capture(int cameras = 1) : m_world(PEN_WORLD_OPTIONS{cameras, 1.23, 1024, 768, false})
     {
         g_hookCalls.clear();
-        g_calibrationHooks.pfnRedraw = RecordRedraw;
-        g_calibrationHooks.pfnHideWindow = RecordHide;
-        g_calibrationHooks.pfnSaveSettings = RecordSave;
-        g_calibrationHooks.pfnReloadCalibration = RecordReload;
+        g_calibrationHooks.pfnRedraw = [] { g_hookCalls.push_back("redraw"); };
+        g_calibrationHooks.pfnHideWindow = [] { g_hookCalls.push_back("hide"); };
+        g_calibrationHooks.pfnSaveSettings = []
+        {
+            g_hookCalls.push_back("save");
+            return true;
+        };
+        g_calibrationHooks.pfnReloadCalibration = [] { g_hookCalls.push_back("reload"); };
         // As StartCalibration leaves it for the camera being calibrated.
         g_captureState.m_bArmed = true;
         for (int c = 0; c < cameras; ++c)

@@ -107,38 +107,28 @@ TEST(LanguageLayout, SetsTheTrayMenusOrderAndTheConfigurationDialogsCaptionFont)
     g_nLangLayout = LANG_LAYOUT_DEFAULT;
 }
 
-TEST(LanguageChoice, OwnFileIsUsedWhenPresent)
+TEST(LanguageChoice, OwnFileIsUsedAndAMissingOneFallsBackToEnglishKeepingTheCode)
 {
-    CProfileWorld world;
-    PutLanguageFile(world, L"DEU");
-    PutLanguageFile(world, L"ENG");
-    world.m_platform.m_nLanguageId = 0x0407;
-    CDriver state;
-    ChooseLanguage(state);
-    EXPECT_EQ(state.m_strLangCode, L"DEU");
-    EXPECT_EQ(std::wstring(state.m_iniLanguage.GetPath()), world.PathOf(L"language\\DEU.lng"));
-    EXPECT_EQ(state.m_strTrayText[0], L"DEU T1");
-    EXPECT_EQ(state.m_strMsgText[11], L"DEU M12");
-}
-
-TEST(LanguageChoice, MissingFileFallsBackToEnglishAndKeepsTheCode)
-{
-    struct FALLBACK_CASE
+    struct CHOICE_CASE
     {
         std::uint16_t languageId;
         const wchar_t* code;
         int layout;
         std::uint16_t skin;
+        const wchar_t* file;
     };
-    // Korean has no file here; Polish keeps its brand skin, Farsi its right-to-left layout.
-    const FALLBACK_CASE cases[] = {
-        {0x0412, L"KOR", LANG_LAYOUT_DEFAULT, SKIN_STANDARD},
-        {0x0415, L"PLK", LANG_LAYOUT_POLISH, SKIN_VELMARA},
-        {0x0429, L"FAR", LANG_LAYOUT_RIGHT_TO_LEFT, SKIN_FARSI},
+    // Only German has a file of its own here; Polish keeps its brand skin, Farsi its
+    // right-to-left layout.
+    const CHOICE_CASE cases[] = {
+        {0x0407, L"DEU", LANG_LAYOUT_DEFAULT, SKIN_STANDARD, L"DEU"},
+        {0x0412, L"KOR", LANG_LAYOUT_DEFAULT, SKIN_STANDARD, L"ENG"},
+        {0x0415, L"PLK", LANG_LAYOUT_POLISH, SKIN_VELMARA, L"ENG"},
+        {0x0429, L"FAR", LANG_LAYOUT_RIGHT_TO_LEFT, SKIN_FARSI, L"ENG"},
     };
-    for (const FALLBACK_CASE& c : cases)
+    for (const CHOICE_CASE& c : cases)
     {
         CProfileWorld world;
+        PutLanguageFile(world, L"DEU");
         PutLanguageFile(world, L"ENG");
         world.m_platform.m_nLanguageId = c.languageId;
         g_nLangLayout = -1;
@@ -147,9 +137,11 @@ TEST(LanguageChoice, MissingFileFallsBackToEnglishAndKeepsTheCode)
         EXPECT_EQ(state.m_strLangCode, c.code);
         EXPECT_EQ(g_nLangLayout, c.layout);
         EXPECT_EQ(state.m_nSkin, c.skin);
-        EXPECT_EQ(std::wstring(state.m_iniLanguage.GetPath()), world.PathOf(L"language\\ENG.lng"));
-        EXPECT_EQ(state.m_strWizardText[2], L"ENG W3");
-        EXPECT_EQ(state.m_strCalibText[1], L"ENG CW2");
+        const std::wstring file = c.file;
+        EXPECT_EQ(std::wstring(state.m_iniLanguage.GetPath()),
+                  world.PathOf(L"language\\" + file + L".lng"));
+        EXPECT_EQ(state.m_strWizardText[2], file + L" W3");
+        EXPECT_EQ(state.m_strCalibText[1], file + L" CW2");
     }
     g_nLangLayout = LANG_LAYOUT_DEFAULT;
 }

@@ -6,6 +6,7 @@
 #include "core/Language.h"
 #include "shell/Driver.h"
 #include "tests/support/ProfileWorld.h"
+#include "update/ProfileText.h"
 
 #include <gtest/gtest.h>
 
@@ -45,55 +46,10 @@ std::string ReadFile(const std::filesystem::path& path)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-void AppendCodePoint(std::wstring& text, char32_t c)
+// A shipped file's text after its byte-order mark.
+std::wstring ReadLanguageFile(const std::string& name)
 {
-    if (sizeof(wchar_t) == 2 && c > 0xFFFF)
-    {
-        text += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-        text += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    }
-    else
-    {
-        text += static_cast<wchar_t>(c);
-    }
-}
-
-// The text of UTF-16LE bytes after their byte-order mark.
-std::wstring FromUtf16(const std::string& bytes)
-{
-    std::wstring text;
-    const auto unitAt = [&bytes](std::size_t i)
-    {
-        return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) |
-                                     static_cast<unsigned char>(bytes[i + 1]) << 8);
-    };
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-    {
-        char32_t c = unitAt(i);
-        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size())
-        {
-            c = 0x10000 + ((c - 0xD800) << 10) + (unitAt(i + 2) - 0xDC00);
-            i += 2;
-        }
-        AppendCodePoint(text, c);
-    }
-    return text;
-}
-
-std::wstring FromUtf8(const std::string& bytes)
-{
-    std::wstring text;
-    for (std::size_t i = 0; i < bytes.size();)
-    {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        const int extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
-        char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
-        for (int k = 1; k <= extra && i + k < bytes.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
-        AppendCodePoint(text, c);
-        i += 1 + extra;
-    }
-    return text;
+    return DecodeProfileBytes(ReadFile(LANGUAGE_DIR / name));
 }
 
 struct LANGUAGE_FILE
@@ -174,14 +130,16 @@ class LanguageShippedFile : public ::testing::TestWithParam<const char*>
 };
 } // namespace
 
-TEST_P(LanguageShippedFile, IsCompleteReadableAndMatchesItsSource)
+// Every key and no other, as its UTF-8 source says, written in the language's script and
+// translated rather than copied from English.
+TEST_P(LanguageShippedFile, IsCompleteTranslatedAndMatchesItsSource)
 {
     const std::string code = GetParam();
     const std::string bytes = ReadFile(LANGUAGE_DIR / (code + ".lng"));
     ASSERT_GE(bytes.size(), 2u) << "missing or empty";
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << "UTF-16LE byte-order mark";
     EXPECT_EQ(bytes.size() % 2, 0u);
-    const std::wstring decoded = FromUtf16(bytes);
+    const std::wstring decoded = DecodeProfileBytes(bytes);
     const LANGUAGE_FILE file = ParseLines(decoded);
     std::vector<std::wstring> sectionNames;
     for (const LANGUAGE_SECTION& section : LANGUAGE_SECTIONS)
@@ -194,10 +152,13 @@ TEST_P(LanguageShippedFile, IsCompleteReadableAndMatchesItsSource)
 
     const std::string source = ReadFile(LANGUAGE_DIR / "src" / (code + ".txt"));
     ASSERT_FALSE(source.empty()) << "missing source";
-    const LANGUAGE_FILE sourceFile = ParseLines(FromUtf8(source));
+    const LANGUAGE_FILE sourceFile = ParseLines(DecodeProfileBytes("\xEF\xBB\xBF" + source));
     const std::map<std::wstring, std::wstring> sourceTexts(sourceFile.keys.begin(),
                                                            sourceFile.keys.end());
-
+    const LANGUAGE_FILE english = ParseLines(ReadLanguageFile("ENG.lng"));
+    const std::map<std::wstring, std::wstring> englishTexts(english.keys.begin(),
+                                                            english.keys.end());
+    int sameAsEnglish = 0;
     for (const auto& [sectionAndKey, line] : file.keys)
     {
         const std::wstring section = sectionAndKey.substr(0, sectionAndKey.find(L'/'));
@@ -209,59 +170,28 @@ TEST_P(LanguageShippedFile, IsCompleteReadableAndMatchesItsSource)
         const auto fromSource = sourceTexts.find(sectionAndKey);
         ASSERT_NE(fromSource, sourceTexts.end());
         EXPECT_EQ(read, fromSource->second) << "stale: run tools/make_language_files.py";
-        if (UNSHOWN_KEYS.count(key) == 0)
-        {
-            EXPECT_FALSE(read.empty()) << "a shown text is empty";
-        }
-    }
-}
-
-TEST_P(LanguageShippedFile, TextsAreInTheLanguagesScript)
-{
-    const std::string code = GetParam();
-    const std::wstring decoded = FromUtf16(ReadFile(LANGUAGE_DIR / (code + ".lng")));
-    const LANGUAGE_FILE file = ParseLines(decoded);
-    for (const auto& [sectionAndKey, text] : file.keys)
-    {
-        const std::wstring key = KeyOf(sectionAndKey);
-        SCOPED_TRACE(std::string(sectionAndKey.begin(), sectionAndKey.end()));
+        const auto inEnglish = englishTexts.find(sectionAndKey);
+        if (!read.empty() && inEnglish != englishTexts.end() && inEnglish->second == read)
+            ++sameAsEnglish;
         if (UNSHOWN_KEYS.count(key) != 0)
             continue;
+        EXPECT_FALSE(read.empty()) << "a shown text is empty";
         // "OK" is how Japanese dialogs label that button.
-        if (!(code == "JPN" && key == L"W12"))
-        {
-            bool ofScript = false;
-            for (const wchar_t c : text)
-                ofScript = ofScript || IsOfScript(code, c);
-            EXPECT_TRUE(ofScript) << "not written in the language's script";
-        }
-    }
-    if (code == "FAR")
-    {
-        // Persian spells with its own yeh and keheh, not the Arabic letters.
-        EXPECT_EQ(decoded.find(wchar_t(0x064A)), std::wstring::npos);
-        EXPECT_EQ(decoded.find(wchar_t(0x0643)), std::wstring::npos);
-    }
-}
-
-TEST_P(LanguageShippedFile, IsTranslatedRatherThanCopiedFromEnglish)
-{
-    const std::string code = GetParam();
-    if (code == "ENG" || code == "ENU")
-        GTEST_SKIP() << "English itself";
-    const LANGUAGE_FILE file = ParseLines(FromUtf16(ReadFile(LANGUAGE_DIR / (code + ".lng"))));
-    const LANGUAGE_FILE english = ParseLines(FromUtf16(ReadFile(LANGUAGE_DIR / "ENG.lng")));
-    const std::map<std::wstring, std::wstring> englishTexts(english.keys.begin(),
-                                                            english.keys.end());
-    int same = 0;
-    for (const auto& [sectionAndKey, text] : file.keys)
-    {
-        const auto it = englishTexts.find(sectionAndKey);
-        if (!text.empty() && it != englishTexts.end() && it->second == text)
-            ++same;
+        bool ofScript = code == "JPN" && key == L"W12";
+        for (const wchar_t c : read)
+            ofScript = ofScript || IsOfScript(code, c);
+        EXPECT_TRUE(ofScript) << "not written in the language's script";
     }
     // A few words are the same in many languages ("OK", "Standard", "Options").
-    EXPECT_LE(same, 4);
+    if (code != "ENG" && code != "ENU")
+    {
+        EXPECT_LE(sameAsEnglish, 4) << "copied from English";
+    }
+    // Persian spells with its own yeh and keheh, not the Arabic letters.
+    if (code == "FAR")
+    {
+        EXPECT_EQ(decoded.find_first_of(L"\x064A\x0643"), std::wstring::npos);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(LanguageFiles, LanguageShippedFile, ::testing::ValuesIn(SHIPPED_CODES),
@@ -286,7 +216,7 @@ TEST(LanguageFiles, NoOtherFilesAreShipped)
 // falls back to its own copy of the English texts, which must be the shipped English file's.
 TEST(LanguageFiles, MissingEmptyOrGarbledFilesGiveTheEnglishTexts)
 {
-    const LANGUAGE_FILE english = ParseLines(FromUtf16(ReadFile(LANGUAGE_DIR / "ENG.lng")));
+    const LANGUAGE_FILE english = ParseLines(ReadLanguageFile("ENG.lng"));
     ASSERT_EQ(english.keys.size(), 58u);
     std::wstring emptyValues;
     for (const LANGUAGE_SECTION& section : LANGUAGE_SECTIONS)

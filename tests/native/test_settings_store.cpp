@@ -77,16 +77,16 @@ SWITCHES Switches(const CDriverState& state)
             state.m_nSelectServer, state.m_nRadioServer};
 }
 
-void SetEverySwitch(CDriverState& state, int value)
+void SetSwitches(CDriverState& state, const SWITCHES& value)
 {
-    state.m_bCalibrated = value;
-    state.m_bCeilingMount = value;
-    state.m_bRearProjection = value;
-    state.m_nCalibModel = value;
-    state.m_nInkoraPenMode = value;
-    state.m_bStartProgram = value;
-    state.m_nSelectServer = value;
-    state.m_nRadioServer = value;
+    state.m_bCalibrated = value[0];
+    state.m_bCeilingMount = value[1];
+    state.m_bRearProjection = value[2];
+    state.m_nCalibModel = value[3];
+    state.m_nInkoraPenMode = value[4];
+    state.m_bStartProgram = value[5];
+    state.m_nSelectServer = value[6];
+    state.m_nRadioServer = value[7];
 }
 
 class SettingsFile : public ::testing::Test
@@ -108,7 +108,7 @@ protected:
 TEST_F(SettingsFile, FreshInstallationReadsEveryValueAsZero)
 {
     CCameraSetup cameras(1);
-    SetEverySwitch(m_state, 7);
+    SetSwitches(m_state, {7, 7, 7, 7, 7, 7, 7, 7});
     LoadSettings(m_state);
     EXPECT_EQ(Switches(m_state), (SWITCHES{0, 0, 0, CALIB_MODEL_SIXTEEN, 0, 0, 0, 0}));
     EXPECT_FALSE(m_world.FileText(L"Config.ini").has_value());
@@ -117,14 +117,7 @@ TEST_F(SettingsFile, FreshInstallationReadsEveryValueAsZero)
 TEST_F(SettingsFile, StateValuesRoundTripInTableOrder)
 {
     CCameraSetup cameras(1);
-    m_state.m_bCalibrated = 1;
-    m_state.m_bCeilingMount = 1;
-    m_state.m_bRearProjection = 0;
-    m_state.m_nCalibModel = CALIB_MODEL_NINE;
-    m_state.m_nInkoraPenMode = 2;
-    m_state.m_bStartProgram = 1;
-    m_state.m_nSelectServer = 17;
-    m_state.m_nRadioServer = -1;
+    SetSwitches(m_state, {1, 1, 0, CALIB_MODEL_NINE, 2, 1, 17, -1});
     SaveSettings(m_state);
 
     CDriver loaded;
@@ -230,18 +223,13 @@ TEST_F(SettingsFile, DeviceOwnedKeysIgnoredWhenSettingsLiveInCamera)
                                    L"Lens Angles=1\r\nInkora=2\r\nStart Program=1\r\n"
                                    L"Select Server=3\r\nRadio Server=1\r\n");
     CCameraSetup cameras(1, 1);
-    SetEverySwitch(m_state, 0);
-    m_state.m_nInkoraPenMode = 5;
+    SetSwitches(m_state, {0, 0, 0, 0, 5, 0, 0, 0});
     LoadSettings(m_state);
     EXPECT_EQ(Switches(m_state), (SWITCHES{0, 0, 0, CALIB_MODEL_SIXTEEN, 5, 1, 3, 1}));
 
     g_bSettingsInDevice = 0;
     LoadSettings(m_state);
-    EXPECT_EQ(m_state.m_bCalibrated, 1);
-    EXPECT_EQ(m_state.m_bCeilingMount, 1);
-    EXPECT_EQ(m_state.m_bRearProjection, 1);
-    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_NINE);
-    EXPECT_EQ(m_state.m_nInkoraPenMode, 2);
+    EXPECT_EQ(Switches(m_state), (SWITCHES{1, 1, 1, CALIB_MODEL_NINE, 2, 1, 3, 1}));
 
     // Two cameras never have their settings read from a camera, so the file keeps them
     // whatever the firmware says; otherwise a two-camera board would forget its calibration.
@@ -258,15 +246,9 @@ TEST_F(SettingsFile, StateValuesReadFourCharactersAsAnInteger)
     m_world.PutFile(L"Config.ini", L"[State]\r\nSelect Server=12345\r\nSave=7x\r\nInkora=abc\r\n"
                                    L"Lens Angles=-3\r\nRadio Server=+5\r\nStart Program=\r\n");
     CCameraSetup cameras(1);
-    SetEverySwitch(m_state, 9);
+    SetSwitches(m_state, {9, 9, 9, 9, 9, 9, 9, 9});
     LoadSettings(m_state);
-    EXPECT_EQ(m_state.m_nSelectServer, 1234);
-    EXPECT_EQ(m_state.m_bCalibrated, 7);
-    EXPECT_EQ(m_state.m_nInkoraPenMode, 0);
-    EXPECT_EQ(m_state.m_nCalibModel, -3);
-    EXPECT_EQ(m_state.m_nRadioServer, 5);
-    EXPECT_EQ(m_state.m_bStartProgram, 0);
-    EXPECT_EQ(m_state.m_bCeilingMount, 0);
+    EXPECT_EQ(Switches(m_state), (SWITCHES{7, 0, 0, -3, 0, 0, 1234, 5}));
 }
 
 TEST_F(SettingsFile, CalibrationValuesAreCutTo29CharactersAndBadOrAbsentOnesKeepTheirValue)
@@ -275,16 +257,13 @@ TEST_F(SettingsFile, CalibrationValuesAreCutTo29CharactersAndBadOrAbsentOnesKeep
                     L"[1024_768_Vector0]\r\nv0=-123456789.12345678901234567899999\r\n"
                     L"v1=0.25\r\nv2=not a number\r\nv4=\r\n");
     CCameraSetup cameras(1);
-    NinePointCalibAt(0)->m_dH[2] = 42.0;
-    NinePointCalibAt(0)->m_dH[3] = 43.0;
-    NinePointCalibAt(0)->m_dH[4] = 44.0;
+    double* h = NinePointCalibAt(0)->m_dH;
+    for (int i = 2; i <= 4; ++i)
+        h[i] = 40.0 + i;
     m_state.m_nCalibModel = CALIB_MODEL_NINE;
     EXPECT_TRUE(LoadCalibration(m_state));
-    EXPECT_DOUBLE_EQ(NinePointCalibAt(0)->m_dH[0], -123456789.123456789012345678);
-    EXPECT_EQ(NinePointCalibAt(0)->m_dH[1], 0.25);
-    EXPECT_EQ(NinePointCalibAt(0)->m_dH[2], 42.0);
-    EXPECT_EQ(NinePointCalibAt(0)->m_dH[3], 43.0);
-    EXPECT_EQ(NinePointCalibAt(0)->m_dH[4], 44.0);
+    EXPECT_DOUBLE_EQ(h[0], -123456789.123456789012345678);
+    EXPECT_EQ(std::vector<double>(h + 1, h + 5), (std::vector<double>{0.25, 42.0, 43.0, 44.0}));
     EXPECT_TRUE(NinePointCalibAt(0)->IsModelValid());
     EXPECT_FALSE(SixteenPointCalibAt(0)->IsModelValid());
 }
@@ -393,7 +372,7 @@ TEST_F(SettingsFile, SaveCutOffAnywhereLeavesTheOldOrTheNewFileWhole)
     CFakePlatform& platform = m_world.m_platform;
     const auto setValues = [&](int value)
     {
-        SetEverySwitch(m_state, value);
+        SetSwitches(m_state, {value, value, value, value, value, value, value, value});
         m_state.m_nCalibModel = CALIB_MODEL_NINE;
         FillNinePoint(*NinePointCalibAt(0), value);
         FillNinePoint(*NinePointCalibAt(1), 10.0 * value);

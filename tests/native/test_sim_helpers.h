@@ -68,19 +68,14 @@ public:
     CPort(const CPort&) = delete;
     CPort& operator=(const CPort&) = delete;
 
-    FT_STATUS OpenStatus() const { return m_status; }
     FT_HANDLE Handle() const { return m_handle; }
     const D2XX_TABLE& D2xx() const { return m_d2xx; }
 
-    FT_STATUS Write(const std::vector<std::uint8_t>& bytes)
-    {
-        std::uint32_t written = 0;
-        std::vector<std::uint8_t> copy = bytes;
-        return m_d2xx.pFT_Write(m_handle, copy.data(), std::uint32_t(copy.size()), &written);
-    }
     FT_STATUS Send(const protocol::COMMAND_PACKET& packet)
     {
-        return Write(std::vector<std::uint8_t>(packet.begin(), packet.end()));
+        std::uint32_t written = 0;
+        protocol::COMMAND_PACKET copy = packet;
+        return m_d2xx.pFT_Write(m_handle, copy.data(), std::uint32_t(copy.size()), &written);
     }
 
     // One byte, or -1 when the read time-out passed without one.

@@ -47,6 +47,15 @@ private:
     CDriverState* m_pPrevious = nullptr;
 };
 
+// The simulator's standard front view of a 1024 x 768 monitor through a mild lens.
+inline SIM_OPTICS_CONFIG MildLensView(double fill = 0.85)
+{
+    SIM_OPTICS_CONFIG config;
+    PlaceCentredView(config, fill, 0.05);
+    config.k1 = -0.05;
+    return config;
+}
+
 // Fills a sixteen-point model's camera points from the optics, mirrored as the capture does.
 inline void CaptureSixteen(CSixteenPointCalib& model, CSimOptics& optics)
 {

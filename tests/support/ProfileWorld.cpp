@@ -189,13 +189,10 @@ CProfileWorld::CProfileWorld() : m_scope(m_platform)
     m_platform.m_fileMover = [this](const std::wstring& from, const std::wstring& to)
     {
         std::lock_guard guard(m_lock);
-        const auto found = m_files.find(Lower(from));
-        if (found == m_files.end())
-            return false;
-        std::wstring text = std::move(found->second);
-        m_files.erase(found);
-        m_files[Lower(to)] = std::move(text);
-        return true;
+        auto moved = m_files.extract(Lower(from));
+        if (!moved.empty())
+            m_files[Lower(to)] = std::move(moved.mapped());
+        return !moved.empty();
     };
     m_platform.m_fileRemover = [this](const std::wstring& path)
     {
