@@ -74,8 +74,7 @@ std::vector<std::vector<PEN_POINT>> Hold(const std::vector<PEN_POINT>& pens, int
     return std::vector<std::vector<PEN_POINT>>(static_cast<std::size_t>(frames), pens);
 }
 
-std::vector<std::vector<PEN_POINT>> operator+(std::vector<std::vector<PEN_POINT>> a,
-                                              const std::vector<std::vector<PEN_POINT>>& b)
+template <typename T> std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
 {
     a.insert(a.end(), b.begin(), b.end());
     return a;
@@ -99,12 +98,6 @@ std::vector<std::uint8_t> SingleSamples(const std::vector<PEN_POINT>& samples)
 std::vector<PEN_POINT> Repeat(PEN_POINT point, int samples)
 {
     return std::vector<PEN_POINT>(static_cast<std::size_t>(samples), point);
-}
-
-std::vector<PEN_POINT> operator+(std::vector<PEN_POINT> a, const std::vector<PEN_POINT>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 } // namespace
 
@@ -168,12 +161,8 @@ protected:
 
 TEST_F(PenDriverTwoMultiSpotCameras, CameraOneGoingQuietLeavesCameraZerosPenDown)
 {
-    std::vector<std::uint8_t> held;
-    for (int frame = 0; frame < 3; ++frame)
-    {
-        const auto packets = MultiSpotFrame({{300, 200}});
-        held.insert(held.end(), packets.begin(), packets.end());
-    }
+    const auto frame = MultiSpotFrame({{300, 200}});
+    const auto held = frame + frame + frame;
     Run(held);
     ASSERT_EQ(Buttons(), (Events{Press(300, 200)}));
     m_world.m_records[0].rxState = RX_NOTHING_NEW;
@@ -246,9 +235,7 @@ TEST_F(PenDriverTwoSingleSpotCameras, PenOnMonitorZeroIsNotLiftedByTheOtherCamer
 {
     // Camera 0 draws; camera 1 sees nothing and says so with every packet, its packets
     // ending three passes after camera 0's.
-    std::vector<std::uint8_t> camera1 = {0x00, 0x00, 0x00};
-    const auto empty = SingleSamples(Repeat({0, 0}, 6));
-    camera1.insert(camera1.end(), empty.begin(), empty.end());
+    const auto camera1 = std::vector<std::uint8_t>{0, 0, 0} + SingleSamples(Repeat({0, 0}, 6));
     Run(SingleSamples(Repeat({300, 200}, 5) + Repeat({0, 0}, 1)), camera1);
     EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200)}));
     // One move per packet of camera 0, none repeated for camera 1's packets.
@@ -260,9 +247,7 @@ TEST_F(PenDriverTwoSingleSpotCameras, PenSeenOnlyByCameraOneActsInThePassesItsPa
     // Camera 1 maps (100, 200) to (1124, 200) on monitor 1. Camera 0 sees nothing; its empty
     // packets complete three passes after camera 1's.
     const auto camera1 = SingleSamples(Repeat({100, 200}, 3) + Repeat({0, 0}, 1));
-    std::vector<std::uint8_t> camera0 = {0x00, 0x00, 0x00};
-    const auto empty = SingleSamples(Repeat({0, 0}, 4));
-    camera0.insert(camera0.end(), empty.begin(), empty.end());
+    const auto camera0 = std::vector<std::uint8_t>{0, 0, 0} + SingleSamples(Repeat({0, 0}, 4));
     std::vector<std::size_t> passesThatSent;
     for (std::size_t n = 0; n < camera0.size(); ++n)
     {

@@ -18,13 +18,7 @@ void CFakePlatform::SetSingleMonitor(int width, int height)
     m_metrics[METRIC_CMONITORS] = 1;
     m_nDisplayWidth = width;
     m_nDisplayHeight = height;
-    MONITOR_DESC monitor;
-    monitor.hMonitor = 0x10001;
-    monitor.right = width;
-    monitor.bottom = height;
-    monitor.deviceName = L"\\\\.\\DISPLAY1";
-    monitor.primary = true;
-    m_monitors = {monitor};
+    m_monitors = {{0x10001, 0, 0, width, height, L"\\\\.\\DISPLAY1", true}};
 }
 
 void CFakePlatform::AddWindow(const std::string& className, WindowHandle handle, bool visible)

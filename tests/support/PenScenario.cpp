@@ -151,21 +151,10 @@ CPenScenario::CPenScenario(const PEN_SCENARIO_OPTIONS& options)
     const int height = options.monitorHeight;
     {
         std::lock_guard guard(m_world.m_platform.m_lock);
-        MONITOR_DESC primary;
-        primary.hMonitor = 1;
-        primary.right = width;
-        primary.bottom = height;
-        primary.deviceName = L"\\\\.\\DISPLAY1";
-        primary.primary = true;
-        MONITOR_DESC second;
-        second.hMonitor = 2;
-        second.left = width;
-        second.right = 2 * width;
-        second.bottom = height;
-        second.deviceName = L"\\\\.\\DISPLAY2";
-        m_world.m_platform.m_monitors = {primary};
+        m_world.m_platform.m_monitors = {{1, 0, 0, width, height, L"\\\\.\\DISPLAY1", true}};
         if (options.cameras > 1)
-            m_world.m_platform.m_monitors.push_back(second);
+            m_world.m_platform.m_monitors.push_back(
+                {2, width, 0, 2 * width, height, L"\\\\.\\DISPLAY2", false});
         m_world.m_platform.m_metrics[METRIC_CXSCREEN] = width;
         m_world.m_platform.m_metrics[METRIC_CYSCREEN] = height;
         m_world.m_platform.m_metrics[METRIC_CMONITORS] = std::max(1, options.cameras);
