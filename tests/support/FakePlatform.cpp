@@ -204,9 +204,7 @@ std::wstring CFakePlatform::GetModuleDirectory()
 
 bool CFakePlatform::FileExists(const std::wstring& path)
 {
-    if (m_fileExists)
-        return m_fileExists(path);
-    return false;
+    return m_fileExists && m_fileExists(path);
 }
 
 std::wstring CFakePlatform::ReadProfileText(const std::wstring& path, const std::wstring& section,
@@ -224,9 +222,7 @@ std::wstring CFakePlatform::ReadProfileText(const std::wstring& path, const std:
 bool CFakePlatform::WriteProfileText(const std::wstring& path, const std::wstring& section,
                                      const std::wstring& key, const std::wstring& value)
 {
-    if (m_profileWriter)
-        return m_profileWriter(path, section, key, value);
-    return false;
+    return m_profileWriter && m_profileWriter(path, section, key, value);
 }
 
 bool CFakePlatform::CopyFileOver(const std::wstring& from, const std::wstring& to)
