@@ -50,6 +50,11 @@ std::vector<std::tuple<int, int, int, int>> MonitorZero(const std::vector<PEN_OU
     }
     return seen;
 }
+
+int Count(const std::vector<std::uint32_t>& messages, std::uint32_t message)
+{
+    return static_cast<int>(std::count(messages.begin(), messages.end(), message));
+}
 } // namespace
 
 // Stalled or unplugged mid-stroke, with pen 0 and (multi-spot form) a companion pen down.
@@ -115,14 +120,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FAULT_CASE{false, FAULT_CONDITION::TwoCamerasGarbage, 1.0},
                       FAULT_CASE{true, FAULT_CONDITION::TwoCamerasGarbage, 1.0}),
     CaseName);
-
-namespace
-{
-int Count(const std::vector<std::uint32_t>& messages, std::uint32_t message)
-{
-    return static_cast<int>(std::count(messages.begin(), messages.end(), message));
-}
-} // namespace
 
 // Unplugged mid-stroke and plugged in again: the driver reopens the unit by itself and the
 // pens land where they did, without a restart or a new calibration.

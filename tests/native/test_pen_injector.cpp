@@ -46,6 +46,17 @@ protected:
 };
 
 using Events = std::vector<INJECTED_EVENT>;
+
+class CompanionPens : public PenGestures
+{
+protected:
+    std::vector<COMPANION_MESSAGE> Messages()
+    {
+        return CompanionMessages(m_platform.m_windowMessages);
+    }
+};
+
+using Posted = std::vector<COMPANION_MESSAGE>;
 } // namespace
 
 TEST_F(PenGestures, SecondQuickTouchNearTheFirstIsOneDoubleClick)
@@ -216,20 +227,6 @@ TEST(PenMouseRecords, NothingIsSentWhenTheDisplayModeIsUnknown)
     EXPECT_TRUE(platform.m_mouse.empty());
     g_penInjector.Reset();
 }
-
-namespace
-{
-class CompanionPens : public PenGestures
-{
-protected:
-    std::vector<COMPANION_MESSAGE> Messages()
-    {
-        return CompanionMessages(m_platform.m_windowMessages);
-    }
-};
-
-using Posted = std::vector<COMPANION_MESSAGE>;
-} // namespace
 
 TEST_F(CompanionPens, EachPenHasItsMessageAndItsOwnGestures)
 {

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <set>
+#include <tuple>
 
 namespace
 {
@@ -320,14 +322,10 @@ FAULT_FIGURES CFaultTour::Figures()
 
     // Each point a pen touched, first time only: the tour comes back to the same points.
     std::vector<SEGMENT> points;
+    std::set<std::tuple<int, int, int>> seen;
     for (const SEGMENT& segment : m_segments)
     {
-        const bool known = std::any_of(points.begin(), points.end(),
-                                       [&](const SEGMENT& point) {
-                                           return point.pen == segment.pen &&
-                                                  point.x == segment.x && point.y == segment.y;
-                                       });
-        if (!known)
+        if (seen.insert({segment.pen, segment.x, segment.y}).second)
             points.push_back(segment);
     }
 
