@@ -117,9 +117,7 @@ TEST(DeviceTracking, TrackingAsksTheBridgeForEachPacketAtOnceWhenTheLibraryCan)
     {
         CControllerWorld world("units 1");
         if (!bridgeSettings)
-        {
             world.m_platform.m_libraries[L"ftd2xx.dll"].erase("FT_SetChars");
-        }
         ASSERT_TRUE(world.Controller().StartDevices());
         ASSERT_TRUE(world.Controller().StartPenTracking());
         world.Controller().StopDevices();

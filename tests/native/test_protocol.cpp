@@ -21,17 +21,14 @@ template <typename Reader> std::vector<int> FeedAll(Reader& reader, std::vector<
 }
 } // namespace
 
-TEST(ProtocolSettingReply, EndsEarlyOnAnEndByteInsideThePacket)
+// An end byte inside the packet ends the reply early; a wrong type or a broken end drops it and
+// the next reply is read.
+TEST(ProtocolSettingReply, EndsEarlyOnAnEndByteAndDropsWrongTypesAndBrokenEnds)
 {
     CSettingReplyReader reader;
     EXPECT_EQ(FeedAll(reader, {0x24, 0x32, 0x26}), std::vector<int>{0});
     EXPECT_EQ(FeedAll(reader, {0x24, 0x32, 9, 9, 0x26}), std::vector<int>{0});
     EXPECT_EQ(FeedAll(reader, {0x24, 0x32, 9, 9, 9, 0x26}), std::vector<int>{0x26});
-}
-
-TEST(ProtocolSettingReply, WrongTypeOrBrokenEndIsDroppedAndTheNextReplyIsRead)
-{
-    CSettingReplyReader reader;
     // A single-spot packet still on its way while settings are read is no reply.
     const auto spot = MakeSingleSpot(0x123, 0x045);
     EXPECT_TRUE(FeedAll(reader, std::vector<int>(spot.begin(), spot.end())).empty());
