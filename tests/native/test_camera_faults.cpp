@@ -32,13 +32,8 @@ std::string CaseName(const ::testing::TestParamInfo<FAULT_CASE>& info)
     return name;
 }
 
-class QuietCamera : public ::testing::TestWithParam<FAULT_CASE>
-{
-};
-
-class SecondCamera : public ::testing::TestWithParam<FAULT_CASE>
-{
-};
+using QuietCamera = ::testing::TestWithParam<FAULT_CASE>;
+using SecondCamera = ::testing::TestWithParam<FAULT_CASE>;
 
 // What the driver sent for camera 0's monitor, repeats of one record left out: a camera 0
 // frame seen a pass earlier or later only changes how often a position repeats.
@@ -54,6 +49,11 @@ std::vector<std::tuple<int, int, int, int>> MonitorZero(const std::vector<PEN_OU
             seen.push_back(record);
     }
     return seen;
+}
+
+int Count(const std::vector<std::uint32_t>& messages, std::uint32_t message)
+{
+    return static_cast<int>(std::count(messages.begin(), messages.end(), message));
 }
 } // namespace
 
@@ -120,14 +120,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FAULT_CASE{false, FAULT_CONDITION::TwoCamerasGarbage, 1.0},
                       FAULT_CASE{true, FAULT_CONDITION::TwoCamerasGarbage, 1.0}),
     CaseName);
-
-namespace
-{
-int Count(const std::vector<std::uint32_t>& messages, std::uint32_t message)
-{
-    return static_cast<int>(std::count(messages.begin(), messages.end(), message));
-}
-} // namespace
 
 // Unplugged mid-stroke and plugged in again: the driver reopens the unit by itself and the
 // pens land where they did, without a restart or a new calibration.

@@ -33,17 +33,8 @@ struct CControllerWorld : CDeviceWorld
     explicit CControllerWorld(const std::string& scenario, int monitors = 2)
         : CDeviceWorld(scenario)
     {
-        MONITOR_DESC primary;
-        primary.hMonitor = 1;
-        primary.right = 1024;
-        primary.bottom = 768;
-        primary.primary = true;
-        MONITOR_DESC second;
-        second.hMonitor = 2;
-        second.left = 1024;
-        second.right = 2048;
-        second.bottom = 768;
-        m_platform.m_monitors = {primary, second};
+        m_platform.m_monitors = {{1, 0, 0, 1024, 768, L"", true},
+                                 {2, 1024, 0, 2048, 768, L"", false}};
         m_platform.m_monitors.resize(static_cast<std::size_t>(monitors));
         m_platform.m_metrics[METRIC_CMONITORS] = monitors;
         m_pState = std::make_unique<CDriver>();
@@ -126,9 +117,7 @@ TEST(DeviceTracking, TrackingAsksTheBridgeForEachPacketAtOnceWhenTheLibraryCan)
     {
         CControllerWorld world("units 1");
         if (!bridgeSettings)
-        {
             world.m_platform.m_libraries[L"ftd2xx.dll"].erase("FT_SetChars");
-        }
         ASSERT_TRUE(world.Controller().StartDevices());
         ASSERT_TRUE(world.Controller().StartPenTracking());
         world.Controller().StopDevices();

@@ -3,6 +3,7 @@
 // pens touching, moving, jumping and lifting, bytes between packets, broken packets, and the
 // link going quiet after every frame and, in the split streams, inside frames too.
 
+#include "calibration/CalibTypes.h"
 #include "device/Protocol.h"
 #include "device/SpotPacket.h"
 #include "tests/support/NextSevenTracker.h"
@@ -100,20 +101,13 @@ private:
     bool Chance(int percent) { return Uniform(0, 99) < percent; }
 
     // Where pen k may be: its quarter of the monitor less a border, or the whole monitor.
-    void Bounds(int pen, int& left, int& top, int& right, int& bottom) const
+    CALIB_RECT Bounds(int pen) const
     {
         if (!m_kind.bPensApart)
-        {
-            left = 1;
-            top = 1;
-            right = WIDTH;
-            bottom = HEIGHT;
-            return;
-        }
-        left = (pen % 2) * WIDTH / 2 + 100;
-        top = (pen / 2) * HEIGHT / 2 + 100;
-        right = left + WIDTH / 2 - 200;
-        bottom = top + HEIGHT / 2 - 200;
+            return {1, 1, WIDTH, HEIGHT};
+        const int left = (pen % 2) * WIDTH / 2 + 100;
+        const int top = (pen / 2) * HEIGHT / 2 + 100;
+        return {left, top, left + WIDTH / 2 - 200, top + HEIGHT / 2 - 200};
     }
 
     void MovePens()
@@ -121,20 +115,19 @@ private:
         for (int pen = 0; pen < PEN_SLOTS; ++pen)
         {
             PEN& p = m_pens[pen];
-            int left, top, right, bottom;
-            Bounds(pen, left, top, right, bottom);
+            const CALIB_RECT b = Bounds(pen);
             if (Chance(p.down ? 6 : 10))
                 p.down = !p.down;
             if (!p.down)
                 continue;
             if (p.x == 0 || Chance(4))
             {
-                p.x = Uniform(left, right);
-                p.y = Uniform(top, bottom);
+                p.x = Uniform(b.left, b.right);
+                p.y = Uniform(b.top, b.bottom);
                 continue;
             }
-            p.x = std::clamp(p.x + Uniform(-30, 30), left, right);
-            p.y = std::clamp(p.y + Uniform(-30, 30), top, bottom);
+            p.x = std::clamp(p.x + Uniform(-30, 30), b.left, b.right);
+            p.y = std::clamp(p.y + Uniform(-30, 30), b.top, b.bottom);
         }
     }
 

@@ -74,8 +74,7 @@ std::vector<std::vector<PEN_POINT>> Hold(const std::vector<PEN_POINT>& pens, int
     return std::vector<std::vector<PEN_POINT>>(static_cast<std::size_t>(frames), pens);
 }
 
-std::vector<std::vector<PEN_POINT>> operator+(std::vector<std::vector<PEN_POINT>> a,
-                                              const std::vector<std::vector<PEN_POINT>>& b)
+template <typename T> std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
 {
     a.insert(a.end(), b.begin(), b.end());
     return a;
@@ -101,11 +100,43 @@ std::vector<PEN_POINT> Repeat(PEN_POINT point, int samples)
     return std::vector<PEN_POINT>(static_cast<std::size_t>(samples), point);
 }
 
-std::vector<PEN_POINT> operator+(std::vector<PEN_POINT> a, const std::vector<PEN_POINT>& b)
+class PenDriverTwoMultiSpotCameras : public PenDriver
 {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+protected:
+    PenDriverTwoMultiSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23}) {}
+};
+
+class PenDriverSingleSpot : public PenDriver
+{
+protected:
+    PenDriverSingleSpot() : PenDriver(PEN_WORLD_OPTIONS{1, 1.10}) {}
+};
+
+class PenDriverTwoSingleSpotCameras : public PenDriver
+{
+protected:
+    PenDriverTwoSingleSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.10})
+    {
+        m_world.m_state.m_nInkoraPenMode = 0;
+    }
+};
+
+class StallWatchTest : public PenDriver
+{
+protected:
+    StallWatchTest() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23})
+    {
+        m_world.m_state.m_strMsgText[0] = L"camera stopped";
+    }
+    // Camera 0 keeps sending a changing stream; camera 1 repeats one byte.
+    void CameraOneRepeats(std::uint8_t byte, int times)
+    {
+        std::vector<std::uint8_t> camera0;
+        for (int n = 0; n < times; ++n)
+            camera0.push_back(static_cast<std::uint8_t>(n & 1 ? 0x11 : 0x22));
+        Run(camera0, std::vector<std::uint8_t>(static_cast<std::size_t>(times), byte));
+    }
+};
 } // namespace
 
 TEST_F(PenDriver, CanvasWindowServesWhenTheMultiPanelIsHidden)
@@ -157,23 +188,10 @@ TEST_F(PenDriver, CompanionWindowsAreLookedUpOnlyForPenEvents)
     EXPECT_EQ(Buttons(), (Events{Press(500, 200)}));
 }
 
-namespace
-{
-class PenDriverTwoMultiSpotCameras : public PenDriver
-{
-protected:
-    PenDriverTwoMultiSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23}) {}
-};
-} // namespace
-
 TEST_F(PenDriverTwoMultiSpotCameras, CameraOneGoingQuietLeavesCameraZerosPenDown)
 {
-    std::vector<std::uint8_t> held;
-    for (int frame = 0; frame < 3; ++frame)
-    {
-        const auto packets = MultiSpotFrame({{300, 200}});
-        held.insert(held.end(), packets.begin(), packets.end());
-    }
+    const auto frame = MultiSpotFrame({{300, 200}});
+    const auto held = frame + frame + frame;
     Run(held);
     ASSERT_EQ(Buttons(), (Events{Press(300, 200)}));
     m_world.m_records[0].rxState = RX_NOTHING_NEW;
@@ -183,15 +201,6 @@ TEST_F(PenDriverTwoMultiSpotCameras, CameraOneGoingQuietLeavesCameraZerosPenDown
     Run(held);
     EXPECT_EQ(Buttons(), (Events{Press(300, 200)}));
 }
-
-namespace
-{
-class PenDriverSingleSpot : public PenDriver
-{
-protected:
-    PenDriverSingleSpot() : PenDriver(PEN_WORLD_OPTIONS{1, 1.10}) {}
-};
-} // namespace
 
 TEST_F(PenDriverSingleSpot, PenModeChoosesTheFilter)
 {
@@ -230,25 +239,11 @@ TEST_F(PenDriverSingleSpot, OnlyTheCanvasWindowCountsForTheDoubleClick)
               (Events{Press(300, 200), Release(300, 200), Press(305, 200), Release(305, 200)}));
 }
 
-namespace
-{
-class PenDriverTwoSingleSpotCameras : public PenDriver
-{
-protected:
-    PenDriverTwoSingleSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.10})
-    {
-        m_world.m_state.m_nInkoraPenMode = 0;
-    }
-};
-} // namespace
-
 TEST_F(PenDriverTwoSingleSpotCameras, PenOnMonitorZeroIsNotLiftedByTheOtherCamerasEmptyPackets)
 {
     // Camera 0 draws; camera 1 sees nothing and says so with every packet, its packets
     // ending three passes after camera 0's.
-    std::vector<std::uint8_t> camera1 = {0x00, 0x00, 0x00};
-    const auto empty = SingleSamples(Repeat({0, 0}, 6));
-    camera1.insert(camera1.end(), empty.begin(), empty.end());
+    const auto camera1 = std::vector<std::uint8_t>{0, 0, 0} + SingleSamples(Repeat({0, 0}, 6));
     Run(SingleSamples(Repeat({300, 200}, 5) + Repeat({0, 0}, 1)), camera1);
     EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200)}));
     // One move per packet of camera 0, none repeated for camera 1's packets.
@@ -260,9 +255,7 @@ TEST_F(PenDriverTwoSingleSpotCameras, PenSeenOnlyByCameraOneActsInThePassesItsPa
     // Camera 1 maps (100, 200) to (1124, 200) on monitor 1. Camera 0 sees nothing; its empty
     // packets complete three passes after camera 1's.
     const auto camera1 = SingleSamples(Repeat({100, 200}, 3) + Repeat({0, 0}, 1));
-    std::vector<std::uint8_t> camera0 = {0x00, 0x00, 0x00};
-    const auto empty = SingleSamples(Repeat({0, 0}, 4));
-    camera0.insert(camera0.end(), empty.begin(), empty.end());
+    const auto camera0 = std::vector<std::uint8_t>{0, 0, 0} + SingleSamples(Repeat({0, 0}, 4));
     std::vector<std::size_t> passesThatSent;
     for (std::size_t n = 0; n < camera0.size(); ++n)
     {
@@ -313,33 +306,6 @@ TEST_F(PenDriverTwoSingleSpotCameras, CrossedMonitorsPickCameraZeroOutsideItsAre
     EXPECT_EQ(g_nActiveMonitor, 0);
     EXPECT_TRUE(m_world.m_platform.m_mouse.empty());
 }
-
-TEST_F(PenDriverTwoSingleSpotCameras, CamerasResultsAreNotResentWithoutANewPacket)
-{
-    // Camera 0 sends one packet with a spot and then nothing; camera 1 keeps reporting empty.
-    Run(SingleSamples({{300, 200}}), SingleSamples(Repeat({0, 0}, 5)));
-    EXPECT_EQ(Mouse(), (Events{Press(300, 200), Move(300, 200)}));
-}
-
-namespace
-{
-class StallWatchTest : public PenDriver
-{
-protected:
-    StallWatchTest() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23})
-    {
-        m_world.m_state.m_strMsgText[0] = L"camera stopped";
-    }
-    // Camera 0 keeps sending a changing stream; camera 1 repeats one byte.
-    void CameraOneRepeats(std::uint8_t byte, int times)
-    {
-        std::vector<std::uint8_t> camera0;
-        for (int n = 0; n < times; ++n)
-            camera0.push_back(static_cast<std::uint8_t>(n & 1 ? 0x11 : 0x22));
-        Run(camera0, std::vector<std::uint8_t>(static_cast<std::size_t>(times), byte));
-    }
-};
-} // namespace
 
 TEST_F(StallWatchTest, ThousandAndFirstEqualByteEndsTheProgramFromTheUserInterfaceThread)
 {

@@ -57,6 +57,10 @@ protected:
     {
         ASSERT_TRUE(m_scenario.StartDevices()) << m_scenario.Error();
         ASSERT_TRUE(m_scenario.Calibrate()) << m_scenario.Error();
+        Track();
+    }
+    void Track()
+    {
         ASSERT_TRUE(m_scenario.StartTracking()) << m_scenario.Error();
         ASSERT_TRUE(m_scenario.Frames(5)) << m_scenario.Error();
         m_scenario.ClearRecords();
@@ -73,19 +77,75 @@ protected:
                             m_scenario.m_options.monitorHeight);
     }
 
-    // Pen 0 of camera 0 at a screen point for some frames.
-    void Hold(double x, double y, int frames)
+    // Pen 0 of a camera at a screen point for some frames.
+    void Hold(double x, double y, int frames, int camera = 0)
     {
-        m_scenario.PenDown(0, 0, x, y);
+        m_scenario.PenDown(camera, 0, x, y);
         ASSERT_TRUE(m_scenario.Frames(frames)) << m_scenario.Error();
     }
-    void Lift(int frames)
+    void Lift(int frames, int camera = 0)
     {
-        m_scenario.PenUp(0, 0);
+        m_scenario.PenUp(camera, 0);
         ASSERT_TRUE(m_scenario.Frames(frames)) << m_scenario.Error();
     }
 
+    // The largest distance from a screen point to where the driver maps the pen there.
+    int WorstMiss(const std::vector<std::pair<int, int>>& points)
+    {
+        int worst = 0;
+        for (const auto& [x, y] : points)
+        {
+            int mappedX = 0;
+            int mappedY = 0;
+            EXPECT_TRUE(m_scenario.DriverMaps(0, x, y, mappedX, mappedY)) << x << "," << y;
+            worst = std::max({worst, std::abs(mappedX - x), std::abs(mappedY - y)});
+        }
+        return worst;
+    }
+
     CPenScenario m_scenario;
+};
+
+std::vector<std::pair<int, int>> Grid(int left, int right, int dx, int top, int bottom, int dy)
+{
+    std::vector<std::pair<int, int>> points;
+    for (int y = top; y <= bottom; y += dy)
+    {
+        for (int x = left; x <= right; x += dx)
+            points.emplace_back(x, y);
+    }
+    return points;
+}
+
+PEN_SCENARIO_OPTIONS TwoSingleSpotCameras()
+{
+    PEN_SCENARIO_OPTIONS options;
+    options.cameras = 2;
+    options.firmwareMinor = 0x09;
+    options.ceilingMount = 1;
+    return options;
+}
+
+class PenEndToEndTwoCameras : public PenEndToEnd
+{
+protected:
+    PenEndToEndTwoCameras() : PenEndToEnd(TwoSingleSpotCameras()) {}
+};
+
+// The nine-point model corrects a fixed lens; the simulated camera gets that lens.
+PEN_SCENARIO_OPTIONS NinePointModel()
+{
+    PEN_SCENARIO_OPTIONS options;
+    options.calibModel = 1;
+    options.k1 = -0.056817;
+    options.lensScale = 240.0;
+    return options;
+}
+
+class PenEndToEndNinePoint : public PenEndToEnd
+{
+protected:
+    PenEndToEndNinePoint() : PenEndToEnd(NinePointModel()) {}
 };
 } // namespace
 
@@ -105,18 +165,7 @@ TEST_F(PenEndToEnd, CalibrationTakesEveryTargetAndMapsThePenOntoTheScreen)
               (std::vector<std::uint32_t>{WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
 
     // Over the whole monitor the solved model puts the pen within a few pixels.
-    int worst = 0;
-    for (int y = 60; y <= 700; y += 80)
-    {
-        for (int x = 60; x <= 960; x += 100)
-        {
-            int mappedX = 0;
-            int mappedY = 0;
-            ASSERT_TRUE(m_scenario.DriverMaps(0, x, y, mappedX, mappedY));
-            worst = std::max({worst, std::abs(mappedX - x), std::abs(mappedY - y)});
-        }
-    }
-    EXPECT_LE(worst, POSITION_TOLERANCE);
+    EXPECT_LE(WorstMiss(Grid(60, 960, 100, 60, 700, 80)), POSITION_TOLERANCE);
 }
 
 // The unit's frames go out every 10 ms; each one that moved the pen reaches the pointer as the
@@ -229,24 +278,6 @@ TEST_F(PenEndToEnd, PensOneToThreeAreDrawnByTheCompanionProgram)
     EXPECT_TRUE(Near(buttons[0], MOUSE_ACTION::Press, 150, 150));
 }
 
-namespace
-{
-PEN_SCENARIO_OPTIONS TwoSingleSpotCameras()
-{
-    PEN_SCENARIO_OPTIONS options;
-    options.cameras = 2;
-    options.firmwareMinor = 0x09;
-    options.ceilingMount = 1;
-    return options;
-}
-
-class PenEndToEndTwoCameras : public PenEndToEnd
-{
-protected:
-    PenEndToEndTwoCameras() : PenEndToEnd(TwoSingleSpotCameras()) {}
-};
-} // namespace
-
 TEST_F(PenEndToEndTwoCameras, EachCameraIsCalibratedOnItsMonitorAndDrivesThePointerThere)
 {
     ASSERT_TRUE(m_scenario.StartDevices()) << m_scenario.Error();
@@ -259,21 +290,14 @@ TEST_F(PenEndToEndTwoCameras, EachCameraIsCalibratedOnItsMonitorAndDrivesThePoin
     EXPECT_EQ(m_scenario.MainMessages(),
               (std::vector<std::uint32_t>{WM_CALIBRATE_NEXT, WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
 
-    ASSERT_TRUE(m_scenario.StartTracking()) << m_scenario.Error();
-    ASSERT_TRUE(m_scenario.Frames(5));
-    m_scenario.ClearRecords();
+    Track();
     // A stroke on monitor 1, seen by camera 1, while camera 0 sees nothing.
-    m_scenario.PenDown(1, 0, 1300, 200);
-    ASSERT_TRUE(m_scenario.Frames(10));
-    m_scenario.PenDown(1, 0, 1500, 300);
-    ASSERT_TRUE(m_scenario.Frames(10));
-    m_scenario.PenUp(1, 0);
-    ASSERT_TRUE(m_scenario.Frames(5));
+    Hold(1300, 200, 10, 1);
+    Hold(1500, 300, 10, 1);
+    Lift(5, 1);
     // Then one on monitor 0, seen by camera 0.
-    m_scenario.PenDown(0, 0, 300, 500);
-    ASSERT_TRUE(m_scenario.Frames(10));
-    m_scenario.PenUp(0, 0);
-    ASSERT_TRUE(m_scenario.Frames(5));
+    Hold(300, 500, 10);
+    Lift(5);
 
     const auto buttons = Buttons();
     ASSERT_EQ(buttons.size(), 4u);
@@ -283,25 +307,6 @@ TEST_F(PenEndToEndTwoCameras, EachCameraIsCalibratedOnItsMonitorAndDrivesThePoin
     EXPECT_TRUE(Near(buttons[3], MOUSE_ACTION::Release, 300, 500));
 }
 
-namespace
-{
-// The nine-point model corrects a fixed lens; the simulated camera gets that lens.
-PEN_SCENARIO_OPTIONS NinePointModel()
-{
-    PEN_SCENARIO_OPTIONS options;
-    options.calibModel = 1;
-    options.k1 = -0.056817;
-    options.lensScale = 240.0;
-    return options;
-}
-
-class PenEndToEndNinePoint : public PenEndToEnd
-{
-protected:
-    PenEndToEndNinePoint() : PenEndToEnd(NinePointModel()) {}
-};
-} // namespace
-
 TEST_F(PenEndToEndNinePoint, TargetsComeInIndexOrderAndThePenLandsNearWhereItTouches)
 {
     ASSERT_TRUE(m_scenario.StartDevices()) << m_scenario.Error();
@@ -309,27 +314,10 @@ TEST_F(PenEndToEndNinePoint, TargetsComeInIndexOrderAndThePenLandsNearWhereItTou
     ASSERT_EQ(m_scenario.Touches().size(), 9u);
     for (int n = 0; n < 9; ++n)
         EXPECT_EQ(m_scenario.Touches()[std::size_t(n)].target, n);
-    int worstAtTargets = 0;
+    std::vector<std::pair<int, int>> targets;
     for (const TARGET_TOUCH& touch : m_scenario.Touches())
-    {
-        int mappedX = 0;
-        int mappedY = 0;
-        ASSERT_TRUE(m_scenario.DriverMaps(0, touch.screenX, touch.screenY, mappedX, mappedY));
-        worstAtTargets = std::max(
-            {worstAtTargets, std::abs(mappedX - touch.screenX), std::abs(mappedY - touch.screenY)});
-    }
+        targets.emplace_back(touch.screenX, touch.screenY);
     // Nine point pairs determine the homography almost exactly at the targets.
-    EXPECT_LE(worstAtTargets, 3);
-    int worst = 0;
-    for (int y = 100; y <= 668; y += 71)
-    {
-        for (int x = 100; x <= 924; x += 103)
-        {
-            int mappedX = 0;
-            int mappedY = 0;
-            ASSERT_TRUE(m_scenario.DriverMaps(0, x, y, mappedX, mappedY));
-            worst = std::max({worst, std::abs(mappedX - x), std::abs(mappedY - y)});
-        }
-    }
-    EXPECT_LE(worst, POSITION_TOLERANCE);
+    EXPECT_LE(WorstMiss(targets), 3);
+    EXPECT_LE(WorstMiss(Grid(100, 924, 103, 100, 668, 71)), POSITION_TOLERANCE);
 }

@@ -14,12 +14,14 @@ constexpr WindowHandle COMPANION = 0x4711;
 class PenGestures : public ::testing::Test
 {
 protected:
-    PenGestures() : m_scope(m_platform)
+    PenGestures() : m_scope(m_platform) { Restart(); }
+    void Restart()
     {
         g_penInjector.Reset();
         g_penInjector.SetArea(0, 0, 1024, 768);
         g_penInjector.SetFilter(FILTER_RAW, PEN_FILTER_T, 1);
         g_penInjector.m_hCompanionWnd = COMPANION;
+        Forget();
     }
     ~PenGestures() override { g_penInjector.Reset(); }
 
@@ -44,6 +46,17 @@ protected:
 };
 
 using Events = std::vector<INJECTED_EVENT>;
+
+class CompanionPens : public PenGestures
+{
+protected:
+    std::vector<COMPANION_MESSAGE> Messages()
+    {
+        return CompanionMessages(m_platform.m_windowMessages);
+    }
+};
+
+using Posted = std::vector<COMPANION_MESSAGE>;
 } // namespace
 
 TEST_F(PenGestures, SecondQuickTouchNearTheFirstIsOneDoubleClick)
@@ -61,57 +74,31 @@ TEST_F(PenGestures, SecondQuickTouchNearTheFirstIsOneDoubleClick)
     EXPECT_EQ(Buttons(), (Events{DoubleClick(300, 200), Press(310, 200)}));
 }
 
-TEST_F(PenGestures, DoubleClickNeedsTheSecondPressWithinTwentyPixels)
+// A second touch is a double click only near the first (within twenty pixels), soon after it
+// (up to 25 absent samples) and after a first press that barely moved (three changes).
+TEST_F(PenGestures, DoubleClickNeedsANearQuickSecondPressAfterAStillFirstOne)
 {
-    Touch(300, 200);
-    Lift();
-    Touch(319, 200);
-    Lift();
-    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200), DoubleClick(300, 200)}));
-
-    g_penInjector.Reset();
-    g_penInjector.SetArea(0, 0, 1024, 768);
-    g_penInjector.SetFilter(FILTER_RAW, PEN_FILTER_T, 1);
-    Forget();
-    Touch(300, 200);
-    Lift();
-    Touch(320, 200);
-    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200), Press(320, 200)}));
-}
-
-TEST_F(PenGestures, DoubleClickWindowClosesOnTheTwentySixthAbsentSample)
-{
-    Touch(300, 200);
-    Lift(25);
-    Touch(300, 200);
-    EXPECT_EQ(Buttons().back(), DoubleClick(300, 200));
-    Lift(3);
-
-    Forget();
-    Touch(500, 400);
-    Lift(26);
-    Touch(500, 400);
-    EXPECT_EQ(Buttons(), (Events{Press(500, 400), Release(500, 400), Press(500, 400)}));
-}
-
-TEST_F(PenGestures, FourPositionChangesDuringTheFirstPressRuleOutTheDoubleClick)
-{
-    // Three changes: still a double click.
-    Touch(300, 200);
-    for (int n = 1; n <= 3; ++n)
-        Touch(300 + n, 200);
-    Lift();
-    Touch(300, 200);
-    EXPECT_EQ(Buttons().back(), DoubleClick(300, 200));
-    Lift(30);
-
-    Forget();
-    Touch(300, 200);
-    for (int n = 1; n <= 4; ++n)
-        Touch(300 + n, 200);
-    Lift();
-    Touch(300, 200);
-    EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(304, 200), Press(300, 200)}));
+    const struct
+    {
+        int changes;
+        int lifts;
+        int secondX;
+        bool doubleClick;
+    } cases[] = {{0, 1, 319, true},   {0, 1, 320, false}, {0, 25, 300, true},
+                 {0, 26, 300, false}, {3, 1, 300, true},  {4, 1, 300, false}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message()
+                     << c.changes << " changes, " << c.lifts << " absent, second at " << c.secondX);
+        Restart();
+        Touch(300, 200);
+        for (int n = 1; n <= c.changes; ++n)
+            Touch(300 + n, 200);
+        Lift(c.lifts);
+        Touch(c.secondX, 200);
+        const INJECTED_EVENT second = c.doubleClick ? DoubleClick(300, 200) : Press(c.secondX, 200);
+        EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300 + c.changes, 200), second}));
+    }
 }
 
 TEST_F(PenGestures, HoldingStillRightClicksOnTheFiftyFourthSample)
@@ -240,20 +227,6 @@ TEST(PenMouseRecords, NothingIsSentWhenTheDisplayModeIsUnknown)
     EXPECT_TRUE(platform.m_mouse.empty());
     g_penInjector.Reset();
 }
-
-namespace
-{
-class CompanionPens : public PenGestures
-{
-protected:
-    std::vector<COMPANION_MESSAGE> Messages()
-    {
-        return CompanionMessages(m_platform.m_windowMessages);
-    }
-};
-
-using Posted = std::vector<COMPANION_MESSAGE>;
-} // namespace
 
 TEST_F(CompanionPens, EachPenHasItsMessageAndItsOwnGestures)
 {

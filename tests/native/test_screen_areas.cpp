@@ -7,40 +7,49 @@ namespace
 {
 MONITOR_DESC Monitor(int left, int top, int right, int bottom, bool primary, const wchar_t* name)
 {
-    MONITOR_DESC m;
-    m.hMonitor = static_cast<MonitorHandle>(0x100 + left + 7 * top);
-    m.left = left;
-    m.top = top;
-    m.right = right;
-    m.bottom = bottom;
-    m.primary = primary;
-    m.deviceName = name;
-    return m;
-}
-
-void SetMonitors(CFakePlatform& platform, std::vector<MONITOR_DESC> monitors)
-{
-    platform.m_metrics[METRIC_CMONITORS] = static_cast<int>(monitors.size());
-    platform.m_monitors = std::move(monitors);
+    return {static_cast<MonitorHandle>(0x100 + left + 7 * top),
+            left,
+            top,
+            right,
+            bottom,
+            name,
+            primary};
 }
 
 std::vector<int> Rect(const MONITOR_AREA& area)
 {
     return {area.rect[0], area.rect[1], area.rect[2], area.rect[3]};
 }
+
+class ScreenAreas : public ::testing::Test
+{
+protected:
+    ScreenAreas() : m_scope(m_platform) {}
+    // The monitors the system lists (none given: the fake's single 1024 x 768 one), then the
+    // areas built from them.
+    void Enumerate(std::vector<MONITOR_DESC> monitors = {})
+    {
+        if (!monitors.empty())
+        {
+            m_platform.m_metrics[METRIC_CMONITORS] = static_cast<int>(monitors.size());
+            m_platform.m_monitors = std::move(monitors);
+        }
+        m_areas.Init();
+        m_areas.Enumerate();
+    }
+
+    CFakePlatform m_platform;
+    CScopedPlatform m_scope;
+    CScreenAreas m_areas;
+};
 } // namespace
 
-TEST(ScreenAreas, SecondaryEnumeratedFirstStillLeavesThePrimaryInAreaZero)
+TEST_F(ScreenAreas, SecondaryEnumeratedFirstStillLeavesThePrimaryInAreaZero)
 {
-    CFakePlatform platform;
-    SetMonitors(platform, {Monitor(1920, 0, 3200, 1024, false, L"\\\\.\\DISPLAY2"),
-                           Monitor(0, 0, 1920, 1080, true, L"\\\\.\\DISPLAY1")});
-    CScopedPlatform scope(platform);
-    CScreenAreas areas;
-    areas.Init();
-    areas.Enumerate();
-    ASSERT_EQ(areas.GetCount(), 2);
-    MONITOR_AREA* table = areas.GetAreas();
+    Enumerate({Monitor(1920, 0, 3200, 1024, false, L"\\\\.\\DISPLAY2"),
+               Monitor(0, 0, 1920, 1080, true, L"\\\\.\\DISPLAY1")});
+    ASSERT_EQ(m_areas.GetCount(), 2);
+    MONITOR_AREA* table = m_areas.GetAreas();
     EXPECT_EQ(Rect(table[0]), (std::vector<int>{0, 0, 1920, 1080}));
     EXPECT_EQ(Rect(table[1]), (std::vector<int>{1920, 0, 3200, 1024}));
     // Flags, names and handles follow the enumeration order.
@@ -50,54 +59,38 @@ TEST(ScreenAreas, SecondaryEnumeratedFirstStillLeavesThePrimaryInAreaZero)
     EXPECT_EQ(table[1].hMonitor, static_cast<MonitorHandle>(0x100));
 }
 
-TEST(ScreenAreas, OneMonitorStillGivesTheSecondCameraAnEmptyArea)
+TEST_F(ScreenAreas, OneMonitorStillGivesTheSecondCameraAnEmptyArea)
 {
-    CFakePlatform platform;
-    platform.SetSingleMonitor(1280, 1024);
-    CScopedPlatform scope(platform);
-    CScreenAreas areas;
-    areas.Init();
-    areas.Enumerate();
+    m_platform.SetSingleMonitor(1280, 1024);
+    Enumerate();
     // The tracker indexes the table by camera number; a pen seen only by camera 1 must find
     // an area there that holds no point.
-    ASSERT_GE(areas.GetCapacity(), 2);
-    EXPECT_EQ(Rect(areas.GetAreas()[0]), (std::vector<int>{0, 0, 1280, 1024}));
-    EXPECT_EQ(Rect(areas.GetAreas()[1]), (std::vector<int>{0, 0, 0, 0}));
-    EXPECT_FALSE(CScreenAreas::Contains(areas.GetAreas()[1], 0, 0));
+    ASSERT_GE(m_areas.GetCapacity(), 2);
+    EXPECT_EQ(Rect(m_areas.GetAreas()[0]), (std::vector<int>{0, 0, 1280, 1024}));
+    EXPECT_EQ(Rect(m_areas.GetAreas()[1]), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_FALSE(CScreenAreas::Contains(m_areas.GetAreas()[1], 0, 0));
 }
 
-TEST(ScreenAreas, MonitorLeftOfThePrimaryKeepsItsNegativeEdge)
+TEST_F(ScreenAreas, MonitorLeftOfThePrimaryKeepsItsNegativeEdge)
 {
-    CFakePlatform platform;
-    SetMonitors(platform, {Monitor(0, 0, 1024, 768, true, L"\\\\.\\DISPLAY1"),
-                           Monitor(-1280, -200, 0, 824, false, L"\\\\.\\DISPLAY2")});
-    CScopedPlatform scope(platform);
-    CScreenAreas areas;
-    areas.Init();
-    areas.Enumerate();
-    EXPECT_EQ(Rect(areas.GetAreas()[1]), (std::vector<int>{-1280, -200, 0, 824}));
-    EXPECT_TRUE(CScreenAreas::Contains(areas.GetAreas()[1], -5, 0));
-    EXPECT_FALSE(CScreenAreas::Contains(areas.GetAreas()[1], -1280, 0));
+    Enumerate({Monitor(0, 0, 1024, 768, true, L"\\\\.\\DISPLAY1"),
+               Monitor(-1280, -200, 0, 824, false, L"\\\\.\\DISPLAY2")});
+    EXPECT_EQ(Rect(m_areas.GetAreas()[1]), (std::vector<int>{-1280, -200, 0, 824}));
+    EXPECT_TRUE(CScreenAreas::Contains(m_areas.GetAreas()[1], -5, 0));
+    EXPECT_FALSE(CScreenAreas::Contains(m_areas.GetAreas()[1], -1280, 0));
 }
 
-TEST(ScreenAreas, MoreMonitorsThanTheFirstTableNeverWritePastIt)
+TEST_F(ScreenAreas, MoreMonitorsThanTheFirstTableNeverWritePastIt)
 {
-    CFakePlatform platform;
-    platform.SetSingleMonitor(1024, 768);
-    CScopedPlatform scope(platform);
-    CScreenAreas areas;
-    areas.Init();
-    areas.Enumerate();
+    Enumerate();
     // Three monitors appear later; the table keeps the size it was first given.
-    SetMonitors(platform, {Monitor(0, 0, 1024, 768, false, L"\\\\.\\DISPLAY3"),
-                           Monitor(1024, 0, 2048, 768, false, L"\\\\.\\DISPLAY2"),
-                           Monitor(0, 0, 800, 600, true, L"\\\\.\\DISPLAY1")});
-    areas.Init();
-    areas.Enumerate();
-    EXPECT_EQ(areas.GetCount(), 3);
-    EXPECT_EQ(areas.GetCapacity(), 2);
+    Enumerate({Monitor(0, 0, 1024, 768, false, L"\\\\.\\DISPLAY3"),
+               Monitor(1024, 0, 2048, 768, false, L"\\\\.\\DISPLAY2"),
+               Monitor(0, 0, 800, 600, true, L"\\\\.\\DISPLAY1")});
+    EXPECT_EQ(m_areas.GetCount(), 3);
+    EXPECT_EQ(m_areas.GetCapacity(), 2);
     EXPECT_EQ(g_nAreaIndex, 2);
     // The enumeration stopped before the primary monitor, so area 0 keeps the old one.
-    EXPECT_EQ(Rect(areas.GetAreas()[0]), (std::vector<int>{0, 0, 1024, 768}));
-    EXPECT_EQ(Rect(areas.GetAreas()[1]), (std::vector<int>{1024, 0, 2048, 768}));
+    EXPECT_EQ(Rect(m_areas.GetAreas()[0]), (std::vector<int>{0, 0, 1024, 768}));
+    EXPECT_EQ(Rect(m_areas.GetAreas()[1]), (std::vector<int>{1024, 0, 2048, 768}));
 }

@@ -73,6 +73,19 @@ bool ReadFile(const std::filesystem::path& path, RECORDING_HEADER& header,
     return ReadRecording(file, header, bytes, &truncated) && !truncated;
 }
 
+// Pen 0 of a unit at a screen point, or lifted, for some frames.
+bool Hold(CPenScenario& scenario, int unit, double x, double y, int frames)
+{
+    scenario.PenDown(unit, 0, x, y);
+    return scenario.Frames(frames);
+}
+
+bool Lift(CPenScenario& scenario, int unit, int frames)
+{
+    scenario.PenUp(unit, 0);
+    return scenario.Frames(frames);
+}
+
 // The demo's gestures with pen 0 on a unit's monitor: a stroke, a double click, a hold for
 // the right click.
 bool Gestures(CPenScenario& scenario, int unit)
@@ -81,24 +94,14 @@ bool Gestures(CPenScenario& scenario, int unit)
     const double stroke[][2] = {{200, 300}, {300, 330}, {400, 360}, {500, 390}, {600, 420}};
     for (const auto& point : stroke)
     {
-        scenario.PenDown(unit, 0, left + point[0], point[1]);
-        if (!scenario.Frames(3))
+        if (!Hold(scenario, unit, left + point[0], point[1], 3))
             return false;
     }
-    scenario.PenUp(unit, 0);
-    bool ok = scenario.Frames(40);
-    for (int tap = 0; tap < 2 && ok; ++tap)
-    {
-        scenario.PenDown(unit, 0, left + 400, 500);
-        ok = scenario.Frames(3);
-        scenario.PenUp(unit, 0);
-        ok = ok && scenario.Frames(5);
-    }
-    ok = ok && scenario.Frames(40);
-    scenario.PenDown(unit, 0, left + 700, 250);
-    ok = ok && scenario.Frames(120);
-    scenario.PenUp(unit, 0);
-    return ok && scenario.Frames(20);
+    bool ok = Lift(scenario, unit, 40);
+    for (int tap = 0; tap < 2; ++tap)
+        ok = ok && Hold(scenario, unit, left + 400, 500, 3) && Lift(scenario, unit, 5);
+    return ok && scenario.Frames(40) && Hold(scenario, unit, left + 700, 250, 120) &&
+           Lift(scenario, unit, 20);
 }
 
 bool OneUnit(CPenScenario& scenario)
@@ -119,19 +122,12 @@ bool TwoUnits(CPenScenario& scenario)
 // on the board; later it stalls for good with the pen down, until the stall watch gives up.
 bool StallingUnit(CPenScenario& scenario)
 {
-    scenario.PenDown(0, 0, 200, 300);
-    bool ok = scenario.Frames(10);
+    bool ok = Hold(scenario, 0, 200, 300, 10);
     scenario.m_world.m_bus->Execute("unit 0 fault stall");
-    scenario.PenDown(0, 0, 300, 330);
-    ok = ok && scenario.Frames(100);
+    ok = ok && Hold(scenario, 0, 300, 330, 100);
     scenario.m_world.m_bus->Execute("unit 0 fault stall off");
-    ok = ok && scenario.Frames(10);
-    scenario.PenDown(0, 0, 400, 360);
-    ok = ok && scenario.Frames(10);
-    scenario.PenUp(0, 0);
-    ok = ok && scenario.Frames(40);
-    scenario.PenDown(0, 0, 500, 390);
-    ok = ok && scenario.Frames(10);
+    ok = ok && scenario.Frames(10) && Hold(scenario, 0, 400, 360, 10) && Lift(scenario, 0, 40) &&
+         Hold(scenario, 0, 500, 390, 10);
     scenario.m_world.m_bus->Execute("unit 0 fault stall");
     // A tenth more read time-outs than the watch needs.
     return ok && scenario.Frames((STALL_LIMIT + STALL_LIMIT / 10) * TIMEOUT_FRAMES);

@@ -18,13 +18,7 @@ void CFakePlatform::SetSingleMonitor(int width, int height)
     m_metrics[METRIC_CMONITORS] = 1;
     m_nDisplayWidth = width;
     m_nDisplayHeight = height;
-    MONITOR_DESC monitor;
-    monitor.hMonitor = 0x10001;
-    monitor.right = width;
-    monitor.bottom = height;
-    monitor.deviceName = L"\\\\.\\DISPLAY1";
-    monitor.primary = true;
-    m_monitors = {monitor};
+    m_monitors = {{0x10001, 0, 0, width, height, L"\\\\.\\DISPLAY1", true}};
 }
 
 void CFakePlatform::AddWindow(const std::string& className, WindowHandle handle, bool visible)
@@ -210,9 +204,7 @@ std::wstring CFakePlatform::GetModuleDirectory()
 
 bool CFakePlatform::FileExists(const std::wstring& path)
 {
-    if (m_fileExists)
-        return m_fileExists(path);
-    return false;
+    return m_fileExists && m_fileExists(path);
 }
 
 std::wstring CFakePlatform::ReadProfileText(const std::wstring& path, const std::wstring& section,
@@ -230,9 +222,7 @@ std::wstring CFakePlatform::ReadProfileText(const std::wstring& path, const std:
 bool CFakePlatform::WriteProfileText(const std::wstring& path, const std::wstring& section,
                                      const std::wstring& key, const std::wstring& value)
 {
-    if (m_profileWriter)
-        return m_profileWriter(path, section, key, value);
-    return false;
+    return m_profileWriter && m_profileWriter(path, section, key, value);
 }
 
 bool CFakePlatform::CopyFileOver(const std::wstring& from, const std::wstring& to)

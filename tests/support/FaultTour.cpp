@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <set>
+#include <tuple>
 
 namespace
 {
@@ -54,34 +56,28 @@ void Follow(bool (&down)[4], const PEN_OUTPUT& output)
     else if (IsRelease(output.kind))
         down[output.pen] = false;
 }
+// In the order of FAULT_CONDITION: the name, and the fault the simulator gets before the tour.
+const struct
+{
+    const char* name;
+    const char* fault;
+} CONDITIONS[] = {
+    {"clean", ""},
+    {"garbage", "unit 0 fault garbage"},
+    {"broken", "unit 0 fault broken"},
+    {"garbage+broken", "unit 0 fault garbage\nunit 0 fault broken"},
+    {"stall", ""},
+    {"unplug", ""},
+    {"two-cameras-fast", "unit 1 fps 101"},
+    {"two-cameras-garbage", "unit 1 fault garbage"},
+    {"two-cameras-clean", ""},
+    {"unplug-replug", ""},
+};
 } // namespace
 
 const char* FaultConditionName(FAULT_CONDITION condition)
 {
-    switch (condition)
-    {
-    case FAULT_CONDITION::Clean:
-        return "clean";
-    case FAULT_CONDITION::Garbage:
-        return "garbage";
-    case FAULT_CONDITION::Broken:
-        return "broken";
-    case FAULT_CONDITION::GarbageBroken:
-        return "garbage+broken";
-    case FAULT_CONDITION::Stall:
-        return "stall";
-    case FAULT_CONDITION::Unplug:
-        return "unplug";
-    case FAULT_CONDITION::TwoCamerasFast:
-        return "two-cameras-fast";
-    case FAULT_CONDITION::TwoCamerasGarbage:
-        return "two-cameras-garbage";
-    case FAULT_CONDITION::TwoCamerasClean:
-        return "two-cameras-clean";
-    case FAULT_CONDITION::UnplugReplug:
-        return "unplug-replug";
-    }
-    return "?";
+    return CONDITIONS[static_cast<int>(condition)].name;
 }
 
 CFaultTour::CFaultTour(bool multi, FAULT_CONDITION condition, double minutes)
@@ -255,45 +251,18 @@ bool CFaultTour::Run()
     m_scenario.ClearRecords();
 
     const int pens = m_bMulti ? 2 : 1;
+    Execute(CONDITIONS[static_cast<int>(m_condition)].fault);
     bool ran = false;
-    switch (m_condition)
-    {
-    case FAULT_CONDITION::Clean:
-        ran = Round(0, pens) && Round(0, pens);
-        break;
-    case FAULT_CONDITION::Garbage:
-        Execute("unit 0 fault garbage");
-        ran = Round(0, pens) && Round(0, pens);
-        break;
-    case FAULT_CONDITION::Broken:
-        Execute("unit 0 fault broken");
-        ran = Round(0, pens) && Round(0, pens);
-        break;
-    case FAULT_CONDITION::GarbageBroken:
-        Execute("unit 0 fault garbage\nunit 0 fault broken");
-        ran = Round(0, pens) && Round(0, pens);
-        break;
-    case FAULT_CONDITION::Stall:
+    if (m_condition == FAULT_CONDITION::Stall)
         ran = StallTour(pens);
-        break;
-    case FAULT_CONDITION::Unplug:
+    else if (m_condition == FAULT_CONDITION::Unplug)
         ran = UnplugTour(pens);
-        break;
-    case FAULT_CONDITION::UnplugReplug:
+    else if (m_condition == FAULT_CONDITION::UnplugReplug)
         ran = UnplugReplugTour(pens);
-        break;
-    case FAULT_CONDITION::TwoCamerasFast:
-        Execute("unit 1 fps 101");
+    else if (IsTwoCameras(m_condition))
         ran = TwoCameraTour(pens);
-        break;
-    case FAULT_CONDITION::TwoCamerasGarbage:
-        Execute("unit 1 fault garbage");
-        ran = TwoCameraTour(pens);
-        break;
-    case FAULT_CONDITION::TwoCamerasClean:
-        ran = TwoCameraTour(pens);
-        break;
-    }
+    else
+        ran = Round(0, pens) && Round(0, pens);
     // Whatever is still on its way has time to arrive.
     ran = ran && Frames(50);
     m_scenario.StopReader();
@@ -332,21 +301,12 @@ std::vector<PEN_OUTPUT> CFaultTour::Outputs()
         output.x = static_cast<std::int16_t>((message.wParam >> 16) & 0xFFFF);
         output.y = static_cast<std::int16_t>(message.wParam & 0xFFFF);
         output.micros = message.micros;
-        switch (message.lParam)
-        {
-        case PEN_DOWN:
-        case PEN_DBLCLICK:
+        if (message.lParam == PEN_DOWN || message.lParam == PEN_DBLCLICK)
             output.kind = PEN_OUTPUT_KIND::Press;
-            break;
-        case PEN_UP:
+        else if (message.lParam == PEN_UP)
             output.kind = PEN_OUTPUT_KIND::Release;
-            break;
-        case PEN_MOVE:
+        else if (message.lParam == PEN_MOVE)
             output.kind = PEN_OUTPUT_KIND::Move;
-            break;
-        default:
-            break;
-        }
         outputs.push_back(output);
     }
     std::stable_sort(outputs.begin(), outputs.end(),
@@ -362,14 +322,10 @@ FAULT_FIGURES CFaultTour::Figures()
 
     // Each point a pen touched, first time only: the tour comes back to the same points.
     std::vector<SEGMENT> points;
+    std::set<std::tuple<int, int, int>> seen;
     for (const SEGMENT& segment : m_segments)
     {
-        const bool known = std::any_of(points.begin(), points.end(),
-                                       [&](const SEGMENT& point) {
-                                           return point.pen == segment.pen &&
-                                                  point.x == segment.x && point.y == segment.y;
-                                       });
-        if (!known)
+        if (seen.insert({segment.pen, segment.x, segment.y}).second)
             points.push_back(segment);
     }
 

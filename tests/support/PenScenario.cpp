@@ -151,21 +151,10 @@ CPenScenario::CPenScenario(const PEN_SCENARIO_OPTIONS& options)
     const int height = options.monitorHeight;
     {
         std::lock_guard guard(m_world.m_platform.m_lock);
-        MONITOR_DESC primary;
-        primary.hMonitor = 1;
-        primary.right = width;
-        primary.bottom = height;
-        primary.deviceName = L"\\\\.\\DISPLAY1";
-        primary.primary = true;
-        MONITOR_DESC second;
-        second.hMonitor = 2;
-        second.left = width;
-        second.right = 2 * width;
-        second.bottom = height;
-        second.deviceName = L"\\\\.\\DISPLAY2";
-        m_world.m_platform.m_monitors = {primary};
+        m_world.m_platform.m_monitors = {{1, 0, 0, width, height, L"\\\\.\\DISPLAY1", true}};
         if (options.cameras > 1)
-            m_world.m_platform.m_monitors.push_back(second);
+            m_world.m_platform.m_monitors.push_back(
+                {2, width, 0, 2 * width, height, L"\\\\.\\DISPLAY2", false});
         m_world.m_platform.m_metrics[METRIC_CXSCREEN] = width;
         m_world.m_platform.m_metrics[METRIC_CYSCREEN] = height;
         m_world.m_platform.m_metrics[METRIC_CMONITORS] = std::max(1, options.cameras);
@@ -230,15 +219,9 @@ bool CPenScenario::StartDevices()
 {
     CDeviceController& controller = m_pState->m_controller;
     if (!controller.StartDevices())
-    {
-        m_strError = "the devices did not start";
-        return false;
-    }
+        return Fail("the devices did not start");
     if (!controller.DetectFirmware())
-    {
-        m_strError = "the firmware was not detected";
-        return false;
-    }
+        return Fail("the firmware was not detected");
     m_pState->m_dFirmwareVersion = controller.GetDeviceVersion(0);
     return true;
 }
@@ -249,10 +232,7 @@ bool CPenScenario::WaitForSimTime(std::uint64_t micros)
     while (!ReaderHeldAt(micros))
     {
         if (std::chrono::steady_clock::now() > deadline)
-        {
-            m_strError = "simulated time stood still";
-            return false;
-        }
+            return Fail("simulated time stood still");
         std::this_thread::yield();
     }
     return true;
@@ -308,10 +288,7 @@ bool CPenScenario::Calibrate()
     g_nCalibCamera = 0;
     CloseGate();
     if (!StartCalibration(controller, g_nCalibCamera))
-    {
-        m_strError = "the calibration did not start";
-        return false;
-    }
+        return Fail("the calibration did not start");
     CloseGate();
     const int targets = m_options.calibModel == CALIB_MODEL_NINE ? 9 : 16;
     for (int camera = 0; camera < m_options.cameras; ++camera)
@@ -337,13 +314,9 @@ bool CPenScenario::Calibrate()
         const bool started = StartCalibration(controller, g_nCalibCamera);
         CloseGate();
         if (!started)
-        {
-            m_strError = "the next camera's calibration did not start";
-            return false;
-        }
+            return Fail("the next camera's calibration did not start");
     }
-    m_strError = "the calibration did not end after the last target";
-    return false;
+    return Fail("the calibration did not end after the last target");
 }
 
 bool CPenScenario::TouchShownTarget()
@@ -374,10 +347,7 @@ bool CPenScenario::StartTracking()
 {
     CloseGate();
     if (!m_pState->m_controller.StartPenTracking())
-    {
-        m_strError = "pen tracking did not start";
-        return false;
-    }
+        return Fail("pen tracking did not start");
     CloseGate();
     return true;
 }
@@ -437,24 +407,6 @@ bool CPenScenario::DriverMaps(int camera, double screenX, double screenY, int& m
     return MapCameraPoint(static_cast<std::uint16_t>(camera),
                           static_cast<std::int32_t>(std::floor(cameraX)),
                           static_cast<std::int32_t>(std::floor(cameraY)), mappedX, mappedY);
-}
-
-std::vector<MOUSE_RECORD> CPenScenario::MouseRecords()
-{
-    std::lock_guard guard(m_world.m_platform.m_lock);
-    return m_world.m_platform.m_mouse;
-}
-
-std::vector<std::uint64_t> CPenScenario::MouseTimes()
-{
-    std::lock_guard guard(m_world.m_platform.m_lock);
-    return m_world.m_platform.m_mouseMicros;
-}
-
-std::vector<RECORDED_MESSAGE> CPenScenario::WindowMessages()
-{
-    std::lock_guard guard(m_world.m_platform.m_lock);
-    return m_world.m_platform.m_windowMessages;
 }
 
 std::vector<std::uint32_t> CPenScenario::MainMessages()

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -75,10 +76,13 @@ public:
     // Where the driver's model of a camera maps the pen the camera sees at a screen point.
     bool DriverMaps(int camera, double screenX, double screenY, int& mappedX, int& mappedY);
 
-    std::vector<MOUSE_RECORD> MouseRecords();
+    std::vector<MOUSE_RECORD> MouseRecords() { return Locked(m_world.m_platform.m_mouse); }
     // The simulated time each of MouseRecords() was sent at.
-    std::vector<std::uint64_t> MouseTimes();
-    std::vector<RECORDED_MESSAGE> WindowMessages();
+    std::vector<std::uint64_t> MouseTimes() { return Locked(m_world.m_platform.m_mouseMicros); }
+    std::vector<RECORDED_MESSAGE> WindowMessages()
+    {
+        return Locked(m_world.m_platform.m_windowMessages);
+    }
     std::vector<std::uint32_t> MainMessages();
     void ClearRecords();
 
@@ -92,11 +96,22 @@ public:
     CDeviceWorld m_world;
 
 private:
+    // A copy of a record the reader thread adds to.
+    template <typename T> T Locked(const T& record)
+    {
+        std::lock_guard guard(m_world.m_platform.m_lock);
+        return record;
+    }
     bool WaitForSimTime(std::uint64_t micros);
     bool WaitForCapture(int capturesBefore);
     // Holds the pen on the target shown until it is taken, then lifts it.
     bool TouchShownTarget();
     bool TakeMainMessage(std::uint32_t message);
+    bool Fail(const char* why)
+    {
+        m_strError = why;
+        return false;
+    }
 
     std::unique_ptr<CDriverState> m_pState;
     std::vector<std::unique_ptr<CSimOptics>> m_optics;
