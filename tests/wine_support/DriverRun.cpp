@@ -1,7 +1,7 @@
 #include "tests/wine_support/DriverRun.h"
 
+#include "calibration/win32/CalibrationReportView.h"
 #include "core/Messages.h"
-#include "tests/support/PngWriter.h"
 #include "tests/wine_support/CalibratedBoard.h"
 #include "tests/wine_support/HookProbe.h"
 
@@ -403,22 +403,35 @@ int CDriverRun::CountPixels(HWND window, bool (*colour)(int red, int green, int 
     return count;
 }
 
-std::vector<std::uint8_t> CDriverRun::CaptureRgb(const RECT& area)
+namespace
+{
+// The screen's pixels in an area, as a bitmap the caller deletes (null for an empty area).
+HBITMAP CaptureBitmap(const RECT& area)
 {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     if (width <= 0 || height <= 0)
-        return {};
+        return nullptr;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ previous = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     SelectObject(memory, previous);
-    std::vector<std::uint8_t> rgb = BitmapRgb(bitmap, width, height);
-    DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    return bitmap;
+}
+} // namespace
+
+std::vector<std::uint8_t> CDriverRun::CaptureRgb(const RECT& area)
+{
+    HBITMAP bitmap = CaptureBitmap(area);
+    if (bitmap == nullptr)
+        return {};
+    std::vector<std::uint8_t> rgb =
+        BitmapRgb(bitmap, area.right - area.left, area.bottom - area.top);
+    DeleteObject(bitmap);
     return rgb;
 }
 
@@ -444,16 +457,15 @@ std::vector<std::uint8_t> BitmapRgb(HBITMAP bitmap, int width, int height)
 
 bool CDriverRun::Screenshot(const std::string& shot, const RECT& area) const
 {
-    const std::vector<std::uint8_t> rgb = CaptureRgb(area);
-    if (rgb.empty())
+    HBITMAP bitmap = CaptureBitmap(area);
+    if (bitmap == nullptr)
         return false;
     const std::string folder = std::string(TAVELO_SOURCE_DIR) + "/build/test-logs/screens";
-    CreateDirectoryW(WinePath(std::string(TAVELO_SOURCE_DIR) + "/build/test-logs").c_str(),
-                     nullptr);
-    CreateDirectoryW(WinePath(folder).c_str(), nullptr);
-    const std::wstring file = WinePath(folder + "/" + m_strName + "-" + shot + ".png");
-    return WritePng(std::string(file.begin(), file.end()), area.right - area.left,
-                    area.bottom - area.top, rgb);
+    std::error_code error;
+    std::filesystem::create_directories(WinePath(folder), error);
+    const bool saved = WritePng(bitmap, WinePath(folder + "/" + m_strName + "-" + shot + ".png"));
+    DeleteObject(bitmap);
+    return saved;
 }
 
 bool CDriverRun::StartTracking(CHookProbe& probe, DWORD milliseconds)
