@@ -14,11 +14,6 @@ namespace
 {
 const wchar_t* const MAIN_CLASS = L"CTavelo_Angle78_NEW";
 
-std::wstring Widen(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
-
 std::wstring WindowsPath(std::wstring path)
 {
     std::replace(path.begin(), path.end(), L'/', L'\\');
@@ -200,15 +195,6 @@ std::string CDriverRun::ReadText(const std::string& name) const
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
-}
-
-HANDLE CDriverRun::StartAnother() const
-{
-    PROCESS_INFORMATION process{};
-    if (!Launch(Path("Tavelo.exe"), m_strFolder, process))
-        return nullptr;
-    CloseHandle(process.hThread);
-    return process.hProcess;
 }
 
 bool CDriverRun::StartUntil(const char* key)
