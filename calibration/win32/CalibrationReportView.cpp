@@ -375,6 +375,20 @@ template <typename FUNCTION> bool Bind(HMODULE library, const char* name, FUNCTI
     return function != nullptr;
 }
 
+bool WriteText(const std::string& text, const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) != 0 &&
+                    written == text.size();
+    CloseHandle(file);
+    return ok;
+}
+} // namespace
+
 bool WritePng(HBITMAP bitmap, const std::wstring& path)
 {
     const std::wstring libraryPath = SystemLibraryPath(L"gdiplus.dll");
@@ -412,20 +426,6 @@ bool WritePng(HBITMAP bitmap, const std::wstring& path)
     FreeLibrary(library);
     return written;
 }
-
-bool WriteText(const std::string& text, const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) != 0 &&
-                    written == text.size();
-    CloseHandle(file);
-    return ok;
-}
-} // namespace
 
 bool KeepCalibrationReport(const CALIB_REPORT& report, HBITMAP screen, const std::wstring& folder)
 {

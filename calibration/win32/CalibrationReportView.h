@@ -16,6 +16,9 @@
 HBITMAP DrawCalibrationReport(const CALIB_REPORT& report, const std::wstring* texts,
                               UINT backgroundId, int width, int height, bool rightToLeft);
 
+// Saves a bitmap (selected into no device context) as a PNG file.
+bool WritePng(HBITMAP bitmap, const std::wstring& path);
+
 // Writes "CalibrationReport<camera>.txt" and ".png" into the folder (ending in a backslash),
 // replacing the camera's previous report. False when either could not be written.
 bool KeepCalibrationReport(const CALIB_REPORT& report, HBITMAP screen, const std::wstring& folder);

@@ -17,18 +17,11 @@
 
 namespace
 {
-// Where the pointer goes down for a stroke drawn with the true optics of a unit.
+// Where the pointer goes down for a short stroke drawn with the true optics of a unit.
 HOOKED_EVENT StrokeDown(CHookProbe& probe, const CDriverRun& run, const SIM_OPTICS_CONFIG& optics,
                         double x, double y, int unit = 0)
 {
-    const std::size_t skip = probe.Count();
-    for (int step = 0; step <= 10; ++step)
-    {
-        run.Control(PenAt(optics, unit, x + 3.0 * step, y + 2.0 * step));
-        Sleep(step == 0 ? 150 : 15);
-    }
-    run.Control(CCalibratedBoard::PenUp(unit, 0));
-    const auto buttons = ButtonEvents(probe, skip, 2);
+    const auto buttons = StrokeButtons(probe, run, optics, {{x, y}, {x + 30, y + 20}}, unit);
     return buttons.empty() ? HOOKED_EVENT{} : buttons[0];
 }
 

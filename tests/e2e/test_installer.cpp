@@ -21,12 +21,6 @@ const wchar_t* const RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\R
 const wchar_t* const DOWNGRADE_TEXT = L"A newer version of Tavelo is already installed. Uninstall "
                                       L"it before installing this older version.";
 
-std::wstring Widen(const char* text)
-{
-    const std::string narrow(text);
-    return std::wstring(narrow.begin(), narrow.end());
-}
-
 std::wstring Folder(int csidl)
 {
     wchar_t path[MAX_PATH] = {};
@@ -226,7 +220,8 @@ TEST(Installer, SilentInstallRunsUpgradesKeepingTheCalibrationAndUninstallsClean
     {
         CHookProbe probe;
         ASSERT_TRUE(StartTracking(run, probe, board));
-        const auto buttons = StrokeButtons(probe, run, board, {{300, 250}, {400, 300}, {520, 360}});
+        const auto buttons =
+            StrokeButtons(probe, run, board.m_optics[0], {{300, 250}, {400, 300}, {520, 360}});
         ASSERT_EQ(buttons.size(), 2u);
         EXPECT_TRUE(At(buttons[0], WM_LBUTTONDOWN, 300, 250, 4));
         EXPECT_TRUE(At(buttons[1], WM_LBUTTONUP, 520, 360, 4));

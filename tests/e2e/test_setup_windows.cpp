@@ -19,12 +19,6 @@ namespace
 {
 const wchar_t* const RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-const CCalibratedBoard& Board()
-{
-    static const CCalibratedBoard board;
-    return board;
-}
-
 // A unit that keeps no settings of its own, calibrated with the nine-point model: what the
 // configuration dialog shows comes from Config.ini.
 const CCalibratedBoard& NinePointFileBoard()
@@ -182,7 +176,8 @@ TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
     RemoveAutostart();
 
     // The board now works with the calibration made from the wizard.
-    const auto buttons = StrokeButtons(probe, run, Board(), {{300, 250}, {360, 280}, {420, 310}});
+    const auto buttons =
+        StrokeButtons(probe, run, Board().m_optics[0], {{300, 250}, {360, 280}, {420, 310}});
     ASSERT_EQ(buttons.size(), 2u);
     EXPECT_TRUE(PressedAt(buttons, 300, 250, 6.0));
     EXPECT_TRUE(run.Exit());

@@ -15,13 +15,6 @@
 
 namespace
 {
-// The board every test here uses: one camera unit, multi-spot firmware, calibrated once.
-const CCalibratedBoard& Board()
-{
-    static const CCalibratedBoard board;
-    return board;
-}
-
 std::string Lines(const std::vector<std::wstring>& lines)
 {
     std::string text;
@@ -60,8 +53,9 @@ TEST(Shell, CalibratedBoardStartsIntoTheTrayDrawsAStrokeAndExitSaves)
     EXPECT_EQ(state.at("runstate"), "1000");
     EXPECT_FALSE(IsWindowVisible(run.MainWindow()));
 
-    const auto buttons = StrokeButtons(
-        probe, run, Board(), {{300, 250}, {340, 270}, {400, 300}, {460, 330}, {520, 360}});
+    const auto buttons =
+        StrokeButtons(probe, run, Board().m_optics[0],
+                      {{300, 250}, {340, 270}, {400, 300}, {460, 330}, {520, 360}});
     ASSERT_EQ(buttons.size(), 2u);
     // On the pen's own pixel, give or take the one the calibration's rounding may cost.
     EXPECT_TRUE(At(buttons[0], WM_LBUTTONDOWN, 300, 250, 1.5));
@@ -219,7 +213,8 @@ const CCalibratedBoard& FileBoard()
 // The buttons of a short stroke from (x, y).
 std::vector<HOOKED_EVENT> ShortStroke(CHookProbe& probe, const CDriverRun& run, double x, double y)
 {
-    return StrokeButtons(probe, run, FileBoard(), {{x, y}, {x + 30, y + 10}, {x + 60, y + 20}});
+    return StrokeButtons(probe, run, FileBoard().m_optics[0],
+                         {{x, y}, {x + 30, y + 10}, {x + 60, y + 20}});
 }
 } // namespace
 
@@ -348,13 +343,14 @@ TEST(Shell, ASecondCopyEndsAndAUnitUnpluggedMidStrokeAndPluggedInAgainDrawsAgain
     CHookProbe probe;
     ASSERT_TRUE(StartTracking(run, probe, Board()));
     const DWORD process = run.ProcessId();
-    HANDLE second = run.StartAnother();
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(run.AnswerBox(IDOK, "m2", GetProcessId(second)), EnglishMessage(L"M2"));
-    EXPECT_EQ(WaitForSingleObject(second, 10000), WAIT_OBJECT_0);
+    PROCESS_INFORMATION second{};
+    ASSERT_TRUE(Launch(run.Path("Tavelo.exe"), run.Path(""), second));
+    EXPECT_EQ(run.AnswerBox(IDOK, "m2", second.dwProcessId), EnglishMessage(L"M2"));
+    EXPECT_EQ(WaitForSingleObject(second.hProcess, 10000), WAIT_OBJECT_0);
     DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(second, &code);
-    CloseHandle(second);
+    GetExitCodeProcess(second.hProcess, &code);
+    CloseHandle(second.hProcess);
+    CloseHandle(second.hThread);
     EXPECT_EQ(code, 0u);
 
     const std::size_t skip = probe.Count();
@@ -375,7 +371,8 @@ TEST(Shell, ASecondCopyEndsAndAUnitUnpluggedMidStrokeAndPluggedInAgainDrawsAgain
     const ULONGLONG replugged = GetTickCount64();
     ASSERT_TRUE(run.WaitForState("reader", "1", 5000)) << "not reopened";
     EXPECT_EQ(run.DescribeState()["tip"], "Tavelo");
-    const auto again = StrokeButtons(probe, run, Board(), {{600, 400}, {640, 420}, {700, 450}});
+    const auto again =
+        StrokeButtons(probe, run, Board().m_optics[0], {{600, 400}, {640, 420}, {700, 450}});
     ASSERT_EQ(again.size(), 2u) << "no stroke after the replug";
     EXPECT_TRUE(PressedAt(again, 600, 400, 4.0));
     EXPECT_LT(GetTickCount64() - replugged, 5000u);

@@ -52,11 +52,6 @@ bool PointUpdatesAt(const CDriverRun& run, const std::wstring& url)
     return EndUpdateResourceW(update, !replaced) != FALSE && replaced;
 }
 
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
-
 // A run whose default server is the test server, offering a newer version than the
 // program's own 1.0.0.0.
 struct UPDATE_RUN

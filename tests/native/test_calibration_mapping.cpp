@@ -1,30 +1,19 @@
-// Live pen points through the calibration: mirroring for the mounting, the choice of model and
-// table element, and a solved model against the simulated optics' ground truth.
+// Live pen points through the calibration: mirroring for the mounting, and the choice of model
+// and table element.
 
 #include "calibration/CalibTables.h"
 #include "calibration/CalibratedMapping.h"
 #include "core/DriverState.h"
-#include "sim/Optics.h"
 #include "tests/support/CalibWorld.h"
 #include "tests/support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <limits>
-#include <memory>
 
 namespace
 {
-// With noise-free captures, the sixteen-point model itself (before the mapping truncates its
-// result) may be this far off, RMS, inside the outer targets of a 1024 x 768 monitor seen
-// through a mild lens.
-constexpr double SIXTEEN_POINT_MODEL_RMS_PX = 1.0;
-// The live mapping truncates toward zero, which adds an error uniform in [0, 1) pixel on each
-// axis: 1/3 px^2 of mean square per axis.
-constexpr double TRUNCATION_MEAN_SQUARE_PX2 = 2.0 / 3.0;
-
 const double IDENTITY_PARAMS[PARAM_COUNT] = {1, 0, 0, 0, 1, 0, 0, 0, 320, 240, 0, 0, 0};
 const double IDENTITY_H[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
 
@@ -162,78 +151,4 @@ TEST(CalibMapping, EachCameraUsesItsOwnElement)
     EXPECT_EQ(Map(0, 320, 240), (MAPPED{true, 320, 240}));
     EXPECT_EQ(Map(1, 320, 240), (MAPPED{true, 1344, 240}));
     EXPECT_EQ(Map(2, 320, 240), (MAPPED{false, -99999, -99999}));
-}
-
-namespace
-{
-struct ACCURACY
-{
-    double modelRms = 0.0;
-    double mappedRms = 0.0;
-    int points = 0;
-};
-
-// Every camera pixel whose true screen position lies inside the outer targets: how far the
-// model and the live mapping put it from the truth.
-ACCURACY MeasureInsideTargets(const CSimOptics& optics, const CSixteenPointCalib& model)
-{
-    double left = 1e9, top = 1e9, right = -1e9, bottom = -1e9;
-    for (const CALIB_POINT& t : model.m_ptTarget)
-    {
-        left = std::min(left, static_cast<double>(t.x));
-        top = std::min(top, static_cast<double>(t.y));
-        right = std::max(right, static_cast<double>(t.x));
-        bottom = std::max(bottom, static_cast<double>(t.y));
-    }
-    ACCURACY result;
-    double modelSum = 0.0;
-    double mappedSum = 0.0;
-    for (int cy = 0; cy <= 480; cy += 2)
-        for (int cx = 0; cx <= 640; cx += 2)
-        {
-            double tx = 0, ty = 0;
-            if (!optics.CameraToScreen(cx, cy, tx, ty) || tx < left || tx > right || ty < top ||
-                ty > bottom)
-                continue;
-            std::int32_t mx = 0, my = 0;
-            double ex = 0, ey = 0;
-            std::int32_t ux = 0, uy = 0;
-            MirrorCameraPoint(cx, cy, ux, uy);
-            if (!model.MapExact(ux, uy, ex, ey) || !MapCameraPoint(0, cx, cy, mx, my))
-            {
-                ADD_FAILURE() << "camera pixel (" << cx << ", " << cy << ") not mapped";
-                continue;
-            }
-            modelSum += (ex - tx) * (ex - tx) + (ey - ty) * (ey - ty);
-            mappedSum += (mx - tx) * (mx - tx) + (my - ty) * (my - ty);
-            ++result.points;
-        }
-    if (result.points > 0)
-    {
-        result.modelRms = std::sqrt(modelSum / result.points);
-        result.mappedRms = std::sqrt(mappedSum / result.points);
-    }
-    return result;
-}
-} // namespace
-
-TEST(CalibGroundTruth, SixteenPointModelMapsInsideItsTargetsWithinAPixel)
-{
-    CCalibWorld world;
-    world.State().m_nCalibModel = CALIB_MODEL_SIXTEEN;
-    world.Mount(0, 0);
-    const SIM_OPTICS_CONFIG config = MildLensView();
-    CSimOptics optics(config);
-    ASSERT_TRUE(PrepareCalibTargets(0, config.monitor));
-
-    CSixteenPointCalib& model = *SixteenPointCalibAt(0);
-    CaptureSixteen(model, optics);
-    ASSERT_TRUE(model.FitModel());
-
-    const ACCURACY accuracy = MeasureInsideTargets(optics, model);
-    ASSERT_GT(accuracy.points, 10000);
-    EXPECT_LE(accuracy.modelRms, SIXTEEN_POINT_MODEL_RMS_PX);
-    EXPECT_LE(accuracy.mappedRms,
-              std::sqrt(SIXTEEN_POINT_MODEL_RMS_PX * SIXTEEN_POINT_MODEL_RMS_PX +
-                        TRUNCATION_MEAN_SQUARE_PX2));
 }

@@ -37,42 +37,36 @@ void PutLanguageFile(CProfileWorld& world, const std::wstring& code)
 }
 } // namespace
 
-TEST(LanguageCode, OnlyThePrimaryLanguageCounts)
+TEST(LanguageCode, OnlyThePrimaryLanguageCountsAndTheCodeSelectsLayoutAndSkin)
 {
     CFakePlatform platform;
     CScopedPlatform scope(platform);
-    // Each language once, most under a sublanguage other than the first: only the primary
-    // language counts, and one without a code of its own reads as American English.
-    const std::pair<std::uint16_t, const wchar_t*> cases[] = {
-        {0x0804, L"CHS"}, {0x0406, L"DAN"}, {0x0807, L"DEU"}, {0x0C0A, L"ESN"}, {0x0C0C, L"FRA"},
-        {0x0410, L"ITA"}, {0x0411, L"JPN"}, {0x0412, L"KOR"}, {0x0415, L"PLK"}, {0x0816, L"PTB"},
-        {0x0419, L"RUS"}, {0x0C29, L"FAR"}, {0x0809, L"ENU"}, {0x0413, L"ENU"}, {0xFFFF, L"ENU"},
-    };
-    for (const auto& [languageId, code] : cases)
+    struct CODE_CASE
     {
-        platform.m_nLanguageId = languageId;
-        EXPECT_EQ(GetLanguageCode(), code) << std::hex << languageId;
-    }
-}
-
-TEST(LanguageCode, CodeSelectsLayoutAndSkin)
-{
-    struct SELECTOR_CASE
-    {
+        std::uint16_t languageId;
         const wchar_t* code;
         int layout;
         std::uint16_t skin;
     };
-    const SELECTOR_CASE cases[] = {
-        {L"CHS", 0, 0}, {L"DAN", 0, 0}, {L"DEU", 0, 0}, {L"ESN", 0, 0}, {L"FRA", 2, 0},
-        {L"ITA", 0, 0}, {L"JPN", 1, 1}, {L"KOR", 0, 0}, {L"PLK", 4, 4}, {L"PTB", 2, 0},
-        {L"RUS", 0, 0}, {L"FAR", 5, 5}, {L"ENU", 3, 0}, {L"ENG", 0, 0},
+    // Each language once, most under a sublanguage other than the first: only the primary
+    // language counts, and one without a code of its own reads as American English.
+    const CODE_CASE cases[] = {
+        {0x0804, L"CHS", 0, 0}, {0x0406, L"DAN", 0, 0}, {0x0807, L"DEU", 0, 0},
+        {0x0C0A, L"ESN", 0, 0}, {0x0C0C, L"FRA", 2, 0}, {0x0410, L"ITA", 0, 0},
+        {0x0411, L"JPN", 1, 1}, {0x0412, L"KOR", 0, 0}, {0x0415, L"PLK", 4, 4},
+        {0x0816, L"PTB", 2, 0}, {0x0419, L"RUS", 0, 0}, {0x0C29, L"FAR", 5, 5},
+        {0x0809, L"ENU", 3, 0}, {0x0413, L"ENU", 3, 0}, {0xFFFF, L"ENU", 3, 0},
     };
-    for (const SELECTOR_CASE& c : cases)
+    for (const CODE_CASE& c : cases)
     {
-        EXPECT_EQ(LayoutForCode(c.code), c.layout) << std::wstring(c.code).c_str();
+        SCOPED_TRACE(testing::Message() << std::hex << c.languageId);
+        platform.m_nLanguageId = c.languageId;
+        EXPECT_EQ(GetLanguageCode(), c.code);
+        EXPECT_EQ(LayoutForCode(c.code), c.layout);
         EXPECT_EQ(SkinForCode(c.code), c.skin);
     }
+    EXPECT_EQ(LayoutForCode(L"ENG"), 0);
+    EXPECT_EQ(SkinForCode(L"ENG"), 0);
 }
 
 TEST(LanguageLayout, SetsTheTrayMenusOrderAndTheConfigurationDialogsCaptionFont)

@@ -28,11 +28,6 @@
 
 namespace
 {
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
-
 // Message boxes are recorded and answered with a fixed button.
 class CAnsweringPlatform : public CWin32Platform
 {

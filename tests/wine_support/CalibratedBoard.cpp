@@ -48,6 +48,12 @@ CCalibratedBoard::CCalibratedBoard(const PEN_SCENARIO_OPTIONS& options) : m_opti
     SaveSettings(state);
 }
 
+const CCalibratedBoard& Board()
+{
+    static const CCalibratedBoard board;
+    return board;
+}
+
 std::string CCalibratedBoard::Scenario() const
 {
     char minor[8];
@@ -79,8 +85,8 @@ std::string CCalibratedBoard::PenUp(int unit, int pen)
     return "unit " + std::to_string(unit) + " pen " + std::to_string(pen) + " up";
 }
 
-void DrawStroke(const CDriverRun& run, const CCalibratedBoard& board,
-                const std::vector<std::pair<double, double>>& points)
+void DrawStroke(const CDriverRun& run, const SIM_OPTICS_CONFIG& optics,
+                const std::vector<std::pair<double, double>>& points, int unit)
 {
     // A hand moves the pen continuously: between the given points it passes every few pixels,
     // never jumping farther than the tracker follows one pen from frame to frame.
@@ -90,7 +96,7 @@ void DrawStroke(const CDriverRun& run, const CCalibratedBoard& board,
     {
         if (i == 0)
         {
-            run.Control(board.PenAt(0, 0, points[0].first, points[0].second));
+            run.Control(PenAt(optics, unit, points[0].first, points[0].second));
             // The pen rests a moment where it touches down, as a hand does.
             Sleep(150);
             continue;
@@ -102,12 +108,12 @@ void DrawStroke(const CDriverRun& run, const CCalibratedBoard& board,
         {
             const double t = static_cast<double>(step) / steps;
             run.Control(
-                board.PenAt(0, 0, points[i - 1].first + t * dx, points[i - 1].second + t * dy));
+                PenAt(optics, unit, points[i - 1].first + t * dx, points[i - 1].second + t * dy));
             Sleep(STEP_MS);
         }
     }
     Sleep(100);
-    run.Control(CCalibratedBoard::PenUp(0, 0));
+    run.Control(CCalibratedBoard::PenUp(unit, 0));
     Sleep(200);
 }
 
@@ -137,11 +143,12 @@ bool StartTracking(CDriverRun& run, CHookProbe& probe, const CCalibratedBoard& b
 }
 
 std::vector<HOOKED_EVENT> StrokeButtons(CHookProbe& probe, const CDriverRun& run,
-                                        const CCalibratedBoard& board,
-                                        const std::vector<std::pair<double, double>>& points)
+                                        const SIM_OPTICS_CONFIG& optics,
+                                        const std::vector<std::pair<double, double>>& points,
+                                        int unit)
 {
     const std::size_t skip = probe.Count();
-    DrawStroke(run, board, points);
+    DrawStroke(run, optics, points, unit);
     return ButtonEvents(probe, skip, 2);
 }
 

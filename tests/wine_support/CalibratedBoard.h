@@ -39,10 +39,18 @@ private:
     std::string m_strStoreLines;
 };
 
-// Draws a stroke with pen 0 of unit 0: down at the first point, through the others, lifted at
-// the end, at about the pace of a hand.
-void DrawStroke(const CDriverRun& run, const CCalibratedBoard& board,
-                const std::vector<std::pair<double, double>>& points);
+// The board most runs use: one camera unit with multi-spot firmware, calibrated once.
+const CCalibratedBoard& Board();
+
+// Draws a stroke with pen 0 of a unit seen through its optics: down at the first point, through
+// the others, lifted at the end, at about the pace of a hand.
+void DrawStroke(const CDriverRun& run, const SIM_OPTICS_CONFIG& optics,
+                const std::vector<std::pair<double, double>>& points, int unit = 0);
+inline void DrawStroke(const CDriverRun& run, const CCalibratedBoard& board,
+                       const std::vector<std::pair<double, double>>& points)
+{
+    DrawStroke(run, board.m_optics[0], points);
+}
 
 // Button events (not moves) the hook saw after `skip` events, waiting until `count` came.
 std::vector<HOOKED_EVENT> ButtonEvents(CHookProbe& probe, std::size_t skip, std::size_t count);
@@ -52,8 +60,9 @@ bool StartTracking(CDriverRun& run, CHookProbe& probe, const CCalibratedBoard& b
 
 // Draws the stroke and returns the buttons the hook saw for it, waiting for a press and a release.
 std::vector<HOOKED_EVENT> StrokeButtons(CHookProbe& probe, const CDriverRun& run,
-                                        const CCalibratedBoard& board,
-                                        const std::vector<std::pair<double, double>>& points);
+                                        const SIM_OPTICS_CONFIG& optics,
+                                        const std::vector<std::pair<double, double>>& points,
+                                        int unit = 0);
 
 // Distance in pixels.
 double Distance(long x, long y, double toX, double toY);

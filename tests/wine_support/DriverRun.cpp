@@ -1,7 +1,7 @@
 #include "tests/wine_support/DriverRun.h"
 
+#include "calibration/win32/CalibrationReportView.h"
 #include "core/Messages.h"
-#include "tests/support/PngWriter.h"
 #include "tests/wine_support/CalibratedBoard.h"
 #include "tests/wine_support/HookProbe.h"
 
@@ -13,11 +13,6 @@
 namespace
 {
 const wchar_t* const MAIN_CLASS = L"CTavelo_Angle78_NEW";
-
-std::wstring Widen(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
 
 std::wstring WindowsPath(std::wstring path)
 {
@@ -200,15 +195,6 @@ std::string CDriverRun::ReadText(const std::string& name) const
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
-}
-
-HANDLE CDriverRun::StartAnother() const
-{
-    PROCESS_INFORMATION process{};
-    if (!Launch(Path("Tavelo.exe"), m_strFolder, process))
-        return nullptr;
-    CloseHandle(process.hThread);
-    return process.hProcess;
 }
 
 bool CDriverRun::StartUntil(const char* key)
@@ -403,22 +389,35 @@ int CDriverRun::CountPixels(HWND window, bool (*colour)(int red, int green, int 
     return count;
 }
 
-std::vector<std::uint8_t> CDriverRun::CaptureRgb(const RECT& area)
+namespace
+{
+// The screen's pixels in an area, as a bitmap the caller deletes (null for an empty area).
+HBITMAP CaptureBitmap(const RECT& area)
 {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     if (width <= 0 || height <= 0)
-        return {};
+        return nullptr;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ previous = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     SelectObject(memory, previous);
-    std::vector<std::uint8_t> rgb = BitmapRgb(bitmap, width, height);
-    DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    return bitmap;
+}
+} // namespace
+
+std::vector<std::uint8_t> CDriverRun::CaptureRgb(const RECT& area)
+{
+    HBITMAP bitmap = CaptureBitmap(area);
+    if (bitmap == nullptr)
+        return {};
+    std::vector<std::uint8_t> rgb =
+        BitmapRgb(bitmap, area.right - area.left, area.bottom - area.top);
+    DeleteObject(bitmap);
     return rgb;
 }
 
@@ -444,16 +443,15 @@ std::vector<std::uint8_t> BitmapRgb(HBITMAP bitmap, int width, int height)
 
 bool CDriverRun::Screenshot(const std::string& shot, const RECT& area) const
 {
-    const std::vector<std::uint8_t> rgb = CaptureRgb(area);
-    if (rgb.empty())
+    HBITMAP bitmap = CaptureBitmap(area);
+    if (bitmap == nullptr)
         return false;
     const std::string folder = std::string(TAVELO_SOURCE_DIR) + "/build/test-logs/screens";
-    CreateDirectoryW(WinePath(std::string(TAVELO_SOURCE_DIR) + "/build/test-logs").c_str(),
-                     nullptr);
-    CreateDirectoryW(WinePath(folder).c_str(), nullptr);
-    const std::wstring file = WinePath(folder + "/" + m_strName + "-" + shot + ".png");
-    return WritePng(std::string(file.begin(), file.end()), area.right - area.left,
-                    area.bottom - area.top, rgb);
+    std::error_code error;
+    std::filesystem::create_directories(WinePath(folder), error);
+    const bool saved = WritePng(bitmap, WinePath(folder + "/" + m_strName + "-" + shot + ".png"));
+    DeleteObject(bitmap);
+    return saved;
 }
 
 bool CDriverRun::StartTracking(CHookProbe& probe, DWORD milliseconds)

@@ -29,6 +29,14 @@ void PressKey(WORD key);
 // Checks `done` every 50 ms until it holds or the time is up; whether it held.
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
 std::wstring WindowText(HWND window);
+inline std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
+inline std::wstring Widen(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
 // Starts a program in a folder.
 bool Launch(const std::wstring& program, const std::wstring& folder, PROCESS_INFORMATION& process);
 // A visible top-level window of a process of the given class (holding a control with that id
@@ -82,9 +90,6 @@ public:
 
     // Starts Tavelo.exe from the scratch folder.
     bool Start() { return Launch(Path("Tavelo.exe"), m_strFolder, m_process); }
-    // Starts a second copy from the same folder; its process handle is returned (owned by the
-    // caller).
-    HANDLE StartAnother() const;
     // Starts the program and waits for its main window and the described `key` to be 1
     // ("reader": the pen is tracked; "tray": the icon is shown).
     bool StartUntil(const char* key = "reader");
