@@ -40,16 +40,8 @@ protected:
         }
     }
 
-    std::vector<INJECTED_EVENT> Mouse()
-    {
-        return MouseEvents(m_world.m_platform.m_mouse, m_world.m_options.monitorWidth,
-                           m_world.m_options.monitorHeight);
-    }
-    std::vector<INJECTED_EVENT> Buttons()
-    {
-        return ButtonEvents(m_world.m_platform.m_mouse, m_world.m_options.monitorWidth,
-                            m_world.m_options.monitorHeight);
-    }
+    std::vector<INJECTED_EVENT> Mouse() { return MouseEvents(m_world.m_platform); }
+    std::vector<INJECTED_EVENT> Buttons() { return ButtonEvents(m_world.m_platform); }
 
     CPenWorld m_world;
 };
@@ -269,7 +261,7 @@ TEST_F(PenDriverTwoSingleSpotCameras, PenSeenOnlyByCameraOneActsInThePassesItsPa
     }
     // The last bytes of camera 1's four packets.
     EXPECT_EQ(passesThatSent, (std::vector<std::size_t>{6, 13, 20, 27}));
-    const auto mouse = MouseEvents(m_world.m_platform.m_mouse, 1024, 768);
+    const auto mouse = Mouse();
     ASSERT_EQ(mouse.size(), 5u);
     EXPECT_EQ(mouse.front(), Press(1124, 200));
     EXPECT_EQ(mouse.back(), Release(1124, 200));
@@ -281,7 +273,7 @@ TEST_F(PenDriverTwoSingleSpotCameras, BothCamerasOnMonitorOneFollowCameraOne)
     m_world.InstallStraightModel(0, 1024);
     Run(SingleSamples({{50, 50}, {50, 50}}), SingleSamples({{100, 200}, {100, 200}}));
     EXPECT_EQ(g_nActiveMonitor, 1);
-    const auto mouse = MouseEvents(m_world.m_platform.m_mouse, 1024, 768);
+    const auto mouse = Mouse();
     // Both packets complete in the same pass, and each time the pointer follows camera 1.
     ASSERT_EQ(mouse.size(), 3u);
     EXPECT_EQ(mouse[0], Press(1124, 200));

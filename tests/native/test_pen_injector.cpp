@@ -37,8 +37,8 @@ protected:
         for (int n = 0; n < samples; ++n)
             g_penInjector.PointerUp();
     }
-    std::vector<INJECTED_EVENT> Mouse() { return MouseEvents(m_platform.m_mouse, 1024, 768); }
-    std::vector<INJECTED_EVENT> Buttons() { return ButtonEvents(m_platform.m_mouse, 1024, 768); }
+    std::vector<INJECTED_EVENT> Mouse() { return MouseEvents(m_platform); }
+    std::vector<INJECTED_EVENT> Buttons() { return ButtonEvents(m_platform); }
     void Forget() { m_platform.m_mouse.clear(); }
 
     CFakePlatform m_platform;
@@ -58,21 +58,6 @@ protected:
 
 using Posted = std::vector<COMPANION_MESSAGE>;
 } // namespace
-
-TEST_F(PenGestures, SecondQuickTouchNearTheFirstIsOneDoubleClick)
-{
-    Touch(300, 200, 3);
-    Lift(3);
-    Forget();
-    Touch(310, 200, 2);
-    // At the first press's position, left down and up in one record.
-    EXPECT_EQ(Mouse(), (Events{DoubleClick(300, 200), Move(310, 200), Move(310, 200)}));
-    Lift();
-    EXPECT_EQ(Buttons(), (Events{DoubleClick(300, 200)}));
-    // The next touch is an ordinary press again.
-    Touch(310, 200);
-    EXPECT_EQ(Buttons(), (Events{DoubleClick(300, 200), Press(310, 200)}));
-}
 
 // A second touch is a double click only near the first (within twenty pixels), soon after it
 // (up to 25 absent samples) and after a first press that barely moved (three changes).

@@ -39,8 +39,7 @@ struct DRIVER_RUN
 DRIVER_RUN RunOf(CPenScenario& scenario, std::size_t postedFrom, std::uint64_t until)
 {
     DRIVER_RUN run;
-    run.events = MouseEvents(scenario.MouseRecords(), scenario.m_options.monitorWidth,
-                             scenario.m_options.monitorHeight);
+    run.events = MouseEvents(scenario.m_world.m_platform);
     run.micros = scenario.MouseTimes();
     std::lock_guard guard(scenario.m_world.m_platform.m_lock);
     const std::vector<RECORDED_MESSAGE>& posted = scenario.m_world.m_platform.m_mainMessages;

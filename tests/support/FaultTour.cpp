@@ -276,7 +276,7 @@ std::vector<PEN_OUTPUT> CFaultTour::Outputs()
     std::vector<PEN_OUTPUT> outputs;
     const std::vector<MOUSE_RECORD> records = m_scenario.MouseRecords();
     const std::vector<std::uint64_t> times = m_scenario.MouseTimes();
-    const std::vector<INJECTED_EVENT> mouse = MouseEvents(records, MONITOR_WIDTH, MONITOR_HEIGHT);
+    const std::vector<INJECTED_EVENT> mouse = MouseEvents(m_scenario.m_world.m_platform);
     for (std::size_t n = 0; n < mouse.size() && n < times.size(); ++n)
     {
         PEN_OUTPUT output{0, PEN_OUTPUT_KIND::Other, mouse[n].x, mouse[n].y, times[n]};
