@@ -33,10 +33,7 @@ struct CControllerWorld : CDeviceWorld
     explicit CControllerWorld(const std::string& scenario, int monitors = 2)
         : CDeviceWorld(scenario)
     {
-        m_platform.m_monitors = {{1, 0, 0, 1024, 768, L"", true},
-                                 {2, 1024, 0, 2048, 768, L"", false}};
-        m_platform.m_monitors.resize(static_cast<std::size_t>(monitors));
-        m_platform.m_metrics[METRIC_CMONITORS] = monitors;
+        m_platform.SetMonitors(monitors, 1024, 768);
         m_pState = std::make_unique<CDriver>();
         g_pMainDlg = m_pState.get();
     }

@@ -50,6 +50,7 @@ TEST(MainFlows, StalledCameraIsReportedOnceByTheMainWindowWhichEndsTheReaderFirs
     EXPECT_FALSE(state.m_controller.m_link.IsReaderRunning());
     ASSERT_EQ(scenario.m_world.m_platform.m_boxes.size(), 1u);
     EXPECT_EQ(scenario.m_world.m_platform.m_boxes[0].style, std::uint32_t{BOX_ICONERROR});
+    EXPECT_EQ(scenario.m_world.m_platform.m_boxes[0].text, L"The camera stopped sending.");
     EXPECT_EQ(scenario.m_world.m_platform.m_nQuits, 1);
 
     // The shutdown that follows keeps the settings as they were.

@@ -149,17 +149,9 @@ CPenScenario::CPenScenario(const PEN_SCENARIO_OPTIONS& options)
 {
     const int width = options.monitorWidth;
     const int height = options.monitorHeight;
+    m_world.m_platform.SetMonitors(std::max(1, options.cameras), width, height);
     {
         std::lock_guard guard(m_world.m_platform.m_lock);
-        m_world.m_platform.m_monitors = {{1, 0, 0, width, height, L"\\\\.\\DISPLAY1", true}};
-        if (options.cameras > 1)
-            m_world.m_platform.m_monitors.push_back(
-                {2, width, 0, 2 * width, height, L"\\\\.\\DISPLAY2", false});
-        m_world.m_platform.m_metrics[METRIC_CXSCREEN] = width;
-        m_world.m_platform.m_metrics[METRIC_CYSCREEN] = height;
-        m_world.m_platform.m_metrics[METRIC_CMONITORS] = std::max(1, options.cameras);
-        m_world.m_platform.m_nDisplayWidth = width;
-        m_world.m_platform.m_nDisplayHeight = height;
         // The library is bound when the state record is built, so the gate goes in first.
         m_world.m_platform.m_libraries[L"ftd2xx.dll"]["FT_Read"] =
             reinterpret_cast<void*>(&GatedRead);
