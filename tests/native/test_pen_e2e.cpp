@@ -109,35 +109,20 @@ std::vector<std::pair<int, int>> Grid(int left, int right, int dx, int top, int 
     return points;
 }
 
-PEN_SCENARIO_OPTIONS TwoSingleSpotCameras()
-{
-    PEN_SCENARIO_OPTIONS options;
-    options.cameras = 2;
-    options.firmwareMinor = 0x09;
-    options.ceilingMount = 1;
-    return options;
-}
-
+// Two cameras of the single-spot firmware, one per monitor.
 class PenEndToEndTwoCameras : public PenEndToEnd
 {
 protected:
-    PenEndToEndTwoCameras() : PenEndToEnd(TwoSingleSpotCameras()) {}
+    PenEndToEndTwoCameras() : PenEndToEnd({.cameras = 2, .firmwareMinor = 0x09, .ceilingMount = 1})
+    {
+    }
 };
 
 // The nine-point model corrects a fixed lens; the simulated camera gets that lens.
-PEN_SCENARIO_OPTIONS NinePointModel()
-{
-    PEN_SCENARIO_OPTIONS options;
-    options.calibModel = 1;
-    options.k1 = -0.056817;
-    options.lensScale = 240.0;
-    return options;
-}
-
 class PenEndToEndNinePoint : public PenEndToEnd
 {
 protected:
-    PenEndToEndNinePoint() : PenEndToEnd(NinePointModel()) {}
+    PenEndToEndNinePoint() : PenEndToEnd({.calibModel = 1, .k1 = -0.056817, .lensScale = 240.0}) {}
 };
 } // namespace
 

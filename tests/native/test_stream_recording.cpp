@@ -158,9 +158,7 @@ TEST(StreamRecording, ReplayOfARecordedSessionGivesTheSameDriverOutputInAFreshDr
     for (const REPLAY_CASE& c : REPLAY_CASES)
     {
         SCOPED_TRACE(c.name);
-        PEN_SCENARIO_OPTIONS options;
-        options.cameras = c.units;
-        options.firmwareMinor = c.firmwareMinor;
+        const PEN_SCENARIO_OPTIONS options{.cameras = c.units, .firmwareMinor = c.firmwareMinor};
         simtest::CTempDir dir("recording");
         const std::filesystem::path file = dir.Path() / "board.tvrec";
         DRIVER_RUN recorded;

@@ -28,16 +28,6 @@ bool IsTwoCameras(FAULT_CONDITION condition)
            condition == FAULT_CONDITION::TwoCamerasClean;
 }
 
-PEN_SCENARIO_OPTIONS OptionsFor(bool multi, FAULT_CONDITION condition)
-{
-    PEN_SCENARIO_OPTIONS options;
-    options.cameras = IsTwoCameras(condition) ? 2 : 1;
-    options.firmwareMinor = multi ? 0x23 : 0x15;
-    options.monitorWidth = CFaultTour::MONITOR_WIDTH;
-    options.monitorHeight = CFaultTour::MONITOR_HEIGHT;
-    return options;
-}
-
 bool IsPress(PEN_OUTPUT_KIND kind)
 {
     return kind == PEN_OUTPUT_KIND::Press || kind == PEN_OUTPUT_KIND::PressRelease;
@@ -82,7 +72,11 @@ const char* FaultConditionName(FAULT_CONDITION condition)
 
 CFaultTour::CFaultTour(bool multi, FAULT_CONDITION condition, double minutes)
     : m_bMulti(multi), m_condition(condition), m_dMinutes(minutes),
-      m_scenario(OptionsFor(multi, condition)), m_open(8, -1)
+      m_scenario({.cameras = IsTwoCameras(condition) ? 2 : 1,
+                  .firmwareMinor = std::uint8_t(multi ? 0x23 : 0x15),
+                  .monitorWidth = MONITOR_WIDTH,
+                  .monitorHeight = MONITOR_HEIGHT}),
+      m_open(8, -1)
 {
 }
 
