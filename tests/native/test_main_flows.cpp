@@ -26,9 +26,8 @@ int Count(const std::vector<std::uint32_t>& messages, std::uint32_t message)
 TEST(MainFlows, StalledCameraIsReportedOnceByTheMainWindowWhichEndsTheReaderFirst)
 {
     CPenScenario scenario;
-    ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
-    ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
-    ASSERT_TRUE(scenario.StartTracking()) << scenario.Error();
+    ASSERT_TRUE(scenario.StartDevices() && scenario.Calibrate() && scenario.StartTracking())
+        << scenario.Error();
     // A line stuck at one value.
     std::string stuck = "unit 0 send";
     for (int i = 0; i < 256; ++i)
@@ -67,9 +66,8 @@ TEST(MainFlows, StalledCameraIsReportedOnceByTheMainWindowWhichEndsTheReaderFirs
 TEST(MainFlows, FailedLinkStillEndsItsReaderBeforeTheRecordGoes)
 {
     auto scenario = std::make_unique<CPenScenario>();
-    ASSERT_TRUE(scenario->StartDevices()) << scenario->Error();
-    ASSERT_TRUE(scenario->Calibrate()) << scenario->Error();
-    ASSERT_TRUE(scenario->StartTracking()) << scenario->Error();
+    ASSERT_TRUE(scenario->StartDevices() && scenario->Calibrate() && scenario->StartTracking())
+        << scenario->Error();
     scenario->PenDown(0, 0, 400, 300);
     ASSERT_TRUE(scenario->Frames(3));
     // As after a stall: the record and its tables go while the flagged reader maps pens through
@@ -117,8 +115,7 @@ TEST(DriverModes, EventsDuringACalibrationEndItSoundly)
     {
         SCOPED_TRACE(c.name);
         CPenScenario scenario;
-        ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
-        ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
+        ASSERT_TRUE(scenario.StartDevices() && scenario.Calibrate()) << scenario.Error();
         int beforeX = 0;
         int beforeY = 0;
         ASSERT_TRUE(scenario.DriverMaps(0, 500, 400, beforeX, beforeY));

@@ -45,26 +45,6 @@ protected:
     CPenWorld m_world;
 };
 
-// Multi-spot frames, then one spotless frame that reports the last of them.
-std::vector<std::uint8_t> MultiFrames(const std::vector<std::vector<PEN_POINT>>& frames)
-{
-    std::vector<std::uint8_t> bytes;
-    for (const auto& frame : frames)
-    {
-        const auto packets = MultiSpotFrame(frame);
-        bytes.insert(bytes.end(), packets.begin(), packets.end());
-    }
-    const auto last = MultiSpotFrame({});
-    bytes.insert(bytes.end(), last.begin(), last.end());
-    return bytes;
-}
-
-// The same pens for a number of frames.
-std::vector<std::vector<PEN_POINT>> Hold(const std::vector<PEN_POINT>& pens, int frames)
-{
-    return std::vector<std::vector<PEN_POINT>>(static_cast<std::size_t>(frames), pens);
-}
-
 template <typename T> std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
 {
     a.insert(a.end(), b.begin(), b.end());
@@ -74,15 +54,27 @@ template <typename T> std::vector<T> operator+(std::vector<T> a, const std::vect
 using FRAMES = std::vector<std::vector<PEN_POINT>>;
 const FRAMES LIFT = {{}};
 
+// Multi-spot frames, then one spotless frame that reports the last of them.
+std::vector<std::uint8_t> MultiFrames(const FRAMES& frames)
+{
+    std::vector<std::uint8_t> bytes;
+    for (const auto& frame : frames)
+        bytes = bytes + MultiSpotFrame(frame);
+    return bytes + MultiSpotFrame({});
+}
+
+// The same pens for a number of frames.
+FRAMES Hold(const std::vector<PEN_POINT>& pens, int frames)
+{
+    return FRAMES(static_cast<std::size_t>(frames), pens);
+}
+
 // Single-spot packets, one per sample; (0, 0) is a sample without a spot.
 std::vector<std::uint8_t> SingleSamples(const std::vector<PEN_POINT>& samples)
 {
     std::vector<std::uint8_t> bytes;
     for (const PEN_POINT& sample : samples)
-    {
-        const auto packet = SingleSpotBytes(sample.x, sample.y);
-        bytes.insert(bytes.end(), packet.begin(), packet.end());
-    }
+        bytes = bytes + SingleSpotBytes(sample.x, sample.y);
     return bytes;
 }
 
@@ -112,10 +104,9 @@ protected:
     }
 };
 
-class StallWatchTest : public PenDriver
+class StallWatchTest : public PenDriverTwoMultiSpotCameras
 {
 protected:
-    StallWatchTest() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23}) {}
     // Camera 0 keeps sending a changing stream; camera 1 repeats one byte.
     void CameraOneRepeats(std::uint8_t byte, int times)
     {

@@ -55,8 +55,7 @@ protected:
 
     void CalibrateAndTrack()
     {
-        ASSERT_TRUE(m_scenario.StartDevices()) << m_scenario.Error();
-        ASSERT_TRUE(m_scenario.Calibrate()) << m_scenario.Error();
+        ASSERT_TRUE(m_scenario.StartDevices() && m_scenario.Calibrate()) << m_scenario.Error();
         Track();
     }
     void Track()
@@ -128,8 +127,7 @@ protected:
 
 TEST_F(PenEndToEnd, CalibrationTakesEveryTargetAndMapsThePenOntoTheScreen)
 {
-    ASSERT_TRUE(m_scenario.StartDevices()) << m_scenario.Error();
-    ASSERT_TRUE(m_scenario.Calibrate()) << m_scenario.Error();
+    ASSERT_TRUE(m_scenario.StartDevices() && m_scenario.Calibrate()) << m_scenario.Error();
 
     // The targets were shown down each column, left to right.
     const std::vector<int> order = {0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15};
@@ -289,8 +287,7 @@ TEST_F(PenEndToEndTwoCameras, EachCameraIsCalibratedOnItsMonitorAndDrivesThePoin
 
 TEST_F(PenEndToEndNinePoint, TargetsComeInIndexOrderAndThePenLandsNearWhereItTouches)
 {
-    ASSERT_TRUE(m_scenario.StartDevices()) << m_scenario.Error();
-    ASSERT_TRUE(m_scenario.Calibrate()) << m_scenario.Error();
+    ASSERT_TRUE(m_scenario.StartDevices() && m_scenario.Calibrate()) << m_scenario.Error();
     ASSERT_EQ(m_scenario.Touches().size(), 9u);
     for (int n = 0; n < 9; ++n)
         EXPECT_EQ(m_scenario.Touches()[std::size_t(n)].target, n);

@@ -165,8 +165,7 @@ TEST(StreamRecording, ReplayOfARecordedSessionGivesTheSameDriverOutputInAFreshDr
         std::uint64_t spanMicros = 0;
         {
             CPenScenario scenario(options);
-            ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
-            ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
+            ASSERT_TRUE(scenario.StartDevices() && scenario.Calibrate()) << scenario.Error();
             const std::size_t postedFrom = PostedSoFar(scenario);
             ASSERT_TRUE(scenario.m_world.m_bus->Execute(c.before).empty());
             ASSERT_TRUE(scenario.StartTracking()) << scenario.Error();
@@ -213,8 +212,7 @@ TEST(StreamRecording, ReplayOfARecordedSessionGivesTheSameDriverOutputInAFreshDr
         EXPECT_EQ(Count(recorded, WM_CAMERA_STALLED, 0), c.stalled ? 1 : 0);
 
         CPenScenario scenario(options);
-        ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
-        ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
+        ASSERT_TRUE(scenario.StartDevices() && scenario.Calibrate()) << scenario.Error();
         // The replay starts with the next stream; the calibration's reader must not take it.
         scenario.StopReader();
         ASSERT_TRUE(scenario.m_world.m_bus->Execute("replay " + simtest::Utf8(file)).empty());
@@ -253,9 +251,8 @@ TEST(StreamRecording, StopsAtItsSizeLimitAndTellsTheMainWindow)
     simtest::CTempDir dir("recording_limit");
     const std::filesystem::path file = dir.Path() / "short.tvrec";
     CPenScenario scenario;
-    ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
-    ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
-    ASSERT_TRUE(scenario.StartTracking()) << scenario.Error();
+    ASSERT_TRUE(scenario.StartDevices() && scenario.Calibrate() && scenario.StartTracking())
+        << scenario.Error();
     constexpr std::uint64_t LIMIT = 4096;
     ASSERT_TRUE(StartRecording(scenario.State(), file.wstring(), LIMIT));
     scenario.PenDown(0, 0, 500, 400);
