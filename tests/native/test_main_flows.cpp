@@ -15,14 +15,6 @@
 
 #include <algorithm>
 
-namespace
-{
-int Count(const std::vector<std::uint32_t>& messages, std::uint32_t message)
-{
-    return static_cast<int>(std::count(messages.begin(), messages.end(), message));
-}
-} // namespace
-
 TEST(MainFlows, StalledCameraIsReportedOnceByTheMainWindowWhichEndsTheReaderFirst)
 {
     CPenScenario scenario;
@@ -38,7 +30,7 @@ TEST(MainFlows, StalledCameraIsReportedOnceByTheMainWindowWhichEndsTheReaderFirs
 
     CDriverState& state = scenario.State();
     EXPECT_EQ(state.m_controller.IsFailed(), 1);
-    EXPECT_GE(Count(scenario.MainMessages(), WM_CAMERA_STALLED), 1);
+    EXPECT_GE(std::ranges::count(scenario.MainMessages(), WM_CAMERA_STALLED), 1);
     // The reader still runs, flagged; nothing has been shown from it.
     EXPECT_TRUE(state.m_controller.m_link.IsReaderRunning());
     EXPECT_TRUE(scenario.m_world.m_platform.m_boxes.empty());
