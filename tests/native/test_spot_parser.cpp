@@ -121,12 +121,6 @@ TEST_F(MultiSpotTracker, SpotsOutsideTheActiveMonitorAreDropped)
     EXPECT_TRUE(SlotsAre(Report({{0, 300}}), NO_PEN));
 }
 
-TEST_F(MultiSpotTracker, SpotsOfAnUncalibratedCameraAreLost)
-{
-    m_world.m_state.m_nCalibModel = 5;
-    EXPECT_TRUE(SlotsAre(Report({{300, 300}}), NO_PEN));
-}
-
 TEST(PenDistance, TruncatesAndNeverOverflows)
 {
     EXPECT_EQ(PenDistance(0, 0, 30, 30), 42);
