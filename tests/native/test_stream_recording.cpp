@@ -266,8 +266,7 @@ TEST(StreamRecording, StopsAtItsSizeLimitAndTellsTheMainWindow)
     const auto size = std::filesystem::file_size(file);
     EXPECT_LE(size, LIMIT);
     EXPECT_GT(size, LIMIT - 16);
-    const std::vector<std::uint32_t> messages = scenario.MainMessages();
-    EXPECT_EQ(std::count(messages.begin(), messages.end(), std::uint32_t{WM_RECORDING_ENDED}), 1);
+    EXPECT_EQ(std::ranges::count(scenario.MainMessages(), WM_RECORDING_ENDED), 1);
     RECORDING_HEADER header;
     std::vector<RECORDED_BYTE> bytes;
     EXPECT_TRUE(ReadFile(file, header, bytes));
