@@ -85,11 +85,6 @@ std::uint64_t CFaultTour::Now()
     return m_scenario.m_world.m_bus->NowMicros();
 }
 
-bool CFaultTour::Frames(int frames)
-{
-    return m_scenario.Frames(frames);
-}
-
 void CFaultTour::Execute(const std::string& commands)
 {
     m_scenario.m_world.m_bus->Execute(commands);
@@ -136,14 +131,14 @@ bool CFaultTour::Stroke(int camera, int pens, int x, int y, int steps, int quiet
         }
         for (int pen = 0; pen < pens; ++pen)
             Down(camera, pen, x + step * STEP_X, y + step * STEP_Y + 300 * pen);
-        if (!Frames(3))
+        if (!m_scenario.Frames(3))
             return false;
     }
-    if (!Frames(3))
+    if (!m_scenario.Frames(3))
         return false;
     for (int pen = 0; pen < pens; ++pen)
         Up(camera, pen);
-    return Frames(30);
+    return m_scenario.Frames(30);
 }
 
 // Taps far enough apart that none is a double click, then a hold that is a right click.
@@ -154,17 +149,17 @@ bool CFaultTour::TapsAndHold(int camera)
     for (const auto& tap : taps)
     {
         Down(camera, 0, left + tap[0], tap[1]);
-        if (!Frames(4))
+        if (!m_scenario.Frames(4))
             return false;
         Up(camera, 0);
-        if (!Frames(30))
+        if (!m_scenario.Frames(30))
             return false;
     }
     Down(camera, 0, left + 700, 200);
-    if (!Frames(70))
+    if (!m_scenario.Frames(70))
         return false;
     Up(camera, 0);
-    return Frames(30);
+    return m_scenario.Frames(30);
 }
 
 // A stroke (two pens side by side in the multi-spot form, so the companion program gets one
@@ -178,20 +173,20 @@ bool CFaultTour::StallTour(int pens)
 {
     // A stall in the middle of a stroke; the pens go on and lift while the camera is silent,
     // and it comes back a while after.
-    if (!Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault stall") || !Frames(57))
+    if (!Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault stall") || !m_scenario.Frames(57))
         return false;
     Execute("unit 0 fault stall off");
-    if (!Frames(30))
+    if (!m_scenario.Frames(30))
         return false;
     // Half a second of silence while the pens rest, then the stroke goes on: a lift and a
     // new touch.
     for (int pen = 0; pen < pens; ++pen)
         Down(0, pen, 300, 200 + 300 * pen);
-    if (!Frames(20))
+    if (!m_scenario.Frames(20))
         return false;
     Execute("unit 0 fault stall");
     MarkQuiet();
-    if (!Frames(50))
+    if (!m_scenario.Frames(50))
         return false;
     Execute("unit 0 fault stall off");
     return Stroke(0, pens, 300, 200, 12) && Round(0, pens);
@@ -200,12 +195,12 @@ bool CFaultTour::StallTour(int pens)
 bool CFaultTour::UnplugTour(int pens)
 {
     // Unplugged in the middle of a stroke; nothing comes from it again.
-    return Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault unplug") && Frames(67);
+    return Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault unplug") && m_scenario.Frames(67);
 }
 
 bool CFaultTour::UnplugReplugTour(int pens)
 {
-    if (!Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault unplug") || !Frames(20))
+    if (!Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault unplug") || !m_scenario.Frames(20))
         return false;
     const std::vector<std::uint32_t> messages = m_scenario.MainMessages();
     if (std::find(messages.begin(), messages.end(), WM_UNIT_GONE) == messages.end() ||
@@ -213,14 +208,15 @@ bool CFaultTour::UnplugReplugTour(int pens)
         return false;
     // The main window looks every UNIT_LOOK_MS; the unit comes back after the first look.
     const int lookFrames = static_cast<int>(UNIT_LOOK_MS / 10);
-    if (!Frames(lookFrames) || m_scenario.AsMainWindow(&LookForGoneUnit) || !Frames(lookFrames / 2))
+    if (!m_scenario.Frames(lookFrames) || m_scenario.AsMainWindow(&LookForGoneUnit) ||
+        !m_scenario.Frames(lookFrames / 2))
         return false;
     Execute("unit 0 fault unplug off");
     m_nReplugAt = Now();
-    if (!Frames(lookFrames / 2) || !m_scenario.AsMainWindow(&LookForGoneUnit) ||
+    if (!m_scenario.Frames(lookFrames / 2) || !m_scenario.AsMainWindow(&LookForGoneUnit) ||
         !m_scenario.AsMainWindow(&OnUnitBack))
         return false;
-    return Frames(5) && Round(0, pens) && Stroke(0, pens, 250, 200, 12);
+    return m_scenario.Frames(5) && Round(0, pens) && Stroke(0, pens, 250, 200, 12);
 }
 
 bool CFaultTour::TwoCameraTour(int pens)
@@ -228,7 +224,7 @@ bool CFaultTour::TwoCameraTour(int pens)
     const std::uint64_t end = Now() + static_cast<std::uint64_t>(m_dMinutes * 60e6);
     for (int round = 0; Now() < end; ++round)
     {
-        if (!Round(round % 2, round % 2 == 0 ? pens : 1) || !Frames(200))
+        if (!Round(round % 2, round % 2 == 0 ? pens : 1) || !m_scenario.Frames(200))
             return false;
     }
     return true;
@@ -258,7 +254,7 @@ bool CFaultTour::Run()
     else
         ran = Round(0, pens) && Round(0, pens);
     // Whatever is still on its way has time to arrive.
-    ran = ran && Frames(50);
+    ran = ran && m_scenario.Frames(50);
     m_scenario.StopReader();
     if (!ran)
         m_strError = m_scenario.Error();
