@@ -24,17 +24,11 @@ constexpr int POSITION_TOLERANCE = 5;
 
 ::testing::AssertionResult Near(const INJECTED_EVENT& event, MOUSE_ACTION action, int x, int y)
 {
-    if (event.action != action || std::abs(event.x - x) > POSITION_TOLERANCE ||
-        std::abs(event.y - y) > POSITION_TOLERANCE)
-    {
-        std::ostringstream text;
-        PrintTo(event, &text);
-        INJECTED_EVENT expected{action, x, y};
-        text << ", expected near ";
-        PrintTo(expected, &text);
-        return ::testing::AssertionFailure() << text.str();
-    }
-    return ::testing::AssertionSuccess();
+    if (event.action == action && std::abs(event.x - x) <= POSITION_TOLERANCE &&
+        std::abs(event.y - y) <= POSITION_TOLERANCE)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << ::testing::PrintToString(event) << ", expected near "
+                                         << ::testing::PrintToString(INJECTED_EVENT{action, x, y});
 }
 
 std::vector<MOUSE_ACTION> Actions(const std::vector<INJECTED_EVENT>& events)

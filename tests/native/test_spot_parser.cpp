@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 using namespace protocol;
 
 namespace
@@ -77,14 +75,8 @@ SPOT_SLOT Lifted()
                 (slots[k].x == expected[k].x && slots[k].y == expected[k].y));
     if (same)
         return ::testing::AssertionSuccess();
-    std::ostringstream text;
-    text << "got";
-    for (const SPOT_SLOT& slot : slots)
-        PrintTo(slot, &(text << " "));
-    text << ", expected";
-    for (const SPOT_SLOT& slot : expected)
-        PrintTo(slot, &(text << " "));
-    return ::testing::AssertionFailure() << text.str();
+    return ::testing::AssertionFailure() << "got " << ::testing::PrintToString(slots)
+                                         << ", expected " << ::testing::PrintToString(expected);
 }
 
 const std::vector<SPOT_SLOT> NO_PEN = {Lifted(), Lifted(), Lifted(), Lifted()};
