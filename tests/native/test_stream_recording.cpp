@@ -103,11 +103,6 @@ bool Gestures(CPenScenario& scenario, int unit)
            Lift(scenario, unit, 20);
 }
 
-bool OneUnit(CPenScenario& scenario)
-{
-    return Gestures(scenario, 0);
-}
-
 // Unit 1 is dark when the recording starts (see REPLAY_CASES) and wakes for its own gestures.
 bool TwoUnits(CPenScenario& scenario)
 {
@@ -147,7 +142,8 @@ struct REPLAY_CASE
 };
 
 const REPLAY_CASE REPLAY_CASES[] = {
-    {"one unit", 1, 0x23, "", &OneUnit, 0, false},
+    {"one unit", 1, 0x23, "", [](CPenScenario& scenario) { return Gestures(scenario, 0); }, 0,
+     false},
     {"two units", 2, 0x22, "unit 1 fault stall", &TwoUnits, 1, false},
     {"a unit that stalls", 1, 0x23, "", &StallingUnit, 2, true},
 };
