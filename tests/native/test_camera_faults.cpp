@@ -50,11 +50,6 @@ std::vector<std::tuple<int, int, int, int>> MonitorZero(const std::vector<PEN_OU
     }
     return seen;
 }
-
-int Count(const std::vector<std::uint32_t>& messages, std::uint32_t message)
-{
-    return static_cast<int>(std::count(messages.begin(), messages.end(), message));
-}
 } // namespace
 
 // Stalled or unplugged mid-stroke, with pen 0 and (multi-spot form) a companion pen down.
@@ -138,9 +133,9 @@ TEST(UnitReplug, TheSameUnitBackIsReopenedAndTrackedAsBefore)
         // Back within one look of the listing.
         EXPECT_LE(figures.lagMs, double(UNIT_LOOK_MS));
         const std::vector<std::uint32_t> messages = tour.MainMessages();
-        EXPECT_EQ(Count(messages, WM_UNIT_GONE), 1);
-        EXPECT_EQ(Count(messages, WM_UNIT_BACK), 1);
-        EXPECT_EQ(Count(messages, WM_CAMERA_STALLED), 0);
+        EXPECT_EQ(std::ranges::count(messages, WM_UNIT_GONE), 1);
+        EXPECT_EQ(std::ranges::count(messages, WM_UNIT_BACK), 1);
+        EXPECT_EQ(std::ranges::count(messages, WM_CAMERA_STALLED), 0);
     }
 }
 
@@ -165,8 +160,8 @@ TEST(UnitReplug, TheStallWatchCountsASilentUnitButNotAGoneOne)
         ASSERT_TRUE(scenario.Frames(1500 * int(READ_TIMEOUT_MS / FRAME_MS))) << scenario.Error();
         scenario.StopReader();
         const std::vector<std::uint32_t> messages = scenario.MainMessages();
-        EXPECT_EQ(Count(messages, WM_UNIT_GONE), c.gone);
+        EXPECT_EQ(std::ranges::count(messages, WM_UNIT_GONE), c.gone);
         // The main window reports a stall once, however often the watch asks.
-        EXPECT_EQ(Count(messages, WM_CAMERA_STALLED) > 0, c.stalled);
+        EXPECT_EQ(std::ranges::count(messages, WM_CAMERA_STALLED) > 0, c.stalled);
     }
 }

@@ -69,17 +69,6 @@ TEST(CameraFirmware, SecondUnitSilentIsNotTakenForTheFirstUnitsReply)
     EXPECT_EQ(link.GetRecords()[1].count, CAMERA_RECORD_UNREADABLE);
 }
 
-TEST(CameraFirmware, DetectionAnswersAsSoonAsTheRepliesCome)
-{
-    CDeviceWorld world("units 2\nunit 0 minor 0x23\nunit 1 minor 0x30");
-    CCameraLink link;
-    ASSERT_TRUE(OpenUnits(link, 2));
-    const std::uint64_t before = world.m_bus->NowMicros();
-    EXPECT_TRUE(link.DetectFirmware());
-    EXPECT_LT(world.m_bus->NowMicros() - before, 100'000u);
-    EXPECT_DOUBLE_EQ(link.GetRecords()[1].firmwareVersion, 1.30);
-}
-
 // Seventeen units are more than the array holds: counted, but none of them listed.
 TEST(CameraListing, UnitsAreCountedAndNeverWrittenPastTheArray)
 {

@@ -19,24 +19,13 @@ const std::string STREAM_ON = "24 01 00 00 01 26";
 const std::string STREAM_OFF = "24 01 00 00 00 26";
 const std::string IMAGE_OFF = "24 06 00 00 00 26";
 
-std::vector<std::string> TrackingSetup()
-{
-    std::vector<std::string> packets;
-    for (const auto& packet : protocol::TRACKING_SETUP)
-        packets.push_back(HexPacket(packet));
-    return packets;
-}
-
 // The driver's state record over a simulated world, published as g_pMainDlg.
 struct CControllerWorld : CDeviceWorld
 {
     explicit CControllerWorld(const std::string& scenario, int monitors = 2)
         : CDeviceWorld(scenario)
     {
-        m_platform.m_monitors = {{1, 0, 0, 1024, 768, L"", true},
-                                 {2, 1024, 0, 2048, 768, L"", false}};
-        m_platform.m_monitors.resize(static_cast<std::size_t>(monitors));
-        m_platform.m_metrics[METRIC_CMONITORS] = monitors;
+        m_platform.SetMonitors(monitors, 1024, 768);
         m_pState = std::make_unique<CDriver>();
         g_pMainDlg = m_pState.get();
     }
@@ -100,14 +89,11 @@ TEST(DeviceTracking, StartingTrackingDuringTheImageStreamStopsItFirst)
 
     for (int unit = 0; unit < 2; ++unit)
     {
-        const auto packets = world.Packets(unit);
         std::vector<std::string> expected = {STREAM_OFF, STREAM_OFF};
-        const auto setup = TrackingSetup();
-        expected.insert(expected.end(), setup.begin(), setup.end());
-        expected.push_back(IMAGE_OFF);
-        expected.push_back(STREAM_ON);
-        expected.push_back(STREAM_OFF);
-        EXPECT_EQ(packets, expected) << "unit " << unit;
+        for (const auto& packet : protocol::TRACKING_SETUP)
+            expected.push_back(HexPacket(packet));
+        expected.insert(expected.end(), {IMAGE_OFF, STREAM_ON, STREAM_OFF});
+        EXPECT_EQ(world.Packets(unit), expected) << "unit " << unit;
     }
 }
 

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <random>
-#include <sstream>
 
 using namespace protocol;
 
@@ -146,15 +145,10 @@ bool Reported(const REPORT& report)
     return false;
 }
 
+// A report as printed: a present pen with its position, any other slot by its state only.
 std::string Describe(const REPORT& report)
 {
-    std::ostringstream text;
-    for (const SPOT_SLOT& slot : report)
-    {
-        PrintTo(slot, &text);
-        text << ' ';
-    }
-    return text.str();
+    return ::testing::PrintToString(report);
 }
 
 // The reports of each frame, from both trackers: a '7' reports the frame before it, a quiet

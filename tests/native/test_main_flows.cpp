@@ -15,20 +15,11 @@
 
 #include <algorithm>
 
-namespace
-{
-int Count(const std::vector<std::uint32_t>& messages, std::uint32_t message)
-{
-    return static_cast<int>(std::count(messages.begin(), messages.end(), message));
-}
-} // namespace
-
 TEST(MainFlows, StalledCameraIsReportedOnceByTheMainWindowWhichEndsTheReaderFirst)
 {
     CPenScenario scenario;
-    ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
-    ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
-    ASSERT_TRUE(scenario.StartTracking()) << scenario.Error();
+    ASSERT_TRUE(scenario.StartDevices() && scenario.Calibrate() && scenario.StartTracking())
+        << scenario.Error();
     // A line stuck at one value.
     std::string stuck = "unit 0 send";
     for (int i = 0; i < 256; ++i)
@@ -39,7 +30,7 @@ TEST(MainFlows, StalledCameraIsReportedOnceByTheMainWindowWhichEndsTheReaderFirs
 
     CDriverState& state = scenario.State();
     EXPECT_EQ(state.m_controller.IsFailed(), 1);
-    EXPECT_GE(Count(scenario.MainMessages(), WM_CAMERA_STALLED), 1);
+    EXPECT_GE(std::ranges::count(scenario.MainMessages(), WM_CAMERA_STALLED), 1);
     // The reader still runs, flagged; nothing has been shown from it.
     EXPECT_TRUE(state.m_controller.m_link.IsReaderRunning());
     EXPECT_TRUE(scenario.m_world.m_platform.m_boxes.empty());
@@ -50,6 +41,7 @@ TEST(MainFlows, StalledCameraIsReportedOnceByTheMainWindowWhichEndsTheReaderFirs
     EXPECT_FALSE(state.m_controller.m_link.IsReaderRunning());
     ASSERT_EQ(scenario.m_world.m_platform.m_boxes.size(), 1u);
     EXPECT_EQ(scenario.m_world.m_platform.m_boxes[0].style, std::uint32_t{BOX_ICONERROR});
+    EXPECT_EQ(scenario.m_world.m_platform.m_boxes[0].text, L"The camera stopped sending.");
     EXPECT_EQ(scenario.m_world.m_platform.m_nQuits, 1);
 
     // The shutdown that follows keeps the settings as they were.
@@ -66,9 +58,8 @@ TEST(MainFlows, StalledCameraIsReportedOnceByTheMainWindowWhichEndsTheReaderFirs
 TEST(MainFlows, FailedLinkStillEndsItsReaderBeforeTheRecordGoes)
 {
     auto scenario = std::make_unique<CPenScenario>();
-    ASSERT_TRUE(scenario->StartDevices()) << scenario->Error();
-    ASSERT_TRUE(scenario->Calibrate()) << scenario->Error();
-    ASSERT_TRUE(scenario->StartTracking()) << scenario->Error();
+    ASSERT_TRUE(scenario->StartDevices() && scenario->Calibrate() && scenario->StartTracking())
+        << scenario->Error();
     scenario->PenDown(0, 0, 400, 300);
     ASSERT_TRUE(scenario->Frames(3));
     // As after a stall: the record and its tables go while the flagged reader maps pens through
@@ -116,8 +107,7 @@ TEST(DriverModes, EventsDuringACalibrationEndItSoundly)
     {
         SCOPED_TRACE(c.name);
         CPenScenario scenario;
-        ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
-        ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
+        ASSERT_TRUE(scenario.StartDevices() && scenario.Calibrate()) << scenario.Error();
         int beforeX = 0;
         int beforeY = 0;
         ASSERT_TRUE(scenario.DriverMaps(0, 500, 400, beforeX, beforeY));

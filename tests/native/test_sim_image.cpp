@@ -2,22 +2,14 @@
 
 using namespace simtest;
 
-namespace
-{
-void StartImages(CPort& port)
-{
-    port.Send(protocol::STREAM_ON);
-    port.Send(protocol::NUMBERED_COMMANDS[protocol::CMD_NUM_IMAGE_160 - 2].packet);
-    port.Send(protocol::NUMBERED_COMMANDS[protocol::CMD_NUM_IMAGE_STREAM_ON - 2].packet);
-}
-} // namespace
-
 TEST(SimImage, FramesFollowEachOtherAsFastAsTheLinkCarriesThem)
 {
     CScopedSimBus bus;
     bus->Execute("unit 0 minor 0x15");
     CPort port(bus.Bus());
-    StartImages(port);
+    port.Send(protocol::STREAM_ON);
+    port.Send(protocol::NUMBERED_COMMANDS[protocol::CMD_NUM_IMAGE_160 - 2].packet);
+    port.Send(protocol::NUMBERED_COMMANDS[protocol::CMD_NUM_IMAGE_STREAM_ON - 2].packet);
     std::vector<std::uint64_t> frameStarts;
     int previous = -1;
     for (int n = 0; frameStarts.size() < 3; ++n)

@@ -39,8 +39,7 @@ struct DRIVER_RUN
 DRIVER_RUN RunOf(CPenScenario& scenario, std::size_t postedFrom, std::uint64_t until)
 {
     DRIVER_RUN run;
-    run.events = MouseEvents(scenario.MouseRecords(), scenario.m_options.monitorWidth,
-                             scenario.m_options.monitorHeight);
+    run.events = MouseEvents(scenario.m_world.m_platform);
     run.micros = scenario.MouseTimes();
     std::lock_guard guard(scenario.m_world.m_platform.m_lock);
     const std::vector<RECORDED_MESSAGE>& posted = scenario.m_world.m_platform.m_mainMessages;
@@ -104,11 +103,6 @@ bool Gestures(CPenScenario& scenario, int unit)
            Lift(scenario, unit, 20);
 }
 
-bool OneUnit(CPenScenario& scenario)
-{
-    return Gestures(scenario, 0);
-}
-
 // Unit 1 is dark when the recording starts (see REPLAY_CASES) and wakes for its own gestures.
 bool TwoUnits(CPenScenario& scenario)
 {
@@ -148,7 +142,8 @@ struct REPLAY_CASE
 };
 
 const REPLAY_CASE REPLAY_CASES[] = {
-    {"one unit", 1, 0x23, "", &OneUnit, 0, false},
+    {"one unit", 1, 0x23, "", [](CPenScenario& scenario) { return Gestures(scenario, 0); }, 0,
+     false},
     {"two units", 2, 0x22, "unit 1 fault stall", &TwoUnits, 1, false},
     {"a unit that stalls", 1, 0x23, "", &StallingUnit, 2, true},
 };
@@ -159,17 +154,14 @@ TEST(StreamRecording, ReplayOfARecordedSessionGivesTheSameDriverOutputInAFreshDr
     for (const REPLAY_CASE& c : REPLAY_CASES)
     {
         SCOPED_TRACE(c.name);
-        PEN_SCENARIO_OPTIONS options;
-        options.cameras = c.units;
-        options.firmwareMinor = c.firmwareMinor;
+        const PEN_SCENARIO_OPTIONS options{.cameras = c.units, .firmwareMinor = c.firmwareMinor};
         simtest::CTempDir dir("recording");
         const std::filesystem::path file = dir.Path() / "board.tvrec";
         DRIVER_RUN recorded;
         std::uint64_t spanMicros = 0;
         {
             CPenScenario scenario(options);
-            ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
-            ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
+            ASSERT_TRUE(scenario.StartDevices() && scenario.Calibrate()) << scenario.Error();
             const std::size_t postedFrom = PostedSoFar(scenario);
             ASSERT_TRUE(scenario.m_world.m_bus->Execute(c.before).empty());
             ASSERT_TRUE(scenario.StartTracking()) << scenario.Error();
@@ -216,8 +208,7 @@ TEST(StreamRecording, ReplayOfARecordedSessionGivesTheSameDriverOutputInAFreshDr
         EXPECT_EQ(Count(recorded, WM_CAMERA_STALLED, 0), c.stalled ? 1 : 0);
 
         CPenScenario scenario(options);
-        ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
-        ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
+        ASSERT_TRUE(scenario.StartDevices() && scenario.Calibrate()) << scenario.Error();
         // The replay starts with the next stream; the calibration's reader must not take it.
         scenario.StopReader();
         ASSERT_TRUE(scenario.m_world.m_bus->Execute("replay " + simtest::Utf8(file)).empty());
@@ -256,9 +247,8 @@ TEST(StreamRecording, StopsAtItsSizeLimitAndTellsTheMainWindow)
     simtest::CTempDir dir("recording_limit");
     const std::filesystem::path file = dir.Path() / "short.tvrec";
     CPenScenario scenario;
-    ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
-    ASSERT_TRUE(scenario.Calibrate()) << scenario.Error();
-    ASSERT_TRUE(scenario.StartTracking()) << scenario.Error();
+    ASSERT_TRUE(scenario.StartDevices() && scenario.Calibrate() && scenario.StartTracking())
+        << scenario.Error();
     constexpr std::uint64_t LIMIT = 4096;
     ASSERT_TRUE(StartRecording(scenario.State(), file.wstring(), LIMIT));
     scenario.PenDown(0, 0, 500, 400);
@@ -272,8 +262,7 @@ TEST(StreamRecording, StopsAtItsSizeLimitAndTellsTheMainWindow)
     const auto size = std::filesystem::file_size(file);
     EXPECT_LE(size, LIMIT);
     EXPECT_GT(size, LIMIT - 16);
-    const std::vector<std::uint32_t> messages = scenario.MainMessages();
-    EXPECT_EQ(std::count(messages.begin(), messages.end(), std::uint32_t{WM_RECORDING_ENDED}), 1);
+    EXPECT_EQ(std::ranges::count(scenario.MainMessages(), WM_RECORDING_ENDED), 1);
     RECORDING_HEADER header;
     std::vector<RECORDED_BYTE> bytes;
     EXPECT_TRUE(ReadFile(file, header, bytes));

@@ -10,15 +10,18 @@ CFakePlatform::CFakePlatform()
     SetSingleMonitor(1024, 768);
 }
 
-void CFakePlatform::SetSingleMonitor(int width, int height)
+void CFakePlatform::SetMonitors(int count, int width, int height)
 {
     std::lock_guard guard(m_lock);
     m_metrics[METRIC_CXSCREEN] = width;
     m_metrics[METRIC_CYSCREEN] = height;
-    m_metrics[METRIC_CMONITORS] = 1;
+    m_metrics[METRIC_CMONITORS] = count;
     m_nDisplayWidth = width;
     m_nDisplayHeight = height;
-    m_monitors = {{0x10001, 0, 0, width, height, L"\\\\.\\DISPLAY1", true}};
+    m_monitors.clear();
+    for (int n = 0; n < count; ++n)
+        m_monitors.push_back({MonitorHandle(0x10001 + n), n * width, 0, (n + 1) * width, height,
+                              L"\\\\.\\DISPLAY" + std::to_wstring(n + 1), n == 0});
 }
 
 void CFakePlatform::AddWindow(const std::string& className, WindowHandle handle, bool visible)

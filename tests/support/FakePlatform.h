@@ -73,8 +73,10 @@ public:
     bool StartProgramAsUser(const std::wstring& program, const std::wstring& parameters,
                             int show) override;
 
-    // Sets one primary monitor of the given size at (0, 0), with matching metrics.
-    void SetSingleMonitor(int width, int height);
+    // Sets `count` monitors of the given size side by side, the primary one at (0, 0), with
+    // matching metrics.
+    void SetMonitors(int count, int width, int height);
+    void SetSingleMonitor(int width, int height) { SetMonitors(1, width, height); }
     void AddWindow(const std::string& className, WindowHandle handle, bool visible);
 
     // What the test sets. Guarded by m_lock where the reader thread may touch it.

@@ -28,16 +28,6 @@ bool IsTwoCameras(FAULT_CONDITION condition)
            condition == FAULT_CONDITION::TwoCamerasClean;
 }
 
-PEN_SCENARIO_OPTIONS OptionsFor(bool multi, FAULT_CONDITION condition)
-{
-    PEN_SCENARIO_OPTIONS options;
-    options.cameras = IsTwoCameras(condition) ? 2 : 1;
-    options.firmwareMinor = multi ? 0x23 : 0x15;
-    options.monitorWidth = CFaultTour::MONITOR_WIDTH;
-    options.monitorHeight = CFaultTour::MONITOR_HEIGHT;
-    return options;
-}
-
 bool IsPress(PEN_OUTPUT_KIND kind)
 {
     return kind == PEN_OUTPUT_KIND::Press || kind == PEN_OUTPUT_KIND::PressRelease;
@@ -82,18 +72,17 @@ const char* FaultConditionName(FAULT_CONDITION condition)
 
 CFaultTour::CFaultTour(bool multi, FAULT_CONDITION condition, double minutes)
     : m_bMulti(multi), m_condition(condition), m_dMinutes(minutes),
-      m_scenario(OptionsFor(multi, condition)), m_open(8, -1)
+      m_scenario({.cameras = IsTwoCameras(condition) ? 2 : 1,
+                  .firmwareMinor = std::uint8_t(multi ? 0x23 : 0x15),
+                  .monitorWidth = MONITOR_WIDTH,
+                  .monitorHeight = MONITOR_HEIGHT}),
+      m_open(8, -1)
 {
 }
 
 std::uint64_t CFaultTour::Now()
 {
     return m_scenario.m_world.m_bus->NowMicros();
-}
-
-bool CFaultTour::Frames(int frames)
-{
-    return m_scenario.Frames(frames);
 }
 
 void CFaultTour::Execute(const std::string& commands)
@@ -142,14 +131,14 @@ bool CFaultTour::Stroke(int camera, int pens, int x, int y, int steps, int quiet
         }
         for (int pen = 0; pen < pens; ++pen)
             Down(camera, pen, x + step * STEP_X, y + step * STEP_Y + 300 * pen);
-        if (!Frames(3))
+        if (!m_scenario.Frames(3))
             return false;
     }
-    if (!Frames(3))
+    if (!m_scenario.Frames(3))
         return false;
     for (int pen = 0; pen < pens; ++pen)
         Up(camera, pen);
-    return Frames(30);
+    return m_scenario.Frames(30);
 }
 
 // Taps far enough apart that none is a double click, then a hold that is a right click.
@@ -160,17 +149,17 @@ bool CFaultTour::TapsAndHold(int camera)
     for (const auto& tap : taps)
     {
         Down(camera, 0, left + tap[0], tap[1]);
-        if (!Frames(4))
+        if (!m_scenario.Frames(4))
             return false;
         Up(camera, 0);
-        if (!Frames(30))
+        if (!m_scenario.Frames(30))
             return false;
     }
     Down(camera, 0, left + 700, 200);
-    if (!Frames(70))
+    if (!m_scenario.Frames(70))
         return false;
     Up(camera, 0);
-    return Frames(30);
+    return m_scenario.Frames(30);
 }
 
 // A stroke (two pens side by side in the multi-spot form, so the companion program gets one
@@ -184,20 +173,20 @@ bool CFaultTour::StallTour(int pens)
 {
     // A stall in the middle of a stroke; the pens go on and lift while the camera is silent,
     // and it comes back a while after.
-    if (!Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault stall") || !Frames(57))
+    if (!Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault stall") || !m_scenario.Frames(57))
         return false;
     Execute("unit 0 fault stall off");
-    if (!Frames(30))
+    if (!m_scenario.Frames(30))
         return false;
     // Half a second of silence while the pens rest, then the stroke goes on: a lift and a
     // new touch.
     for (int pen = 0; pen < pens; ++pen)
         Down(0, pen, 300, 200 + 300 * pen);
-    if (!Frames(20))
+    if (!m_scenario.Frames(20))
         return false;
     Execute("unit 0 fault stall");
     MarkQuiet();
-    if (!Frames(50))
+    if (!m_scenario.Frames(50))
         return false;
     Execute("unit 0 fault stall off");
     return Stroke(0, pens, 300, 200, 12) && Round(0, pens);
@@ -206,12 +195,12 @@ bool CFaultTour::StallTour(int pens)
 bool CFaultTour::UnplugTour(int pens)
 {
     // Unplugged in the middle of a stroke; nothing comes from it again.
-    return Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault unplug") && Frames(67);
+    return Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault unplug") && m_scenario.Frames(67);
 }
 
 bool CFaultTour::UnplugReplugTour(int pens)
 {
-    if (!Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault unplug") || !Frames(20))
+    if (!Stroke(0, pens, 200, 150, 20, 10, "unit 0 fault unplug") || !m_scenario.Frames(20))
         return false;
     const std::vector<std::uint32_t> messages = m_scenario.MainMessages();
     if (std::find(messages.begin(), messages.end(), WM_UNIT_GONE) == messages.end() ||
@@ -219,14 +208,15 @@ bool CFaultTour::UnplugReplugTour(int pens)
         return false;
     // The main window looks every UNIT_LOOK_MS; the unit comes back after the first look.
     const int lookFrames = static_cast<int>(UNIT_LOOK_MS / 10);
-    if (!Frames(lookFrames) || m_scenario.AsMainWindow(&LookForGoneUnit) || !Frames(lookFrames / 2))
+    if (!m_scenario.Frames(lookFrames) || m_scenario.AsMainWindow(&LookForGoneUnit) ||
+        !m_scenario.Frames(lookFrames / 2))
         return false;
     Execute("unit 0 fault unplug off");
     m_nReplugAt = Now();
-    if (!Frames(lookFrames / 2) || !m_scenario.AsMainWindow(&LookForGoneUnit) ||
+    if (!m_scenario.Frames(lookFrames / 2) || !m_scenario.AsMainWindow(&LookForGoneUnit) ||
         !m_scenario.AsMainWindow(&OnUnitBack))
         return false;
-    return Frames(5) && Round(0, pens) && Stroke(0, pens, 250, 200, 12);
+    return m_scenario.Frames(5) && Round(0, pens) && Stroke(0, pens, 250, 200, 12);
 }
 
 bool CFaultTour::TwoCameraTour(int pens)
@@ -234,7 +224,7 @@ bool CFaultTour::TwoCameraTour(int pens)
     const std::uint64_t end = Now() + static_cast<std::uint64_t>(m_dMinutes * 60e6);
     for (int round = 0; Now() < end; ++round)
     {
-        if (!Round(round % 2, round % 2 == 0 ? pens : 1) || !Frames(200))
+        if (!Round(round % 2, round % 2 == 0 ? pens : 1) || !m_scenario.Frames(200))
             return false;
     }
     return true;
@@ -264,7 +254,7 @@ bool CFaultTour::Run()
     else
         ran = Round(0, pens) && Round(0, pens);
     // Whatever is still on its way has time to arrive.
-    ran = ran && Frames(50);
+    ran = ran && m_scenario.Frames(50);
     m_scenario.StopReader();
     if (!ran)
         m_strError = m_scenario.Error();
@@ -276,7 +266,7 @@ std::vector<PEN_OUTPUT> CFaultTour::Outputs()
     std::vector<PEN_OUTPUT> outputs;
     const std::vector<MOUSE_RECORD> records = m_scenario.MouseRecords();
     const std::vector<std::uint64_t> times = m_scenario.MouseTimes();
-    const std::vector<INJECTED_EVENT> mouse = MouseEvents(records, MONITOR_WIDTH, MONITOR_HEIGHT);
+    const std::vector<INJECTED_EVENT> mouse = MouseEvents(m_scenario.m_world.m_platform);
     for (std::size_t n = 0; n < mouse.size() && n < times.size(); ++n)
     {
         PEN_OUTPUT output{0, PEN_OUTPUT_KIND::Other, mouse[n].x, mouse[n].y, times[n]};

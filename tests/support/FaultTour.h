@@ -106,7 +106,6 @@ private:
     };
 
     std::uint64_t Now();
-    bool Frames(int frames);
     void Execute(const std::string& commands);
     void Down(int camera, int pen, int x, int y);
     void Up(int camera, int pen);

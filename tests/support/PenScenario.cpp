@@ -21,17 +21,6 @@ namespace
 std::atomic<int> g_nScenarioCaptures{0};
 std::atomic<int> g_nScenarioSaves{0};
 
-void CountCapture()
-{
-    ++g_nScenarioCaptures;
-}
-
-bool CountSave()
-{
-    ++g_nScenarioSaves;
-    return true;
-}
-
 // A gate in front of the simulator's read and sleep. With a virtual clock the reader would
 // otherwise race through simulated time while the scenario is still placing its pens; the gate
 // lets the reader's read or sleep start only before the horizon the scenario has opened, so
@@ -78,17 +67,6 @@ FT_STATUS TAVELO_STDCALL GatedRead(FT_HANDLE handle, void* buffer, std::uint32_t
 {
     WaitAtGate();
     return SimFT_Read(handle, buffer, count, returned);
-}
-
-// Lets the reader run free, for a test that stops it through the driver's own calls from
-// another thread.
-void OpenGate()
-{
-    {
-        std::lock_guard guard(g_gate.lock);
-        g_gate.bOpen = true;
-    }
-    g_gate.opened.notify_all();
 }
 
 // From now on the reader waits for the scenario to let time pass.
@@ -149,17 +127,9 @@ CPenScenario::CPenScenario(const PEN_SCENARIO_OPTIONS& options)
 {
     const int width = options.monitorWidth;
     const int height = options.monitorHeight;
+    m_world.m_platform.SetMonitors(std::max(1, options.cameras), width, height);
     {
         std::lock_guard guard(m_world.m_platform.m_lock);
-        m_world.m_platform.m_monitors = {{1, 0, 0, width, height, L"\\\\.\\DISPLAY1", true}};
-        if (options.cameras > 1)
-            m_world.m_platform.m_monitors.push_back(
-                {2, width, 0, 2 * width, height, L"\\\\.\\DISPLAY2", false});
-        m_world.m_platform.m_metrics[METRIC_CXSCREEN] = width;
-        m_world.m_platform.m_metrics[METRIC_CYSCREEN] = height;
-        m_world.m_platform.m_metrics[METRIC_CMONITORS] = std::max(1, options.cameras);
-        m_world.m_platform.m_nDisplayWidth = width;
-        m_world.m_platform.m_nDisplayHeight = height;
         // The library is bound when the state record is built, so the gate goes in first.
         m_world.m_platform.m_libraries[L"ftd2xx.dll"]["FT_Read"] =
             reinterpret_cast<void*>(&GatedRead);
@@ -171,7 +141,7 @@ CPenScenario::CPenScenario(const PEN_SCENARIO_OPTIONS& options)
     }
     g_gate.pBus = &m_world.m_bus.Bus();
     g_gate.mainThread = std::this_thread::get_id();
-    OpenGate();
+    OpenReadGate();
 
     m_pState = std::make_unique<CDriver>();
     g_gate.pLink = &m_pState->m_controller.m_link;
@@ -199,8 +169,12 @@ CPenScenario::CPenScenario(const PEN_SCENARIO_OPTIONS& options)
     }
 
     ResetPenPipeline();
-    g_calibrationHooks.pfnRedraw = CountCapture;
-    g_calibrationHooks.pfnSaveSettings = CountSave;
+    g_calibrationHooks.pfnRedraw = [] { ++g_nScenarioCaptures; };
+    g_calibrationHooks.pfnSaveSettings = []
+    {
+        ++g_nScenarioSaves;
+        return true;
+    };
     g_nScenarioCaptures = 0;
     g_nScenarioSaves = 0;
 }
@@ -354,7 +328,11 @@ bool CPenScenario::StartTracking()
 
 void CPenScenario::OpenReadGate()
 {
-    OpenGate();
+    {
+        std::lock_guard guard(g_gate.lock);
+        g_gate.bOpen = true;
+    }
+    g_gate.opened.notify_all();
 }
 
 bool CPenScenario::AsMainWindow(bool (*step)(CDriverState&))
