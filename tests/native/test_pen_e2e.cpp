@@ -60,11 +60,10 @@ protected:
     }
 
     std::vector<INJECTED_EVENT> Mouse() { return MouseEvents(m_scenario.m_world.m_platform); }
-    std::vector<INJECTED_EVENT> Buttons() { return ButtonEvents(m_scenario.m_world.m_platform); }
     // The button records are the expected ones, each near its expected place.
     void ExpectButtons(const std::vector<INJECTED_EVENT>& expected)
     {
-        const auto buttons = Buttons();
+        const auto buttons = ButtonEvents(m_scenario.m_world.m_platform);
         ASSERT_EQ(Actions(buttons), Actions(expected)) << ::testing::PrintToString(buttons);
         for (std::size_t n = 0; n < buttons.size(); ++n)
             EXPECT_TRUE(Near(buttons[n], expected[n].action, expected[n].x, expected[n].y));
