@@ -135,21 +135,18 @@ private:
     PEN m_pens[PEN_SLOTS];
 };
 
+bool Changed(const SPOT_SLOT& slot)
+{
+    return slot.state != SPOT_NO_CHANGE;
+}
+
 bool Reported(const REPORT& report)
 {
-    for (const SPOT_SLOT& slot : report)
-    {
-        if (slot.state != SPOT_NO_CHANGE)
-            return true;
-    }
-    return false;
+    return std::any_of(report.begin(), report.end(), Changed);
 }
 
 // A report as printed: a present pen with its position, any other slot by its state only.
-std::string Describe(const REPORT& report)
-{
-    return ::testing::PrintToString(report);
-}
+const auto Describe = ::testing::PrintToString<REPORT>;
 
 // The reports of each frame, from both trackers: a '7' reports the frame before it, a quiet
 // link the frame it follows, a '6' itself.
@@ -265,10 +262,7 @@ TEST_F(FrameClose, FrameSplitByAGapGivesNoLiftPressOrJumpItsWholeReportDoesNot)
             const REPORT& whole = replay.nextSeven[frame].back();
             for (const REPORT& report : replay.driver[frame])
             {
-                amended += Reported(report) && !std::all_of(report.begin(), report.end(),
-                                                            [](const SPOT_SLOT& slot) {
-                                                                return slot.state != SPOT_NO_CHANGE;
-                                                            });
+                amended += Reported(report) && !std::all_of(report.begin(), report.end(), Changed);
                 for (int k = 0; k < PEN_SLOTS; ++k)
                 {
                     const SPOT_SLOT& was = shown[k];

@@ -60,7 +60,14 @@ protected:
     }
 
     std::vector<INJECTED_EVENT> Mouse() { return MouseEvents(m_scenario.m_world.m_platform); }
-    std::vector<INJECTED_EVENT> Buttons() { return ButtonEvents(m_scenario.m_world.m_platform); }
+    // The button records are the expected ones, each near its expected place.
+    void ExpectButtons(const std::vector<INJECTED_EVENT>& expected)
+    {
+        const auto buttons = ButtonEvents(m_scenario.m_world.m_platform);
+        ASSERT_EQ(Actions(buttons), Actions(expected)) << ::testing::PrintToString(buttons);
+        for (std::size_t n = 0; n < buttons.size(); ++n)
+            EXPECT_TRUE(Near(buttons[n], expected[n].action, expected[n].x, expected[n].y));
+    }
 
     // Pen 0 of a camera at a screen point for some frames.
     void Hold(double x, double y, int frames, int camera = 0)
@@ -156,10 +163,7 @@ TEST_F(PenEndToEnd, StrokeIsPressDragReleaseAndEachFrameMovesThePointerWithinThe
     Hold(600, 400, 3);
     Lift(3);
 
-    const auto buttons = Buttons();
-    ASSERT_EQ(buttons.size(), 2u);
-    EXPECT_TRUE(Near(buttons[0], MOUSE_ACTION::Press, 200, 300));
-    EXPECT_TRUE(Near(buttons[1], MOUSE_ACTION::Release, 600, 400));
+    ExpectButtons({Press(200, 300), Release(600, 400)});
     // Every move lies on the stroke.
     const auto mouse = Mouse();
     EXPECT_GE(mouse.size(), 20u);
@@ -196,21 +200,13 @@ TEST_F(PenEndToEnd, QuickSecondTouchIsADoubleClickAndAHoldIsARightClick)
         Hold(x, 400, 3);
         Lift(x == 410 ? 40 : 5);
     }
-    auto buttons = Buttons();
-    ASSERT_EQ(Actions(buttons),
-              (std::vector<MOUSE_ACTION>{MOUSE_ACTION::Press, MOUSE_ACTION::Release,
-                                         MOUSE_ACTION::DoubleClick, MOUSE_ACTION::Press,
-                                         MOUSE_ACTION::Release}));
-    EXPECT_TRUE(Near(buttons[2], MOUSE_ACTION::DoubleClick, 400, 400));
+    ExpectButtons({Press(400, 400), Release(400, 400), DoubleClick(400, 400), Press(410, 400),
+                   Release(410, 400)});
 
     m_scenario.ClearRecords();
     Hold(700, 250, 70);
     Lift(3);
-    buttons = Buttons();
-    ASSERT_EQ(Actions(buttons),
-              (std::vector<MOUSE_ACTION>{MOUSE_ACTION::Press, MOUSE_ACTION::Release,
-                                         MOUSE_ACTION::RightClick, MOUSE_ACTION::Release}));
-    EXPECT_TRUE(Near(buttons[2], MOUSE_ACTION::RightClick, 700, 250));
+    ExpectButtons({Press(700, 250), Release(700, 250), RightClick(700, 250), Release(700, 250)});
 }
 
 TEST_F(PenEndToEnd, PensOneToThreeAreDrawnByTheCompanionProgram)
@@ -245,9 +241,7 @@ TEST_F(PenEndToEnd, PensOneToThreeAreDrawnByTheCompanionProgram)
             << "pen " << pen;
     }
     // Pen 0 was the mouse, with the companion window up: press and release only.
-    const auto buttons = Buttons();
-    ASSERT_EQ(buttons.size(), 2u);
-    EXPECT_TRUE(Near(buttons[0], MOUSE_ACTION::Press, 150, 150));
+    ExpectButtons({Press(150, 150), Release(150, 150)});
 }
 
 TEST_F(PenEndToEndTwoCameras, EachCameraIsCalibratedOnItsMonitorAndDrivesThePointerThere)
@@ -271,12 +265,7 @@ TEST_F(PenEndToEndTwoCameras, EachCameraIsCalibratedOnItsMonitorAndDrivesThePoin
     Hold(300, 500, 10);
     Lift(5);
 
-    const auto buttons = Buttons();
-    ASSERT_EQ(buttons.size(), 4u);
-    EXPECT_TRUE(Near(buttons[0], MOUSE_ACTION::Press, 1300, 200));
-    EXPECT_TRUE(Near(buttons[1], MOUSE_ACTION::Release, 1500, 300));
-    EXPECT_TRUE(Near(buttons[2], MOUSE_ACTION::Press, 300, 500));
-    EXPECT_TRUE(Near(buttons[3], MOUSE_ACTION::Release, 300, 500));
+    ExpectButtons({Press(1300, 200), Release(1500, 300), Press(300, 500), Release(300, 500)});
 }
 
 TEST_F(PenEndToEndNinePoint, TargetsComeInIndexOrderAndThePenLandsNearWhereItTouches)

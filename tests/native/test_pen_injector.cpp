@@ -47,14 +47,7 @@ protected:
 
 using Events = std::vector<INJECTED_EVENT>;
 
-class CompanionPens : public PenGestures
-{
-protected:
-    std::vector<COMPANION_MESSAGE> Messages()
-    {
-        return CompanionMessages(m_platform.m_windowMessages);
-    }
-};
+using CompanionPens = PenGestures;
 
 using Posted = std::vector<COMPANION_MESSAGE>;
 } // namespace
@@ -202,15 +195,12 @@ TEST_F(PenGestures, APenOnAMonitorBesideThePrimaryReachesItThroughValuesBeyondTh
     }
 }
 
-TEST(PenMouseRecords, NothingIsSentWhenTheDisplayModeIsUnknown)
+TEST_F(PenGestures, NothingIsSentWhenTheDisplayModeIsUnknown)
 {
-    CFakePlatform platform;
-    CScopedPlatform scope(platform);
     g_penInjector.Reset();
-    platform.m_nDisplayWidth = 0;
+    m_platform.m_nDisplayWidth = 0;
     g_penInjector.SendMouse(100, 500, PEN_DOWN);
-    EXPECT_TRUE(platform.m_mouse.empty());
-    g_penInjector.Reset();
+    EXPECT_TRUE(m_platform.m_mouse.empty());
 }
 
 TEST_F(CompanionPens, OnlyPensOneToThreeAreCompanionPensAndPenZeroHasItsOwnGestures)
@@ -233,9 +223,10 @@ TEST_F(CompanionPens, DoubleClickIsPostedAtTheCurrentPositionAndStillLifted)
     m_platform.m_windowMessages.clear();
     g_penInjector.CompanionPenMove(2, 310, 200);
     g_penInjector.CompanionPenUp(2);
-    EXPECT_EQ(Messages(), (Posted{{1140, 0x013600C8, PEN_DBLCLICK},
-                                  {1140, 0x013600C8, PEN_MOVE},
-                                  {1140, 0x013600C8, PEN_UP}}));
+    EXPECT_EQ(CompanionMessages(m_platform.m_windowMessages),
+              (Posted{{1140, 0x013600C8, PEN_DBLCLICK},
+                      {1140, 0x013600C8, PEN_MOVE},
+                      {1140, 0x013600C8, PEN_UP}}));
 }
 
 TEST_F(CompanionPens, HoldRightClicksWithTheSameCounts)
@@ -243,7 +234,7 @@ TEST_F(CompanionPens, HoldRightClicksWithTheSameCounts)
     for (int n = 0; n < 54; ++n)
         g_penInjector.CompanionPenMove(3, 500, 500);
     std::vector<std::intptr_t> actions;
-    for (const COMPANION_MESSAGE& message : Messages())
+    for (const COMPANION_MESSAGE& message : CompanionMessages(m_platform.m_windowMessages))
     {
         if (message.lParam != PEN_MOVE)
             actions.push_back(message.lParam);

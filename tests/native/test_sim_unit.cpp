@@ -8,19 +8,6 @@ using namespace simtest;
 using protocol::SettingRead;
 using protocol::SettingWrite;
 
-namespace
-{
-
-std::vector<std::uint8_t> ReadExactly(CPort& port, std::uint32_t count)
-{
-    std::vector<std::uint8_t> bytes(count);
-    std::uint32_t got = 0;
-    port.D2xx().pFT_Read(port.Handle(), bytes.data(), count, &got);
-    bytes.resize(got);
-    return bytes;
-}
-} // namespace
-
 TEST(SimSettingStore, PersistsToItsFileAcrossBuses)
 {
     CTempDir dir("store");
@@ -131,7 +118,10 @@ TEST(SimRead, ASettingReplyCrossesTheLinkAtTheBaudRate)
     const std::uint64_t t = bus->NowMicros();
     port.Send(SettingRead(4));
     // 7 bytes of 21.7 us.
-    EXPECT_EQ(ReadExactly(port, 7).size(), 7u);
+    std::uint8_t reply[7];
+    std::uint32_t got = 0;
+    port.D2xx().pFT_Read(port.Handle(), reply, 7, &got);
+    EXPECT_EQ(got, 7u);
     EXPECT_EQ(bus->NowMicros() - t, 152u);
 }
 
