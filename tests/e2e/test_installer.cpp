@@ -11,9 +11,7 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 namespace
 {
@@ -30,14 +28,6 @@ std::wstring Folder(int csidl)
 
 // The folder a deployment chooses (INSTALLDIR) and later upgrades keep.
 const std::wstring PROGRAM_FOLDER = L"C:\\Tavelo Board";
-
-std::string FileBytes(const std::wstring& path)
-{
-    std::ifstream file(path.c_str(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
 
 // Runs msiexec silently; or, given `user`, with its own windows, which `user` answers while it
 // runs. Its exit code.

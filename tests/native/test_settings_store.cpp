@@ -42,29 +42,25 @@ public:
     CCameraSetup& operator=(const CCameraSetup&) = delete;
 };
 
-// Values whose "%.18f" text reads back to the same double.
-void FillNinePoint(CNinePointCalib& model, double base)
+// Values whose "%.18f" text reads back to the same double: a camera's nine-point table from
+// one base, its sixteen-point table from another.
+void FillModels(std::uint16_t camera, double nine, double sixteen)
 {
     for (int i = 0; i < 9; ++i)
-        model.m_dH[i] = base + 0.1234567890123 * i - 3.0;
-}
-
-void FillSixteenPoint(CSixteenPointCalib& model, double base)
-{
+        NinePointCalibAt(camera)->m_dH[i] = nine + 0.1234567890123 * i - 3.0;
     for (int i = 0; i < PARAM_COUNT; ++i)
-        model.m_dParam[i] = base - 0.7654321098765 * i + 1.5;
+        SixteenPointCalibAt(camera)->m_dParam[i] = sixteen - 0.7654321098765 * i + 1.5;
 }
 
-void ExpectNinePoint(const CNinePointCalib& model, double base)
+void ExpectModels(std::uint16_t camera, double nine, double sixteen)
 {
     for (int i = 0; i < 9; ++i)
-        EXPECT_DOUBLE_EQ(model.m_dH[i], base + 0.1234567890123 * i - 3.0) << "h" << i;
-}
-
-void ExpectSixteenPoint(const CSixteenPointCalib& model, double base)
-{
+        EXPECT_DOUBLE_EQ(NinePointCalibAt(camera)->m_dH[i], nine + 0.1234567890123 * i - 3.0)
+            << "h" << i;
     for (int i = 0; i < PARAM_COUNT; ++i)
-        EXPECT_DOUBLE_EQ(model.m_dParam[i], base - 0.7654321098765 * i + 1.5) << "p" << i;
+        EXPECT_DOUBLE_EQ(SixteenPointCalibAt(camera)->m_dParam[i],
+                         sixteen - 0.7654321098765 * i + 1.5)
+            << "p" << i;
 }
 
 // The [State] values in the file's order.
@@ -135,9 +131,8 @@ TEST_F(SettingsFile, NinePointModelOnTwoCamerasWritesTwoVectorSections)
 {
     m_world.m_platform.SetSingleMonitor(1280, 1024);
     CCameraSetup cameras(2);
-    FillNinePoint(*NinePointCalibAt(0), 10.0);
-    FillNinePoint(*NinePointCalibAt(1), 20.0);
-    FillSixteenPoint(*SixteenPointCalibAt(0), 30.0);
+    FillModels(0, 10.0, 30.0);
+    FillModels(1, 20.0, 40.0);
     m_state.m_nCalibModel = CALIB_MODEL_NINE;
     SaveSettings(m_state);
 
@@ -156,11 +151,11 @@ TEST_F(SettingsFile, NinePointModelOnTwoCamerasWritesTwoVectorSections)
     }
     EXPECT_EQ(Text().find(L"Param"), std::wstring::npos);
 
-    FillNinePoint(*NinePointCalibAt(0), 0.0);
-    FillNinePoint(*NinePointCalibAt(1), 0.0);
+    FillModels(0, 0.0, 30.0);
+    FillModels(1, 0.0, 40.0);
     LoadCalibration(m_state);
-    ExpectNinePoint(*NinePointCalibAt(0), 10.0);
-    ExpectNinePoint(*NinePointCalibAt(1), 20.0);
+    ExpectModels(0, 10.0, 30.0);
+    ExpectModels(1, 20.0, 40.0);
     EXPECT_TRUE(NinePointCalibAt(0)->IsModelValid());
     EXPECT_TRUE(NinePointCalibAt(1)->IsModelValid());
 }
@@ -168,7 +163,7 @@ TEST_F(SettingsFile, NinePointModelOnTwoCamerasWritesTwoVectorSections)
 TEST_F(SettingsFile, SixteenPointModelWritesParamSectionsAndAnUnknownModelNone)
 {
     CCameraSetup cameras(1);
-    FillSixteenPoint(*SixteenPointCalibAt(0), 4.0);
+    FillModels(0, 1.0, 4.0);
     m_state.m_nCalibModel = CALIB_MODEL_SIXTEEN;
     SaveSettings(m_state);
     for (int i = 0; i < PARAM_COUNT; ++i)
@@ -177,9 +172,9 @@ TEST_F(SettingsFile, SixteenPointModelWritesParamSectionsAndAnUnknownModelNone)
         EXPECT_NE(Value(L"1024_768_Param0", key.c_str()), L"(absent)") << i;
     }
     EXPECT_EQ(Text().find(L"Vector"), std::wstring::npos);
-    FillSixteenPoint(*SixteenPointCalibAt(0), 0.0);
+    FillModels(0, 1.0, 0.0);
     LoadCalibration(m_state);
-    ExpectSixteenPoint(*SixteenPointCalibAt(0), 4.0);
+    ExpectModels(0, 1.0, 4.0);
 
     CProfileWorld other;
     m_state.m_strConfigPath = other.ConfigPath();
@@ -195,26 +190,22 @@ TEST_F(SettingsFile, UncalibratedResolutionLeavesTablesUnchanged)
 {
     m_world.m_platform.SetSingleMonitor(1280, 1024);
     CCameraSetup cameras(1);
-    FillNinePoint(*NinePointCalibAt(0), 5.0);
-    FillSixteenPoint(*SixteenPointCalibAt(0), 6.0);
+    FillModels(0, 5.0, 6.0);
     m_state.m_nCalibModel = CALIB_MODEL_NINE;
     SaveSettings(m_state);
     m_state.m_nCalibModel = CALIB_MODEL_SIXTEEN;
     SaveSettings(m_state);
 
     m_world.m_platform.SetSingleMonitor(1024, 768);
-    FillNinePoint(*NinePointCalibAt(0), 50.0);
-    FillSixteenPoint(*SixteenPointCalibAt(0), 60.0);
+    FillModels(0, 50.0, 60.0);
     LoadCalibration(m_state);
-    ExpectNinePoint(*NinePointCalibAt(0), 50.0);
-    ExpectSixteenPoint(*SixteenPointCalibAt(0), 60.0);
+    ExpectModels(0, 50.0, 60.0);
     EXPECT_FALSE(NinePointCalibAt(0)->IsModelValid());
     EXPECT_FALSE(SixteenPointCalibAt(0)->IsModelValid());
 
     m_world.m_platform.SetSingleMonitor(1280, 1024);
     LoadCalibration(m_state);
-    ExpectNinePoint(*NinePointCalibAt(0), 5.0);
-    ExpectSixteenPoint(*SixteenPointCalibAt(0), 6.0);
+    ExpectModels(0, 5.0, 6.0);
 }
 
 TEST_F(SettingsFile, DeviceOwnedKeysIgnoredWhenSettingsLiveInCamera)
@@ -313,8 +304,7 @@ TEST_F(SettingsFile, ValuesThatCannotMapAreNoCalibrationAndAreNeverWrittenBack)
 TEST_F(SettingsFile, DisplayChangeReloadsOnlyCurrentModel)
 {
     CCameraSetup cameras(1);
-    FillNinePoint(*NinePointCalibAt(0), 2.0);
-    FillSixteenPoint(*SixteenPointCalibAt(0), 3.0);
+    FillModels(0, 2.0, 3.0);
     m_state.m_nCalibModel = CALIB_MODEL_NINE;
     SaveSettings(m_state);
     m_state.m_nCalibModel = CALIB_MODEL_SIXTEEN;
@@ -322,18 +312,15 @@ TEST_F(SettingsFile, DisplayChangeReloadsOnlyCurrentModel)
     // The file now says model 0; change it back to 1 as a hand edit would.
     Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"1");
 
-    FillNinePoint(*NinePointCalibAt(0), 70.0);
-    FillSixteenPoint(*SixteenPointCalibAt(0), 80.0);
+    FillModels(0, 70.0, 80.0);
     ReloadSettingsAfterDisplayChange(m_state);
     EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_NINE);
-    ExpectNinePoint(*NinePointCalibAt(0), 2.0);
-    ExpectSixteenPoint(*SixteenPointCalibAt(0), 80.0);
+    ExpectModels(0, 2.0, 80.0);
 
     Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"0");
-    FillNinePoint(*NinePointCalibAt(0), 70.0);
+    FillModels(0, 70.0, 80.0);
     ReloadSettingsAfterDisplayChange(m_state);
-    ExpectNinePoint(*NinePointCalibAt(0), 70.0);
-    ExpectSixteenPoint(*SixteenPointCalibAt(0), 3.0);
+    ExpectModels(0, 70.0, 3.0);
 }
 
 TEST_F(SettingsFile, CalibrationSaveHookWritesTheMainRecord)
@@ -374,8 +361,8 @@ TEST_F(SettingsFile, SaveCutOffAnywhereLeavesTheOldOrTheNewFileWhole)
     {
         SetSwitches(m_state, {value, value, value, value, value, value, value, value});
         m_state.m_nCalibModel = CALIB_MODEL_NINE;
-        FillNinePoint(*NinePointCalibAt(0), value);
-        FillNinePoint(*NinePointCalibAt(1), 10.0 * value);
+        FillModels(0, value, value);
+        FillModels(1, 10.0 * value, value);
     };
     setValues(1);
     SaveSettings(m_state);

@@ -189,12 +189,12 @@ void CDriverRun::WriteText(const std::string& name, const std::string& text) con
     file << text;
 }
 
-std::string CDriverRun::ReadText(const std::string& name) const
+std::string FileBytes(const std::wstring& path)
 {
-    std::ifstream file(Path(name).c_str(), std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    std::ifstream file(path.c_str(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
 }
 
 bool CDriverRun::StartUntil(const char* key)

@@ -29,6 +29,8 @@ void PressKey(WORD key);
 // Checks `done` every 50 ms until it holds or the time is up; whether it held.
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
 std::wstring WindowText(HWND window);
+// A file's bytes; empty when it cannot be read.
+std::string FileBytes(const std::wstring& path);
 inline std::string Narrow(const std::wstring& text)
 {
     return std::string(text.begin(), text.end());
@@ -76,7 +78,7 @@ public:
 
     // Files of the scratch folder, by name relative to it.
     void WriteText(const std::string& name, const std::string& text) const;
-    std::string ReadText(const std::string& name) const;
+    std::string ReadText(const std::string& name) const { return FileBytes(Path(name)); }
     bool Exists(const std::string& name) const
     {
         return GetFileAttributesW(Path(name).c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -1,20 +1,9 @@
 #include "tests/wine_support/HttpTestServer.h"
 
+#include "tests/wine_support/DriverRun.h"
 #include "tests/wine_support/HookProbe.h"
 
-#include <fstream>
 #include <sstream>
-
-namespace
-{
-std::string ReadFile(const std::wstring& path)
-{
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-} // namespace
 
 CHttpTestServer::CHttpTestServer(const std::wstring& root, const std::wstring& work)
     : m_strWork(work)
@@ -31,7 +20,7 @@ CHttpTestServer::CHttpTestServer(const std::wstring& root, const std::wstring& w
     for (int i = 0; i < 200 && m_nPort == 0; ++i)
     {
         Sleep(50);
-        std::istringstream(ReadFile(work + L"\\port.txt")) >> m_nPort >> m_nBlackHolePort;
+        std::istringstream(FileBytes(work + L"\\port.txt")) >> m_nPort >> m_nBlackHolePort;
     }
 }
 
@@ -59,7 +48,7 @@ std::wstring CHttpTestServer::BlackHoleUrl(const std::wstring& path) const
 std::vector<std::wstring> CHttpTestServer::Requests() const
 {
     std::vector<std::wstring> lines;
-    std::istringstream log(ReadFile(m_strWork + L"\\requests.log"));
+    std::istringstream log(FileBytes(m_strWork + L"\\requests.log"));
     for (std::string line; std::getline(log, line);)
         lines.push_back(std::wstring(line.begin(), line.end()));
     return lines;
