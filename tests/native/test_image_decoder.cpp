@@ -1,5 +1,7 @@
 // The alignment view's image decoder: packets fed byte by byte into a view, and a whole
-// picture streamed from a simulated unit through the real reader thread.
+// picture streamed from a simulated unit through the real reader thread. How lines fill
+// upwards and lost colour packets leave their columns is checked, packet by packet, by the
+// fuzz target's seed corpus (tests/fuzz/fuzz_image_decoder.cpp).
 
 #include "camera_image/AdjustView.h"
 #include "camera_image/ImageDecoder.h"
@@ -152,38 +154,6 @@ TEST_F(ImageDecoder, FrameStartPresentsTheFinishedPictureCentredAndStartsOver)
     EXPECT_EQ(at(159, 118), 0u);
     // The frame-start payload went to row 120, below the picture.
     EXPECT_TRUE(RowHolds(120, 152, 159, RgbColour(254, 254, 254)));
-}
-
-TEST_F(ImageDecoder, LinesFillUpwardsAndALostColourPacketLeavesItsEightColumns)
-{
-    const std::uint32_t white = RgbColour(254, 254, 254);
-    const std::uint32_t black = RgbColour(0, 0, 0);
-    Feed(Packet('3', Payload{}));
-    Feed(Packet('4', Colour(235, 128, 128)));
-    for (std::uint8_t seq = 2; seq <= 19; ++seq)
-        Feed(Packet(seq, Colour(235, 128, 128)));
-    Feed(Packet(0, Colour(235, 128, 128)));
-    ASSERT_TRUE(RowHolds(119, 0, 159, white));
-
-    // The next frame's first line loses packet 4; only the low nibble is compared.
-    Feed(Packet('3', Payload{}));
-    Feed(Packet('4', Colour(16, 128, 128)));
-    Feed(Packet(0x02, Colour(16, 128, 128)));
-    Feed(Packet(0xF3, Colour(16, 128, 128)));
-    Feed(Packet(0x05, Colour(16, 128, 128)));
-    EXPECT_TRUE(RowHolds(119, 136, 159, black));
-    EXPECT_TRUE(RowHolds(119, 128, 135, white));
-    EXPECT_TRUE(RowHolds(119, 120, 127, black));
-    EXPECT_TRUE(RowHolds(119, 0, 119, white));
-    EXPECT_EQ(g_nImageSeq, 5);
-
-    // The next line up; grey ignores the sequence: 16 columns after 16 columns.
-    SetGrey(true);
-    Feed(Packet('4', Flat(1)));
-    Feed(Packet(0x02, Flat(1)));
-    Feed(Packet(0x05, Flat(1)));
-    EXPECT_TRUE(RowHolds(118, 112, 159, RgbColour(1, 1, 1)));
-    EXPECT_EQ(m_view.Surface().Pixel(111, 118), 0u);
 }
 
 TEST_F(ImageDecoder, PacketsPastTheFirstColumnAfterLostLineStartsLeaveTheRowsAboveAlone)
