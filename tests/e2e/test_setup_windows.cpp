@@ -3,7 +3,6 @@
 // the tray's wizard and its questions, the configuration dialog, and every page and the dialog
 // in each skin (with the Farsi right-to-left layout), each saved as a PNG.
 
-#include "calibration/CalibTables.h"
 #include "core/Language.h"
 #include "core/Messages.h"
 #include "resources/resource.h"
@@ -23,13 +22,7 @@ const wchar_t* const RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\R
 // configuration dialog shows comes from Config.ini.
 const CCalibratedBoard& NinePointFileBoard()
 {
-    static const CCalibratedBoard board = []
-    {
-        PEN_SCENARIO_OPTIONS options;
-        options.firmwareMinor = 0x0F;
-        options.calibModel = 1;
-        return CCalibratedBoard(options);
-    }();
+    static const CCalibratedBoard board({.firmwareMinor = 0x0F, .calibModel = 1});
     return board;
 }
 
@@ -77,21 +70,6 @@ bool NoBoxOnceHandled(CDriverRun& run)
     return run.WaitForMessageBox(0) == nullptr;
 }
 
-// Holds the pen on each target of a nine-point calibration on the 1024 x 768 screen in the
-// order the capture takes them, as the calibration window asks.
-void TouchNineTargets(CDriverRun& run)
-{
-    ASSERT_TRUE(AllocateCalibTables(1));
-    ASSERT_TRUE(PrepareCalibTargets(0, CALIB_RECT{0, 0, 1024, 768}));
-    for (const CALIB_POINT& target : NinePointCalibAt(0)->m_ptTarget)
-    {
-        run.Control(Board().PenAt(0, 0, target.x, target.y));
-        Sleep(400);
-        run.Control(CCalibratedBoard::PenUp(0, 0));
-        Sleep(300);
-    }
-}
-
 // The tray's wizard of a running program, once it shows.
 HWND OpenTrayWizard(CDriverRun& run)
 {
@@ -105,21 +83,178 @@ HWND OpenConfiguration(CDriverRun& run)
     run.Command(ID_TRAY_CONFIG);
     return run.WaitForDialog(IDC_CFG_SERVER_LIST, RUN_WINDOW_MS);
 }
+
+// How far the page's illustration (left of every control) on the screen is from a picture of
+// the program: the mean difference of its colour channels.
+double PictureDifference(HWND page, int id)
+{
+    HMODULE module = LoadLibraryExW((TestProgramDirectory() + L"\\Tavelo.exe").c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE);
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    BITMAP info{};
+    const std::vector<std::uint8_t> picture =
+        bitmap != nullptr && GetObjectW(bitmap, sizeof info, &info) != 0
+            ? BitmapRgb(bitmap, info.bmWidth, info.bmHeight)
+            : std::vector<std::uint8_t>();
+    DeleteObject(bitmap);
+    FreeLibrary(module);
+    if (picture.empty() || info.bmHeight != PAGE_AREA.height)
+        return 1e9;
+    RECT area = WindowRect(page);
+    constexpr int PANEL_WIDTH = 200;
+    area.right = area.left + PANEL_WIDTH;
+    area.bottom = area.top + PAGE_AREA.height;
+    const std::vector<std::uint8_t> shown = CDriverRun::CaptureRgb(area);
+    double difference = 0;
+    for (int y = 0; y < PAGE_AREA.height; ++y)
+    {
+        for (int x = 0; x < PANEL_WIDTH * 3; ++x)
+            difference += std::abs(int(shown[std::size_t(y * PANEL_WIDTH * 3 + x)]) -
+                                   int(picture[std::size_t(y * info.bmWidth * 3 + x)]));
+    }
+    return difference / double(PANEL_WIDTH * PAGE_AREA.height * 3);
+}
+
+// Font faces of a window's controls, as the program reports them.
+std::map<int, std::wstring> FontFaces(HWND window)
+{
+    std::map<int, std::wstring> faces;
+    std::wistringstream lines(CDriverRun::Ask(window, L"Tavelo.DescribeSkin"));
+    for (std::wstring line; std::getline(lines, line);)
+    {
+        // "font <id> <face> <height>", the face with any spaces it has.
+        const auto idEnd = line.find(L' ', 5);
+        if (line.rfind(L"font ", 0) == 0 && idEnd != std::wstring::npos && line.rfind(L' ') > idEnd)
+            faces[std::stoi(line.substr(5))] = line.substr(idEnd + 1, line.rfind(L' ') - idEnd - 1);
+    }
+    return faces;
+}
+
+RECT ClientRect(HWND control)
+{
+    RECT rect = WindowRect(control);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+struct SKIN_EXPECTED
+{
+    const char* code;
+    std::uint16_t skin;
+    int layout;
+};
+
+// Every control of a window's table as the user sees it: its text, its place (the layout's
+// rectangle; check boxes and radio buttons with their box on the right in right-to-left),
+// its caption font.
+void ExpectLaidOut(HWND window, SETUP_WINDOW kind, const SKIN_EXPECTED& expected)
+{
+    const std::map<int, std::wstring> faces = FontFaces(window);
+    const SKIN_FONT caption = CaptionFont(kind, expected.layout);
+    for (const SKIN_CONTROL& control : SkinControls(kind))
+    {
+        SCOPED_TRACE(control.id);
+        HWND item = GetDlgItem(window, control.id);
+        ASSERT_NE(item, nullptr);
+        if (control.text.group != TEXT_NONE)
+        {
+            EXPECT_EQ(WindowText(item), ShippedText(expected.code, control.text));
+        }
+        const SKIN_RECT& want = ControlRect(control, expected.layout);
+        const RECT got = ClientRect(item);
+        EXPECT_EQ(got.left, want.x);
+        EXPECT_EQ(got.top, want.y);
+        if (control.kind != CONTROL_LIST && control.kind != CONTROL_PUSH)
+        {
+            EXPECT_EQ(got.right - got.left, want.width);
+            EXPECT_EQ(faces.count(control.id) ? faces.at(control.id) : L"(none)", caption.face);
+        }
+        const LONG_PTR style = GetWindowLongPtrW(item, GWL_STYLE);
+        const std::uint32_t rightToLeft = RightToLeftStyle(control.kind);
+        if (rightToLeft != 0)
+        {
+            EXPECT_EQ((style & LONG_PTR(rightToLeft)) == LONG_PTR(rightToLeft),
+                      IsRightToLeft(expected.layout));
+        }
+    }
+    EXPECT_EQ((GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_RIGHT) != 0,
+              IsRightToLeft(expected.layout));
+}
+
+// Opens the configuration dialog and the tray's wizard on a calibrated board, checks each
+// page's picture, texts, places and fonts, saves them as PNGs and closes them with Cancel.
+void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
+{
+    ASSERT_EQ(LanguageCodeFor(GetSystemDefaultLangID()),
+              std::wstring(expected.code, expected.code + 3))
+        << "run this suite with the locale of its ctest entry";
+    CDriverRun run(std::string("skin") + std::to_string(expected.skin) + "-" + expected.code);
+    ASSERT_TRUE(run.StartOn(Board()));
+    HWND dialog = OpenConfiguration(run);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(run.Shoot("configuration", dialog));
+    {
+        SCOPED_TRACE("configuration");
+        ExpectLaidOut(dialog, SETUP_CONFIG, expected);
+    }
+    CDriverRun::Click(dialog, IDC_CFG_CANCEL);
+    Sleep(300);
+    HWND wizard = OpenTrayWizard(run);
+    ASSERT_NE(wizard, nullptr);
+    const struct
+    {
+        SETUP_WINDOW window;
+        int control;
+        const char* shot;
+    } pages[] = {
+        {SETUP_MODEL_PAGE, IDC_MODEL_HEADING, "model-page"},
+        {SETUP_OPTIONS_PAGE, IDC_OPTIONS_HEADING, "options-page"},
+        {SETUP_ALIGN_PAGE, IDC_ALIGN_HEADING, "align-page"},
+        {SETUP_CALIBRATE_PAGE, IDC_CALIBRATE_HEADING, "calibrate-page"},
+    };
+    for (const auto& shown : pages)
+    {
+        SCOPED_TRACE(shown.shot);
+        HWND page = nullptr;
+        ASSERT_NE(page = CDriverRun::WaitForPage(wizard, shown.control), nullptr);
+        EXPECT_TRUE(run.Shoot(shown.shot, wizard));
+        EXPECT_LT(
+            PictureDifference(page, BackgroundBitmap(shown.window, expected.skin, expected.layout)),
+            2.0);
+        ExpectLaidOut(page, shown.window, expected);
+        if (shown.window != SETUP_CALIBRATE_PAGE)
+            CDriverRun::Click(wizard, WIZARD_NEXT);
+    }
+    {
+        SCOPED_TRACE("frame");
+        ExpectLaidOut(wizard, SETUP_WIZARD_FRAME, expected);
+    }
+    CDriverRun::Click(wizard, IDCANCEL);
+    run.DescribeState();
+    EXPECT_EQ(run.WaitForDialog(WIZARD_NEXT, 0), nullptr);
+
+    // The calibration's report, in the skin and the language.
+    run.Command(ID_TRAY_CALIBRATE);
+    const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
+    EXPECT_FALSE(TouchShownTargets(run, optics, 17).empty());
+    HWND report = WaitForReportScreen(run, RUN_WINDOW_MS);
+    ASSERT_NE(report, nullptr) << "no report after the calibration";
+    EXPECT_TRUE(run.Shoot("calibration-report", report));
+    EXPECT_TRUE(TapUntilHidden(run, optics[0], 0, report, 512, 600));
+    EXPECT_TRUE(run.Exit());
+}
 } // namespace
 
 TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
 {
-    ASSERT_TRUE(Board().IsCalibrated());
     RemoveAutostart();
     CDriverRun run("first-run");
     ASSERT_FALSE(run.Exists("Config.ini"));
     CHookProbe probe;
-    ASSERT_TRUE(probe.IsReady());
-    ASSERT_TRUE(probe.WaitUntilDelivering(0));
-    ASSERT_TRUE(run.Start());
-    HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_START_MS);
+    ASSERT_TRUE(probe.IsReady() && probe.WaitUntilDelivering(0));
+    HWND wizard = run.StartIntoWizard();
     ASSERT_NE(wizard, nullptr) << "no wizard at first start";
-    ASSERT_NE(run.WaitForMainWindow(RUN_START_MS), nullptr);
     EXPECT_EQ(run.WaitForWindow(L"SPLASH", 0), nullptr) << "the splash must be gone";
     auto state = run.DescribeState();
     EXPECT_EQ(state["runstate"], "1003");
@@ -160,7 +295,8 @@ TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
 
     CDriverRun::Click(page, IDC_PAGE_BUTTON);
     ASSERT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS)) << "the calibration did not start";
-    TouchNineTargets(run);
+    const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
+    ASSERT_EQ(TouchShownTargets(run, optics, 9).size(), 9u);
     ASSERT_TRUE(run.WaitForState("calibrated", "1", RUN_WINDOW_MS));
 
     CDriverRun::Click(wizard, WIZARD_FINISH);
@@ -176,8 +312,7 @@ TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
     RemoveAutostart();
 
     // The board now works with the calibration made from the wizard.
-    const auto buttons =
-        StrokeButtons(probe, run, Board().m_optics[0], {{300, 250}, {360, 280}, {420, 310}});
+    const auto buttons = StrokeButtons(probe, run, optics[0], {{300, 250}, {360, 280}, {420, 310}});
     ASSERT_EQ(buttons.size(), 2u);
     EXPECT_TRUE(PressedAt(buttons, 300, 250, 6.0));
     EXPECT_TRUE(run.Exit());
@@ -187,8 +322,7 @@ TEST(SetupWindows, CancellingTheFirstRunWizardEndsTheDriverAndRegistersNothing)
 {
     RemoveAutostart();
     CDriverRun run("first-run-cancel");
-    ASSERT_TRUE(run.Start());
-    HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_START_MS);
+    HWND wizard = run.StartIntoWizard();
     ASSERT_NE(wizard, nullptr);
     HWND page = nullptr;
     ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr);
@@ -321,204 +455,6 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     RemoveAutostart();
     EXPECT_TRUE(run.Exit());
 }
-
-namespace
-{
-// The pixels of a bitmap resource of the program, as the screen shows them, three bytes each.
-std::vector<std::uint8_t> ProgramBitmapRgb(int id, int& width, int& height)
-{
-    std::vector<std::uint8_t> rgb;
-    HMODULE module = LoadLibraryExW((TestProgramDirectory() + L"\\Tavelo.exe").c_str(), nullptr,
-                                    LOAD_LIBRARY_AS_DATAFILE);
-    HBITMAP bitmap = static_cast<HBITMAP>(
-        LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    BITMAP info{};
-    if (bitmap != nullptr && GetObjectW(bitmap, sizeof info, &info) != 0)
-    {
-        width = info.bmWidth;
-        height = info.bmHeight;
-        rgb = BitmapRgb(bitmap, width, height);
-    }
-    DeleteObject(bitmap);
-    FreeLibrary(module);
-    return rgb;
-}
-
-// Which page picture the page shows: the one whose illustration (left of every control)
-// differs least from the screen.
-int ShownPagePicture(HWND page)
-{
-    RECT area{};
-    GetWindowRect(page, &area);
-    constexpr int PANEL_WIDTH = 200;
-    area.right = area.left + PANEL_WIDTH;
-    area.bottom = area.top + PAGE_AREA.height;
-    const std::vector<std::uint8_t> shown = CDriverRun::CaptureRgb(area);
-    int best = 0;
-    double bestDifference = 1e9;
-    for (const int id : {176, 178, 179, 209, 210, 211, 216, 217, 218})
-    {
-        int width = 0;
-        int height = 0;
-        const std::vector<std::uint8_t> picture = ProgramBitmapRgb(id, width, height);
-        if (picture.empty() || height != PAGE_AREA.height)
-            continue;
-        double difference = 0;
-        for (int y = 0; y < height; ++y)
-        {
-            for (int x = 0; x < PANEL_WIDTH * 3; ++x)
-                difference += std::abs(int(shown[std::size_t(y * PANEL_WIDTH * 3 + x)]) -
-                                       int(picture[std::size_t(y * width * 3 + x)]));
-        }
-        difference /= double(PANEL_WIDTH * height * 3);
-        if (difference < bestDifference)
-        {
-            bestDifference = difference;
-            best = id;
-        }
-    }
-    return bestDifference < 2.0 ? best : -1;
-}
-
-// Font faces of a window's controls, as the program reports them.
-std::map<int, std::wstring> FontFaces(HWND window)
-{
-    std::map<int, std::wstring> faces;
-    std::wistringstream lines(CDriverRun::Ask(window, L"Tavelo.DescribeSkin"));
-    std::wstring line;
-    while (std::getline(lines, line))
-    {
-        if (line.rfind(L"font ", 0) != 0)
-            continue;
-        const auto idEnd = line.find(L' ', 5);
-        const auto heightStart = line.rfind(L' ');
-        if (idEnd == std::wstring::npos || heightStart <= idEnd)
-            continue;
-        faces[std::stoi(line.substr(5, idEnd - 5))] =
-            line.substr(idEnd + 1, heightStart - idEnd - 1);
-    }
-    return faces;
-}
-
-RECT ClientRect(HWND control)
-{
-    RECT rect{};
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-struct SKIN_EXPECTED
-{
-    const char* code;
-    std::uint16_t skin;
-    int layout;
-};
-
-// Every control of a window's table as the user sees it: its text, its place (the layout's
-// rectangle; check boxes and radio buttons with their box on the right in right-to-left),
-// its caption font.
-void ExpectLaidOut(HWND window, SETUP_WINDOW kind, const SKIN_EXPECTED& expected)
-{
-    const std::map<int, std::wstring> faces = FontFaces(window);
-    const SKIN_FONT caption = CaptionFont(kind, expected.layout);
-    for (const SKIN_CONTROL& control : SkinControls(kind))
-    {
-        SCOPED_TRACE(control.id);
-        HWND item = GetDlgItem(window, control.id);
-        ASSERT_NE(item, nullptr);
-        if (control.text.group != TEXT_NONE)
-        {
-            const std::wstring key = TextKeyName(control.text);
-            const wchar_t* section = control.text.group == TEXT_WIZARD   ? L"START WIZARD"
-                                     : control.text.group == TEXT_CONFIG ? L"CONFIGURATION"
-                                                                         : L"MESSAGEBOX";
-            EXPECT_EQ(WindowText(item), LanguageText(expected.code, section, key.c_str()) +
-                                            (control.text.trailingSpace ? L" " : L""));
-        }
-        const SKIN_RECT& want = ControlRect(control, expected.layout);
-        const RECT got = ClientRect(item);
-        EXPECT_EQ(got.left, want.x);
-        EXPECT_EQ(got.top, want.y);
-        if (control.kind != CONTROL_LIST && control.kind != CONTROL_PUSH)
-        {
-            EXPECT_EQ(got.right - got.left, want.width);
-            EXPECT_EQ(faces.count(control.id) ? faces.at(control.id) : L"(none)", caption.face);
-        }
-        const LONG_PTR style = GetWindowLongPtrW(item, GWL_STYLE);
-        const std::uint32_t rightToLeft = RightToLeftStyle(control.kind);
-        if (rightToLeft != 0)
-        {
-            EXPECT_EQ((style & LONG_PTR(rightToLeft)) == LONG_PTR(rightToLeft),
-                      IsRightToLeft(expected.layout));
-        }
-    }
-    EXPECT_EQ((GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_RIGHT) != 0,
-              IsRightToLeft(expected.layout));
-}
-
-// Opens the configuration dialog and the tray's wizard on a calibrated board, checks each
-// page's picture, texts, places and fonts, saves them as PNGs and closes them with Cancel.
-void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
-{
-    ASSERT_EQ(LanguageCodeFor(GetSystemDefaultLangID()),
-              std::wstring(expected.code, expected.code + 3))
-        << "run this suite with the locale of its ctest entry";
-    CDriverRun run(std::string("skin") + std::to_string(expected.skin) + "-" + expected.code);
-    ASSERT_TRUE(run.StartOn(Board()));
-    HWND dialog = OpenConfiguration(run);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(run.Shoot("configuration", dialog));
-    {
-        SCOPED_TRACE("configuration");
-        ExpectLaidOut(dialog, SETUP_CONFIG, expected);
-    }
-    CDriverRun::Click(dialog, IDC_CFG_CANCEL);
-    Sleep(300);
-    HWND wizard = OpenTrayWizard(run);
-    ASSERT_NE(wizard, nullptr);
-    const struct
-    {
-        SETUP_WINDOW window;
-        int control;
-        const char* shot;
-    } pages[] = {
-        {SETUP_MODEL_PAGE, IDC_MODEL_HEADING, "model-page"},
-        {SETUP_OPTIONS_PAGE, IDC_OPTIONS_HEADING, "options-page"},
-        {SETUP_ALIGN_PAGE, IDC_ALIGN_HEADING, "align-page"},
-        {SETUP_CALIBRATE_PAGE, IDC_CALIBRATE_HEADING, "calibrate-page"},
-    };
-    for (const auto& shown : pages)
-    {
-        SCOPED_TRACE(shown.shot);
-        HWND page = nullptr;
-        ASSERT_NE(page = CDriverRun::WaitForPage(wizard, shown.control), nullptr);
-        EXPECT_TRUE(run.Shoot(shown.shot, wizard));
-        EXPECT_EQ(ShownPagePicture(page),
-                  BackgroundBitmap(shown.window, expected.skin, expected.layout));
-        ExpectLaidOut(page, shown.window, expected);
-        if (shown.window != SETUP_CALIBRATE_PAGE)
-            CDriverRun::Click(wizard, WIZARD_NEXT);
-    }
-    {
-        SCOPED_TRACE("frame");
-        ExpectLaidOut(wizard, SETUP_WIZARD_FRAME, expected);
-    }
-    CDriverRun::Click(wizard, IDCANCEL);
-    run.DescribeState();
-    EXPECT_EQ(run.WaitForDialog(WIZARD_NEXT, 0), nullptr);
-
-    // The calibration's report, in the skin and the language.
-    run.Command(ID_TRAY_CALIBRATE);
-    const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
-    EXPECT_FALSE(TouchShownTargets(run, optics, 17).empty());
-    HWND report = WaitForReportScreen(run, RUN_WINDOW_MS);
-    ASSERT_NE(report, nullptr) << "no report after the calibration";
-    EXPECT_TRUE(run.Shoot("calibration-report", report));
-    EXPECT_TRUE(TapUntilHidden(run, optics[0], 0, report, 512, 600));
-    EXPECT_TRUE(run.Exit());
-}
-} // namespace
 
 TEST(SetupWindows, EveryWindowInTheStandardSkin)
 {
