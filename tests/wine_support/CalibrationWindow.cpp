@@ -172,13 +172,14 @@ TouchShownTargets(CDriverRun& run, const std::vector<SIM_OPTICS_CONFIG>& optics,
             run.Screenshot("target" + std::to_string(touched.size() + 1), window);
         touched.push_back({unit, *shown});
         run.Control(PenAt(optics[std::size_t(unit)], unit, shown->x, shown->y));
-        WaitUntil(
-            [&]
-            {
-                const auto now = FindShownTarget(window);
-                return !now || Moved(*now, *shown);
-            },
-            3000);
+        const ULONGLONG held = GetTickCount64() + 3000;
+        while (GetTickCount64() < held)
+        {
+            const auto now = FindShownTarget(window);
+            if (!now || Moved(*now, *shown))
+                break;
+            Sleep(30);
+        }
         run.Control(CCalibratedBoard::PenUp(unit, 0));
         Sleep(100);
         previous = shown;
