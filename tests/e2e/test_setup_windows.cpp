@@ -16,23 +16,12 @@
 
 namespace
 {
-const wchar_t* const RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-
 // A unit that keeps no settings of its own, calibrated with the nine-point model: what the
 // configuration dialog shows comes from Config.ini.
 const CCalibratedBoard& NinePointFileBoard()
 {
     static const CCalibratedBoard board({.firmwareMinor = 0x0F, .calibModel = 1});
     return board;
-}
-
-// The program Windows starts at sign-in, or "".
-std::wstring Autostart()
-{
-    wchar_t path[MAX_PATH] = {};
-    DWORD size = sizeof path;
-    RegGetValueW(HKEY_LOCAL_MACHINE, RUN_KEY, L"Tavelo", RRF_RT_REG_SZ, nullptr, path, &size);
-    return path;
 }
 
 void RemoveAutostart()
@@ -308,7 +297,7 @@ TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
     EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"0");
     EXPECT_EQ(run.Config(L"State", L"Start Program"), L"1");
     EXPECT_EQ(run.Config(L"State", L"Save"), L"1");
-    EXPECT_EQ(Autostart(), run.Path("Tavelo.exe"));
+    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), run.Path("Tavelo.exe"));
     RemoveAutostart();
 
     // The board now works with the calibration made from the wizard.
@@ -329,7 +318,7 @@ TEST(SetupWindows, CancellingTheFirstRunWizardEndsTheDriverAndRegistersNothing)
     CDriverRun::Click(page, IDC_MODEL_NINE);
     CDriverRun::Click(wizard, IDCANCEL);
     EXPECT_EQ(run.WaitForExit(RUN_WINDOW_MS), 0u);
-    EXPECT_EQ(Autostart(), L"");
+    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), L"");
     // The shutdown saves the record as it stood: never calibrated, nothing committed.
     EXPECT_EQ(run.Config(L"State", L"Save"), L"0");
     EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"0");
@@ -419,7 +408,7 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     run.DescribeState();
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(run.ReadText("Config.ini"), before);
-    EXPECT_EQ(Autostart(), L"");
+    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), L"");
 
     // Only start with Windows: closes without a question on a calibrated board.
     ASSERT_NE(dialog = OpenConfiguration(run), nullptr);
@@ -428,7 +417,7 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
     EXPECT_TRUE(NoBoxOnceHandled(run));
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(Autostart(), run.Path("Tavelo.exe"));
+    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), run.Path("Tavelo.exe"));
     EXPECT_EQ(run.Config(L"State", L"Start Program"), L"1");
     EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"1");
 
@@ -451,7 +440,7 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"0");
     EXPECT_EQ(run.Config(L"State", L"Radio Server"), L"0");
     EXPECT_EQ(run.Config(L"State", L"Start Program"), L"0");
-    EXPECT_EQ(Autostart(), L"");
+    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), L"");
     RemoveAutostart();
     EXPECT_TRUE(run.Exit());
 }

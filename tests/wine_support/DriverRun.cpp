@@ -128,6 +128,14 @@ RECT WindowRect(HWND window)
     return area;
 }
 
+std::wstring RegistryText(const std::wstring& key, const wchar_t* name)
+{
+    wchar_t value[MAX_PATH] = {};
+    DWORD size = sizeof value;
+    RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size);
+    return value;
+}
+
 std::wstring SourceTreePath(const std::string& relative)
 {
     return WinePath(std::string(TAVELO_SOURCE_DIR) + "/" + relative);

@@ -33,6 +33,10 @@ std::wstring WindowText(HWND window);
 RECT WindowRect(HWND window);
 // A file's bytes; empty when it cannot be read.
 std::string FileBytes(const std::wstring& path);
+inline bool FileExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 inline std::string Narrow(const std::wstring& text)
 {
     return std::string(text.begin(), text.end());
@@ -48,6 +52,10 @@ HWND WaitForTopLevel(const wchar_t* className, int controlId, DWORD processId, D
 // A bitmap's pixels as the screen shows them, three bytes each, rows top to bottom.
 std::vector<std::uint8_t> BitmapRgb(HBITMAP bitmap, int width, int height);
 
+// Where Windows keeps the programs it starts at sign-in, and a text value of the machine's
+// registry ("" when there is none).
+constexpr const wchar_t* RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+std::wstring RegistryText(const std::wstring& key, const wchar_t* name);
 // A file of the source tree (the shipped language files, the packages).
 std::wstring SourceTreePath(const std::string& relative);
 std::wstring ReadIni(const std::wstring& path, const wchar_t* section, const wchar_t* key);
@@ -77,10 +85,7 @@ public:
     // Files of the scratch folder, by name relative to it.
     void WriteText(const std::string& name, const std::string& text) const;
     std::string ReadText(const std::string& name) const { return FileBytes(Path(name)); }
-    bool Exists(const std::string& name) const
-    {
-        return GetFileAttributesW(Path(name).c_str()) != INVALID_FILE_ATTRIBUTES;
-    }
+    bool Exists(const std::string& name) const { return FileExists(Path(name)); }
     std::wstring Path(const std::string& name) const;
     std::wstring Config(const wchar_t* section, const wchar_t* key) const
     {
