@@ -46,11 +46,6 @@ bool IsChecked(HWND dialog, int id)
     return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-std::wstring English(const wchar_t* section, const wchar_t* key)
-{
-    return LanguageText("ENU", section, key);
-}
-
 // Once the program's user-interface thread has handled everything posted to it so far (it
 // answers a request posted after them), whether a question is up.
 bool NoBoxOnceHandled(CDriverRun& run)
@@ -252,7 +247,7 @@ TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
 
     HWND page = nullptr;
     ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_SIXTEEN), nullptr);
-    EXPECT_EQ(WindowText(wizard), English(L"START WIZARD", L"W1"));
+    EXPECT_EQ(WindowText(wizard), LanguageText("ENU", L"START WIZARD", L"W1"));
     EXPECT_FALSE(IsEnabled(wizard, WIZARD_BACK));
     EXPECT_TRUE(IsChecked(page, IDC_MODEL_SIXTEEN)) << "a fresh installation has model 0";
     CDriverRun::Click(wizard, WIZARD_NEXT);
@@ -275,7 +270,7 @@ TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
     ASSERT_NE(CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
     CDriverRun::Click(wizard, WIZARD_NEXT);
     ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_CALIBRATE_HEADING), nullptr);
-    EXPECT_EQ(WindowText(wizard), English(L"START WIZARD", L"W7"));
+    EXPECT_EQ(WindowText(wizard), LanguageText("ENU", L"START WIZARD", L"W7"));
     EXPECT_FALSE(IsShown(wizard, WIZARD_NEXT));
     EXPECT_TRUE(IsShown(wizard, WIZARD_FINISH));
     EXPECT_TRUE(IsEnabled(wizard, WIZARD_FINISH));
@@ -345,7 +340,7 @@ TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenCancelKeepsItRunningAnd
     ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr);
     CDriverRun::Click(page, IDC_MODEL_NINE);
     CDriverRun::ClickLater(wizard, WIZARD_NEXT);
-    EXPECT_EQ(run.AnswerBox(IDNO, "m9"), English(L"MESSAGEBOX", L"M9"));
+    EXPECT_EQ(run.AnswerBox(IDNO, "m9"), EnglishMessage(L"M9"));
     EXPECT_NE(CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr) << "No stays on the page";
     EXPECT_EQ(run.DescribeState()["reader"], "1");
 
@@ -355,7 +350,7 @@ TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenCancelKeepsItRunningAnd
     ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_REAR), nullptr);
     CDriverRun::Click(page, IDC_OPTIONS_REAR);
     CDriverRun::ClickLater(wizard, WIZARD_NEXT);
-    EXPECT_EQ(run.AnswerBox(IDYES), English(L"MESSAGEBOX", L"M10"));
+    EXPECT_EQ(run.AnswerBox(IDYES), EnglishMessage(L"M10"));
     EXPECT_TRUE(run.WaitForState("reader", "0", RUN_WINDOW_MS)) << "Yes stops the pen";
     EXPECT_NE(CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
 
@@ -372,7 +367,7 @@ TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenCancelKeepsItRunningAnd
     ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_REAR), nullptr);
     CDriverRun::Click(page, IDC_OPTIONS_REAR);
     CDriverRun::ClickLater(wizard, WIZARD_NEXT);
-    EXPECT_EQ(run.AnswerBox(IDYES), English(L"MESSAGEBOX", L"M10"));
+    EXPECT_EQ(run.AnswerBox(IDYES), EnglishMessage(L"M10"));
     ASSERT_NE(CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
     EXPECT_TRUE(run.Exit());
     EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"0");
@@ -388,7 +383,7 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     // Cancel after changing everything changes nothing, even after OK answered No.
     HWND dialog = OpenConfiguration(run);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(WindowText(dialog), English(L"CONFIGURATION", L"C1"));
+    EXPECT_EQ(WindowText(dialog), LanguageText("ENU", L"CONFIGURATION", L"C1"));
     EXPECT_TRUE(IsChecked(dialog, IDC_CFG_NINE));
     EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_CEILING));
     EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_REAR));
@@ -401,7 +396,7 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     EXPECT_TRUE(IsEnabled(dialog, IDC_CFG_SERVER_LIST));
     CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
-    EXPECT_EQ(run.AnswerBox(IDNO), English(L"MESSAGEBOX", L"M11"));
+    EXPECT_EQ(run.AnswerBox(IDNO), EnglishMessage(L"M11"));
     run.DescribeState();
     EXPECT_TRUE(IsWindowVisible(dialog)) << "No keeps the dialog open";
     CDriverRun::Click(dialog, IDC_CFG_CANCEL);
@@ -428,11 +423,11 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     CDriverRun::Click(dialog, IDC_CFG_REAR);
     CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
-    EXPECT_EQ(run.AnswerBox(IDNO), English(L"MESSAGEBOX", L"M11"));
+    EXPECT_EQ(run.AnswerBox(IDNO), EnglishMessage(L"M11"));
     run.DescribeState();
     EXPECT_TRUE(IsWindowVisible(dialog));
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
-    EXPECT_EQ(run.AnswerBox(IDYES, "m11"), English(L"MESSAGEBOX", L"M11"));
+    EXPECT_EQ(run.AnswerBox(IDYES, "m11"), EnglishMessage(L"M11"));
     run.DescribeState();
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_TRUE(run.WaitForState("calibrated", "0", RUN_WINDOW_MS));
