@@ -14,18 +14,6 @@
 
 namespace
 {
-std::wstring WindowsFolder()
-{
-    wchar_t folder[MAX_PATH] = {};
-    GetWindowsDirectoryW(folder, MAX_PATH);
-    return folder;
-}
-
-std::wstring DriveOf(const std::wstring& path)
-{
-    return path.substr(0, 2);
-}
-
 std::wstring ItemText(HWND dialog, int id)
 {
     return WindowText(GetDlgItem(dialog, id));
@@ -46,17 +34,11 @@ bool Blue(int red, int green, int blue)
 
 void ClickAt(int x, int y)
 {
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
+    SetCursorPos(x, y);
     INPUT clicks[2] = {};
-    for (INPUT& click : clicks)
-    {
-        click.type = INPUT_MOUSE;
-        click.mi.dx = (x * 65536 + width / 2) / width;
-        click.mi.dy = (y * 65536 + height / 2) / height;
-    }
-    clicks[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTDOWN;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP;
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(2, clicks, sizeof(INPUT));
 }
 
@@ -82,8 +64,7 @@ TEST(AboutAndLaunchers, AboutBoxShowsTheFilesVersionEachCamerasFirmwareAndOpensT
     EXPECT_GT(CDriverRun::CountPixels(link, Blue), 20) << "the link's text should be blue";
 
     SetForegroundWindow(about);
-    RECT area{};
-    GetWindowRect(link, &area);
+    const RECT area = WindowRect(link);
     ClickAt(area.left + 10, (area.top + area.bottom) / 2);
     const std::string record = browser.WaitForRecord(10000);
     EXPECT_NE(record.find("arg=" TAVELO_MAKER_URL "\n"), std::string::npos) << record;
@@ -103,10 +84,12 @@ TEST(AboutAndLaunchers, AboutBoxShowsTheFilesVersionEachCamerasFirmwareAndOpensT
 
 TEST(AboutAndLaunchers, KeyboardPrefersTheTabletPanelAndTheCompanionComesFromProgramFiles)
 {
-    const std::wstring drive = DriveOf(WindowsFolder());
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring drive(windows, 2);
     const std::wstring panelPath =
         drive + L"\\Program Files\\Common Files\\Microsoft Shared\\Ink\\TabTip.exe";
-    const std::wstring keyboardPath = WindowsFolder() + L"\\system32\\osk.exe";
+    const std::wstring keyboardPath = std::wstring(windows) + L"\\system32\\osk.exe";
     // Any signed-in user can create a folder in the root of a drive; only an administrator
     // can install under Program Files.
     const std::wstring plantedPath = drive + L"\\Corvane\\Inkora 4\\Inkora.exe";

@@ -19,16 +19,14 @@ namespace
 constexpr int PICTURE_WIDTH = 160;
 constexpr int PICTURE_HEIGHT = 120;
 
-// The unit's aim, given to the simulator and used here to know what it sends.
+// The unit's aim, given to the simulator and used here (as the test boards aim) to know what
+// it sends.
 const char* const AIM = "view 0.8 0.06\nunit 0 lens -0.04\n";
 
 std::vector<std::uint32_t> ExpectedPicture(bool grey)
 {
-    SIM_OPTICS_CONFIG config;
-    PlaceCentredView(config, 0.8, 0.06);
-    config.k1 = -0.04;
     SIM_VIEW view;
-    view.optics = std::make_shared<CSimOptics>(config);
+    view.optics = std::make_shared<CSimOptics>(OpticsFor(Monitors(), 1)[0]);
     const std::vector<SIM_YUV> sent = SimRenderPicture(view, PICTURE_WIDTH, PICTURE_HEIGHT);
     std::vector<std::uint32_t> picture;
     for (std::size_t i = 0; i < sent.size(); ++i)
@@ -44,8 +42,7 @@ std::vector<std::uint32_t> ExpectedPicture(bool grey)
 // Pixels of the picture shown in the middle of the view that equal what the camera sent.
 int MatchingPixels(HWND view, bool grey)
 {
-    RECT area{};
-    GetWindowRect(view, &area);
+    const RECT area = WindowRect(view);
     const int left = area.left + (area.right - area.left) / 2 - PICTURE_WIDTH / 2;
     const int top = area.top + (area.bottom - area.top) / 2 - PICTURE_HEIGHT / 2;
     const RECT picture{left, top, left + PICTURE_WIDTH, top + PICTURE_HEIGHT};
@@ -53,19 +50,15 @@ int MatchingPixels(HWND view, bool grey)
     const std::vector<std::uint32_t> expected = ExpectedPicture(grey);
     int matching = 0;
     for (std::size_t i = 0; i < expected.size() && 3 * i + 2 < rgb.size(); ++i)
-    {
-        const std::uint32_t shown = rgb[3 * i] | rgb[3 * i + 1] << 8 | rgb[3 * i + 2] << 16;
-        if (shown == expected[i])
-            ++matching;
-    }
+        matching +=
+            std::uint32_t(rgb[3 * i] | rgb[3 * i + 1] << 8 | rgb[3 * i + 2] << 16) == expected[i];
     return matching;
 }
 
 // The black frame 50 pixels inside the view's edges, as thick as its pen.
 bool ShowsTheFrame(HWND view)
 {
-    RECT area{};
-    GetWindowRect(view, &area);
+    const RECT area = WindowRect(view);
     const std::vector<std::uint8_t> rgb = CDriverRun::CaptureRgb(area);
     const int width = area.right - area.left;
     auto pixel = [&](int x, int y)
@@ -86,31 +79,10 @@ bool WaitForPicture(HWND view, bool grey)
                      8000);
 }
 
-// From the first page of a wizard to its alignment page, and the view opened from there.
-HWND OpenTheViewFromTheWizard(HWND wizard)
-{
-    for (int page = 0; page < 2; ++page)
-    {
-        CDriverRun::Click(wizard, WIZARD_NEXT);
-        Sleep(200);
-    }
-    HWND page = CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING);
-    if (page != nullptr)
-        CDriverRun::ClickLater(page, IDC_PAGE_BUTTON);
-    return page;
-}
-
 // Whether the view is gone (closed or hidden) within the time.
 bool Closes(HWND view)
 {
     return WaitUntil([view] { return !IsWindow(view) || !IsWindowVisible(view); }, RUN_WINDOW_MS);
-}
-
-RECT RectOf(HWND window)
-{
-    RECT area{};
-    GetWindowRect(window, &area);
-    return area;
 }
 } // namespace
 
@@ -118,15 +90,13 @@ TEST(Alignment, ColourCameraShowsItsPictureInTheFrameAndOkClosesTheView)
 {
     CDriverRun run("align-colour");
     run.WriteText("SimScenario.txt", std::string("units 1\nunit 0 minor 0x15\nunit 0 ") + AIM);
-    ASSERT_TRUE(run.Start());
-    HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_START_MS);
+    HWND wizard = run.StartIntoWizard();
     ASSERT_NE(wizard, nullptr) << "no first-run wizard";
-    ASSERT_NE(run.WaitForMainWindow(RUN_START_MS), nullptr);
-    ASSERT_NE(OpenTheViewFromTheWizard(wizard), nullptr);
+    ASSERT_NE(CDriverRun::PressPageButton(wizard, IDC_ALIGN_HEADING), nullptr);
 
     HWND view = run.WaitForDialog(IDC_ADJUST_OK, RUN_WINDOW_MS);
     ASSERT_NE(view, nullptr) << "the alignment view did not open";
-    const RECT area = RectOf(view);
+    const RECT area = WindowRect(view);
     EXPECT_EQ(area.right - area.left, GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(area.bottom - area.top, GetSystemMetrics(SM_CYSCREEN));
     EXPECT_TRUE(WaitForPicture(view, false))
@@ -150,7 +120,7 @@ TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
     run.Command(ID_TRAY_WIZARD);
     HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_WINDOW_MS);
     ASSERT_NE(wizard, nullptr);
-    ASSERT_NE(OpenTheViewFromTheWizard(wizard), nullptr);
+    ASSERT_NE(CDriverRun::PressPageButton(wizard, IDC_ALIGN_HEADING), nullptr);
     // From the tray the pen is running: the user is asked first.
     EXPECT_EQ(run.AnswerBox(IDYES), EnglishMessage(L"M3"));
 
@@ -159,7 +129,7 @@ TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
     EXPECT_TRUE(WaitForPicture(view, true))
         << MatchingPixels(view, true) << " of 19200 pixels as the camera sent them";
     run.Screenshot("view-grey", view);
-    const RECT first = RectOf(view);
+    const RECT first = WindowRect(view);
 
     // OK: camera 0's monitor is stored in its record and the view moves to camera 1's.
     CDriverRun::Click(view, IDC_ADJUST_OK);
@@ -169,7 +139,7 @@ TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
     WaitUntil(
         [&]
         {
-            second = RectOf(view);
+            second = WindowRect(view);
             return !EqualRect(&second, &first);
         },
         RUN_WINDOW_MS);

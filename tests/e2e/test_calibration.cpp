@@ -17,41 +17,24 @@
 
 namespace
 {
-// Where the pointer goes down for a short stroke drawn with the true optics of a unit.
-HOOKED_EVENT StrokeDown(CHookProbe& probe, const CDriverRun& run, const SIM_OPTICS_CONFIG& optics,
-                        double x, double y, int unit = 0)
-{
-    const auto buttons = StrokeButtons(probe, run, optics, {{x, y}, {x + 30, y + 20}}, unit);
-    return buttons.empty() ? HOOKED_EVENT{} : buttons[0];
-}
-
-PEN_SCENARIO_OPTIONS ElsewhereOptions(int model)
-{
-    PEN_SCENARIO_OPTIONS options;
-    options.viewFill = 0.65;
-    options.calibModel = model;
-    return options;
-}
-
 // Calibrates a single unit through the window and checks the result as a user would.
 void CalibrateOneUnit(int model, std::size_t targets, const char* name)
 {
     // The unit keeps a calibration of a camera aimed elsewhere: the pen lands wrong until the
     // board is calibrated again.
-    const CCalibratedBoard elsewhere(ElsewhereOptions(model));
+    const CCalibratedBoard elsewhere({.calibModel = model, .viewFill = 0.65});
     CDriverRun run(name);
     CHookProbe probe;
     ASSERT_TRUE(StartTracking(run, probe, elsewhere));
     const std::wstring before =
         run.Config(L"1024_768_Param0", L"p0") + run.Config(L"1024_768_Vector0", L"v0");
     const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
-    EXPECT_FALSE(At(StrokeDown(probe, run, optics[0], 150, 120), WM_LBUTTONDOWN, 150, 120, 20.0));
+    EXPECT_FALSE(ShortStrokeLands(probe, run, optics[0], 150, 120, 20.0));
 
     run.Command(ID_TRAY_CALIBRATE);
     HWND window = run.WaitForWindow(L"CCalibrationDlg", 10000);
     ASSERT_NE(window, nullptr);
-    RECT area{};
-    GetWindowRect(window, &area);
+    const RECT area = WindowRect(window);
     EXPECT_EQ(area.right - area.left, GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(area.bottom - area.top, GetSystemMetrics(SM_CYSCREEN));
     EXPECT_TRUE(run.WaitForState("cursor", "0", 3000));
@@ -94,8 +77,7 @@ void CalibrateOneUnit(int model, std::size_t targets, const char* name)
     {
         // The nine-point model's fixed lens correction leaves about 4 to 6 px on this lens (its
         // calibration report says so); the sixteen-point model fits the lens itself.
-        EXPECT_TRUE(
-            At(StrokeDown(probe, run, optics[0], x, y), WM_LBUTTONDOWN, x, y, model == 1 ? 6 : 4));
+        EXPECT_TRUE(ShortStrokeLands(probe, run, optics[0], x, y, model == 1 ? 6 : 4));
     }
     EXPECT_TRUE(run.Exit());
 }
@@ -141,8 +123,7 @@ TEST(Calibration, InterruptedHalfWayBringsBackTheCursorAndThePreviousModel)
         EXPECT_TRUE(run.WaitForState("cursor", "1", 5000));
         ASSERT_TRUE(run.WaitForState("reader", "1", 5000));
         EXPECT_FALSE(IsWindowVisible(window));
-        EXPECT_TRUE(
-            At(StrokeDown(probe, run, board.m_optics[0], 400, 300), WM_LBUTTONDOWN, 400, 300, 4));
+        EXPECT_TRUE(ShortStrokeLands(probe, run, board.m_optics[0], 400, 300, 4));
         EXPECT_TRUE(run.Exit());
     }
 }
@@ -157,19 +138,10 @@ TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
     ASSERT_TRUE(probe.IsReady());
     CDriverRun run("calibrate-two-units");
     run.WriteText("SimScenario.txt", "units 2\nunit 0 minor 0x15\nunit 1 minor 0x15\n");
-    ASSERT_TRUE(run.Start());
-    HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_START_MS);
+    HWND wizard = run.StartIntoWizard();
     ASSERT_NE(wizard, nullptr) << "no start wizard";
-    ASSERT_NE(run.WaitForMainWindow(RUN_START_MS), nullptr);
     ASSERT_EQ(run.DescribeState()["cameras"], "2");
-    for (int page = 0; page < 3; ++page)
-    {
-        CDriverRun::Click(wizard, WIZARD_NEXT);
-        Sleep(200);
-    }
-    HWND page = CDriverRun::WaitForPage(wizard, IDC_CALIBRATE_HEADING);
-    ASSERT_NE(page, nullptr);
-    CDriverRun::ClickLater(page, IDC_PAGE_BUTTON);
+    ASSERT_NE(CDriverRun::PressPageButton(wizard, IDC_CALIBRATE_HEADING), nullptr);
 
     const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(monitors, 2);
     const std::vector<TOUCHED> first = TouchShownTargets(run, optics, 16);
@@ -206,8 +178,7 @@ TEST(Calibration, TwoUnitsCalibrateCameraByCameraOnTheirOwnMonitors)
         const RECT& m = monitors[std::size_t(unit)];
         const double x = m.left + (m.right - m.left) * 0.4;
         const double y = m.top + (m.bottom - m.top) * 0.4;
-        EXPECT_TRUE(At(StrokeDown(probe, run, optics[std::size_t(unit)], x, y, unit),
-                       WM_LBUTTONDOWN, x, y, 4))
+        EXPECT_TRUE(ShortStrokeLands(probe, run, optics[std::size_t(unit)], x, y, 4, unit))
             << "camera " << unit;
     }
     EXPECT_TRUE(run.Exit());

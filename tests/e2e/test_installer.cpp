@@ -15,7 +15,6 @@
 
 namespace
 {
-const wchar_t* const RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t* const DOWNGRADE_TEXT = L"A newer version of Tavelo is already installed. Uninstall "
                                       L"it before installing this older version.";
 
@@ -76,16 +75,6 @@ std::wstring ProductInfo(const std::wstring& product, const wchar_t* property)
     return value;
 }
 
-std::wstring RegistryText(const std::wstring& key, const wchar_t* name)
-{
-    wchar_t value[MAX_PATH] = {};
-    DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) !=
-        ERROR_SUCCESS)
-        return std::wstring();
-    return value;
-}
-
 std::wstring UninstallKey(const std::wstring& product)
 {
     return L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product;
@@ -113,20 +102,15 @@ std::vector<std::wstring> PackageFiles()
     return files;
 }
 
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // What the package put on the machine and is still there: files, shortcut, Run value and
 // uninstall entries.
 int PackageItemsPresent(const std::vector<std::wstring>& products)
 {
     int present = 0;
     for (const std::wstring& file : PackageFiles())
-        present += Exists(PROGRAM_FOLDER + L"\\" + file) ? 1 : 0;
+        present += FileExists(PROGRAM_FOLDER + L"\\" + file) ? 1 : 0;
     for (const std::wstring& shortcut : Shortcuts())
-        present += Exists(shortcut) ? 1 : 0;
+        present += FileExists(shortcut) ? 1 : 0;
     present += RegistryText(RUN_KEY, L"Tavelo").empty() ? 0 : 1;
     present += RegistryText(L"SOFTWARE\\Corvane\\Tavelo", L"InstallDir").empty() ? 0 : 1;
     for (const std::wstring& product : products)
@@ -194,9 +178,10 @@ TEST(Installer, SilentInstallRunsUpgradesKeepingTheCalibrationAndUninstallsClean
     const std::vector<std::wstring> files = PackageFiles();
     EXPECT_EQ(files.size(), 15u);
     for (const std::wstring& file : files)
-        EXPECT_TRUE(Exists(PROGRAM_FOLDER + L"\\" + file)) << std::string(file.begin(), file.end());
-    EXPECT_FALSE(Exists(PROGRAM_FOLDER + L"\\Ftd2xx.dll"));
-    EXPECT_TRUE(Exists(Shortcuts()[0]) || Exists(Shortcuts()[1]));
+        EXPECT_TRUE(FileExists(PROGRAM_FOLDER + L"\\" + file))
+            << std::string(file.begin(), file.end());
+    EXPECT_FALSE(FileExists(PROGRAM_FOLDER + L"\\Ftd2xx.dll"));
+    EXPECT_TRUE(FileExists(Shortcuts()[0]) || FileExists(Shortcuts()[1]));
     EXPECT_EQ(RegistryText(UninstallKey(products[0]), L"DisplayName"), L"Tavelo");
     EXPECT_EQ(RegistryText(UninstallKey(products[0]), L"Publisher"), L"Corvane");
     EXPECT_EQ(FileBytes(ProductInfo(products[0], INSTALLPROPERTY_PRODUCTICON)),

@@ -3,7 +3,6 @@
 // the tray's wizard and its questions, the configuration dialog, and every page and the dialog
 // in each skin (with the Farsi right-to-left layout), each saved as a PNG.
 
-#include "calibration/CalibTables.h"
 #include "core/Language.h"
 #include "core/Messages.h"
 #include "resources/resource.h"
@@ -17,29 +16,12 @@
 
 namespace
 {
-const wchar_t* const RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-
 // A unit that keeps no settings of its own, calibrated with the nine-point model: what the
 // configuration dialog shows comes from Config.ini.
 const CCalibratedBoard& NinePointFileBoard()
 {
-    static const CCalibratedBoard board = []
-    {
-        PEN_SCENARIO_OPTIONS options;
-        options.firmwareMinor = 0x0F;
-        options.calibModel = 1;
-        return CCalibratedBoard(options);
-    }();
+    static const CCalibratedBoard board({.firmwareMinor = 0x0F, .calibModel = 1});
     return board;
-}
-
-// The program Windows starts at sign-in, or "".
-std::wstring Autostart()
-{
-    wchar_t path[MAX_PATH] = {};
-    DWORD size = sizeof path;
-    RegGetValueW(HKEY_LOCAL_MACHINE, RUN_KEY, L"Tavelo", RRF_RT_REG_SZ, nullptr, path, &size);
-    return path;
 }
 
 void RemoveAutostart()
@@ -64,32 +46,12 @@ bool IsChecked(HWND dialog, int id)
     return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-std::wstring English(const wchar_t* section, const wchar_t* key)
-{
-    return LanguageText("ENU", section, key);
-}
-
 // Once the program's user-interface thread has handled everything posted to it so far (it
 // answers a request posted after them), whether a question is up.
 bool NoBoxOnceHandled(CDriverRun& run)
 {
     run.DescribeState();
     return run.WaitForMessageBox(0) == nullptr;
-}
-
-// Holds the pen on each target of a nine-point calibration on the 1024 x 768 screen in the
-// order the capture takes them, as the calibration window asks.
-void TouchNineTargets(CDriverRun& run)
-{
-    ASSERT_TRUE(AllocateCalibTables(1));
-    ASSERT_TRUE(PrepareCalibTargets(0, CALIB_RECT{0, 0, 1024, 768}));
-    for (const CALIB_POINT& target : NinePointCalibAt(0)->m_ptTarget)
-    {
-        run.Control(Board().PenAt(0, 0, target.x, target.y));
-        Sleep(400);
-        run.Control(CCalibratedBoard::PenUp(0, 0));
-        Sleep(300);
-    }
 }
 
 // The tray's wizard of a running program, once it shows.
@@ -105,279 +67,37 @@ HWND OpenConfiguration(CDriverRun& run)
     run.Command(ID_TRAY_CONFIG);
     return run.WaitForDialog(IDC_CFG_SERVER_LIST, RUN_WINDOW_MS);
 }
-} // namespace
 
-TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
+// How far the page's illustration (left of every control) on the screen is from a picture of
+// the program: the mean difference of its colour channels.
+double PictureDifference(HWND page, int id)
 {
-    ASSERT_TRUE(Board().IsCalibrated());
-    RemoveAutostart();
-    CDriverRun run("first-run");
-    ASSERT_FALSE(run.Exists("Config.ini"));
-    CHookProbe probe;
-    ASSERT_TRUE(probe.IsReady());
-    ASSERT_TRUE(probe.WaitUntilDelivering(0));
-    ASSERT_TRUE(run.Start());
-    HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_START_MS);
-    ASSERT_NE(wizard, nullptr) << "no wizard at first start";
-    ASSERT_NE(run.WaitForMainWindow(RUN_START_MS), nullptr);
-    EXPECT_EQ(run.WaitForWindow(L"SPLASH", 0), nullptr) << "the splash must be gone";
-    auto state = run.DescribeState();
-    EXPECT_EQ(state["runstate"], "1003");
-    EXPECT_EQ(state["tray"], "0");
-    EXPECT_EQ(state["reader"], "0");
-
-    HWND page = nullptr;
-    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_SIXTEEN), nullptr);
-    EXPECT_EQ(WindowText(wizard), English(L"START WIZARD", L"W1"));
-    EXPECT_FALSE(IsEnabled(wizard, WIZARD_BACK));
-    EXPECT_TRUE(IsChecked(page, IDC_MODEL_SIXTEEN)) << "a fresh installation has model 0";
-    CDriverRun::Click(wizard, WIZARD_NEXT);
-
-    // The mounting options belong to the sixteen-point model: tick them there first.
-    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_CEILING), nullptr);
-    EXPECT_TRUE(IsShown(page, IDC_OPTIONS_CEILING));
-    CDriverRun::Click(page, IDC_OPTIONS_CEILING);
-    CDriverRun::Click(page, IDC_OPTIONS_START_PROGRAM);
-    CDriverRun::Click(wizard, WIZARD_BACK);
-    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr);
-    EXPECT_FALSE(IsEnabled(wizard, WIZARD_BACK));
-    CDriverRun::Click(page, IDC_MODEL_NINE);
-    CDriverRun::Click(wizard, WIZARD_NEXT);
-    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_CEILING), nullptr);
-    EXPECT_FALSE(IsShown(page, IDC_OPTIONS_CEILING)) << "hidden for the nine-point model";
-    EXPECT_FALSE(IsShown(page, IDC_OPTIONS_REAR));
-    EXPECT_TRUE(IsChecked(page, IDC_OPTIONS_START_PROGRAM));
-    CDriverRun::Click(wizard, WIZARD_NEXT);
-    ASSERT_NE(CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
-    CDriverRun::Click(wizard, WIZARD_NEXT);
-    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_CALIBRATE_HEADING), nullptr);
-    EXPECT_EQ(WindowText(wizard), English(L"START WIZARD", L"W7"));
-    EXPECT_FALSE(IsShown(wizard, WIZARD_NEXT));
-    EXPECT_TRUE(IsShown(wizard, WIZARD_FINISH));
-    EXPECT_TRUE(IsEnabled(wizard, WIZARD_FINISH));
-    EXPECT_TRUE(IsEnabled(wizard, WIZARD_BACK));
-    EXPECT_TRUE(run.Shoot("calibrate-page", wizard));
-
-    CDriverRun::Click(page, IDC_PAGE_BUTTON);
-    ASSERT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS)) << "the calibration did not start";
-    TouchNineTargets(run);
-    ASSERT_TRUE(run.WaitForState("calibrated", "1", RUN_WINDOW_MS));
-
-    CDriverRun::Click(wizard, WIZARD_FINISH);
-    ASSERT_TRUE(run.WaitForState("runstate", "1000", RUN_WINDOW_MS));
-    ASSERT_TRUE(run.WaitForState("tray", "1", RUN_WINDOW_MS));
-    EXPECT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS));
-    EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"1");
-    EXPECT_EQ(run.Config(L"State", L"Check Ceiling"), L"1");
-    EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"0");
-    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"1");
-    EXPECT_EQ(run.Config(L"State", L"Save"), L"1");
-    EXPECT_EQ(Autostart(), run.Path("Tavelo.exe"));
-    RemoveAutostart();
-
-    // The board now works with the calibration made from the wizard.
-    const auto buttons =
-        StrokeButtons(probe, run, Board().m_optics[0], {{300, 250}, {360, 280}, {420, 310}});
-    ASSERT_EQ(buttons.size(), 2u);
-    EXPECT_TRUE(PressedAt(buttons, 300, 250, 6.0));
-    EXPECT_TRUE(run.Exit());
-}
-
-TEST(SetupWindows, CancellingTheFirstRunWizardEndsTheDriverAndRegistersNothing)
-{
-    RemoveAutostart();
-    CDriverRun run("first-run-cancel");
-    ASSERT_TRUE(run.Start());
-    HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_START_MS);
-    ASSERT_NE(wizard, nullptr);
-    HWND page = nullptr;
-    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr);
-    CDriverRun::Click(page, IDC_MODEL_NINE);
-    CDriverRun::Click(wizard, IDCANCEL);
-    EXPECT_EQ(run.WaitForExit(RUN_WINDOW_MS), 0u);
-    EXPECT_EQ(Autostart(), L"");
-    // The shutdown saves the record as it stood: never calibrated, nothing committed.
-    EXPECT_EQ(run.Config(L"State", L"Save"), L"0");
-    EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"0");
-    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"0");
-}
-
-TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenCancelKeepsItRunningAndExitCancelsIt)
-{
-    CDriverRun run("tray-wizard");
-    Board().WriteConfig(run);
-    run.WriteText("SimScenario.txt", Board().Scenario() + "log packets.txt\n");
-    ASSERT_TRUE(run.StartUntil("reader"));
-    HWND wizard = OpenTrayWizard(run);
-    ASSERT_NE(wizard, nullptr);
-    ASSERT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS));
-    const std::size_t starts = WaitForTrackingStarts(run, 1);
-    // A second request brings the open wizard forward instead of opening another.
-    run.Command(ID_TRAY_WIZARD);
-    run.Command(ID_TRAY_CONFIG);
-    run.DescribeState();
-    EXPECT_EQ(run.WaitForDialog(IDC_CFG_SERVER_LIST, 0), nullptr);
-
-    HWND page = nullptr;
-    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr);
-    CDriverRun::Click(page, IDC_MODEL_NINE);
-    CDriverRun::ClickLater(wizard, WIZARD_NEXT);
-    EXPECT_EQ(run.AnswerBox(IDNO, "m9"), English(L"MESSAGEBOX", L"M9"));
-    EXPECT_NE(CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr) << "No stays on the page";
-    EXPECT_EQ(run.DescribeState()["reader"], "1");
-
-    CDriverRun::Click(page, IDC_MODEL_SIXTEEN);
-    CDriverRun::ClickLater(wizard, WIZARD_NEXT);
-    EXPECT_TRUE(NoBoxOnceHandled(run)) << "the model as it was asks nothing";
-    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_REAR), nullptr);
-    CDriverRun::Click(page, IDC_OPTIONS_REAR);
-    CDriverRun::ClickLater(wizard, WIZARD_NEXT);
-    EXPECT_EQ(run.AnswerBox(IDYES), English(L"MESSAGEBOX", L"M10"));
-    EXPECT_TRUE(run.WaitForState("reader", "0", RUN_WINDOW_MS)) << "Yes stops the pen";
-    EXPECT_NE(CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
-
-    // Cancel: the pen comes back with the settings as they were.
-    CDriverRun::Click(wizard, IDCANCEL);
-    EXPECT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS));
-    EXPECT_EQ(WaitForTrackingStarts(run, starts + 1), starts + 1);
-
-    // Exit while the wizard is open, after it applied rear projection: it is cancelled first,
-    // so the save keeps the settings as they were.
-    ASSERT_NE(wizard = OpenTrayWizard(run), nullptr);
-    ASSERT_NE(CDriverRun::WaitForPage(wizard, IDC_MODEL_SIXTEEN), nullptr);
-    CDriverRun::Click(wizard, WIZARD_NEXT);
-    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_REAR), nullptr);
-    CDriverRun::Click(page, IDC_OPTIONS_REAR);
-    CDriverRun::ClickLater(wizard, WIZARD_NEXT);
-    EXPECT_EQ(run.AnswerBox(IDYES), English(L"MESSAGEBOX", L"M10"));
-    ASSERT_NE(CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
-    EXPECT_TRUE(run.Exit());
-    EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"0");
-}
-
-TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
-{
-    RemoveAutostart();
-    CDriverRun run("configuration");
-    ASSERT_TRUE(run.StartOn(NinePointFileBoard()));
-    const std::string before = run.ReadText("Config.ini");
-
-    // Cancel after changing everything changes nothing, even after OK answered No.
-    HWND dialog = OpenConfiguration(run);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(WindowText(dialog), English(L"CONFIGURATION", L"C1"));
-    EXPECT_TRUE(IsChecked(dialog, IDC_CFG_NINE));
-    EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_CEILING));
-    EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_REAR));
-    EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_UPDATE)) << "no newer version was reported";
-    EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_SERVER_LIST));
-    CDriverRun::Click(dialog, IDC_CFG_SIXTEEN);
-    EXPECT_TRUE(IsEnabled(dialog, IDC_CFG_CEILING));
-    EXPECT_TRUE(IsEnabled(dialog, IDC_CFG_REAR));
-    CDriverRun::Click(dialog, IDC_CFG_SERVER_LIST_RADIO);
-    EXPECT_TRUE(IsEnabled(dialog, IDC_CFG_SERVER_LIST));
-    CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
-    CDriverRun::ClickLater(dialog, IDC_CFG_OK);
-    EXPECT_EQ(run.AnswerBox(IDNO), English(L"MESSAGEBOX", L"M11"));
-    run.DescribeState();
-    EXPECT_TRUE(IsWindowVisible(dialog)) << "No keeps the dialog open";
-    CDriverRun::Click(dialog, IDC_CFG_CANCEL);
-    run.DescribeState();
-    EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(run.ReadText("Config.ini"), before);
-    EXPECT_EQ(Autostart(), L"");
-
-    // Only start with Windows: closes without a question on a calibrated board.
-    ASSERT_NE(dialog = OpenConfiguration(run), nullptr);
-    EXPECT_FALSE(IsChecked(dialog, IDC_CFG_START_PROGRAM)) << "Cancel kept the old choice";
-    CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
-    CDriverRun::ClickLater(dialog, IDC_CFG_OK);
-    EXPECT_TRUE(NoBoxOnceHandled(run));
-    EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(Autostart(), run.Path("Tavelo.exe"));
-    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"1");
-    EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"1");
-
-    // Rear projection changes the mapping: M11; No stays, Yes closes and calibrates. Start with
-    // Windows is turned off with it.
-    ASSERT_NE(dialog = OpenConfiguration(run), nullptr);
-    CDriverRun::Click(dialog, IDC_CFG_SIXTEEN);
-    CDriverRun::Click(dialog, IDC_CFG_REAR);
-    CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
-    CDriverRun::ClickLater(dialog, IDC_CFG_OK);
-    EXPECT_EQ(run.AnswerBox(IDNO), English(L"MESSAGEBOX", L"M11"));
-    run.DescribeState();
-    EXPECT_TRUE(IsWindowVisible(dialog));
-    CDriverRun::ClickLater(dialog, IDC_CFG_OK);
-    EXPECT_EQ(run.AnswerBox(IDYES, "m11"), English(L"MESSAGEBOX", L"M11"));
-    run.DescribeState();
-    EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(run.WaitForState("calibrated", "0", RUN_WINDOW_MS));
-    EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"1");
-    EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"0");
-    EXPECT_EQ(run.Config(L"State", L"Radio Server"), L"0");
-    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"0");
-    EXPECT_EQ(Autostart(), L"");
-    RemoveAutostart();
-    EXPECT_TRUE(run.Exit());
-}
-
-namespace
-{
-// The pixels of a bitmap resource of the program, as the screen shows them, three bytes each.
-std::vector<std::uint8_t> ProgramBitmapRgb(int id, int& width, int& height)
-{
-    std::vector<std::uint8_t> rgb;
     HMODULE module = LoadLibraryExW((TestProgramDirectory() + L"\\Tavelo.exe").c_str(), nullptr,
                                     LOAD_LIBRARY_AS_DATAFILE);
     HBITMAP bitmap = static_cast<HBITMAP>(
         LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     BITMAP info{};
-    if (bitmap != nullptr && GetObjectW(bitmap, sizeof info, &info) != 0)
-    {
-        width = info.bmWidth;
-        height = info.bmHeight;
-        rgb = BitmapRgb(bitmap, width, height);
-    }
+    const std::vector<std::uint8_t> picture =
+        bitmap != nullptr && GetObjectW(bitmap, sizeof info, &info) != 0
+            ? BitmapRgb(bitmap, info.bmWidth, info.bmHeight)
+            : std::vector<std::uint8_t>();
     DeleteObject(bitmap);
     FreeLibrary(module);
-    return rgb;
-}
-
-// Which page picture the page shows: the one whose illustration (left of every control)
-// differs least from the screen.
-int ShownPagePicture(HWND page)
-{
-    RECT area{};
-    GetWindowRect(page, &area);
+    if (picture.empty() || info.bmHeight != PAGE_AREA.height)
+        return 1e9;
+    RECT area = WindowRect(page);
     constexpr int PANEL_WIDTH = 200;
     area.right = area.left + PANEL_WIDTH;
     area.bottom = area.top + PAGE_AREA.height;
     const std::vector<std::uint8_t> shown = CDriverRun::CaptureRgb(area);
-    int best = 0;
-    double bestDifference = 1e9;
-    for (const int id : {176, 178, 179, 209, 210, 211, 216, 217, 218})
+    double difference = 0;
+    for (int y = 0; y < PAGE_AREA.height; ++y)
     {
-        int width = 0;
-        int height = 0;
-        const std::vector<std::uint8_t> picture = ProgramBitmapRgb(id, width, height);
-        if (picture.empty() || height != PAGE_AREA.height)
-            continue;
-        double difference = 0;
-        for (int y = 0; y < height; ++y)
-        {
-            for (int x = 0; x < PANEL_WIDTH * 3; ++x)
-                difference += std::abs(int(shown[std::size_t(y * PANEL_WIDTH * 3 + x)]) -
-                                       int(picture[std::size_t(y * width * 3 + x)]));
-        }
-        difference /= double(PANEL_WIDTH * height * 3);
-        if (difference < bestDifference)
-        {
-            bestDifference = difference;
-            best = id;
-        }
+        for (int x = 0; x < PANEL_WIDTH * 3; ++x)
+            difference += std::abs(int(shown[std::size_t(y * PANEL_WIDTH * 3 + x)]) -
+                                   int(picture[std::size_t(y * info.bmWidth * 3 + x)]));
     }
-    return bestDifference < 2.0 ? best : -1;
+    return difference / double(PANEL_WIDTH * PAGE_AREA.height * 3);
 }
 
 // Font faces of a window's controls, as the program reports them.
@@ -385,25 +105,19 @@ std::map<int, std::wstring> FontFaces(HWND window)
 {
     std::map<int, std::wstring> faces;
     std::wistringstream lines(CDriverRun::Ask(window, L"Tavelo.DescribeSkin"));
-    std::wstring line;
-    while (std::getline(lines, line))
+    for (std::wstring line; std::getline(lines, line);)
     {
-        if (line.rfind(L"font ", 0) != 0)
-            continue;
+        // "font <id> <face> <height>", the face with any spaces it has.
         const auto idEnd = line.find(L' ', 5);
-        const auto heightStart = line.rfind(L' ');
-        if (idEnd == std::wstring::npos || heightStart <= idEnd)
-            continue;
-        faces[std::stoi(line.substr(5, idEnd - 5))] =
-            line.substr(idEnd + 1, heightStart - idEnd - 1);
+        if (line.rfind(L"font ", 0) == 0 && idEnd != std::wstring::npos && line.rfind(L' ') > idEnd)
+            faces[std::stoi(line.substr(5))] = line.substr(idEnd + 1, line.rfind(L' ') - idEnd - 1);
     }
     return faces;
 }
 
 RECT ClientRect(HWND control)
 {
-    RECT rect{};
-    GetWindowRect(control, &rect);
+    RECT rect = WindowRect(control);
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
@@ -429,12 +143,7 @@ void ExpectLaidOut(HWND window, SETUP_WINDOW kind, const SKIN_EXPECTED& expected
         ASSERT_NE(item, nullptr);
         if (control.text.group != TEXT_NONE)
         {
-            const std::wstring key = TextKeyName(control.text);
-            const wchar_t* section = control.text.group == TEXT_WIZARD   ? L"START WIZARD"
-                                     : control.text.group == TEXT_CONFIG ? L"CONFIGURATION"
-                                                                         : L"MESSAGEBOX";
-            EXPECT_EQ(WindowText(item), LanguageText(expected.code, section, key.c_str()) +
-                                            (control.text.trailingSpace ? L" " : L""));
+            EXPECT_EQ(WindowText(item), ShippedText(expected.code, control.text));
         }
         const SKIN_RECT& want = ControlRect(control, expected.layout);
         const RECT got = ClientRect(item);
@@ -494,8 +203,9 @@ void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
         HWND page = nullptr;
         ASSERT_NE(page = CDriverRun::WaitForPage(wizard, shown.control), nullptr);
         EXPECT_TRUE(run.Shoot(shown.shot, wizard));
-        EXPECT_EQ(ShownPagePicture(page),
-                  BackgroundBitmap(shown.window, expected.skin, expected.layout));
+        EXPECT_LT(
+            PictureDifference(page, BackgroundBitmap(shown.window, expected.skin, expected.layout)),
+            2.0);
         ExpectLaidOut(page, shown.window, expected);
         if (shown.window != SETUP_CALIBRATE_PAGE)
             CDriverRun::Click(wizard, WIZARD_NEXT);
@@ -519,6 +229,216 @@ void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
     EXPECT_TRUE(run.Exit());
 }
 } // namespace
+
+TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
+{
+    RemoveAutostart();
+    CDriverRun run("first-run");
+    ASSERT_FALSE(run.Exists("Config.ini"));
+    CHookProbe probe;
+    ASSERT_TRUE(probe.IsReady() && probe.WaitUntilDelivering(0));
+    HWND wizard = run.StartIntoWizard();
+    ASSERT_NE(wizard, nullptr) << "no wizard at first start";
+    EXPECT_EQ(run.WaitForWindow(L"SPLASH", 0), nullptr) << "the splash must be gone";
+    auto state = run.DescribeState();
+    EXPECT_EQ(state["runstate"], "1003");
+    EXPECT_EQ(state["tray"], "0");
+    EXPECT_EQ(state["reader"], "0");
+
+    HWND page = nullptr;
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_SIXTEEN), nullptr);
+    EXPECT_EQ(WindowText(wizard), LanguageText("ENU", L"START WIZARD", L"W1"));
+    EXPECT_FALSE(IsEnabled(wizard, WIZARD_BACK));
+    EXPECT_TRUE(IsChecked(page, IDC_MODEL_SIXTEEN)) << "a fresh installation has model 0";
+    CDriverRun::Click(wizard, WIZARD_NEXT);
+
+    // The mounting options belong to the sixteen-point model: tick them there first.
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_CEILING), nullptr);
+    EXPECT_TRUE(IsShown(page, IDC_OPTIONS_CEILING));
+    CDriverRun::Click(page, IDC_OPTIONS_CEILING);
+    CDriverRun::Click(page, IDC_OPTIONS_START_PROGRAM);
+    CDriverRun::Click(wizard, WIZARD_BACK);
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr);
+    EXPECT_FALSE(IsEnabled(wizard, WIZARD_BACK));
+    CDriverRun::Click(page, IDC_MODEL_NINE);
+    CDriverRun::Click(wizard, WIZARD_NEXT);
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_CEILING), nullptr);
+    EXPECT_FALSE(IsShown(page, IDC_OPTIONS_CEILING)) << "hidden for the nine-point model";
+    EXPECT_FALSE(IsShown(page, IDC_OPTIONS_REAR));
+    EXPECT_TRUE(IsChecked(page, IDC_OPTIONS_START_PROGRAM));
+    CDriverRun::Click(wizard, WIZARD_NEXT);
+    ASSERT_NE(CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
+    CDriverRun::Click(wizard, WIZARD_NEXT);
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_CALIBRATE_HEADING), nullptr);
+    EXPECT_EQ(WindowText(wizard), LanguageText("ENU", L"START WIZARD", L"W7"));
+    EXPECT_FALSE(IsShown(wizard, WIZARD_NEXT));
+    EXPECT_TRUE(IsShown(wizard, WIZARD_FINISH));
+    EXPECT_TRUE(IsEnabled(wizard, WIZARD_FINISH));
+    EXPECT_TRUE(IsEnabled(wizard, WIZARD_BACK));
+    EXPECT_TRUE(run.Shoot("calibrate-page", wizard));
+
+    CDriverRun::Click(page, IDC_PAGE_BUTTON);
+    ASSERT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS)) << "the calibration did not start";
+    const std::vector<SIM_OPTICS_CONFIG> optics = OpticsFor(Monitors(), 1);
+    ASSERT_EQ(TouchShownTargets(run, optics, 9).size(), 9u);
+    ASSERT_TRUE(run.WaitForState("calibrated", "1", RUN_WINDOW_MS));
+
+    CDriverRun::Click(wizard, WIZARD_FINISH);
+    ASSERT_TRUE(run.WaitForState("runstate", "1000", RUN_WINDOW_MS));
+    ASSERT_TRUE(run.WaitForState("tray", "1", RUN_WINDOW_MS));
+    EXPECT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS));
+    EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"1");
+    EXPECT_EQ(run.Config(L"State", L"Check Ceiling"), L"1");
+    EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"1");
+    EXPECT_EQ(run.Config(L"State", L"Save"), L"1");
+    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), run.Path("Tavelo.exe"));
+    RemoveAutostart();
+
+    // The board now works with the calibration made from the wizard.
+    const auto buttons = StrokeButtons(probe, run, optics[0], {{300, 250}, {360, 280}, {420, 310}});
+    ASSERT_EQ(buttons.size(), 2u);
+    EXPECT_TRUE(PressedAt(buttons, 300, 250, 6.0));
+    EXPECT_TRUE(run.Exit());
+}
+
+TEST(SetupWindows, CancellingTheFirstRunWizardEndsTheDriverAndRegistersNothing)
+{
+    RemoveAutostart();
+    CDriverRun run("first-run-cancel");
+    HWND wizard = run.StartIntoWizard();
+    ASSERT_NE(wizard, nullptr);
+    HWND page = nullptr;
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr);
+    CDriverRun::Click(page, IDC_MODEL_NINE);
+    CDriverRun::Click(wizard, IDCANCEL);
+    EXPECT_EQ(run.WaitForExit(RUN_WINDOW_MS), 0u);
+    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), L"");
+    // The shutdown saves the record as it stood: never calibrated, nothing committed.
+    EXPECT_EQ(run.Config(L"State", L"Save"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"0");
+}
+
+TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenCancelKeepsItRunningAndExitCancelsIt)
+{
+    CDriverRun run("tray-wizard");
+    Board().WriteConfig(run);
+    run.WriteText("SimScenario.txt", Board().Scenario() + "log packets.txt\n");
+    ASSERT_TRUE(run.StartUntil("reader"));
+    HWND wizard = OpenTrayWizard(run);
+    ASSERT_NE(wizard, nullptr);
+    ASSERT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS));
+    const std::size_t starts = WaitForTrackingStarts(run, 1);
+    // A second request brings the open wizard forward instead of opening another.
+    run.Command(ID_TRAY_WIZARD);
+    run.Command(ID_TRAY_CONFIG);
+    run.DescribeState();
+    EXPECT_EQ(run.WaitForDialog(IDC_CFG_SERVER_LIST, 0), nullptr);
+
+    HWND page = nullptr;
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr);
+    CDriverRun::Click(page, IDC_MODEL_NINE);
+    CDriverRun::ClickLater(wizard, WIZARD_NEXT);
+    EXPECT_EQ(run.AnswerBox(IDNO, "m9"), EnglishMessage(L"M9"));
+    EXPECT_NE(CDriverRun::WaitForPage(wizard, IDC_MODEL_NINE), nullptr) << "No stays on the page";
+    EXPECT_EQ(run.DescribeState()["reader"], "1");
+
+    CDriverRun::Click(page, IDC_MODEL_SIXTEEN);
+    CDriverRun::ClickLater(wizard, WIZARD_NEXT);
+    EXPECT_TRUE(NoBoxOnceHandled(run)) << "the model as it was asks nothing";
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_REAR), nullptr);
+    CDriverRun::Click(page, IDC_OPTIONS_REAR);
+    CDriverRun::ClickLater(wizard, WIZARD_NEXT);
+    EXPECT_EQ(run.AnswerBox(IDYES), EnglishMessage(L"M10"));
+    EXPECT_TRUE(run.WaitForState("reader", "0", RUN_WINDOW_MS)) << "Yes stops the pen";
+    EXPECT_NE(CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
+
+    // Cancel: the pen comes back with the settings as they were.
+    CDriverRun::Click(wizard, IDCANCEL);
+    EXPECT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS));
+    EXPECT_EQ(WaitForTrackingStarts(run, starts + 1), starts + 1);
+
+    // Exit while the wizard is open, after it applied rear projection: it is cancelled first,
+    // so the save keeps the settings as they were.
+    ASSERT_NE(wizard = OpenTrayWizard(run), nullptr);
+    ASSERT_NE(CDriverRun::WaitForPage(wizard, IDC_MODEL_SIXTEEN), nullptr);
+    CDriverRun::Click(wizard, WIZARD_NEXT);
+    ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_REAR), nullptr);
+    CDriverRun::Click(page, IDC_OPTIONS_REAR);
+    CDriverRun::ClickLater(wizard, WIZARD_NEXT);
+    EXPECT_EQ(run.AnswerBox(IDYES), EnglishMessage(L"M10"));
+    ASSERT_NE(CDriverRun::WaitForPage(wizard, IDC_ALIGN_HEADING), nullptr);
+    EXPECT_TRUE(run.Exit());
+    EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"0");
+}
+
+TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
+{
+    RemoveAutostart();
+    CDriverRun run("configuration");
+    ASSERT_TRUE(run.StartOn(NinePointFileBoard()));
+    const std::string before = run.ReadText("Config.ini");
+
+    // Cancel after changing everything changes nothing, even after OK answered No.
+    HWND dialog = OpenConfiguration(run);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(WindowText(dialog), LanguageText("ENU", L"CONFIGURATION", L"C1"));
+    EXPECT_TRUE(IsChecked(dialog, IDC_CFG_NINE));
+    EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_CEILING));
+    EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_REAR));
+    EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_UPDATE)) << "no newer version was reported";
+    EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_SERVER_LIST));
+    CDriverRun::Click(dialog, IDC_CFG_SIXTEEN);
+    EXPECT_TRUE(IsEnabled(dialog, IDC_CFG_CEILING));
+    EXPECT_TRUE(IsEnabled(dialog, IDC_CFG_REAR));
+    CDriverRun::Click(dialog, IDC_CFG_SERVER_LIST_RADIO);
+    EXPECT_TRUE(IsEnabled(dialog, IDC_CFG_SERVER_LIST));
+    CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
+    CDriverRun::ClickLater(dialog, IDC_CFG_OK);
+    EXPECT_EQ(run.AnswerBox(IDNO), EnglishMessage(L"M11"));
+    run.DescribeState();
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "No keeps the dialog open";
+    CDriverRun::Click(dialog, IDC_CFG_CANCEL);
+    run.DescribeState();
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(run.ReadText("Config.ini"), before);
+    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), L"");
+
+    // Only start with Windows: closes without a question on a calibrated board.
+    ASSERT_NE(dialog = OpenConfiguration(run), nullptr);
+    EXPECT_FALSE(IsChecked(dialog, IDC_CFG_START_PROGRAM)) << "Cancel kept the old choice";
+    CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
+    CDriverRun::ClickLater(dialog, IDC_CFG_OK);
+    EXPECT_TRUE(NoBoxOnceHandled(run));
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), run.Path("Tavelo.exe"));
+    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"1");
+    EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"1");
+
+    // Rear projection changes the mapping: M11; No stays, Yes closes and calibrates. Start with
+    // Windows is turned off with it.
+    ASSERT_NE(dialog = OpenConfiguration(run), nullptr);
+    CDriverRun::Click(dialog, IDC_CFG_SIXTEEN);
+    CDriverRun::Click(dialog, IDC_CFG_REAR);
+    CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
+    CDriverRun::ClickLater(dialog, IDC_CFG_OK);
+    EXPECT_EQ(run.AnswerBox(IDNO), EnglishMessage(L"M11"));
+    run.DescribeState();
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    CDriverRun::ClickLater(dialog, IDC_CFG_OK);
+    EXPECT_EQ(run.AnswerBox(IDYES, "m11"), EnglishMessage(L"M11"));
+    run.DescribeState();
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_TRUE(run.WaitForState("calibrated", "0", RUN_WINDOW_MS));
+    EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"1");
+    EXPECT_EQ(run.Config(L"State", L"Lens Angles"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Radio Server"), L"0");
+    EXPECT_EQ(run.Config(L"State", L"Start Program"), L"0");
+    EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), L"");
+    RemoveAutostart();
+    EXPECT_TRUE(run.Exit());
+}
 
 TEST(SetupWindows, EveryWindowInTheStandardSkin)
 {

@@ -15,14 +15,6 @@
 
 namespace
 {
-std::string Lines(const std::vector<std::wstring>& lines)
-{
-    std::string text;
-    for (const std::wstring& line : lines)
-        text += std::string(line.begin(), line.end()) + "\n";
-    return text;
-}
-
 // Chooses the last item of an open popup menu with the keyboard, as a user can.
 void ChooseLastMenuItem()
 {
@@ -38,6 +30,53 @@ bool Red(int red, int green, int blue)
 
 const char* const STATE_WITHOUT_RADIO_SERVER = "[State]\r\nSave=1\r\nCheck Ceiling=0\r\n"
                                                "Check Rear=0\r\nLens Angles=0\r\n";
+
+// A unit whose firmware keeps no settings of its own: the program's settings and its tables
+// come from Config.ini.
+const CCalibratedBoard& FileBoard()
+{
+    static const CCalibratedBoard board({.firmwareMinor = 0x0F});
+    return board;
+}
+
+std::string EmbeddedManifest(const std::wstring& program)
+{
+    HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr)
+        return std::string();
+    std::string text;
+    if (HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)))
+    {
+        const char* data = static_cast<const char*>(LockResource(LoadResource(module, resource)));
+        if (data != nullptr)
+            text.assign(data, SizeofResource(module, resource));
+    }
+    FreeLibrary(module);
+    return text;
+}
+
+// Sets the screen's logical resolution for programs started from now on; the old value comes
+// back when the scope ends.
+struct SCOPED_LOG_PIXELS
+{
+    explicit SCOPED_LOG_PIXELS(DWORD value)
+    {
+        DWORD size = sizeof old;
+        hadOld = RegGetValueW(HKEY_CURRENT_USER, DESKTOP, L"LogPixels", RRF_RT_REG_DWORD, nullptr,
+                              &old, &size) == ERROR_SUCCESS;
+        RegSetKeyValueW(HKEY_CURRENT_USER, DESKTOP, L"LogPixels", REG_DWORD, &value, sizeof value);
+    }
+    ~SCOPED_LOG_PIXELS()
+    {
+        if (hadOld)
+            RegSetKeyValueW(HKEY_CURRENT_USER, DESKTOP, L"LogPixels", REG_DWORD, &old, sizeof old);
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, DESKTOP, L"LogPixels");
+    }
+    static constexpr const wchar_t* DESKTOP = L"Control Panel\\Desktop";
+    DWORD old = 96;
+    bool hadOld = false;
+};
 } // namespace
 
 TEST(Shell, CalibratedBoardStartsIntoTheTrayDrawsAStrokeAndExitSaves)
@@ -62,15 +101,16 @@ TEST(Shell, CalibratedBoardStartsIntoTheTrayDrawsAStrokeAndExitSaves)
     EXPECT_TRUE(At(buttons[1], WM_LBUTTONUP, 520, 360, 1.5));
 
     // The tray menu: seven commands with the language file's texts, the first the default.
-    EXPECT_EQ(Lines(run.MenuItems()), "11026 0 1 Settings...\n"
-                                      "11036 0 0 Setup Wizard...\n"
-                                      "11028 0 0 Calibrate\n"
-                                      "0 800 0 \n"
-                                      "11031 0 0 Start Inkora\n"
-                                      "11029 0 0 On-Screen Keyboard\n"
-                                      "0 800 0 \n"
-                                      "11037 0 0 About Tavelo...\n"
-                                      "11027 0 0 Exit\n");
+    const std::vector<std::wstring> menu = {L"11026 0 1 Settings...",
+                                            L"11036 0 0 Setup Wizard...",
+                                            L"11028 0 0 Calibrate",
+                                            L"0 800 0 ",
+                                            L"11031 0 0 Start Inkora",
+                                            L"11029 0 0 On-Screen Keyboard",
+                                            L"0 800 0 ",
+                                            L"11037 0 0 About Tavelo...",
+                                            L"11027 0 0 Exit"};
+    EXPECT_EQ(run.MenuItems(), menu);
     ASSERT_NE(run.OpenTrayMenu(), nullptr) << "the tray menu did not open";
     ChooseLastMenuItem();
     EXPECT_EQ(run.WaitForExit(10000), 0u);
@@ -192,37 +232,11 @@ TEST(ShellFarsi, TrayMenuIsRightToLeft)
     EXPECT_EQ(run.WaitForExit(10000), 0u);
 }
 
-namespace
-{
-// A unit whose firmware keeps no settings of its own: the program's settings and its tables
-// come from Config.ini.
-PEN_SCENARIO_OPTIONS FileKeptOptions(double viewFill)
-{
-    PEN_SCENARIO_OPTIONS options;
-    options.firmwareMinor = 0x0F;
-    options.viewFill = viewFill;
-    return options;
-}
-
-const CCalibratedBoard& FileBoard()
-{
-    static const CCalibratedBoard board(FileKeptOptions(0.8));
-    return board;
-}
-
-// The buttons of a short stroke from (x, y).
-std::vector<HOOKED_EVENT> ShortStroke(CHookProbe& probe, const CDriverRun& run, double x, double y)
-{
-    return StrokeButtons(probe, run, FileBoard().m_optics[0],
-                         {{x, y}, {x + 30, y + 10}, {x + 60, y + 20}});
-}
-} // namespace
-
 TEST(Shell, StaysHiddenRestartsTrackingOnResumeAndReloadsTablesOnADisplayChange)
 {
     ASSERT_TRUE(FileBoard().IsCalibrated());
     // The settings file starts with the tables of a camera aimed differently.
-    const CCalibratedBoard elsewhere(FileKeptOptions(0.65));
+    const CCalibratedBoard elsewhere({.firmwareMinor = 0x0F, .viewFill = 0.65});
     CDriverRun run("power-display");
     elsewhere.WriteSettingsFile(run);
     run.WriteText("SimScenario.txt", FileBoard().Scenario() + "log packets.txt\n");
@@ -242,63 +256,15 @@ TEST(Shell, StaysHiddenRestartsTrackingOnResumeAndReloadsTablesOnADisplayChange)
     EXPECT_EQ(WaitForTrackingStarts(run, 2), 2u);
 
     // With the other camera's tables the pen lands far from where it touches.
-    EXPECT_FALSE(PressedAt(ShortStroke(probe, run, 400, 300), 400, 300, 20.0));
+    EXPECT_FALSE(ShortStrokeLands(probe, run, FileBoard().m_optics[0], 400, 300, 20.0));
 
     // The display changes; the file now holds this board's tables for the screen size.
     FileBoard().WriteSettingsFile(run);
     run.PostToMain(WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
     // One start each for the resume and the display change: a doubled one shows here.
     EXPECT_EQ(WaitForTrackingStarts(run, 3), 3u);
-    EXPECT_TRUE(PressedAt(ShortStroke(probe, run, 400, 300), 400, 300, 4.0));
+    EXPECT_TRUE(ShortStrokeLands(probe, run, FileBoard().m_optics[0], 400, 300, 4.0));
 }
-
-namespace
-{
-std::string EmbeddedManifest(const std::wstring& program)
-{
-    HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (module == nullptr)
-        return std::string();
-    std::string text;
-    if (HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)))
-    {
-        const char* data = static_cast<const char*>(LockResource(LoadResource(module, resource)));
-        if (data != nullptr)
-            text.assign(data, SizeofResource(module, resource));
-    }
-    FreeLibrary(module);
-    return text;
-}
-
-// Sets the screen's logical resolution for programs started from now on; the old value comes
-// back when the scope ends.
-class CLogPixels
-{
-public:
-    explicit CLogPixels(DWORD value)
-    {
-        DWORD size = sizeof m_nOld;
-        m_bHadOld = RegGetValueW(HKEY_CURRENT_USER, DESKTOP, L"LogPixels", RRF_RT_REG_DWORD,
-                                 nullptr, &m_nOld, &size) == ERROR_SUCCESS;
-        RegSetKeyValueW(HKEY_CURRENT_USER, DESKTOP, L"LogPixels", REG_DWORD, &value, sizeof value);
-    }
-    ~CLogPixels()
-    {
-        if (m_bHadOld)
-            RegSetKeyValueW(HKEY_CURRENT_USER, DESKTOP, L"LogPixels", REG_DWORD, &m_nOld,
-                            sizeof m_nOld);
-        else
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, DESKTOP, L"LogPixels");
-    }
-    CLogPixels(const CLogPixels&) = delete;
-    CLogPixels& operator=(const CLogPixels&) = delete;
-
-private:
-    static constexpr const wchar_t* DESKTOP = L"Control Panel\\Desktop";
-    DWORD m_nOld = 96;
-    bool m_bHadOld = false;
-};
-} // namespace
 
 TEST(Shell, At144DpiTheSplashKeepsItsPixelSizeAndThePenLandsWhereItTouches)
 {
@@ -310,26 +276,24 @@ TEST(Shell, At144DpiTheSplashKeepsItsPixelSizeAndThePenLandsWhereItTouches)
     EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
 
-    CLogPixels dpi(144);
+    const SCOPED_LOG_PIXELS dpi(144);
     CDriverRun run("dpi144");
     FileBoard().WriteConfig(run);
     // The version's second reply never comes, so the splash stays up for the reply time-out.
     run.WriteText("SimScenario.txt", FileBoard().Scenario() + "unit 0 fault firstversion\n");
     CHookProbe probe;
-    ASSERT_TRUE(probe.IsReady());
-    ASSERT_TRUE(probe.WaitUntilDelivering(0));
+    ASSERT_TRUE(probe.IsReady() && probe.WaitUntilDelivering(0));
     ASSERT_TRUE(run.Start());
     HWND splash = run.WaitForWindow(L"SPLASH", RUN_START_MS);
     ASSERT_NE(splash, nullptr) << "no splash";
-    RECT area{};
-    GetWindowRect(splash, &area);
+    const RECT area = WindowRect(splash);
     EXPECT_EQ(area.right - area.left, 400);
     EXPECT_EQ(area.bottom - area.top, 250);
     run.Screenshot("splash", splash);
 
     ASSERT_NE(run.WaitForMainWindow(RUN_START_MS), nullptr);
     ASSERT_TRUE(run.WaitForState("reader", "1", RUN_START_MS));
-    EXPECT_TRUE(PressedAt(ShortStroke(probe, run, 700, 500), 700, 500, 4.0));
+    EXPECT_TRUE(ShortStrokeLands(probe, run, FileBoard().m_optics[0], 700, 500, 4.0));
     EXPECT_NE(run.OpenTrayMenu(), nullptr);
 }
 

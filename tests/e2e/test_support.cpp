@@ -33,20 +33,6 @@ void Gestures(const CDriverRun& run)
     run.Control(CCalibratedBoard::PenUp(0, 0));
     Sleep(500);
 }
-
-// Where each expected text first appears at or after the previous one; npos when missing.
-std::vector<std::size_t> InOrder(const std::string& log, const std::vector<std::string>& texts)
-{
-    std::vector<std::size_t> at;
-    std::size_t from = 0;
-    for (const std::string& text : texts)
-    {
-        const std::size_t found = from == std::string::npos ? from : log.find(text, from);
-        at.push_back(found);
-        from = found;
-    }
-    return at;
-}
 } // namespace
 
 TEST(Support, ARecordedSessionReplaysIntoAFreshRunAndTheLogTellsItInOrder)
@@ -86,10 +72,13 @@ TEST(Support, ARecordedSessionReplaysIntoAFreshRunAndTheLogTellsItInOrder)
             "Recording stopped (the program ends): ",
             "Process ends",
         };
-        const std::vector<std::size_t> at = InOrder(log, story);
-        for (std::size_t i = 0; i < story.size(); ++i)
-            EXPECT_NE(at[i], std::string::npos) << "missing or out of order: " << story[i] << "\n"
-                                                << log;
+        // Each text at or after the one before it.
+        std::size_t at = 0;
+        for (const std::string& text : story)
+        {
+            at = log.find(text, at);
+            ASSERT_NE(at, std::string::npos) << "missing or out of order: " << text << "\n" << log;
+        }
     }
     // Two presses and releases of the stroke and the taps, a double click, a right click.
     ASSERT_GE(recorded.size(), 6u);

@@ -52,11 +52,11 @@ bool PointUpdatesAt(const CDriverRun& run, const std::wstring& url)
     return EndUpdateResourceW(update, !replaced) != FALSE && replaced;
 }
 
-// A run whose default server is the test server, offering a newer version than the
+// A run whose default server is the test server at `path`, offering a newer version than the
 // program's own 1.0.0.0.
 struct UPDATE_RUN
 {
-    explicit UPDATE_RUN(const std::string& name) : run(name)
+    UPDATE_RUN(const std::string& name, const std::wstring& path) : run(name)
     {
         run.WriteText("SimScenario.txt", SET_UP_UNIT);
         CreateDirectoryW(run.Path("www").c_str(), nullptr);
@@ -67,20 +67,20 @@ struct UPDATE_RUN
             run.WriteText(std::string(folder) + "/TaveloUpgrade.inf",
                           "[Update]\r\nNewVersion=1.0.0.1\r\n");
         run.WriteText("www/server1/TaveloUpgrade.inf", "[Update]\r\nNewVersion=1.0.0.0\r\n");
+        ready = server.IsRunning() && PointUpdatesAt(run, server.Url(path));
     }
 
     CDriverRun run;
     CHttpTestServer server{run.Path("www"), run.Path("server")};
+    bool ready = false;
 };
 } // namespace
 
 TEST(UpdateCheck, NewerVersionIsOfferedAndTheUpdateButtonStartsTheUpdater)
 {
-    UPDATE_RUN update("update-newer");
-    ASSERT_TRUE(update.server.IsRunning());
+    UPDATE_RUN update("update-newer", L"/files/Tavelo/");
+    ASSERT_TRUE(update.ready);
     CDriverRun& run = update.run;
-    const std::wstring defaultUrl = update.server.Url(L"/files/Tavelo/");
-    ASSERT_TRUE(PointUpdatesAt(run, defaultUrl));
     const CStandIn updater(run.Path("AutoUpdate.exe"));
     ASSERT_TRUE(run.Start());
     HWND offer = run.WaitForMessageBox(SLOW_START_MS);
@@ -98,16 +98,15 @@ TEST(UpdateCheck, NewerVersionIsOfferedAndTheUpdateButtonStartsTheUpdater)
     CDriverRun::ClickLater(config, IDC_CONFIG_UPDATE);
     EXPECT_EQ(run.AnswerBox(IDYES), EnglishMessage(L"M8"));
     EXPECT_EQ(updater.WaitForArguments(RUN_WINDOW_MS),
-              std::vector<std::string>{"3" + Narrow(defaultUrl)});
+              std::vector<std::string>{"3" + Narrow(update.server.Url(L"/files/Tavelo/"))});
     EXPECT_EQ(run.WaitForExit(RUN_WINDOW_MS), 0u) << "the driver ends for the updater";
 }
 
 TEST(UpdateCheck, ChosenServerIsAskedAndWithoutAnUpdaterTheBrowserOpensIt)
 {
-    UPDATE_RUN update("update-chosen-server");
-    ASSERT_TRUE(update.server.IsRunning());
+    UPDATE_RUN update("update-chosen-server", L"/files/Tavelo/");
+    ASSERT_TRUE(update.ready);
     CDriverRun& run = update.run;
-    ASSERT_TRUE(PointUpdatesAt(run, update.server.Url(L"/files/Tavelo/")));
     // The list names two servers; the second is chosen.
     const std::wstring second = update.server.Url(L"/files/server2/");
     const std::string list = "[ENU]\r\nCount=2\r\nAlias1=First\r\nServer1=" +
@@ -138,10 +137,9 @@ TEST(UpdateCheck, ChosenServerIsAskedAndWithoutAnUpdaterTheBrowserOpensIt)
 // opens at once and the main window answers within 100 ms.
 TEST(UpdateCheck, SilentServerHoldsNeitherTheMainWindowNorTheTrayMenu)
 {
-    UPDATE_RUN update("update-silent");
-    ASSERT_TRUE(update.server.IsRunning());
+    UPDATE_RUN update("update-silent", L"/silent/Tavelo/");
+    ASSERT_TRUE(update.ready);
     CDriverRun& run = update.run;
-    ASSERT_TRUE(PointUpdatesAt(run, update.server.Url(L"/silent/Tavelo/")));
     ASSERT_TRUE(run.Start());
     ASSERT_NE(run.WaitForMainWindow(RUN_START_MS), nullptr);
     // Start-up's own work with the units still runs on the window's thread (about a tenth of a

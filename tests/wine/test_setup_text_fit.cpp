@@ -21,13 +21,6 @@ constexpr int PUSH_ROOM = 8;
 // The configuration dialog's push buttons keep the dialog's own font (8 points at 96 DPI).
 const SKIN_FONT CONFIG_DIALOG_FONT{-11, 0, L"MS Sans Serif"};
 
-const wchar_t* SectionOf(TEXT_GROUP group)
-{
-    return group == TEXT_WIZARD   ? L"START WIZARD"
-           : group == TEXT_CONFIG ? L"CONFIGURATION"
-                                  : L"MESSAGEBOX";
-}
-
 SKIN_FONT FontOf(SETUP_WINDOW window, CONTROL_KIND kind, int layout)
 {
     if (kind == CONTROL_DESCRIPTION)
@@ -61,16 +54,14 @@ TEST(SetupTextFit, EveryTextOfTheSystemLanguageFitsItsPlace)
 {
     const std::wstring code = LanguageCodeFor(GetSystemDefaultLangID());
     const int layout = LayoutForCode(code);
-    std::vector<std::wstring> files{code};
+    std::vector<std::string> files{Narrow(code)};
     // Systems without a file of their own show the English one.
     if (code == L"ENU")
-        files.push_back(L"ENG");
+        files.push_back("ENG");
     HDC dc = CreateCompatibleDC(nullptr);
     int measured = 0;
-    for (const std::wstring& file : files)
+    for (const std::string& file : files)
     {
-        const std::wstring path =
-            SourceTreePath("resources/language/" + std::string(file.begin(), file.end()) + ".lng");
         for (const SETUP_WINDOW window : {SETUP_MODEL_PAGE, SETUP_OPTIONS_PAGE, SETUP_ALIGN_PAGE,
                                           SETUP_CALIBRATE_PAGE, SETUP_CONFIG, SETUP_WIZARD_FRAME})
         {
@@ -79,16 +70,13 @@ TEST(SetupTextFit, EveryTextOfTheSystemLanguageFitsItsPlace)
                 // M8's static is never visible.
                 if (control.text.group == TEXT_NONE || control.text.group == TEXT_MESSAGE)
                     continue;
-                const std::wstring key = TextKeyName(control.text);
-                std::wstring text = ReadIni(path, SectionOf(control.text.group), key.c_str());
-                ASSERT_FALSE(text.empty()) << "no " << std::string(key.begin(), key.end());
-                if (control.text.trailingSpace)
-                    text += L' ';
+                const std::string key = Narrow(TextKeyName(control.text));
+                const std::wstring text = ShippedText(file, control.text);
+                ASSERT_FALSE(text.empty()) << "no " << key;
                 const int width = TextWidth(dc, FontOf(window, control.kind, layout), text);
                 EXPECT_LE(width, Room(control, layout))
-                    << std::string(file.begin(), file.end()) << " "
-                    << std::string(key.begin(), key.end()) << " in window " << int(window)
-                    << ", control " << control.id << ": " << width << " px";
+                    << file << " " << key << " in window " << int(window) << ", control "
+                    << control.id << ": " << width << " px";
                 ++measured;
             }
         }

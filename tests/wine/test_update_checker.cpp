@@ -28,18 +28,17 @@
 
 namespace
 {
-// Message boxes are recorded and answered with a fixed button.
+// Message boxes are recorded and answered No.
 class CAnsweringPlatform : public CWin32Platform
 {
 public:
     int ShowMessageBox(const std::wstring& text, std::uint32_t style) override
     {
         m_boxes.push_back({text, style, m_strTitle});
-        return m_nAnswer;
+        return IDNO;
     }
 
     std::vector<RECORDED_BOX> m_boxes;
-    int m_nAnswer = IDNO;
 };
 
 class CRecordingChecker : public CUpdateChecker
@@ -63,48 +62,36 @@ public:
 };
 
 // Points the process's temporary folder (TMP and TEMP) elsewhere for the life of the object.
-class CScopedTempFolder
+struct SCOPED_TEMP_FOLDER
 {
-public:
-    explicit CScopedTempFolder(const std::wstring& folder)
+    explicit SCOPED_TEMP_FOLDER(const std::wstring& folder)
     {
         for (const wchar_t* name : {L"TMP", L"TEMP"})
         {
             wchar_t value[MAX_PATH] = {};
             GetEnvironmentVariableW(name, value, MAX_PATH);
-            m_old[name] = value;
+            old[name] = value;
             SetEnvironmentVariableW(name, folder.c_str());
         }
     }
-    ~CScopedTempFolder()
+    ~SCOPED_TEMP_FOLDER()
     {
-        for (const auto& [name, value] : m_old)
+        for (const auto& [name, value] : old)
             SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
     }
-    CScopedTempFolder(const CScopedTempFolder&) = delete;
-    CScopedTempFolder& operator=(const CScopedTempFolder&) = delete;
-
-private:
-    std::map<std::wstring, std::wstring> m_old;
+    std::map<std::wstring, std::wstring> old;
 };
 
 // A file beside this program for the life of the object.
-class CFileBesideProgram
+struct FILE_BESIDE_PROGRAM
 {
-public:
-    CFileBesideProgram(const std::wstring& name, const std::string& bytes)
-        : m_strPath(TestProgramDirectory() + L"\\" + name)
+    FILE_BESIDE_PROGRAM(const std::wstring& name, const std::string& bytes)
+        : path(TestProgramDirectory() + L"\\" + name)
     {
-        std::ofstream(m_strPath.c_str(), std::ios::binary) << bytes;
+        std::ofstream(path.c_str(), std::ios::binary) << bytes;
     }
-    ~CFileBesideProgram() { DeleteFileW(m_strPath.c_str()); }
-    CFileBesideProgram(const CFileBesideProgram&) = delete;
-    CFileBesideProgram& operator=(const CFileBesideProgram&) = delete;
-
-    const std::wstring& Path() const { return m_strPath; }
-
-private:
-    std::wstring m_strPath;
+    ~FILE_BESIDE_PROGRAM() { DeleteFileW(path.c_str()); }
+    const std::wstring path;
 };
 
 // File names and sizes of a folder (not its subfolders).
@@ -143,7 +130,7 @@ protected:
     CAnsweringPlatform m_platform;
     CScopedPlatform m_scope;
     CTempFolder m_scratch;
-    CScopedTempFolder m_temp;
+    SCOPED_TEMP_FOLDER m_temp;
     CDriver m_state;
 };
 } // namespace
@@ -157,7 +144,7 @@ TEST_F(UpdateCheck, OnlyANewerVersionOnTheChosenServerIsOffered)
     ServeFile(L"server2\\TaveloUpgrade.inf", L"[Update]\r\nNewVersion=1.5.0.1\r\n");
     const std::wstring server1 = server.Url(L"/files/server1/");
     const std::wstring server2 = server.Url(L"/files/server2/");
-    const CFileBesideProgram installedList(
+    const FILE_BESIDE_PROGRAM installedList(
         SERVER_LIST_FILE, Narrow(L"[ENU]\r\nAlias1=First\r\nServer1=" + server1 +
                                  L"\r\nAlias2=Second\r\nServer2=" + server2 + L"\r\n"));
     // The list comes without a Content-Length: it is read to its end all the same.

@@ -29,7 +29,9 @@
 #include <cwctype>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -73,28 +75,23 @@ std::string ReadRequestHead(SOCKET socket)
     return head;
 }
 
-std::string HeaderValue(const std::string& head, const std::string& name)
+// The User-Agent header's value, its name in any case.
+std::string UserAgent(const std::string& head)
 {
-    std::string lowerHead = head;
-    std::transform(lowerHead.begin(), lowerHead.end(), lowerHead.begin(),
+    std::string lower = head;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
-    const std::size_t at = lowerHead.find("\r\n" + name + ":");
+    const std::size_t at = lower.find("\r\nuser-agent:");
     if (at == std::string::npos)
         return std::string();
-    std::size_t start = at + 2 + name.size() + 1;
-    while (start < head.size() && head[start] == ' ')
-        ++start;
+    const std::size_t start = head.find_first_not_of(' ', at + 13);
     return head.substr(start, head.find("\r\n", start) - start);
 }
 
 void LogRequest(const std::string& line)
 {
     std::lock_guard guard(g_logLock);
-    FILE* log = _wfopen(g_strLogPath.c_str(), L"ab");
-    if (log == nullptr)
-        return;
-    std::fwrite(line.data(), 1, line.size(), log);
-    std::fclose(log);
+    std::ofstream(g_strLogPath.c_str(), std::ios::binary | std::ios::app) << line;
 }
 
 // The file for the rest of a path; false for a path that could leave the root.
@@ -107,10 +104,8 @@ bool ReadServedFile(const std::string& relative, std::string& body)
     for (const char c : relative)
         path += c == '/' ? L'\\' : wchar_t(static_cast<unsigned char>(c));
     std::ifstream in(path.c_str(), std::ios::binary);
-    if (!in)
-        return false;
     body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    return bool(in);
 }
 
 std::string Head(const std::string& status, const std::string& length)
@@ -141,16 +136,19 @@ void Serve(SOCKET socket)
         return;
     }
     const std::string target = head.substr(methodEnd + 1, targetEnd - methodEnd - 1);
-    LogRequest(head.substr(0, targetEnd) + "\t" + HeaderValue(head, "user-agent") + "\n");
+    LogRequest(head.substr(0, targetEnd) + "\t" + UserAgent(head) + "\n");
 
     const std::size_t segmentEnd = target.find('/', 1);
     const std::string behaviour = target.substr(1, segmentEnd - 1);
     const std::string rest = segmentEnd == std::string::npos ? "" : target.substr(segmentEnd + 1);
+    // The ways a file is served: how much longer than it is its length is announced, or
+    // without a length.
+    const std::map<std::string, std::optional<std::size_t>> fileReplies = {
+        {"files", 0}, {"no-length", std::nullopt}, {"lying-length", LYING_EXTRA_BYTES}};
+    const auto reply = fileReplies.find(behaviour);
     std::string body;
     if (behaviour == "silent")
-    {
         WaitForClientClose(socket);
-    }
     else if (behaviour == "huge")
     {
         const std::string block(64 * 1024, 'x');
@@ -158,20 +156,12 @@ void Serve(SOCKET socket)
         for (std::size_t sent = 0; open && sent < HUGE_BODY_BYTES; sent += block.size())
             open = SendText(socket, block);
     }
-    else if ((behaviour == "files" || behaviour == "no-length" || behaviour == "lying-length") &&
-             ReadServedFile(rest, body))
-    {
-        std::string length = std::to_string(body.size());
-        if (behaviour == "no-length")
-            length.clear();
-        else if (behaviour == "lying-length")
-            length = std::to_string(body.size() + LYING_EXTRA_BYTES);
-        SendText(socket, Head("200 OK", length) + body);
-    }
+    else if (reply != fileReplies.end() && ReadServedFile(rest, body))
+        SendText(socket, Head("200 OK", reply->second ? std::to_string(body.size() + *reply->second)
+                                                      : std::string()) +
+                             body);
     else
-    {
         SendText(socket, Head("404 Not Found", "0"));
-    }
     // Let the client read everything before the connection goes.
     shutdown(socket, SD_SEND);
     const DWORD lingerMs = 2000;
@@ -181,11 +171,18 @@ void Serve(SOCKET socket)
     closesocket(socket);
 }
 
-unsigned ListenOnLoopback(SOCKET listener, int backlog)
+sockaddr_in Loopback(unsigned port)
 {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(u_short(port));
+    return address;
+}
+
+unsigned ListenOnLoopback(SOCKET listener, int backlog)
+{
+    sockaddr_in address = Loopback(0);
     int addressSize = sizeof address;
     if (listener == INVALID_SOCKET ||
         bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
@@ -199,10 +196,7 @@ unsigned ListenOnLoopback(SOCKET listener, int backlog)
 // then on the system drops new connection requests to it.
 void FillBacklog(unsigned port)
 {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(u_short(port));
+    sockaddr_in address = Loopback(port);
     for (int i = 0; i < 64; ++i)
     {
         SOCKET filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -221,11 +215,7 @@ void FillBacklog(unsigned port)
 bool WritePortFile(const std::wstring& path, unsigned port, unsigned blackHolePort)
 {
     const std::wstring partial = path + L".partial";
-    FILE* file = _wfopen(partial.c_str(), L"wb");
-    if (file == nullptr)
-        return false;
-    std::fprintf(file, "%u\n%u\n", port, blackHolePort);
-    std::fclose(file);
+    std::ofstream(partial.c_str(), std::ios::binary) << port << "\n" << blackHolePort << "\n";
     return MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 } // namespace

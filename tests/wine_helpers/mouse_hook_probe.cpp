@@ -49,24 +49,15 @@ int wmain(int argc, wchar_t** argv)
         return 5;
     SetEvent(ready);
 
-    const ULONGLONG deadline = GetTickCount64() + 600000;
-    for (;;)
+    for (const ULONGLONG deadline = GetTickCount64() + 600000; GetTickCount64() < deadline;)
     {
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline)
-            break;
         // Wake at least every 100 ms and look at the queue: a thread that has not asked for a
         // message for seconds counts as hung, and its low-level hook is then skipped.
-        const DWORD wait = MsgWaitForMultipleObjects(
-            1, &stop, FALSE, DWORD(deadline - now < 100 ? deadline - now : 100), QS_ALLINPUT);
-        if (wait == WAIT_OBJECT_0)
+        if (MsgWaitForMultipleObjects(1, &stop, FALSE, 100, QS_ALLINPUT) == WAIT_OBJECT_0)
             break;
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-        {
-            TranslateMessage(&message);
             DispatchMessageW(&message);
-        }
     }
     UnhookWindowsHookEx(hook);
     std::fclose(g_pOutput);

@@ -32,20 +32,14 @@ std::string Utf8(const std::wstring& text)
     return out;
 }
 
-std::wstring OwnPath()
-{
-    std::vector<wchar_t> path(MAX_PATH);
-    DWORD length = 0;
-    while ((length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()))) >= path.size())
-        path.resize(path.size() * 2);
-    return std::wstring(path.data(), length);
-}
-
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
 {
-    const std::wstring ownPath = OwnPath();
+    // The stand-ins sit under paths of the usual length.
+    wchar_t own[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, own, MAX_PATH);
+    const std::wstring ownPath = own;
     std::vector<wchar_t> folder(GetCurrentDirectoryW(0, nullptr) + 1);
     GetCurrentDirectoryW(DWORD(folder.size()), folder.data());
 

@@ -92,15 +92,11 @@ void DrawStroke(const CDriverRun& run, const SIM_OPTICS_CONFIG& optics,
     // never jumping farther than the tracker follows one pen from frame to frame.
     constexpr double STEP_PX = 6.0;
     constexpr DWORD STEP_MS = 12;
-    for (std::size_t i = 0; i < points.size(); ++i)
+    run.Control(PenAt(optics, unit, points[0].first, points[0].second));
+    // The pen rests a moment where it touches down, as a hand does.
+    Sleep(150);
+    for (std::size_t i = 1; i < points.size(); ++i)
     {
-        if (i == 0)
-        {
-            run.Control(PenAt(optics, unit, points[0].first, points[0].second));
-            // The pen rests a moment where it touches down, as a hand does.
-            Sleep(150);
-            continue;
-        }
         const double dx = points[i].first - points[i - 1].first;
         const double dy = points[i].second - points[i - 1].second;
         const int steps = std::max(1, static_cast<int>(std::ceil(std::hypot(dx, dy) / STEP_PX)));

@@ -8,12 +8,15 @@
 #include <cmath>
 #include <cstdio>
 
+namespace
+{
+// The cross-hair's lines are the row and the column with the most cyan: its centre even when
+// the picture runs off the edge of the screen. Nothing while the window is hidden.
 std::optional<SHOWN_TARGET> FindShownTarget(HWND window)
 {
     if (!IsWindowVisible(window))
         return std::nullopt;
-    RECT area{};
-    GetWindowRect(window, &area);
+    const RECT area = WindowRect(window);
     const std::vector<std::uint8_t> rgb = CDriverRun::CaptureRgb(area);
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
@@ -61,30 +64,12 @@ std::optional<SHOWN_TARGET> FindShownTarget(HWND window)
         }
         return sum / n;
     };
-    SHOWN_TARGET target;
     const double x = line(columns);
     const double y = line(rows);
-    target.x = area.left + x;
-    target.y = area.top + y;
-    target.arrowX = magentaX / magenta - x;
-    target.arrowY = magentaY / magenta - y;
-    return target;
+    return SHOWN_TARGET{area.left + x, area.top + y, magentaX / magenta - x,
+                        magentaY / magenta - y};
 }
 
-int UnitOfWindow(HWND window, const std::vector<RECT>& monitors)
-{
-    RECT area{};
-    GetWindowRect(window, &area);
-    for (std::size_t unit = 0; unit < monitors.size(); ++unit)
-    {
-        if (EqualRect(&area, &monitors[unit]))
-            return static_cast<int>(unit);
-    }
-    return -1;
-}
-
-namespace
-{
 BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM context)
 {
     MONITORINFO info{};
@@ -98,7 +83,23 @@ BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM context)
         list->push_back(info.rcMonitor);
     return TRUE;
 }
+
+bool Moved(const SHOWN_TARGET& a, const SHOWN_TARGET& b)
+{
+    return std::hypot(a.x - b.x, a.y - b.y) > 20.0;
+}
 } // namespace
+
+int UnitOfWindow(HWND window, const std::vector<RECT>& monitors)
+{
+    const RECT area = WindowRect(window);
+    for (std::size_t unit = 0; unit < monitors.size(); ++unit)
+    {
+        if (EqualRect(&area, &monitors[unit]))
+            return static_cast<int>(unit);
+    }
+    return -1;
+}
 
 std::vector<RECT> Monitors()
 {
@@ -132,14 +133,6 @@ std::string PenAt(const SIM_OPTICS_CONFIG& config, int unit, double x, double y,
     std::snprintf(line, sizeof line, "unit %d pen %d %.2f %.2f", unit, pen, cameraX, cameraY);
     return line;
 }
-
-namespace
-{
-bool Moved(const SHOWN_TARGET& a, const SHOWN_TARGET& b)
-{
-    return std::hypot(a.x - b.x, a.y - b.y) > 20.0;
-}
-} // namespace
 
 std::vector<TOUCHED>
 TouchShownTargets(CDriverRun& run, const std::vector<SIM_OPTICS_CONFIG>& optics, std::size_t limit)

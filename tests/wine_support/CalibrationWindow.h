@@ -19,10 +19,6 @@ struct SHOWN_TARGET
     double arrowY = 0;
 };
 
-// The cross-hair's lines are the row and the column with the most cyan: its centre even when
-// the picture runs off the edge of the screen. Nothing while the window is hidden.
-std::optional<SHOWN_TARGET> FindShownTarget(HWND window);
-
 // The monitors, the primary first: monitor i is camera unit i's.
 std::vector<RECT> Monitors();
 // The unit whose monitor the window covers, or -1.

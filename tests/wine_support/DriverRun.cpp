@@ -2,12 +2,15 @@
 
 #include "calibration/win32/CalibrationReportView.h"
 #include "core/Messages.h"
+#include "resources/resource.h"
+#include "setup_ui/SkinLayout.h"
 #include "tests/wine_support/CalibratedBoard.h"
 #include "tests/wine_support/HookProbe.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace
@@ -27,62 +30,69 @@ std::wstring WinePath(const std::string& unixPath)
 }
 
 // The answer of the program to a question arrives here.
-struct ANSWER
-{
-    std::wstring text;
-    bool received = false;
-};
-
-ANSWER* g_pAnswer = nullptr;
+std::optional<std::wstring>* g_pAnswer = nullptr;
 
 LRESULT CALLBACK AnswerProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_COPYDATA && g_pAnswer != nullptr)
     {
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        g_pAnswer->text.assign(static_cast<const wchar_t*>(data->lpData),
-                               data->cbData / sizeof(wchar_t));
-        while (!g_pAnswer->text.empty() && g_pAnswer->text.back() == L'\0')
-            g_pAnswer->text.pop_back();
-        g_pAnswer->received = true;
+        std::wstring text(static_cast<const wchar_t*>(data->lpData),
+                          data->cbData / sizeof(wchar_t));
+        *g_pAnswer = text.substr(0, text.find_last_not_of(L'\0') + 1);
         return TRUE;
     }
     return DefWindowProcW(hWnd, message, wParam, lParam);
 }
 
-struct WINDOW_SEARCH
+// The first top-level window of a class that belongs to the process and is `wanted`.
+HWND FindOwned(const wchar_t* className, DWORD processId, const std::function<bool(HWND)>& wanted)
 {
-    const wchar_t* className;
-    DWORD processId;
-    // 0, or a control the window must hold.
-    int controlId;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM context)
-{
-    auto* search = reinterpret_cast<WINDOW_SEARCH*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t name[128] = {};
-    GetClassNameW(window, name, 127);
-    if (owner == search->processId && IsWindowVisible(window) &&
-        std::wstring(name) == search->className &&
-        (search->controlId == 0 || GetDlgItem(window, search->controlId) != nullptr))
+    for (HWND window = FindWindowExW(nullptr, nullptr, className, nullptr); window != nullptr;
+         window = FindWindowExW(nullptr, window, className, nullptr))
     {
-        search->found = window;
-        return FALSE;
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && wanted(window))
+            return window;
     }
-    return TRUE;
+    return nullptr;
 }
 
+// The screen's pixels in an area, as a bitmap the caller deletes (null for an empty area).
+HBITMAP CaptureBitmap(const RECT& area)
+{
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0)
+        return nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return bitmap;
+}
 } // namespace
 
 HWND WaitForTopLevel(const wchar_t* className, int controlId, DWORD processId, DWORD milliseconds)
 {
-    WINDOW_SEARCH search{className, processId, controlId};
-    WaitUntil([&search] { return !EnumWindows(FindVisibleWindow, LPARAM(&search)); }, milliseconds);
-    return search.found;
+    HWND found = nullptr;
+    WaitUntil(
+        [&]
+        {
+            found = FindOwned(className, processId,
+                              [controlId](HWND window) {
+                                  return IsWindowVisible(window) &&
+                                         (controlId == 0 || GetDlgItem(window, controlId));
+                              });
+            return found != nullptr;
+        },
+        milliseconds);
+    return found;
 }
 
 bool Launch(const std::wstring& program, const std::wstring& folder, PROCESS_INFORMATION& process)
@@ -111,6 +121,21 @@ std::wstring WindowText(HWND window)
     return text;
 }
 
+RECT WindowRect(HWND window)
+{
+    RECT area{};
+    GetWindowRect(window, &area);
+    return area;
+}
+
+std::wstring RegistryText(const std::wstring& key, const wchar_t* name)
+{
+    wchar_t value[MAX_PATH] = {};
+    DWORD size = sizeof value;
+    RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size);
+    return value;
+}
+
 std::wstring SourceTreePath(const std::string& relative)
 {
     return WinePath(std::string(TAVELO_SOURCE_DIR) + "/" + relative);
@@ -127,6 +152,14 @@ std::wstring LanguageText(const char* code, const wchar_t* section, const wchar_
 {
     return ReadIni(SourceTreePath(std::string("resources/language/") + code + ".lng"), section,
                    key);
+}
+
+std::wstring ShippedText(const std::string& code, const TEXT_KEY& key)
+{
+    const wchar_t* const sections[] = {L"", L"START WIZARD", L"CONFIGURATION", L"MESSAGEBOX"};
+    const std::wstring text =
+        LanguageText(code.c_str(), sections[key.group], TextKeyName(key).c_str());
+    return text.empty() || !key.trailingSpace ? text : text + L" ";
 }
 
 CDriverRun::CDriverRun(const std::string& name, const std::wstring& folder)
@@ -209,6 +242,12 @@ bool CDriverRun::StartOn(const CCalibratedBoard& board)
     return board.IsCalibrated() && StartUntil("reader");
 }
 
+HWND CDriverRun::StartIntoWizard()
+{
+    HWND wizard = Start() ? WaitForDialog(WIZARD_NEXT, RUN_START_MS) : nullptr;
+    return WaitForMainWindow(RUN_START_MS) != nullptr ? wizard : nullptr;
+}
+
 DWORD CDriverRun::WaitForExit(DWORD milliseconds) const
 {
     if (m_process.hProcess == nullptr)
@@ -230,14 +269,8 @@ HWND CDriverRun::WaitForMainWindow(DWORD milliseconds)
     WaitUntil(
         [this]
         {
-            for (HWND window = FindWindowExW(nullptr, nullptr, MAIN_CLASS, L"Tavelo"); window;
-                 window = FindWindowExW(nullptr, window, MAIN_CLASS, L"Tavelo"))
-            {
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                if (owner == m_process.dwProcessId)
-                    m_hMain = window;
-            }
+            m_hMain = FindOwned(MAIN_CLASS, ProcessId(),
+                                [](HWND window) { return WindowText(window) == L"Tavelo"; });
             return m_hMain != nullptr || !IsRunning();
         },
         milliseconds);
@@ -261,11 +294,11 @@ std::wstring CDriverRun::Ask(HWND window, const wchar_t* question)
     RegisterClassW(&windowClass);
     HWND receiver = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                     nullptr, windowClass.hInstance, nullptr);
-    ANSWER answer;
+    std::optional<std::wstring> answer;
     g_pAnswer = &answer;
     PostMessageW(window, RegisterWindowMessageW(question), reinterpret_cast<WPARAM>(receiver), 0);
     const ULONGLONG deadline = GetTickCount64() + 5000;
-    while (!answer.received && GetTickCount64() < deadline)
+    while (!answer && GetTickCount64() < deadline)
     {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
@@ -274,7 +307,7 @@ std::wstring CDriverRun::Ask(HWND window, const wchar_t* question)
     }
     g_pAnswer = nullptr;
     DestroyWindow(receiver);
-    return answer.text;
+    return answer.value_or(L"");
 }
 
 std::vector<std::wstring> CDriverRun::DescriptionLines(bool values)
@@ -318,19 +351,26 @@ bool CDriverRun::WaitForState(const std::string& key, const std::string& expecte
 HWND CDriverRun::WaitForPage(HWND wizard, int controlId, DWORD milliseconds)
 {
     HWND page = nullptr;
-    WaitUntil(
+    const bool shown = WaitUntil(
         [&]
         {
-            for (page = FindWindowExW(wizard, nullptr, L"#32770", nullptr); page != nullptr;
-                 page = FindWindowExW(wizard, page, L"#32770", nullptr))
-            {
-                if (IsWindowVisible(page))
-                    return GetDlgItem(page, controlId) != nullptr;
-            }
-            return false;
+            page = FindWindowExW(wizard, nullptr, L"#32770", nullptr);
+            while (page != nullptr && !IsWindowVisible(page))
+                page = FindWindowExW(wizard, page, L"#32770", nullptr);
+            return page != nullptr && GetDlgItem(page, controlId) != nullptr;
         },
         milliseconds);
-    return page != nullptr && GetDlgItem(page, controlId) != nullptr ? page : nullptr;
+    return shown ? page : nullptr;
+}
+
+HWND CDriverRun::PressPageButton(HWND wizard, int controlId)
+{
+    HWND page = nullptr;
+    for (int next = 0; next < 4 && (page = WaitForPage(wizard, controlId, 300)) == nullptr; ++next)
+        Click(wizard, WIZARD_NEXT);
+    if (page != nullptr)
+        ClickLater(page, IDC_PAGE_BUTTON);
+    return page;
 }
 
 std::wstring CDriverRun::AnswerBox(int button, const std::string& shot, DWORD processId) const
@@ -364,14 +404,6 @@ void CDriverRun::Control(const std::vector<std::string>& lines) const
         file << line << "\n";
 }
 
-bool CDriverRun::Screenshot(const std::string& shot, HWND window) const
-{
-    RECT area{};
-    if (window == nullptr || !GetWindowRect(window, &area))
-        return false;
-    return Screenshot(shot, area);
-}
-
 bool CDriverRun::Shoot(const std::string& shot, HWND window) const
 {
     Sleep(400);
@@ -380,35 +412,12 @@ bool CDriverRun::Shoot(const std::string& shot, HWND window) const
 
 int CDriverRun::CountPixels(HWND window, bool (*colour)(int red, int green, int blue))
 {
-    RECT area{};
-    GetWindowRect(window, &area);
-    const std::vector<std::uint8_t> rgb = CaptureRgb(area);
+    const std::vector<std::uint8_t> rgb = CaptureRgb(WindowRect(window));
     int count = 0;
     for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
         count += colour(rgb[i], rgb[i + 1], rgb[i + 2]) ? 1 : 0;
     return count;
 }
-
-namespace
-{
-// The screen's pixels in an area, as a bitmap the caller deletes (null for an empty area).
-HBITMAP CaptureBitmap(const RECT& area)
-{
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    if (width <= 0 || height <= 0)
-        return nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return bitmap;
-}
-} // namespace
 
 std::vector<std::uint8_t> CDriverRun::CaptureRgb(const RECT& area)
 {
@@ -441,9 +450,9 @@ std::vector<std::uint8_t> BitmapRgb(HBITMAP bitmap, int width, int height)
     return rgb;
 }
 
-bool CDriverRun::Screenshot(const std::string& shot, const RECT& area) const
+bool CDriverRun::Screenshot(const std::string& shot, HWND window) const
 {
-    HBITMAP bitmap = CaptureBitmap(area);
+    HBITMAP bitmap = window != nullptr ? CaptureBitmap(WindowRect(window)) : nullptr;
     if (bitmap == nullptr)
         return false;
     const std::string folder = std::string(TAVELO_SOURCE_DIR) + "/build/test-logs/screens";

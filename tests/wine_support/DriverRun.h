@@ -15,6 +15,7 @@
 
 class CHookProbe;
 class CCalibratedBoard;
+struct TEXT_KEY;
 
 // How long a run may take to come up, and a window to show.
 constexpr DWORD RUN_START_MS = 20000;
@@ -29,8 +30,13 @@ void PressKey(WORD key);
 // Checks `done` every 50 ms until it holds or the time is up; whether it held.
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
 std::wstring WindowText(HWND window);
+RECT WindowRect(HWND window);
 // A file's bytes; empty when it cannot be read.
 std::string FileBytes(const std::wstring& path);
+inline bool FileExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 inline std::string Narrow(const std::wstring& text)
 {
     return std::string(text.begin(), text.end());
@@ -39,22 +45,19 @@ inline std::wstring Widen(const std::string& text)
 {
     return std::wstring(text.begin(), text.end());
 }
-// Starts a program in a folder.
 bool Launch(const std::wstring& program, const std::wstring& folder, PROCESS_INFORMATION& process);
 // A visible top-level window of a process of the given class (holding a control with that id
-// unless it is 0), once it shows; and the same for a dialog.
+// unless it is 0), once it shows.
 HWND WaitForTopLevel(const wchar_t* className, int controlId, DWORD processId, DWORD milliseconds);
-inline HWND WaitForDialogOf(DWORD processId, int controlId, DWORD milliseconds)
-{
-    return WaitForTopLevel(L"#32770", controlId, processId, milliseconds);
-}
 // A bitmap's pixels as the screen shows them, three bytes each, rows top to bottom.
 std::vector<std::uint8_t> BitmapRgb(HBITMAP bitmap, int width, int height);
 
-// The language files shipped with the program, copied by CDriverRun; also for tests that
-// prepare their own folders.
+// Where Windows keeps the programs it starts at sign-in, and a text value of the machine's
+// registry ("" when there is none).
+constexpr const wchar_t* RUN_KEY = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+std::wstring RegistryText(const std::wstring& key, const wchar_t* name);
+// A file of the source tree (the shipped language files, the packages).
 std::wstring SourceTreePath(const std::string& relative);
-// Reads one value of an INI file the way the program does.
 std::wstring ReadIni(const std::wstring& path, const wchar_t* section, const wchar_t* key);
 // A text of a shipped language file ("ENU", ...), and a message of the English one.
 std::wstring LanguageText(const char* code, const wchar_t* section, const wchar_t* key);
@@ -62,6 +65,9 @@ inline std::wstring EnglishMessage(const wchar_t* key)
 {
     return LanguageText("ENU", L"MESSAGEBOX", key);
 }
+// A set-up control's text in a shipped language file, as the control shows it ("" when the
+// file lacks it).
+std::wstring ShippedText(const std::string& code, const TEXT_KEY& key);
 
 class CDriverRun
 {
@@ -79,24 +85,21 @@ public:
     // Files of the scratch folder, by name relative to it.
     void WriteText(const std::string& name, const std::string& text) const;
     std::string ReadText(const std::string& name) const { return FileBytes(Path(name)); }
-    bool Exists(const std::string& name) const
-    {
-        return GetFileAttributesW(Path(name).c_str()) != INVALID_FILE_ATTRIBUTES;
-    }
+    bool Exists(const std::string& name) const { return FileExists(Path(name)); }
     std::wstring Path(const std::string& name) const;
-    // A value of the run's Config.ini.
     std::wstring Config(const wchar_t* section, const wchar_t* key) const
     {
         return ReadIni(Path("Config.ini"), section, key);
     }
 
-    // Starts Tavelo.exe from the scratch folder.
     bool Start() { return Launch(Path("Tavelo.exe"), m_strFolder, m_process); }
     // Starts the program and waits for its main window and the described `key` to be 1
     // ("reader": the pen is tracked; "tray": the icon is shown).
     bool StartUntil(const char* key = "reader");
     // The board's Config.ini and units, then StartUntil("reader").
     bool StartOn(const CCalibratedBoard& board);
+    // Starts a run without settings: the first-run wizard once it and the main window show.
+    HWND StartIntoWizard();
     bool IsRunning() const { return WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT; }
     // Waits for the program to end; its exit code, or STILL_ACTIVE after the time-out.
     DWORD WaitForExit(DWORD milliseconds) const;
@@ -121,27 +124,28 @@ public:
     // tray menu's items ("item" lines: id, type flags in hex, default flag, text).
     std::map<std::string, std::string> DescribeState();
     std::vector<std::wstring> MenuItems() { return DescriptionLines(false); }
-    // Waits until the described value equals `expected`.
     bool WaitForState(const std::string& key, const std::string& expected, DWORD milliseconds);
     // The usual start of a run with a pen: the hook is ready in its own process, the program
     // starts and its reader runs, each within `milliseconds`.
     bool StartTracking(CHookProbe& probe, DWORD milliseconds);
 
-    // A visible top-level window of the given class belonging to the process (or to any
-    // process with that id), waiting up to the time-out.
-    HWND WaitForWindow(const wchar_t* className, DWORD milliseconds, DWORD processId = 0) const
+    // A visible top-level window of the process of the given class, and a dialog of the
+    // process (or of processId) holding a control with that id, waiting up to the time-out.
+    HWND WaitForWindow(const wchar_t* className, DWORD milliseconds) const
     {
-        return WaitForTopLevel(className, 0, processId ? processId : ProcessId(), milliseconds);
+        return WaitForTopLevel(className, 0, ProcessId(), milliseconds);
     }
-    // A visible top-level dialog of the process holding a control with that id.
     HWND WaitForDialog(int controlId, DWORD milliseconds, DWORD processId = 0) const
     {
-        return WaitForDialogOf(processId ? processId : ProcessId(), controlId, milliseconds);
+        return WaitForTopLevel(L"#32770", controlId, processId ? processId : ProcessId(),
+                               milliseconds);
     }
     // The page a wizard shows once it holds that control (its one visible child dialog).
     static HWND WaitForPage(HWND wizard, int controlId, DWORD milliseconds = RUN_WINDOW_MS);
-    // A message box: the dialog with the box's text control (0xFFFF; the set-up windows are
-    // dialogs too).
+    // Goes on with Next from the page a wizard shows to the page holding that control, and
+    // presses that page's button without waiting; the page, or null.
+    static HWND PressPageButton(HWND wizard, int controlId);
+    // A message box: the dialog with the box's text control.
     HWND WaitForMessageBox(DWORD milliseconds, DWORD processId = 0) const
     {
         return WaitForDialog(0xFFFF, milliseconds, processId);
@@ -150,20 +154,18 @@ public:
     // Answers the next message box (of the process, or of processId) with a button, after a
     // screenshot when `shot` names one; the box's text, or "(no box)".
     std::wstring AnswerBox(int button, const std::string& shot = {}, DWORD processId = 0) const;
-    // Presses a button of a dialog the way a click does, and returns once it was handled.
+    // Presses a button of a dialog the way a click does, and returns once it was handled;
+    // ClickLater does not wait, for a button that opens a question the test then answers.
     static void Click(HWND dialog, int buttonId);
-    // Presses it without waiting: for a button that opens a question the test then answers.
     static void ClickLater(HWND dialog, int buttonId);
 
     // Appends command lines to the simulated units' control file.
     void Control(const std::string& line) const { Control(std::vector<std::string>{line}); }
     void Control(const std::vector<std::string>& lines) const;
 
-    // Saves the screen area of a window (or a rectangle) as build/test-logs/screens/
-    // <run name>-<shot>.png. False when nothing could be saved.
+    // Saves the screen area of a window as build/test-logs/screens/<run name>-<shot>.png;
+    // false when nothing could be saved. Shoot first gives the window a moment to paint.
     bool Screenshot(const std::string& shot, HWND window) const;
-    bool Screenshot(const std::string& shot, const RECT& area) const;
-    // The same after a pause for the window to paint.
     bool Shoot(const std::string& shot, HWND window) const;
     // The screen's pixels in an area, three bytes each, rows top to bottom.
     static std::vector<std::uint8_t> CaptureRgb(const RECT& area);

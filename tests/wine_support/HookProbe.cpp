@@ -2,12 +2,10 @@
 
 #include <cstdio>
 
-namespace
-{
-std::vector<HOOKED_EVENT> ReadHookedEvents(const std::wstring& path)
+std::vector<HOOKED_EVENT> CHookProbe::Events() const
 {
     std::vector<HOOKED_EVENT> events;
-    FILE* file = _wfopen(path.c_str(), L"r");
+    FILE* file = _wfopen(m_strOutput.c_str(), L"r");
     if (file == nullptr)
         return events;
     HOOKED_EVENT event;
@@ -17,7 +15,6 @@ std::vector<HOOKED_EVENT> ReadHookedEvents(const std::wstring& path)
     std::fclose(file);
     return events;
 }
-} // namespace
 
 std::wstring TestProgramDirectory()
 {
@@ -60,11 +57,6 @@ CHookProbe::~CHookProbe()
     CloseHandle(m_hReady);
     CloseHandle(m_hStop);
     DeleteFileW(m_strOutput.c_str());
-}
-
-std::vector<HOOKED_EVENT> CHookProbe::Events() const
-{
-    return ReadHookedEvents(m_strOutput);
 }
 
 bool CHookProbe::WaitUntilDelivering(std::uintptr_t extraInfo)

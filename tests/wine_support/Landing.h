@@ -23,3 +23,13 @@ inline testing::AssertionResult PressedAt(const std::vector<HOOKED_EVENT>& butto
 {
     return At(buttons.empty() ? HOOKED_EVENT{} : buttons[0], WM_LBUTTONDOWN, x, y, tolerance);
 }
+
+// Whether a short stroke from (x, y), drawn with pen 0 of a unit seen through its optics, goes
+// down where the pen touched.
+inline testing::AssertionResult ShortStrokeLands(CHookProbe& probe, const CDriverRun& run,
+                                                 const SIM_OPTICS_CONFIG& optics, double x,
+                                                 double y, double tolerance, int unit = 0)
+{
+    return PressedAt(StrokeButtons(probe, run, optics, {{x, y}, {x + 30, y + 20}}, unit), x, y,
+                     tolerance);
+}

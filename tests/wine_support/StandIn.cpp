@@ -3,8 +3,6 @@
 #include "tests/wine_support/DriverRun.h"
 #include "tests/wine_support/HookProbe.h"
 
-#include <cstdio>
-
 CStandIn::CStandIn(const std::wstring& path) : m_strPath(path)
 {
     for (std::size_t slash = path.find(L'\\', 3); slash != std::wstring::npos;
@@ -27,13 +25,7 @@ std::string CStandIn::WaitForRecord(DWORD milliseconds) const
     const bool whole = WaitUntil(
         [&]
         {
-            text.clear();
-            if (FILE* file = _wfopen((m_strPath + L".launch.txt").c_str(), L"rb"))
-            {
-                char buffer[4096];
-                text.assign(buffer, std::fread(buffer, 1, sizeof buffer, file));
-                std::fclose(file);
-            }
+            text = FileBytes(m_strPath + L".launch.txt");
             return text.find("end\n") != std::string::npos;
         },
         milliseconds);

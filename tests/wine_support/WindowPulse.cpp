@@ -17,10 +17,7 @@ unsigned long long NowMicros()
 }
 } // namespace
 
-CWindowPulse::CWindowPulse(HWND window)
-    : m_hWindow(window), m_nStartMicros(NowMicros()), m_thread([this] { Run(); })
-{
-}
+CWindowPulse::CWindowPulse(HWND window) : m_hWindow(window), m_thread([this] { Run(); }) {}
 
 CWindowPulse::~CWindowPulse()
 {
@@ -46,10 +43,7 @@ void CWindowPulse::Run()
             break;
         const unsigned long long took = NowMicros() - start;
         if (took > m_nLongestMicros.load())
-        {
             m_nLongestMicros = took;
-            m_nLongestAtMicros = start - m_nStartMicros;
-        }
         ++m_nSamples;
         Sleep(PULSE_INTERVAL_MS);
     }

@@ -20,8 +20,6 @@ public:
     // The longest round trip so far, in milliseconds, and the number of round trips.
     double LongestMs() const { return m_nLongestMicros.load() / 1000.0; }
     unsigned Samples() const { return m_nSamples.load(); }
-    // When the longest round trip began, in milliseconds from the pulse's start.
-    double LongestAtMs() const { return m_nLongestAtMicros.load() / 1000.0; }
 
 private:
     void Run();
@@ -29,8 +27,6 @@ private:
     HWND m_hWindow;
     std::atomic<bool> m_bStop{false};
     std::atomic<unsigned long long> m_nLongestMicros{0};
-    std::atomic<unsigned long long> m_nLongestAtMicros{0};
-    unsigned long long m_nStartMicros = 0;
     std::atomic<unsigned> m_nSamples{0};
     std::thread m_thread;
 };
