@@ -45,12 +45,6 @@ protected:
     CPenWorld m_world;
 };
 
-template <typename T> std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 using FRAMES = std::vector<std::vector<PEN_POINT>>;
 const FRAMES LIFT = {{}};
 
@@ -283,19 +277,6 @@ TEST_F(PenDriverTwoSingleSpotCameras, BothCamerasSeeingASpotFollowTheMonitorItLi
         EXPECT_EQ(g_nPointerCamera, c.camera);
         EXPECT_EQ(Mouse(), c.mouse);
     }
-}
-
-// The reader only flags the link and asks the main window (MainFlows shows what that does);
-// it never blocks in a message box.
-TEST_F(StallWatchTest, ThousandAndFirstEqualByteFlagsTheLinkAndAsksTheMainWindow)
-{
-    CameraOneRepeats(0x5A, 1000);
-    EXPECT_TRUE(m_world.m_platform.m_mainMessages.empty());
-    CameraOneRepeats(0x5A, 1);
-    EXPECT_EQ(m_world.m_state.m_controller.m_link.m_bFailed, 1);
-    EXPECT_TRUE(m_world.m_platform.m_boxes.empty());
-    ASSERT_EQ(m_world.m_platform.m_mainMessages.size(), 1u);
-    EXPECT_EQ(m_world.m_platform.m_mainMessages[0].message, std::uint32_t{WM_CAMERA_STALLED});
 }
 
 TEST_F(StallWatchTest, EveryPenIsLiftedBeforeTheProgramEnds)
