@@ -175,26 +175,24 @@ TEST_F(PenDriverTwoMultiSpotCameras, CameraOneGoingQuietLeavesCameraZerosPenDown
     EXPECT_EQ(Buttons(), (Events{Press(300, 200)}));
 }
 
+// Mode 1 smooths, 0 passes the samples on raw, any other keeps the filter last set.
 TEST_F(PenDriverSingleSpot, PenModeChoosesTheFilter)
 {
-    // 1: smoothed.
-    m_world.m_state.m_nInkoraPenMode = 1;
-    Run(SingleSamples({{100, 100}, {200, 100}}));
-    EXPECT_EQ(Mouse().back(), Move(160, 100));
-    // 0: raw.
-    m_world.m_platform.m_mouse.clear();
-    m_world.m_state.m_nInkoraPenMode = 0;
-    Run(SingleSamples({{0, 0}, {100, 100}, {200, 100}}));
-    EXPECT_EQ(Mouse().back(), Move(200, 100));
-    // Anything else keeps the filter last set (raw here, then smoothed).
-    m_world.m_platform.m_mouse.clear();
-    m_world.m_state.m_nInkoraPenMode = 2;
-    Run(SingleSamples({{0, 0}, {100, 100}, {200, 100}}));
-    EXPECT_EQ(Mouse().back(), Move(200, 100));
-    g_penInjector.SetFilter(FILTER_SMOOTHED, PEN_FILTER_T, 1);
-    m_world.m_platform.m_mouse.clear();
-    Run(SingleSamples({{0, 0}, {100, 100}, {200, 100}}));
-    EXPECT_EQ(Mouse().back(), Move(160, 100));
+    const struct
+    {
+        int mode;
+        bool smoothedBefore;
+        int x;
+    } cases[] = {{1, false, 160}, {0, true, 200}, {2, false, 200}, {2, true, 160}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " after " << c.smoothedBefore);
+        g_penInjector.SetFilter(c.smoothedBefore ? FILTER_SMOOTHED : FILTER_RAW, PEN_FILTER_T, 1);
+        m_world.m_platform.m_mouse.clear();
+        m_world.m_state.m_nInkoraPenMode = c.mode;
+        Run(SingleSamples({{0, 0}, {100, 100}, {200, 100}}));
+        EXPECT_EQ(Mouse().back(), Move(c.x, 100));
+    }
 }
 
 TEST_F(PenDriverSingleSpot, OnlyTheCanvasWindowCountsForTheDoubleClick)

@@ -114,11 +114,6 @@ void CFaultTour::Close(int camera, int pen)
     open = -1;
 }
 
-void CFaultTour::MarkQuiet()
-{
-    m_quietAt.push_back(Now());
-}
-
 // `pens` pens side by side, 300 pixels apart, in `steps` steps, each seen for three frames;
 // before step quietAtStep the quiet command goes to the simulator.
 bool CFaultTour::Stroke(int camera, int pens, int x, int y, int steps, int quietAtStep,
@@ -129,7 +124,7 @@ bool CFaultTour::Stroke(int camera, int pens, int x, int y, int steps, int quiet
         if (step == quietAtStep)
         {
             Execute(quietCommand);
-            MarkQuiet();
+            m_quietAt.push_back(Now());
         }
         for (int pen = 0; pen < pens; ++pen)
             Down(camera, pen, x + step * STEP_X, y + step * STEP_Y + 300 * pen);
@@ -187,7 +182,7 @@ bool CFaultTour::StallTour(int pens)
     if (!m_scenario.Frames(20))
         return false;
     Execute("unit 0 fault stall");
-    MarkQuiet();
+    m_quietAt.push_back(Now());
     if (!m_scenario.Frames(50))
         return false;
     Execute("unit 0 fault stall off");

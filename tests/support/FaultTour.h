@@ -103,7 +103,6 @@ private:
     void Down(int camera, int pen, int x, int y);
     void Up(int camera, int pen);
     void Close(int camera, int pen);
-    void MarkQuiet();
 
     bool Stroke(int camera, int pens, int x, int y, int steps, int quietAtStep = -1,
                 const std::string& quietCommand = {});
