@@ -36,13 +36,19 @@ int CFakePlatform::ShowMessageBox(const std::wstring& text, std::uint32_t style)
     std::function<void()> whileUp;
     {
         std::lock_guard guard(m_lock);
-        m_boxes.push_back({text, style});
+        m_boxes.push_back({text, style, m_strBoxTitle});
         whileUp = m_onBox;
     }
     if (whileUp)
         whileUp();
     std::lock_guard guard(m_lock);
     return m_nBoxAnswer;
+}
+
+void CFakePlatform::SetMessageBoxTitle(const std::wstring& title)
+{
+    std::lock_guard guard(m_lock);
+    m_strBoxTitle = title;
 }
 
 void CFakePlatform::Sleep(std::uint32_t milliseconds)

@@ -19,6 +19,7 @@ struct RECORDED_BOX
 {
     std::wstring text;
     std::uint32_t style = 0;
+    std::wstring title;
 };
 
 struct RECORDED_MESSAGE
@@ -37,7 +38,7 @@ public:
     CFakePlatform();
 
     int ShowMessageBox(const std::wstring& text, std::uint32_t style) override;
-    void SetMessageBoxTitle(const std::wstring&) override {}
+    void SetMessageBoxTitle(const std::wstring& title) override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint64_t MonotonicMicros() override;
     LibraryHandle LoadAppLibrary(const std::wstring& name) override;
@@ -113,6 +114,7 @@ public:
 
     // What the driver did.
     std::vector<RECORDED_BOX> m_boxes;
+    std::wstring m_strBoxTitle = L"Tavelo";
     // Button id the boxes answer with.
     int m_nBoxAnswer = 1;
     // Runs while a box is up, as the messages a real box's loop dispatches.
