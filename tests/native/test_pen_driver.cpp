@@ -24,10 +24,11 @@ protected:
     explicit PenDriver(const PEN_WORLD_OPTIONS& options = PEN_WORLD_OPTIONS()) : m_world(options) {}
 
     // One reader pass per byte: each camera's next byte, or its last one again when its
-    // stream has ended (as after a read time-out).
-    void Run(const std::vector<std::uint8_t>& camera0,
-             const std::vector<std::uint8_t>& camera1 = {})
+    // stream has ended (as after a read time-out). The passes that sent mouse records.
+    std::vector<std::size_t> Run(const std::vector<std::uint8_t>& camera0,
+                                 const std::vector<std::uint8_t>& camera1 = {})
     {
+        std::vector<std::size_t> sent;
         const std::size_t passes = std::max(camera0.size(), camera1.size());
         for (std::size_t n = 0; n < passes; ++n)
         {
@@ -35,8 +36,12 @@ protected:
                 m_world.m_records[0].rxByte = camera0[n];
             if (n < camera1.size())
                 m_world.m_records[1].rxByte = camera1[n];
+            const std::size_t before = m_world.m_platform.m_mouse.size();
             OnPenByte(m_world.m_records);
+            if (m_world.m_platform.m_mouse.size() != before)
+                sent.push_back(n);
         }
+        return sent;
     }
 
     std::vector<INJECTED_EVENT> Mouse() { return MouseEvents(m_world.m_platform); }
@@ -227,19 +232,8 @@ TEST_F(PenDriverTwoSingleSpotCameras, PenSeenOnlyByCameraOneActsInThePassesItsPa
     // packets complete three passes after camera 1's.
     const auto camera1 = SingleSamples(Repeat({100, 200}, 3) + Repeat({0, 0}, 1));
     const auto camera0 = std::vector<std::uint8_t>{0, 0, 0} + SingleSamples(Repeat({0, 0}, 4));
-    std::vector<std::size_t> passesThatSent;
-    for (std::size_t n = 0; n < camera0.size(); ++n)
-    {
-        m_world.m_records[0].rxByte = camera0[n];
-        if (n < camera1.size())
-            m_world.m_records[1].rxByte = camera1[n];
-        const std::size_t before = m_world.m_platform.m_mouse.size();
-        OnPenByte(m_world.m_records);
-        if (m_world.m_platform.m_mouse.size() != before)
-            passesThatSent.push_back(n);
-    }
     // The last bytes of camera 1's four packets.
-    EXPECT_EQ(passesThatSent, (std::vector<std::size_t>{6, 13, 20, 27}));
+    EXPECT_EQ(Run(camera0, camera1), (std::vector<std::size_t>{6, 13, 20, 27}));
     const auto mouse = Mouse();
     ASSERT_EQ(mouse.size(), 5u);
     EXPECT_EQ(mouse.front(), Press(1124, 200));
