@@ -17,6 +17,8 @@
 #include "device/CalReceiveState.h"
 #include "device/Protocol.h"
 
+#include <algorithm>
+
 namespace
 {
 bool AcceptsMultiSpot(std::uint8_t type)
@@ -66,22 +68,15 @@ void CheckReport(const SPOT_SLOT* slots, SPOT_SLOT* shown)
 
 bool IsReport(const SPOT_SLOT* slots)
 {
-    for (int k = 0; k < PEN_SLOTS; ++k)
-    {
-        if (slots[k].state != SPOT_NO_CHANGE)
-            return true;
-    }
-    return false;
+    return std::any_of(slots, slots + PEN_SLOTS,
+                       [](const SPOT_SLOT& slot) { return slot.state != SPOT_NO_CHANGE; });
 }
 
 bool SameReport(const REPORT& a, const REPORT& b)
 {
-    for (int k = 0; k < PEN_SLOTS; ++k)
-    {
-        if (a[k].state != b[k].state || a[k].x != b[k].x || a[k].y != b[k].y)
-            return false;
-    }
-    return true;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const SPOT_SLOT& x, const SPOT_SLOT& y)
+                      { return x.state == y.state && x.x == y.x && x.y == y.y; });
 }
 
 // After which bytes the link goes quiet when frames arrive whole: the last packet that

@@ -70,12 +70,12 @@ TEST_P(QuietCamera, ReleasesItsPensWithinOneReadTimeoutAndNeverLeavesOnePressed)
     for (const PEN_OUTPUT& output : tour.Outputs())
     {
         if (output.pen == 0 && output.micros >= tour.QuietTimes().at(1) &&
-            output.kind != PEN_OUTPUT_KIND::Move)
+            output.kind != MOUSE_ACTION::Move)
             buttons.push_back(output);
     }
     ASSERT_GE(buttons.size(), 2u);
-    EXPECT_EQ(buttons[0].kind, PEN_OUTPUT_KIND::Release);
-    EXPECT_EQ(buttons[1].kind, PEN_OUTPUT_KIND::Press);
+    EXPECT_EQ(buttons[0].kind, MOUSE_ACTION::Release);
+    EXPECT_EQ(buttons[1].kind, MOUSE_ACTION::Press);
     EXPECT_NEAR(buttons[1].x, 300, 5);
     EXPECT_NEAR(buttons[1].y, 200, 5);
 }

@@ -86,8 +86,7 @@ struct MODE_CASE
 int CursorCount(CPenScenario& scenario, bool show)
 {
     std::lock_guard guard(scenario.m_world.m_platform.m_lock);
-    const std::vector<bool>& shows = scenario.m_world.m_platform.m_cursorShows;
-    return static_cast<int>(std::count(shows.begin(), shows.end(), show));
+    return static_cast<int>(std::ranges::count(scenario.m_world.m_platform.m_cursorShows, show));
 }
 } // namespace
 

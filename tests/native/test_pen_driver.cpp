@@ -24,10 +24,11 @@ protected:
     explicit PenDriver(const PEN_WORLD_OPTIONS& options = PEN_WORLD_OPTIONS()) : m_world(options) {}
 
     // One reader pass per byte: each camera's next byte, or its last one again when its
-    // stream has ended (as after a read time-out).
-    void Run(const std::vector<std::uint8_t>& camera0,
-             const std::vector<std::uint8_t>& camera1 = {})
+    // stream has ended (as after a read time-out). The passes that sent mouse records.
+    std::vector<std::size_t> Run(const std::vector<std::uint8_t>& camera0,
+                                 const std::vector<std::uint8_t>& camera1 = {})
     {
+        std::vector<std::size_t> sent;
         const std::size_t passes = std::max(camera0.size(), camera1.size());
         for (std::size_t n = 0; n < passes; ++n)
         {
@@ -35,8 +36,12 @@ protected:
                 m_world.m_records[0].rxByte = camera0[n];
             if (n < camera1.size())
                 m_world.m_records[1].rxByte = camera1[n];
+            const std::size_t before = m_world.m_platform.m_mouse.size();
             OnPenByte(m_world.m_records);
+            if (m_world.m_platform.m_mouse.size() != before)
+                sent.push_back(n);
         }
+        return sent;
     }
 
     std::vector<INJECTED_EVENT> Mouse() { return MouseEvents(m_world.m_platform); }
@@ -44,12 +49,6 @@ protected:
 
     CPenWorld m_world;
 };
-
-template <typename T> std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 using FRAMES = std::vector<std::vector<PEN_POINT>>;
 const FRAMES LIFT = {{}};
@@ -181,26 +180,24 @@ TEST_F(PenDriverTwoMultiSpotCameras, CameraOneGoingQuietLeavesCameraZerosPenDown
     EXPECT_EQ(Buttons(), (Events{Press(300, 200)}));
 }
 
+// Mode 1 smooths, 0 passes the samples on raw, any other keeps the filter last set.
 TEST_F(PenDriverSingleSpot, PenModeChoosesTheFilter)
 {
-    // 1: smoothed.
-    m_world.m_state.m_nInkoraPenMode = 1;
-    Run(SingleSamples({{100, 100}, {200, 100}}));
-    EXPECT_EQ(Mouse().back(), Move(160, 100));
-    // 0: raw.
-    m_world.m_platform.m_mouse.clear();
-    m_world.m_state.m_nInkoraPenMode = 0;
-    Run(SingleSamples({{0, 0}, {100, 100}, {200, 100}}));
-    EXPECT_EQ(Mouse().back(), Move(200, 100));
-    // Anything else keeps the filter last set (raw here, then smoothed).
-    m_world.m_platform.m_mouse.clear();
-    m_world.m_state.m_nInkoraPenMode = 2;
-    Run(SingleSamples({{0, 0}, {100, 100}, {200, 100}}));
-    EXPECT_EQ(Mouse().back(), Move(200, 100));
-    g_penInjector.SetFilter(FILTER_SMOOTHED, PEN_FILTER_T, 1);
-    m_world.m_platform.m_mouse.clear();
-    Run(SingleSamples({{0, 0}, {100, 100}, {200, 100}}));
-    EXPECT_EQ(Mouse().back(), Move(160, 100));
+    const struct
+    {
+        int mode;
+        bool smoothedBefore;
+        int x;
+    } cases[] = {{1, false, 160}, {0, true, 200}, {2, false, 200}, {2, true, 160}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " after " << c.smoothedBefore);
+        g_penInjector.SetFilter(c.smoothedBefore ? FILTER_SMOOTHED : FILTER_RAW, PEN_FILTER_T, 1);
+        m_world.m_platform.m_mouse.clear();
+        m_world.m_state.m_nInkoraPenMode = c.mode;
+        Run(SingleSamples({{0, 0}, {100, 100}, {200, 100}}));
+        EXPECT_EQ(Mouse().back(), Move(c.x, 100));
+    }
 }
 
 TEST_F(PenDriverSingleSpot, OnlyTheCanvasWindowCountsForTheDoubleClick)
@@ -235,19 +232,8 @@ TEST_F(PenDriverTwoSingleSpotCameras, PenSeenOnlyByCameraOneActsInThePassesItsPa
     // packets complete three passes after camera 1's.
     const auto camera1 = SingleSamples(Repeat({100, 200}, 3) + Repeat({0, 0}, 1));
     const auto camera0 = std::vector<std::uint8_t>{0, 0, 0} + SingleSamples(Repeat({0, 0}, 4));
-    std::vector<std::size_t> passesThatSent;
-    for (std::size_t n = 0; n < camera0.size(); ++n)
-    {
-        m_world.m_records[0].rxByte = camera0[n];
-        if (n < camera1.size())
-            m_world.m_records[1].rxByte = camera1[n];
-        const std::size_t before = m_world.m_platform.m_mouse.size();
-        OnPenByte(m_world.m_records);
-        if (m_world.m_platform.m_mouse.size() != before)
-            passesThatSent.push_back(n);
-    }
     // The last bytes of camera 1's four packets.
-    EXPECT_EQ(passesThatSent, (std::vector<std::size_t>{6, 13, 20, 27}));
+    EXPECT_EQ(Run(camera0, camera1), (std::vector<std::size_t>{6, 13, 20, 27}));
     const auto mouse = Mouse();
     ASSERT_EQ(mouse.size(), 5u);
     EXPECT_EQ(mouse.front(), Press(1124, 200));
@@ -283,19 +269,6 @@ TEST_F(PenDriverTwoSingleSpotCameras, BothCamerasSeeingASpotFollowTheMonitorItLi
         EXPECT_EQ(g_nPointerCamera, c.camera);
         EXPECT_EQ(Mouse(), c.mouse);
     }
-}
-
-// The reader only flags the link and asks the main window (MainFlows shows what that does);
-// it never blocks in a message box.
-TEST_F(StallWatchTest, ThousandAndFirstEqualByteFlagsTheLinkAndAsksTheMainWindow)
-{
-    CameraOneRepeats(0x5A, 1000);
-    EXPECT_TRUE(m_world.m_platform.m_mainMessages.empty());
-    CameraOneRepeats(0x5A, 1);
-    EXPECT_EQ(m_world.m_state.m_controller.m_link.m_bFailed, 1);
-    EXPECT_TRUE(m_world.m_platform.m_boxes.empty());
-    ASSERT_EQ(m_world.m_platform.m_mainMessages.size(), 1u);
-    EXPECT_EQ(m_world.m_platform.m_mainMessages[0].message, std::uint32_t{WM_CAMERA_STALLED});
 }
 
 TEST_F(StallWatchTest, EveryPenIsLiftedBeforeTheProgramEnds)

@@ -32,11 +32,12 @@ SPOT_SLOT SingleSpot(CAMERA_RECORD record)
     return ParseSingleSpot(0, record);
 }
 
-// Feeds bytes to ParseMultiSpot; the four pen slots after the last byte.
-std::vector<SPOT_SLOT> FeedMultiSpot(const std::vector<std::uint8_t>& bytes)
+// Feeds bytes to ParseMultiSpot, then the first packet of a spotless frame; the four pen slots
+// after its last byte: the report of the frame the bytes ended with.
+std::vector<SPOT_SLOT> Report(const std::vector<std::uint8_t>& bytes)
 {
     std::vector<SPOT_SLOT> slots(PEN_SLOTS);
-    for (std::uint8_t byte : bytes)
+    for (std::uint8_t byte : bytes + NoSpotBytes(TYPE_FIRST_SPOT))
     {
         CAMERA_RECORD record;
         record.rxByte = byte;
@@ -44,13 +45,6 @@ std::vector<SPOT_SLOT> FeedMultiSpot(const std::vector<std::uint8_t>& bytes)
         ParseMultiSpot(0, record, slots.data());
     }
     return slots;
-}
-
-// The report of one frame: its packets, then the first packet of a spotless frame.
-std::vector<SPOT_SLOT> Report(const std::vector<PEN_POINT>& spots)
-{
-    (void)FeedMultiSpot(MultiSpotFrame(spots));
-    return FeedMultiSpot(NoSpotBytes(TYPE_FIRST_SPOT));
 }
 
 SPOT_SLOT Present(int x, int y)
@@ -81,36 +75,28 @@ SPOT_SLOT Lifted()
 
 const std::vector<SPOT_SLOT> NO_PEN = {Lifted(), Lifted(), Lifted(), Lifted()};
 
-class MultiSpotTracker : public ::testing::Test
+template <typename... SLOTS> std::vector<SPOT_SLOT> Slots(SLOTS... slots)
 {
-protected:
-    CPenWorld m_world;
-};
+    return {slots...};
+}
 } // namespace
 
-TEST_F(MultiSpotTracker, BytesBetweenPacketsAreSkipped)
+TEST(MultiSpotTracker, BytesBetweenPacketsAreSkippedAndSpotsOutsideTheActiveMonitorDropped)
 {
-    std::vector<std::uint8_t> bytes = {'x', '&', '7', 0x00};
-    const auto spot = MultiSpotBytes(TYPE_FIRST_SPOT, 200, 150);
-    bytes.insert(bytes.end(), spot.begin(), spot.end());
+    CPenWorld world;
     // '$' '$' '8' ...: the second '$' is taken as the type and loses the packet.
-    bytes.push_back('$');
-    const auto dropped = MultiSpotBytes(TYPE_SECOND_SPOT, 400, 300);
-    bytes.insert(bytes.end(), dropped.begin(), dropped.end());
-    (void)FeedMultiSpot(bytes);
-    const auto slots = FeedMultiSpot(NoSpotBytes(TYPE_FIRST_SPOT));
-    EXPECT_TRUE(SlotsAre(slots, {Present(200, 150), Lifted(), Lifted(), Lifted()}));
-}
-
-TEST_F(MultiSpotTracker, SpotsOutsideTheActiveMonitorAreDropped)
-{
-    // Monitor 0 holds 0 < x <= 1024, 0 < y <= 768.
     EXPECT_TRUE(
-        SlotsAre(Report({{1024, 768}}), {Present(1024, 768), Lifted(), Lifted(), Lifted()}));
+        SlotsAre(Report(std::vector<std::uint8_t>{'x', '&', '7', 0x00} +
+                        MultiSpotBytes(TYPE_FIRST_SPOT, 200, 150) + std::vector<std::uint8_t>{'$'} +
+                        MultiSpotBytes(TYPE_SECOND_SPOT, 400, 300)),
+                 {Present(200, 150), Lifted(), Lifted(), Lifted()}));
+    // Monitor 0 holds 0 < x <= 1024, 0 < y <= 768; a zero coordinate is no usable point.
     ResetSpotTracking();
-    EXPECT_TRUE(SlotsAre(Report({{1025, 300}}), NO_PEN));
-    // A zero coordinate is not a usable point.
-    EXPECT_TRUE(SlotsAre(Report({{0, 300}}), NO_PEN));
+    EXPECT_TRUE(SlotsAre(Report(MultiSpotFrame({{1024, 768}})),
+                         {Present(1024, 768), Lifted(), Lifted(), Lifted()}));
+    ResetSpotTracking();
+    EXPECT_TRUE(SlotsAre(Report(MultiSpotFrame({{1025, 300}})), NO_PEN));
+    EXPECT_TRUE(SlotsAre(Report(MultiSpotFrame({{0, 300}})), NO_PEN));
 }
 
 TEST(PenDistance, TruncatesAndNeverOverflows)
@@ -123,95 +109,59 @@ TEST(PenDistance, TruncatesAndNeverOverflows)
     EXPECT_EQ(PenDistance(0, -60000, 0, 60000), 120000);
 }
 
-namespace
+// The single-spot parser maps through the camera's model; the raw parsers give camera pixels
+// whatever the model (7 selects none), and start over from whatever the image decoder left in
+// the receive state they share with it.
+TEST(SpotParsers, EachPacketGivesItsSpotOrItsLift)
 {
-class SingleSpotParser : public ::testing::Test
-{
-protected:
-    CPenWorld m_world{PEN_WORLD_OPTIONS{1, 1.10}};
-};
-} // namespace
-
-TEST_F(SingleSpotParser, ZeroOrOutOfRangeCoordinatesMeanNoSpot)
-{
-    // X = 0x145 = 325, Y = 0x000.
-    EXPECT_TRUE(SlotsAre(Feed(SingleSpot, {'$', '2', 0x00, 0x14, 0x50, 0x00, '&'}), {Lifted()}));
-    EXPECT_TRUE(SlotsAre(Feed(SingleSpot, SingleSpotBytes(100, 480)), {Present(100, 480)}));
-    EXPECT_TRUE(SlotsAre(Feed(SingleSpot, SingleSpotBytes(100, 481)), {Lifted()}));
-    EXPECT_TRUE(SlotsAre(Feed(SingleSpot, SingleSpotBytes(0, 300)), {Lifted()}));
-}
-
-TEST_F(SingleSpotParser, TypesOneAndTwoAreAlikeAndOthersAreDropped)
-{
-    const auto typeTwo = protocol::MakeSingleSpot(40, 50, TYPE_REPLY);
-    EXPECT_TRUE(SlotsAre(Feed(SingleSpot, {typeTwo.begin(), typeTwo.end()}), {Present(40, 50)}));
-    const auto typeSeven = protocol::MakeSingleSpot(40, 50, TYPE_FIRST_SPOT);
-    EXPECT_TRUE(SlotsAre(Feed(SingleSpot, {typeSeven.begin(), typeSeven.end()}), {}));
-}
-
-TEST_F(SingleSpotParser, BrokenEndDropsOnlyThatPacket)
-{
-    auto bytes = SingleSpotBytes(40, 50);
-    bytes.back() = 0x00;
-    const auto good = SingleSpotBytes(60, 70);
-    bytes.insert(bytes.end(), good.begin(), good.end());
-    EXPECT_TRUE(SlotsAre(Feed(SingleSpot, bytes), {Present(60, 70)}));
-}
-
-TEST_F(SingleSpotParser, SpotWithoutAModelChangesNothing)
-{
-    m_world.m_state.m_nCalibModel = 7;
-    EXPECT_TRUE(Feed(SingleSpot, SingleSpotBytes(40, 50)).empty());
-    // A packet without a spot still lifts the pen.
-    EXPECT_EQ(Feed(SingleSpot, SingleSpotBytes(0, 0)).size(), 1u);
-}
-
-namespace
-{
-class RawSpotParsers : public ::testing::Test
-{
-protected:
-    CPenWorld m_world{PEN_WORLD_OPTIONS{1, 1.23, 1024, 768, false}};
-};
-} // namespace
-
-TEST_F(RawSpotParsers, SingleSpotGivesCameraPixelsWithoutAnyModel)
-{
-    auto bytes = SingleSpotBytes(600, 470);
-    const auto none = SingleSpotBytes(0, 470);
-    bytes.insert(bytes.end(), none.begin(), none.end());
-    EXPECT_TRUE(SlotsAre(Feed(ParseRawSingleSpot, bytes), {Present(600, 470), Lifted()}));
-}
-
-TEST_F(RawSpotParsers, MultiSpotTakesOnlyTheFirstSpotOfEachFrame)
-{
-    std::vector<std::uint8_t> bytes;
-    for (const auto& packet :
-         {MultiSpotBytes(TYPE_FIRST_SPOT, 100, 90), MultiSpotBytes(TYPE_SECOND_SPOT, 300, 200),
-          MultiSpotBytes(TYPE_THIRD_SPOT, 310, 200), MultiSpotBytes(TYPE_FOURTH_SPOT, 320, 200),
-          MultiSpotBytes(TYPE_NO_SPOT, 50, 60), NoSpotBytes(TYPE_FIRST_SPOT),
-          MultiSpotBytes(TYPE_FIRST_SPOT, 0, 60)})
-        bytes.insert(bytes.end(), packet.begin(), packet.end());
-    // '6' with a weight is decoded like '7'.
-    EXPECT_TRUE(SlotsAre(Feed(ParseRawMultiSpot, bytes),
-                         {Present(100, 90), Present(50, 60), Lifted(), Lifted()}));
-}
-
-TEST_F(RawSpotParsers, PositionLeftPastThePacketByTheImageDecoderStartsOver)
-{
-    g_calRxPos = 40;
-    g_calRxBuf[1] = 0x55;
-    EXPECT_TRUE(SlotsAre(Feed(ParseRawMultiSpot, MultiSpotBytes(TYPE_FIRST_SPOT, 100, 90)),
-                         {Present(100, 90)}));
-}
-
-TEST_F(RawSpotParsers, HalfPacketOfAnotherTypeInTheSharedBufferIsDropped)
-{
-    // An image packet in progress left position 5 and its own type byte.
-    g_calRxPos = 5;
-    g_calRxBuf[1] = 0x49;
-    auto bytes = std::vector<std::uint8_t>{0x11, 0x22};
-    const auto packet = MultiSpotBytes(TYPE_FIRST_SPOT, 100, 90);
-    bytes.insert(bytes.end(), packet.begin(), packet.end());
-    EXPECT_TRUE(SlotsAre(Feed(ParseRawMultiSpot, bytes), {Present(100, 90)}));
+    const auto broken = []
+    {
+        auto bytes = SingleSpotBytes(40, 50);
+        bytes.back() = 0x00;
+        return bytes;
+    }();
+    const struct
+    {
+        const char* what;
+        SPOT_SLOT (*parser)(CAMERA_RECORD);
+        int model;
+        std::vector<std::uint8_t> bytes;
+        std::vector<SPOT_SLOT> expected;
+        std::uint16_t leftPos = 0;
+        std::uint8_t leftType = 0;
+    } cases[] = {
+        // X = 0x145 = 325, Y = 0x000.
+        {"y zero", SingleSpot, 0, {'$', '2', 0x00, 0x14, 0x50, 0x00, '&'}, {Lifted()}},
+        {"y 480", SingleSpot, 0, SingleSpotBytes(100, 480), {Present(100, 480)}},
+        {"y 481", SingleSpot, 0, SingleSpotBytes(100, 481), {Lifted()}},
+        {"x zero", SingleSpot, 0, SingleSpotBytes(0, 300), {Lifted()}},
+        {"type 2", SingleSpot, 0, SingleSpotBytes(40, 50, TYPE_REPLY), {Present(40, 50)}},
+        {"type 7", SingleSpot, 0, SingleSpotBytes(40, 50, TYPE_FIRST_SPOT), {}},
+        {"broken end", SingleSpot, 0, broken + SingleSpotBytes(60, 70), {Present(60, 70)}},
+        // A spot without a model changes nothing; a packet without a spot still lifts the pen.
+        {"no model", SingleSpot, 7, SingleSpotBytes(40, 50) + SingleSpotBytes(0, 0), {Lifted()}},
+        {"raw single", ParseRawSingleSpot, 7, SingleSpotBytes(600, 470) + SingleSpotBytes(0, 470),
+         Slots(Present(600, 470), Lifted())},
+        // Only a frame's first spot counts; '6' with a weight is decoded like '7'.
+        {"raw multi", ParseRawMultiSpot, 7,
+         MultiSpotBytes(TYPE_FIRST_SPOT, 100, 90) + MultiSpotBytes(TYPE_SECOND_SPOT, 300, 200) +
+             MultiSpotBytes(TYPE_THIRD_SPOT, 310, 200) +
+             MultiSpotBytes(TYPE_FOURTH_SPOT, 320, 200) + MultiSpotBytes(TYPE_NO_SPOT, 50, 60) +
+             NoSpotBytes(TYPE_FIRST_SPOT) + MultiSpotBytes(TYPE_FIRST_SPOT, 0, 60),
+         Slots(Present(100, 90), Present(50, 60), Lifted(), Lifted())},
+        {"raw after a packet left past its end", ParseRawMultiSpot, 7,
+         MultiSpotBytes(TYPE_FIRST_SPOT, 100, 90), Slots(Present(100, 90)), 40, 0x55},
+        {"raw after half an image packet", ParseRawMultiSpot, 7,
+         std::vector<std::uint8_t>{0x11, 0x22} + MultiSpotBytes(TYPE_FIRST_SPOT, 100, 90),
+         Slots(Present(100, 90)), 5, 0x49},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        CPenWorld world{PEN_WORLD_OPTIONS{1, 1.10}};
+        world.m_state.m_nCalibModel = c.model;
+        g_calRxPos = c.leftPos;
+        g_calRxBuf[1] = c.leftType;
+        EXPECT_TRUE(SlotsAre(Feed(c.parser, c.bytes), c.expected));
+    }
 }

@@ -49,12 +49,6 @@ DRIVER_RUN RunOf(CPenScenario& scenario, std::size_t postedFrom, std::uint64_t u
     return run;
 }
 
-std::size_t PostedSoFar(CPenScenario& scenario)
-{
-    std::lock_guard guard(scenario.m_world.m_platform.m_lock);
-    return scenario.m_world.m_platform.m_mainMessages.size();
-}
-
 int Count(const DRIVER_RUN& run, std::uint32_t message, std::intptr_t lParam)
 {
     return int(std::count_if(run.posted.begin(), run.posted.end(),
@@ -162,7 +156,7 @@ TEST(StreamRecording, ReplayOfARecordedSessionGivesTheSameDriverOutputInAFreshDr
         {
             CPenScenario scenario(options);
             ASSERT_TRUE(scenario.StartDevices() && scenario.Calibrate()) << scenario.Error();
-            const std::size_t postedFrom = PostedSoFar(scenario);
+            const std::size_t postedFrom = scenario.MainMessages().size();
             ASSERT_TRUE(scenario.m_world.m_bus->Execute(c.before).empty());
             ASSERT_TRUE(scenario.StartTracking()) << scenario.Error();
             ASSERT_TRUE(StartRecording(scenario.State(), file.wstring()));
@@ -213,7 +207,7 @@ TEST(StreamRecording, ReplayOfARecordedSessionGivesTheSameDriverOutputInAFreshDr
         scenario.StopReader();
         ASSERT_TRUE(scenario.m_world.m_bus->Execute("replay " + simtest::Utf8(file)).empty());
         scenario.ClearRecords();
-        const std::size_t postedFrom = PostedSoFar(scenario);
+        const std::size_t postedFrom = scenario.MainMessages().size();
         ASSERT_TRUE(scenario.StartTracking()) << scenario.Error();
         const std::uint64_t start = scenario.m_world.m_bus->NowMicros();
         ASSERT_TRUE(scenario.Frames(int(spanMicros / FRAME_MICROS) + 10)) << scenario.Error();

@@ -2,7 +2,6 @@
 
 #include "core/Messages.h"
 #include "shell/UnitReplug.h"
-#include "tests/support/PenTestKit.h"
 #include "tracking/PenInjector.h"
 
 #include <algorithm>
@@ -28,20 +27,23 @@ bool IsTwoCameras(FAULT_CONDITION condition)
            condition == FAULT_CONDITION::TwoCamerasClean;
 }
 
-bool IsPress(PEN_OUTPUT_KIND kind)
+// Pen 0's double click and click press and release in one record.
+bool IsPress(MOUSE_ACTION kind)
 {
-    return kind == PEN_OUTPUT_KIND::Press || kind == PEN_OUTPUT_KIND::PressRelease;
+    return kind == MOUSE_ACTION::Press || kind == MOUSE_ACTION::DoubleClick ||
+           kind == MOUSE_ACTION::Click;
 }
 
-bool IsRelease(PEN_OUTPUT_KIND kind)
+bool IsRelease(MOUSE_ACTION kind)
 {
-    return kind == PEN_OUTPUT_KIND::Release || kind == PEN_OUTPUT_KIND::PressRelease;
+    return kind == MOUSE_ACTION::Release || kind == MOUSE_ACTION::DoubleClick ||
+           kind == MOUSE_ACTION::Click;
 }
 
 // Pens 1 to 3 hold after a double click until they lift; pen 0's double click released itself.
 void Follow(bool (&down)[4], const PEN_OUTPUT& output)
 {
-    if (output.kind == PEN_OUTPUT_KIND::Press)
+    if (output.kind == MOUSE_ACTION::Press)
         down[output.pen] = true;
     else if (IsRelease(output.kind))
         down[output.pen] = false;
@@ -112,11 +114,6 @@ void CFaultTour::Close(int camera, int pen)
     open = -1;
 }
 
-void CFaultTour::MarkQuiet()
-{
-    m_quietAt.push_back(Now());
-}
-
 // `pens` pens side by side, 300 pixels apart, in `steps` steps, each seen for three frames;
 // before step quietAtStep the quiet command goes to the simulator.
 bool CFaultTour::Stroke(int camera, int pens, int x, int y, int steps, int quietAtStep,
@@ -127,7 +124,7 @@ bool CFaultTour::Stroke(int camera, int pens, int x, int y, int steps, int quiet
         if (step == quietAtStep)
         {
             Execute(quietCommand);
-            MarkQuiet();
+            m_quietAt.push_back(Now());
         }
         for (int pen = 0; pen < pens; ++pen)
             Down(camera, pen, x + step * STEP_X, y + step * STEP_Y + 300 * pen);
@@ -185,7 +182,7 @@ bool CFaultTour::StallTour(int pens)
     if (!m_scenario.Frames(20))
         return false;
     Execute("unit 0 fault stall");
-    MarkQuiet();
+    m_quietAt.push_back(Now());
     if (!m_scenario.Frames(50))
         return false;
     Execute("unit 0 fault stall off");
@@ -264,40 +261,22 @@ bool CFaultTour::Run()
 std::vector<PEN_OUTPUT> CFaultTour::Outputs()
 {
     std::vector<PEN_OUTPUT> outputs;
-    const std::vector<MOUSE_RECORD> records = m_scenario.MouseRecords();
     const std::vector<std::uint64_t> times = m_scenario.MouseTimes();
     const std::vector<INJECTED_EVENT> mouse = MouseEvents(m_scenario.m_world.m_platform);
     for (std::size_t n = 0; n < mouse.size() && n < times.size(); ++n)
-    {
-        PEN_OUTPUT output{0, PEN_OUTPUT_KIND::Other, mouse[n].x, mouse[n].y, times[n]};
-        const bool down = (records[n].flags & MOUSE_LEFTDOWN) != 0;
-        const bool up = (records[n].flags & MOUSE_LEFTUP) != 0;
-        if (down && up)
-            output.kind = PEN_OUTPUT_KIND::PressRelease;
-        else if (down)
-            output.kind = PEN_OUTPUT_KIND::Press;
-        else if (up)
-            output.kind = PEN_OUTPUT_KIND::Release;
-        else if (mouse[n].action == MOUSE_ACTION::Move)
-            output.kind = PEN_OUTPUT_KIND::Move;
-        outputs.push_back(output);
-    }
+        outputs.push_back({0, mouse[n].action, mouse[n].x, mouse[n].y, times[n]});
     for (const RECORDED_MESSAGE& message : m_scenario.WindowMessages())
     {
         if (message.message < WM_COMPANION_PEN1 || message.message > WM_COMPANION_PEN3)
             continue;
-        PEN_OUTPUT output;
-        output.pen = static_cast<int>(message.message - WM_COMPANION_PEN1) + 1;
-        output.x = static_cast<std::int16_t>((message.wParam >> 16) & 0xFFFF);
-        output.y = static_cast<std::int16_t>(message.wParam & 0xFFFF);
-        output.micros = message.micros;
-        if (message.lParam == PEN_DOWN || message.lParam == PEN_DBLCLICK)
-            output.kind = PEN_OUTPUT_KIND::Press;
-        else if (message.lParam == PEN_UP)
-            output.kind = PEN_OUTPUT_KIND::Release;
-        else if (message.lParam == PEN_MOVE)
-            output.kind = PEN_OUTPUT_KIND::Move;
-        outputs.push_back(output);
+        const std::intptr_t action = message.lParam;
+        outputs.push_back({static_cast<int>(message.message - WM_COMPANION_PEN1) + 1,
+                           action == PEN_DOWN || action == PEN_DBLCLICK ? MOUSE_ACTION::Press
+                           : action == PEN_UP                           ? MOUSE_ACTION::Release
+                           : action == PEN_MOVE                         ? MOUSE_ACTION::Move
+                                                                        : MOUSE_ACTION::Other,
+                           static_cast<std::int16_t>((message.wParam >> 16) & 0xFFFF),
+                           static_cast<std::int16_t>(message.wParam & 0xFFFF), message.micros});
     }
     std::stable_sort(outputs.begin(), outputs.end(),
                      [](const PEN_OUTPUT& a, const PEN_OUTPUT& b) { return a.micros < b.micros; });
@@ -341,7 +320,7 @@ FAULT_FIGURES CFaultTour::Figures()
                             });
             figures.phantom += touched ? 0 : 1;
         }
-        if (output.kind != PEN_OUTPUT_KIND::Press && output.kind != PEN_OUTPUT_KIND::Move)
+        if (output.kind != MOUSE_ACTION::Press && output.kind != MOUSE_ACTION::Move)
             continue;
         double nearest = std::numeric_limits<double>::infinity();
         for (const SEGMENT& point : points)
@@ -366,7 +345,7 @@ FAULT_FIGURES CFaultTour::Figures()
         const auto firstMove =
             std::find_if(outputs.begin(), outputs.end(),
                          [&](const PEN_OUTPUT& output)
-                         { return after(output) && output.kind == PEN_OUTPUT_KIND::Move; });
+                         { return after(output) && output.kind == MOUSE_ACTION::Move; });
         const bool pressedAfter = std::any_of(outputs.begin(), outputs.end(),
                                               [&](const PEN_OUTPUT& output)
                                               { return after(output) && IsPress(output.kind); });
@@ -431,7 +410,7 @@ FAULT_FIGURES CFaultTour::Figures()
             if (output.micros >= until)
                 break;
             if (output.pen != segment.pen || output.micros < segment.from ||
-                output.kind == PEN_OUTPUT_KIND::Other || distance(segment, output) > LAG_RADIUS)
+                output.kind == MOUSE_ACTION::Other || distance(segment, output) > LAG_RADIUS)
                 continue;
             figures.lagMs = std::max(figures.lagMs, double(output.micros - segment.from) / 1000.0);
             break;

@@ -5,6 +5,7 @@
 // measured against where the pens really were.
 
 #include "tests/support/PenScenario.h"
+#include "tests/support/PenTestKit.h"
 
 #include <cstdint>
 #include <string>
@@ -51,20 +52,12 @@ struct FAULT_FIGURES
     int resumed = 0;
 };
 
-enum class PEN_OUTPUT_KIND
-{
-    Press,
-    Release,
-    PressRelease, // pen 0's double click: down and up in one record
-    Move,
-    Other,
-};
-
-// One thing the driver sent for a pen: pen 0 is the mouse, 1 to 3 the companion pens.
+// One thing the driver sent for a pen: pen 0 is the mouse, 1 to 3 the companion pens (whose
+// downs and double clicks read as presses, their lifts as releases).
 struct PEN_OUTPUT
 {
     int pen = 0;
-    PEN_OUTPUT_KIND kind = PEN_OUTPUT_KIND::Other;
+    MOUSE_ACTION kind = MOUSE_ACTION::Other;
     int x = 0;
     int y = 0;
     std::uint64_t micros = 0;
@@ -110,7 +103,6 @@ private:
     void Down(int camera, int pen, int x, int y);
     void Up(int camera, int pen);
     void Close(int camera, int pen);
-    void MarkQuiet();
 
     bool Stroke(int camera, int pens, int x, int y, int steps, int quietAtStep = -1,
                 const std::string& quietCommand = {});

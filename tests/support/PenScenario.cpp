@@ -114,10 +114,9 @@ std::string ScenarioText(const PEN_SCENARIO_OPTIONS& options)
 {
     std::string text = "units " + std::to_string(options.cameras) + "\nseed " +
                        std::to_string(options.seed) + "\n";
-    char minor[8];
-    std::snprintf(minor, sizeof minor, "0x%02X", options.firmwareMinor);
     for (int c = 0; c < options.cameras; ++c)
-        text += "unit " + std::to_string(c) + " minor " + minor + "\n";
+        text +=
+            "unit " + std::to_string(c) + " minor " + std::to_string(options.firmwareMinor) + "\n";
     return text;
 }
 } // namespace

@@ -76,8 +76,7 @@ public:
     // Where the driver's model of a camera maps the pen the camera sees at a screen point.
     bool DriverMaps(int camera, double screenX, double screenY, int& mappedX, int& mappedY);
 
-    std::vector<MOUSE_RECORD> MouseRecords() { return Locked(m_world.m_platform.m_mouse); }
-    // The simulated time each of MouseRecords() was sent at.
+    // The simulated time each mouse record was sent at.
     std::vector<std::uint64_t> MouseTimes() { return Locked(m_world.m_platform.m_mouseMicros); }
     std::vector<RECORDED_MESSAGE> WindowMessages()
     {
