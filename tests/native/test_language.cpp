@@ -140,24 +140,6 @@ TEST(LanguageChoice, OwnFileIsUsedAndAMissingOneFallsBackToEnglishKeepingTheCode
     g_nLangLayout = LANG_LAYOUT_DEFAULT;
 }
 
-TEST(LanguageTexts, OwnTextsWinAndAnAbsentOrEmptyKeyGivesTheEnglishText)
-{
-    CProfileWorld world;
-    world.PutFile(L"x.lng", L"[MESSAGEBOX]\r\nM1=Kamera?\r\nM9=\r\nM11=  \r\n"
-                            L"[TRAY ICON MENU]\r\nT7=\r\nT3=Kalibrieren\r\n");
-    CDriver english;
-    LoadLanguage(english, world.PathOf(L"none.lng"));
-    CDriver state;
-    state.m_strTrayText[6] = L"stale";
-    LoadLanguage(state, world.PathOf(L"x.lng"));
-    EXPECT_EQ(state.m_strMsgText[0], L"Kamera?");
-    EXPECT_EQ(state.m_strTrayText[2], L"Kalibrieren");
-    for (const int m : {1, 8, 10, 11})
-        EXPECT_EQ(state.m_strMsgText[m], english.m_strMsgText[m]) << "M" << m + 1;
-    EXPECT_EQ(state.m_strTrayText[6], english.m_strTrayText[6]);
-    EXPECT_EQ(state.m_strTrayText[6], L"Exit");
-}
-
 TEST(LanguageTexts, ATextLongerThanItsBufferIsCutToIt)
 {
     CFakePlatform platform;
