@@ -101,15 +101,6 @@ protected:
 };
 } // namespace
 
-TEST_F(SettingsFile, FreshInstallationReadsEveryValueAsZero)
-{
-    CCameraSetup cameras(1);
-    SetSwitches(m_state, {7, 7, 7, 7, 7, 7, 7, 7});
-    LoadSettings(m_state);
-    EXPECT_EQ(Switches(m_state), (SWITCHES{0, 0, 0, CALIB_MODEL_SIXTEEN, 0, 0, 0, 0}));
-    EXPECT_FALSE(m_world.FileText(L"Config.ini").has_value());
-}
-
 TEST_F(SettingsFile, StateValuesRoundTripInTableOrder)
 {
     CCameraSetup cameras(1);
@@ -208,38 +199,41 @@ TEST_F(SettingsFile, UncalibratedResolutionLeavesTablesUnchanged)
     ExpectModels(0, 5.0, 6.0);
 }
 
-TEST_F(SettingsFile, DeviceOwnedKeysIgnoredWhenSettingsLiveInCamera)
+// Absent values read as 0, others by their first four characters as an integer; a single
+// camera that keeps its own settings keeps its calibration, mounting and pen mode from the file.
+TEST_F(SettingsFile, StateValuesReadFourCharactersAsAnIntegerAndACameraKeepsItsOwn)
 {
-    m_world.PutFile(L"Config.ini", L"[State]\r\nSave=1\r\nCheck Ceiling=1\r\nCheck Rear=1\r\n"
-                                   L"Lens Angles=1\r\nInkora=2\r\nStart Program=1\r\n"
-                                   L"Select Server=3\r\nRadio Server=1\r\n");
-    CCameraSetup cameras(1, 1);
-    SetSwitches(m_state, {0, 0, 0, 0, 5, 0, 0, 0});
-    LoadSettings(m_state);
-    EXPECT_EQ(Switches(m_state), (SWITCHES{0, 0, 0, CALIB_MODEL_SIXTEEN, 5, 1, 3, 1}));
-
-    g_bSettingsInDevice = 0;
-    LoadSettings(m_state);
-    EXPECT_EQ(Switches(m_state), (SWITCHES{1, 1, 1, CALIB_MODEL_NINE, 2, 1, 3, 1}));
-
-    // Two cameras never have their settings read from a camera, so the file keeps them
-    // whatever the firmware says; otherwise a two-camera board would forget its calibration.
-    CCameraSetup two(2, 1);
-    CDriver twoCameras;
-    twoCameras.m_strConfigPath = m_world.ConfigPath();
-    LoadSettings(twoCameras);
-    EXPECT_EQ(twoCameras.m_bCalibrated, 1);
-    EXPECT_EQ(twoCameras.m_nCalibModel, CALIB_MODEL_NINE);
-}
-
-TEST_F(SettingsFile, StateValuesReadFourCharactersAsAnInteger)
-{
-    m_world.PutFile(L"Config.ini", L"[State]\r\nSelect Server=12345\r\nSave=7x\r\nInkora=abc\r\n"
-                                   L"Lens Angles=-3\r\nRadio Server=+5\r\nStart Program=\r\n");
-    CCameraSetup cameras(1);
-    SetSwitches(m_state, {9, 9, 9, 9, 9, 9, 9, 9});
-    LoadSettings(m_state);
-    EXPECT_EQ(Switches(m_state), (SWITCHES{7, 0, 0, -3, 0, 0, 1234, 5}));
+    const std::wstring edited = L"[State]\r\nSelect Server=12345\r\nSave=7x\r\nInkora=abc\r\n"
+                                L"Lens Angles=-3\r\nRadio Server=+5\r\nStart Program=\r\n";
+    const std::wstring full = L"[State]\r\nSave=1\r\nCheck Ceiling=1\r\nCheck Rear=1\r\n"
+                              L"Lens Angles=1\r\nInkora=2\r\nStart Program=1\r\n"
+                              L"Select Server=3\r\nRadio Server=1\r\n";
+    const struct
+    {
+        const std::wstring* file; // null: a fresh installation
+        std::uint16_t cameras;
+        std::int32_t inDevice;
+        SWITCHES expected;
+    } cases[] = {
+        {nullptr, 1, 0, {0, 0, 0, CALIB_MODEL_SIXTEEN, 0, 0, 0, 0}},
+        {&edited, 1, 0, {7, 0, 0, -3, 0, 0, 1234, 5}},
+        {&full, 1, 1, {9, 9, 9, 9, 9, 1, 3, 1}},
+        {&full, 1, 0, {1, 1, 1, CALIB_MODEL_NINE, 2, 1, 3, 1}},
+        // Two cameras never read their settings from a camera, so the file keeps them whatever
+        // the firmware says; otherwise a two-camera board would forget its calibration.
+        {&full, 2, 1, {1, 1, 1, CALIB_MODEL_NINE, 2, 1, 3, 1}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        if (c.file != nullptr)
+            m_world.PutFile(L"Config.ini", *c.file);
+        CCameraSetup cameras(c.cameras, c.inDevice);
+        SetSwitches(m_state, {9, 9, 9, 9, 9, 9, 9, 9});
+        LoadSettings(m_state);
+        EXPECT_EQ(Switches(m_state), c.expected);
+        EXPECT_EQ(m_world.FileText(L"Config.ini").has_value(), c.file != nullptr);
+    }
 }
 
 TEST_F(SettingsFile, CalibrationValuesAreCutTo29CharactersAndBadOrAbsentOnesKeepTheirValue)
