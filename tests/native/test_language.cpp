@@ -15,25 +15,11 @@
 
 namespace
 {
-// A language file whose every text names its code and key, e.g. "ENG W3".
-std::wstring TaggedLanguageFile(const std::wstring& code)
-{
-    std::wstring text;
-    for (const LANGUAGE_SECTION& section : LANGUAGE_SECTIONS)
-    {
-        text += L"[" + std::wstring(section.name) + L"]\r\n";
-        for (int n = 1; n <= section.keyCount; ++n)
-        {
-            const std::wstring key = section.keyPrefix + std::to_wstring(n);
-            text += key + L"=" + code + L" " + key + L"\r\n";
-        }
-    }
-    return text;
-}
-
 void PutLanguageFile(CProfileWorld& world, const std::wstring& code)
 {
-    world.PutFile(L"language\\" + code + L".lng", TaggedLanguageFile(code));
+    // Every text names its code and key, e.g. "ENG W3".
+    world.PutFile(L"language\\" + code + L".lng",
+                  LanguageFileText([&](const std::wstring& key) { return code + L" " + key; }));
 }
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "tests/support/ProfileWorld.h"
 
+#include "core/Language.h"
+
 #include <atomic>
 #include <chrono>
 #include <cwctype>
@@ -160,6 +162,21 @@ std::optional<std::wstring> FindProfileValue(const std::wstring& text, const std
             return Trimmed(lines[n].line.substr(lines[n].line.find(L'=') + 1));
     }
     return std::nullopt;
+}
+
+std::wstring LanguageFileText(const std::function<std::wstring(const std::wstring& key)>& text)
+{
+    std::wstring file;
+    for (const LANGUAGE_SECTION& section : LANGUAGE_SECTIONS)
+    {
+        file += L"[" + std::wstring(section.name) + L"]\r\n";
+        for (int n = 1; n <= section.keyCount; ++n)
+        {
+            const std::wstring key = section.keyPrefix + std::to_wstring(n);
+            file += key + L"=" + text(key) + L"\r\n";
+        }
+    }
+    return file;
 }
 
 CProfileWorld::CProfileWorld() : m_scope(m_platform)
