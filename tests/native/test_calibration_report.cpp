@@ -18,7 +18,6 @@
 
 namespace
 {
-constexpr int CAPTURE_SAMPLES = 7;
 // The badly touched target and how far off its centre the pen was, screen pixels.
 constexpr double BAD_TOUCH_PX = 15.0;
 constexpr int BAD_SIXTEEN_TARGET = 6;
@@ -43,9 +42,9 @@ SIM_OPTICS_CONFIG OffCentreView(double edgePx)
     return config;
 }
 
-// A capture the way the calibration window takes it: the mean of seven samples of the pen on
-// each target (or `offPx` to the right of target `badTarget`), mirrored for the mounting for
-// the sixteen-point model.
+// A capture the way the calibration window takes it: the pen on each target (or `offPx` to the
+// right of target `badTarget`), mirrored for the mounting for the sixteen-point model. The
+// optics are free of noise, so the mean of the window's samples is the one point they all give.
 CALIB_CAPTURE Capture(std::int32_t model, const SIM_OPTICS_CONFIG& config, int badTarget = -1,
                       double offPx = 0.0)
 {
@@ -64,23 +63,13 @@ CALIB_CAPTURE Capture(std::int32_t model, const SIM_OPTICS_CONFIG& config, int b
     CSimOptics optics(config);
     for (std::size_t i = 0; i < capture.targets.size(); ++i)
     {
-        const double penX = capture.targets[i].x + (int(i) == badTarget ? offPx : 0.0);
-        const double penY = capture.targets[i].y;
-        std::int32_t sumX = 0;
-        std::int32_t sumY = 0;
-        for (int sample = 0; sample < CAPTURE_SAMPLES; ++sample)
-        {
-            std::int32_t x = 0;
-            std::int32_t y = 0;
-            EXPECT_TRUE(optics.ScreenToCamera(penX, penY, x, y)) << "target " << i;
-            sumX += x;
-            sumY += y;
-        }
-        std::int32_t x = sumX / CAPTURE_SAMPLES;
-        std::int32_t y = sumY / CAPTURE_SAMPLES;
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        EXPECT_TRUE(optics.ScreenToCamera(
+            capture.targets[i].x + (int(i) == badTarget ? offPx : 0.0), capture.targets[i].y, x, y))
+            << "target " << i;
         if (model == CALIB_MODEL_SIXTEEN)
-            MirrorCameraPointFor(config.ceilingMount, config.rearProjection, sumX / CAPTURE_SAMPLES,
-                                 sumY / CAPTURE_SAMPLES, x, y);
+            MirrorCameraPointFor(config.ceilingMount, config.rearProjection, x, y, x, y);
         capture.points.push_back({static_cast<float>(x), static_cast<float>(y)});
     }
     return capture;

@@ -15,25 +15,11 @@
 
 namespace
 {
-// A language file whose every text names its code and key, e.g. "ENG W3".
-std::wstring TaggedLanguageFile(const std::wstring& code)
-{
-    std::wstring text;
-    for (const LANGUAGE_SECTION& section : LANGUAGE_SECTIONS)
-    {
-        text += L"[" + std::wstring(section.name) + L"]\r\n";
-        for (int n = 1; n <= section.keyCount; ++n)
-        {
-            const std::wstring key = section.keyPrefix + std::to_wstring(n);
-            text += key + L"=" + code + L" " + key + L"\r\n";
-        }
-    }
-    return text;
-}
-
 void PutLanguageFile(CProfileWorld& world, const std::wstring& code)
 {
-    world.PutFile(L"language\\" + code + L".lng", TaggedLanguageFile(code));
+    // Every text names its code and key, e.g. "ENG W3".
+    world.PutFile(L"language\\" + code + L".lng",
+                  LanguageFileText([&](const std::wstring& key) { return code + L" " + key; }));
 }
 } // namespace
 
@@ -138,24 +124,6 @@ TEST(LanguageChoice, OwnFileIsUsedAndAMissingOneFallsBackToEnglishKeepingTheCode
         EXPECT_EQ(state.m_strCalibText[1], file + L" CW2");
     }
     g_nLangLayout = LANG_LAYOUT_DEFAULT;
-}
-
-TEST(LanguageTexts, OwnTextsWinAndAnAbsentOrEmptyKeyGivesTheEnglishText)
-{
-    CProfileWorld world;
-    world.PutFile(L"x.lng", L"[MESSAGEBOX]\r\nM1=Kamera?\r\nM9=\r\nM11=  \r\n"
-                            L"[TRAY ICON MENU]\r\nT7=\r\nT3=Kalibrieren\r\n");
-    CDriver english;
-    LoadLanguage(english, world.PathOf(L"none.lng"));
-    CDriver state;
-    state.m_strTrayText[6] = L"stale";
-    LoadLanguage(state, world.PathOf(L"x.lng"));
-    EXPECT_EQ(state.m_strMsgText[0], L"Kamera?");
-    EXPECT_EQ(state.m_strTrayText[2], L"Kalibrieren");
-    for (const int m : {1, 8, 10, 11})
-        EXPECT_EQ(state.m_strMsgText[m], english.m_strMsgText[m]) << "M" << m + 1;
-    EXPECT_EQ(state.m_strTrayText[6], english.m_strTrayText[6]);
-    EXPECT_EQ(state.m_strTrayText[6], L"Exit");
 }
 
 TEST(LanguageTexts, ATextLongerThanItsBufferIsCutToIt)

@@ -7,13 +7,8 @@ namespace
 {
 MONITOR_DESC Monitor(int left, int top, int right, int bottom, bool primary, const wchar_t* name)
 {
-    return {static_cast<MonitorHandle>(0x100 + left + 7 * top),
-            left,
-            top,
-            right,
-            bottom,
-            name,
-            primary};
+    const auto handle = static_cast<MonitorHandle>(0x100 + left + 7 * top);
+    return {handle, left, top, right, bottom, name, primary};
 }
 
 std::vector<int> Rect(const MONITOR_AREA& area)

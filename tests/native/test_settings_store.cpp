@@ -101,15 +101,6 @@ protected:
 };
 } // namespace
 
-TEST_F(SettingsFile, FreshInstallationReadsEveryValueAsZero)
-{
-    CCameraSetup cameras(1);
-    SetSwitches(m_state, {7, 7, 7, 7, 7, 7, 7, 7});
-    LoadSettings(m_state);
-    EXPECT_EQ(Switches(m_state), (SWITCHES{0, 0, 0, CALIB_MODEL_SIXTEEN, 0, 0, 0, 0}));
-    EXPECT_FALSE(m_world.FileText(L"Config.ini").has_value());
-}
-
 TEST_F(SettingsFile, StateValuesRoundTripInTableOrder)
 {
     CCameraSetup cameras(1);
@@ -160,30 +151,20 @@ TEST_F(SettingsFile, NinePointModelOnTwoCamerasWritesTwoVectorSections)
     EXPECT_TRUE(NinePointCalibAt(1)->IsModelValid());
 }
 
-TEST_F(SettingsFile, SixteenPointModelWritesParamSectionsAndAnUnknownModelNone)
+// What each model writes is read back by the tests around this one.
+TEST_F(SettingsFile, SixteenPointModelWritesNoVectorSectionsAndAnUnknownModelNoTables)
 {
     CCameraSetup cameras(1);
-    FillModels(0, 1.0, 4.0);
-    m_state.m_nCalibModel = CALIB_MODEL_SIXTEEN;
-    SaveSettings(m_state);
-    for (int i = 0; i < PARAM_COUNT; ++i)
+    for (const int model : {int{CALIB_MODEL_SIXTEEN}, 2})
     {
-        const std::wstring key = L"p" + std::to_wstring(i);
-        EXPECT_NE(Value(L"1024_768_Param0", key.c_str()), L"(absent)") << i;
+        CProfileWorld world;
+        m_state.m_nCalibModel = model;
+        SaveSettings(m_state);
+        const std::wstring text = world.FileText(L"Config.ini").value_or(L"");
+        EXPECT_EQ(FindProfileValue(text, L"State", L"Lens Angles"), std::to_wstring(model));
+        EXPECT_EQ(text.find(L"Vector"), std::wstring::npos) << model;
+        EXPECT_EQ(text.find(L"Param") != std::wstring::npos, model == CALIB_MODEL_SIXTEEN) << model;
     }
-    EXPECT_EQ(Text().find(L"Vector"), std::wstring::npos);
-    FillModels(0, 1.0, 0.0);
-    LoadCalibration(m_state);
-    ExpectModels(0, 1.0, 4.0);
-
-    CProfileWorld other;
-    m_state.m_strConfigPath = other.ConfigPath();
-    m_state.m_nCalibModel = 2;
-    SaveSettings(m_state);
-    const std::wstring text = other.FileText(L"Config.ini").value_or(L"");
-    EXPECT_EQ(FindProfileValue(text, L"State", L"Lens Angles"), L"2");
-    EXPECT_EQ(text.find(L"Vector"), std::wstring::npos);
-    EXPECT_EQ(text.find(L"Param"), std::wstring::npos);
 }
 
 TEST_F(SettingsFile, UncalibratedResolutionLeavesTablesUnchanged)
@@ -208,38 +189,41 @@ TEST_F(SettingsFile, UncalibratedResolutionLeavesTablesUnchanged)
     ExpectModels(0, 5.0, 6.0);
 }
 
-TEST_F(SettingsFile, DeviceOwnedKeysIgnoredWhenSettingsLiveInCamera)
+// Absent values read as 0, others by their first four characters as an integer; a single
+// camera that keeps its own settings keeps its calibration, mounting and pen mode from the file.
+TEST_F(SettingsFile, StateValuesReadFourCharactersAsAnIntegerAndACameraKeepsItsOwn)
 {
-    m_world.PutFile(L"Config.ini", L"[State]\r\nSave=1\r\nCheck Ceiling=1\r\nCheck Rear=1\r\n"
-                                   L"Lens Angles=1\r\nInkora=2\r\nStart Program=1\r\n"
-                                   L"Select Server=3\r\nRadio Server=1\r\n");
-    CCameraSetup cameras(1, 1);
-    SetSwitches(m_state, {0, 0, 0, 0, 5, 0, 0, 0});
-    LoadSettings(m_state);
-    EXPECT_EQ(Switches(m_state), (SWITCHES{0, 0, 0, CALIB_MODEL_SIXTEEN, 5, 1, 3, 1}));
-
-    g_bSettingsInDevice = 0;
-    LoadSettings(m_state);
-    EXPECT_EQ(Switches(m_state), (SWITCHES{1, 1, 1, CALIB_MODEL_NINE, 2, 1, 3, 1}));
-
-    // Two cameras never have their settings read from a camera, so the file keeps them
-    // whatever the firmware says; otherwise a two-camera board would forget its calibration.
-    CCameraSetup two(2, 1);
-    CDriver twoCameras;
-    twoCameras.m_strConfigPath = m_world.ConfigPath();
-    LoadSettings(twoCameras);
-    EXPECT_EQ(twoCameras.m_bCalibrated, 1);
-    EXPECT_EQ(twoCameras.m_nCalibModel, CALIB_MODEL_NINE);
-}
-
-TEST_F(SettingsFile, StateValuesReadFourCharactersAsAnInteger)
-{
-    m_world.PutFile(L"Config.ini", L"[State]\r\nSelect Server=12345\r\nSave=7x\r\nInkora=abc\r\n"
-                                   L"Lens Angles=-3\r\nRadio Server=+5\r\nStart Program=\r\n");
-    CCameraSetup cameras(1);
-    SetSwitches(m_state, {9, 9, 9, 9, 9, 9, 9, 9});
-    LoadSettings(m_state);
-    EXPECT_EQ(Switches(m_state), (SWITCHES{7, 0, 0, -3, 0, 0, 1234, 5}));
+    const std::wstring edited = L"[State]\r\nSelect Server=12345\r\nSave=7x\r\nInkora=abc\r\n"
+                                L"Lens Angles=-3\r\nRadio Server=+5\r\nStart Program=\r\n";
+    const std::wstring full = L"[State]\r\nSave=1\r\nCheck Ceiling=1\r\nCheck Rear=1\r\n"
+                              L"Lens Angles=1\r\nInkora=2\r\nStart Program=1\r\n"
+                              L"Select Server=3\r\nRadio Server=1\r\n";
+    const struct
+    {
+        const std::wstring* file; // null: a fresh installation
+        std::uint16_t cameras;
+        std::int32_t inDevice;
+        SWITCHES expected;
+    } cases[] = {
+        {nullptr, 1, 0, {0, 0, 0, CALIB_MODEL_SIXTEEN, 0, 0, 0, 0}},
+        {&edited, 1, 0, {7, 0, 0, -3, 0, 0, 1234, 5}},
+        {&full, 1, 1, {9, 9, 9, 9, 9, 1, 3, 1}},
+        {&full, 1, 0, {1, 1, 1, CALIB_MODEL_NINE, 2, 1, 3, 1}},
+        // Two cameras never read their settings from a camera, so the file keeps them whatever
+        // the firmware says; otherwise a two-camera board would forget its calibration.
+        {&full, 2, 1, {1, 1, 1, CALIB_MODEL_NINE, 2, 1, 3, 1}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        if (c.file != nullptr)
+            m_world.PutFile(L"Config.ini", *c.file);
+        CCameraSetup cameras(c.cameras, c.inDevice);
+        SetSwitches(m_state, {9, 9, 9, 9, 9, 9, 9, 9});
+        LoadSettings(m_state);
+        EXPECT_EQ(Switches(m_state), c.expected);
+        EXPECT_EQ(m_world.FileText(L"Config.ini").has_value(), c.file != nullptr);
+    }
 }
 
 TEST_F(SettingsFile, CalibrationValuesAreCutTo29CharactersAndBadOrAbsentOnesKeepTheirValue)

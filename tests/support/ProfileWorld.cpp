@@ -1,5 +1,7 @@
 #include "tests/support/ProfileWorld.h"
 
+#include "core/Language.h"
+
 #include <atomic>
 #include <chrono>
 #include <cwctype>
@@ -7,7 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <vector>
 
 namespace
 {
@@ -19,12 +20,13 @@ constexpr wchar_t SEPARATOR = L'\\';
 constexpr wchar_t SEPARATOR = L'/';
 #endif
 
+// Without blanks and line breaks around it.
 std::wstring Trimmed(const std::wstring& text)
 {
-    const std::size_t first = text.find_first_not_of(L" \t");
+    const std::size_t first = text.find_first_not_of(L" \t\r\n");
     if (first == std::wstring::npos)
         return std::wstring();
-    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+    return text.substr(first, text.find_last_not_of(L" \t\r\n") - first + 1);
 }
 
 std::wstring Lower(std::wstring text)
@@ -39,55 +41,45 @@ bool SameName(const std::wstring& a, const std::wstring& b)
     return Lower(Trimmed(a)) == Lower(Trimmed(b));
 }
 
-struct PROFILE_LINE
+// Where a key is in profile text: the line [begin, end) of the first key of its name in the
+// first section of its name; without one, where that section ends (npos when there is none).
+struct KEY_PLACE
 {
-    std::size_t begin;
-    std::size_t end; // past the line break
-    std::wstring line;
+    std::size_t begin = std::wstring::npos;
+    std::size_t end = std::wstring::npos; // past the line break
+    std::size_t sectionEnd = std::wstring::npos;
 };
 
-std::vector<PROFILE_LINE> Lines(const std::wstring& text)
+KEY_PLACE FindKey(const std::wstring& text, const std::wstring& section, const std::wstring& key)
 {
-    std::vector<PROFILE_LINE> lines;
+    KEY_PLACE place;
+    bool inSection = false;
     for (std::size_t begin = 0; begin < text.size();)
     {
         const std::size_t lineFeed = text.find(L'\n', begin);
         const std::size_t end = lineFeed == std::wstring::npos ? text.size() : lineFeed + 1;
-        std::wstring line = text.substr(begin, end - begin);
-        while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r'))
-            line.pop_back();
-        lines.push_back({begin, end, Trimmed(line)});
+        const std::wstring line = Trimmed(text.substr(begin, end - begin));
+        const std::size_t equals = line.find(L'=');
+        if (!line.empty() && line.front() == L'[' && line.back() == L']')
+        {
+            if (inSection)
+            {
+                place.sectionEnd = begin;
+                return place;
+            }
+            inSection = SameName(line.substr(1, line.size() - 2), section);
+        }
+        else if (inSection && equals != std::wstring::npos && SameName(line.substr(0, equals), key))
+        {
+            place.begin = begin;
+            place.end = end;
+            return place;
+        }
         begin = end;
     }
-    return lines;
-}
-
-bool IsSection(const std::wstring& line)
-{
-    return !line.empty() && line.front() == L'[' && line.back() == L']';
-}
-
-// The lines of the first section of the name: [first, last) into lines, or nothing.
-std::optional<std::pair<std::size_t, std::size_t>>
-SectionLines(const std::vector<PROFILE_LINE>& lines, const std::wstring& section)
-{
-    for (std::size_t n = 0; n < lines.size(); ++n)
-    {
-        if (!IsSection(lines[n].line) ||
-            !SameName(lines[n].line.substr(1, lines[n].line.size() - 2), section))
-            continue;
-        std::size_t last = n + 1;
-        while (last < lines.size() && !IsSection(lines[last].line))
-            ++last;
-        return std::make_pair(n + 1, last);
-    }
-    return std::nullopt;
-}
-
-bool IsKeyLine(const std::wstring& line, const std::wstring& key)
-{
-    const std::size_t equals = line.find(L'=');
-    return equals != std::wstring::npos && SameName(line.substr(0, equals), key);
+    if (inSection)
+        place.sectionEnd = text.size();
+    return place;
 }
 } // namespace
 
@@ -150,16 +142,26 @@ void CTempFolder::MakeFolder(const std::wstring& name) const
 std::optional<std::wstring> FindProfileValue(const std::wstring& text, const std::wstring& section,
                                              const std::wstring& key)
 {
-    const std::vector<PROFILE_LINE> lines = Lines(text);
-    const auto range = SectionLines(lines, section);
-    if (!range)
+    const KEY_PLACE place = FindKey(text, section, key);
+    if (place.begin == std::wstring::npos)
         return std::nullopt;
-    for (std::size_t n = range->first; n < range->second; ++n)
+    const std::wstring line = text.substr(place.begin, place.end - place.begin);
+    return Trimmed(line.substr(line.find(L'=') + 1));
+}
+
+std::wstring LanguageFileText(const std::function<std::wstring(const std::wstring& key)>& text)
+{
+    std::wstring file;
+    for (const LANGUAGE_SECTION& section : LANGUAGE_SECTIONS)
     {
-        if (IsKeyLine(lines[n].line, key))
-            return Trimmed(lines[n].line.substr(lines[n].line.find(L'=') + 1));
+        file += L"[" + std::wstring(section.name) + L"]\r\n";
+        for (int n = 1; n <= section.keyCount; ++n)
+        {
+            const std::wstring key = section.keyPrefix + std::to_wstring(n);
+            file += key + L"=" + text(key) + L"\r\n";
+        }
     }
-    return std::nullopt;
+    return file;
 }
 
 CProfileWorld::CProfileWorld() : m_scope(m_platform)
@@ -232,28 +234,14 @@ bool CProfileWorld::Write(const std::wstring& path, const std::wstring& section,
     std::lock_guard guard(m_lock);
     std::wstring& text = m_files[Lower(path)];
     const std::wstring line = Trimmed(key) + L"=" + Trimmed(value) + L"\r\n";
-    const std::vector<PROFILE_LINE> lines = Lines(text);
-    const auto range = SectionLines(lines, section);
-    if (!range)
-    {
+    const KEY_PLACE place = FindKey(text, section, key);
+    if (place.begin != std::wstring::npos)
+        text.replace(place.begin, place.end - place.begin, line);
+    else if (place.sectionEnd == std::wstring::npos)
         text += L"[" + Trimmed(section) + L"]\r\n" + line;
-        return true;
-    }
-    for (std::size_t n = range->first; n < range->second; ++n)
-    {
-        if (IsKeyLine(lines[n].line, key))
-        {
-            text.replace(lines[n].begin, lines[n].end - lines[n].begin, line);
-            return true;
-        }
-    }
-    if (range->second < lines.size())
-    {
-        text.insert(lines[range->second].begin, line);
-        return true;
-    }
-    if (!text.empty() && text.back() != L'\n')
-        text += L"\r\n";
-    text += line;
+    else if (place.sectionEnd < text.size())
+        text.insert(place.sectionEnd, line);
+    else
+        text += (text.back() == L'\n' ? L"" : L"\r\n") + line;
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include "tests/support/FakePlatform.h"
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -36,6 +37,9 @@ private:
 // first matching key win; the value loses its surrounding blanks.
 std::optional<std::wstring> FindProfileValue(const std::wstring& text, const std::wstring& section,
                                              const std::wstring& key);
+
+// A language file with every section and key in order, each key's text as text(key) gives it.
+std::wstring LanguageFileText(const std::function<std::wstring(const std::wstring& key)>& text);
 
 // A fake platform installed for the life of the object whose profile, file-exists and
 // whole-file functions reach files held in memory, under the module folder "C:\Tavelo". A read
