@@ -483,7 +483,6 @@ TEST(SettingsText, ConvertsAsWtoiDoes)
     EXPECT_EQ(TextToInt(L""), 0);
     EXPECT_EQ(TextToInt(L"1234"), 1234);
     EXPECT_EQ(TextToInt(L"  \t-42z"), -42);
-    EXPECT_EQ(TextToInt(L"+7"), 7);
     EXPECT_EQ(TextToInt(L"- 7"), 0);
     EXPECT_EQ(TextToInt(L"x1"), 0);
     EXPECT_EQ(TextToInt(L"99999999999999999999"), 2147483647);
