@@ -66,8 +66,7 @@ TEST(AboutAndLaunchers, AboutBoxShowsTheFilesVersionEachCamerasFirmwareAndOpensT
     SetForegroundWindow(about);
     const RECT area = WindowRect(link);
     ClickAt(area.left + 10, (area.top + area.bottom) / 2);
-    const std::string record = browser.WaitForRecord(10000);
-    EXPECT_NE(record.find("arg=" TAVELO_MAKER_URL "\n"), std::string::npos) << record;
+    EXPECT_EQ(browser.WaitForArguments(10000), std::vector<std::string>{TAVELO_MAKER_URL});
 
     CDriverRun::Click(about, IDOK);
     EXPECT_TRUE(run.Exit());
