@@ -3,16 +3,12 @@
 // server is asked, and what the answers start, is left to the end-to-end test of the program.
 // This program's own version is 1.5.0.0.
 
-#include "core/DriverState.h"
-#include "platform/win32/Win32Platform.h"
 #include "shell/Driver.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/ProfileWorld.h"
 #include "tests/wine_support/DriverRun.h"
 #include "tests/wine_support/HookProbe.h"
 #include "tests/wine_support/HttpTestServer.h"
-#include "update/DownloadRule.h"
-#include "update/UpdateUrl.h"
 #include "update/win32/UpdateChecker.h"
 
 #include <gtest/gtest.h>
@@ -25,19 +21,6 @@
 
 namespace
 {
-// Message boxes are recorded and answered No.
-class CAnsweringPlatform : public CWin32Platform
-{
-public:
-    int ShowMessageBox(const std::wstring& text, std::uint32_t style) override
-    {
-        m_boxes.push_back({text, style, m_strTitle});
-        return IDNO;
-    }
-
-    std::vector<RECORDED_BOX> m_boxes;
-};
-
 class CRecordingChecker : public CUpdateChecker
 {
 public:
@@ -71,8 +54,8 @@ std::vector<std::map<std::wstring, std::uintmax_t>> Folders()
     return listings;
 }
 
-// The driver's side for the tests: the platform and the record, and a scratch folder holding
-// the server's files.
+// The driver's side for the tests: a platform that records the boxes (answered with OK), the
+// record, and a scratch folder holding the server's files.
 class UpdateCheck : public ::testing::Test
 {
 protected:
@@ -88,7 +71,7 @@ protected:
         m_scratch.WriteBytes(L"www\\" + name, Narrow(text));
     }
 
-    CAnsweringPlatform m_platform;
+    CFakePlatform m_platform;
     CScopedPlatform m_scope;
     CTempFolder m_scratch;
     CDriver m_state;
