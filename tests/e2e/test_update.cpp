@@ -23,10 +23,6 @@ namespace
 constexpr DWORD SLOW_START_MS = 30000;
 constexpr int IDC_CONFIG_UPDATE = 1016;
 
-// One unit that keeps its settings and has been set up before: the driver starts into the
-// tray and ends its start-up with the update check.
-const char* const SET_UP_UNIT = "units 1\nunit 0 minor 0x23\nunit 0 set 4 1\n";
-
 // Replaces the program's string block that holds the default server's address.
 bool PointUpdatesAt(const CDriverRun& run, const std::wstring& url)
 {
@@ -58,7 +54,9 @@ struct UPDATE_RUN
 {
     UPDATE_RUN(const std::string& name, const std::wstring& path) : run(name)
     {
-        run.WriteText("SimScenario.txt", SET_UP_UNIT);
+        // One unit that keeps its settings and has been set up before: the driver starts into
+        // the tray and ends its start-up with the update check.
+        run.WriteText("SimScenario.txt", "units 1\nunit 0 minor 0x23\nunit 0 set 4 1\n");
         CreateDirectoryW(run.Path("www").c_str(), nullptr);
         for (const char* folder : {"www/Tavelo", "www/server2"})
         {
