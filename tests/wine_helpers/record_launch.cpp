@@ -3,9 +3,6 @@
 //
 // The record goes beside the program: its own path with ".launch.txt" added. Records are
 // appended, each as UTF-8 lines:
-//   program=<its own path>
-//   folder=<the folder it was started in>
-//   command=<the whole command line>
 //   arg=<one line per argument after the program name, split as CommandLineToArgvW splits>
 //   end
 // A reader that sees "end" has the whole record.
@@ -16,14 +13,11 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace
 {
 std::string Utf8(const std::wstring& text)
 {
-    if (text.empty())
-        return std::string();
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
                                          nullptr, nullptr);
     std::string out(std::size_t(size), '\0');
@@ -31,7 +25,6 @@ std::string Utf8(const std::wstring& text)
                         nullptr);
     return out;
 }
-
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
@@ -39,12 +32,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     // The stand-ins sit under paths of the usual length.
     wchar_t own[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, own, MAX_PATH);
-    const std::wstring ownPath = own;
-    std::vector<wchar_t> folder(GetCurrentDirectoryW(0, nullptr) + 1);
-    GetCurrentDirectoryW(DWORD(folder.size()), folder.data());
-
-    std::string record = "program=" + Utf8(ownPath) + "\nfolder=" + Utf8(folder.data()) +
-                         "\ncommand=" + Utf8(GetCommandLineW()) + "\n";
+    std::string record;
     int count = 0;
     wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
     for (int i = 1; args != nullptr && i < count; ++i)
@@ -52,7 +40,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     LocalFree(args);
     record += "end\n";
 
-    FILE* out = _wfopen((ownPath + L".launch.txt").c_str(), L"ab");
+    FILE* out = _wfopen((std::wstring(own) + L".launch.txt").c_str(), L"ab");
     if (out == nullptr)
         return 1;
     const bool written = std::fwrite(record.data(), 1, record.size(), out) == record.size();

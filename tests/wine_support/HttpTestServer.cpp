@@ -24,7 +24,7 @@ CHttpTestServer::CHttpTestServer(const std::wstring& root, const std::wstring& w
     }
 }
 
-void CHttpTestServer::Stop()
+CHttpTestServer::~CHttpTestServer()
 {
     if (m_process.hProcess == nullptr)
         return;
@@ -32,7 +32,6 @@ void CHttpTestServer::Stop()
     WaitForSingleObject(m_process.hProcess, 10000);
     CloseHandle(m_process.hThread);
     CloseHandle(m_process.hProcess);
-    m_process = {};
 }
 
 std::wstring CHttpTestServer::Url(const std::wstring& path) const

@@ -12,11 +12,10 @@ class CHttpTestServer
 public:
     // root: the folder /files/ serves; work: a folder for its port file and request log.
     CHttpTestServer(const std::wstring& root, const std::wstring& work);
-    ~CHttpTestServer() { Stop(); }
+    ~CHttpTestServer();
     CHttpTestServer(const CHttpTestServer&) = delete;
     CHttpTestServer& operator=(const CHttpTestServer&) = delete;
 
-    void Stop();
     bool IsRunning() const { return m_nPort != 0; }
     std::wstring Url(const std::wstring& path) const;
     // Connections to this address are never established.
