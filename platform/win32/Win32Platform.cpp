@@ -4,6 +4,16 @@
 
 #include <vector>
 
+// The portable seam passes these values to the system unchanged.
+static_assert(MOUSE_MOVE == MOUSEEVENTF_MOVE && MOUSE_LEFTDOWN == MOUSEEVENTF_LEFTDOWN &&
+              MOUSE_LEFTUP == MOUSEEVENTF_LEFTUP && MOUSE_RIGHTDOWN == MOUSEEVENTF_RIGHTDOWN &&
+              MOUSE_RIGHTUP == MOUSEEVENTF_RIGHTUP && MOUSE_ABSOLUTE == MOUSEEVENTF_ABSOLUTE);
+static_assert(BOX_OK == MB_OK && BOX_YESNO == MB_YESNO && BOX_ICONERROR == MB_ICONERROR &&
+              BOX_ICONQUESTION == MB_ICONQUESTION && BOX_ICONWARNING == MB_ICONWARNING &&
+              BOX_ICONINFORMATION == MB_ICONINFORMATION && BOX_TOPMOST == MB_TOPMOST);
+static_assert(METRIC_CXSCREEN == SM_CXSCREEN && METRIC_CYSCREEN == SM_CYSCREEN &&
+              METRIC_CMONITORS == SM_CMONITORS);
+
 CWin32Platform::CWin32Platform()
 {
     QueryPerformanceFrequency(&m_frequency);
