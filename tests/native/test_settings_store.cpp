@@ -118,7 +118,7 @@ TEST_F(SettingsFile, StateValuesRoundTripInTableOrder)
               L"Inkora=2\r\nStart Program=1\r\nSelect Server=17\r\nRadio Server=-1\r\n");
 }
 
-TEST_F(SettingsFile, NinePointModelOnTwoCamerasWritesTwoVectorSections)
+TEST_F(SettingsFile, TwoCamerasWriteAndReadBackTheirOwnSectionsOfEitherModel)
 {
     m_world.m_platform.SetSingleMonitor(1280, 1024);
     CCameraSetup cameras(2);
@@ -142,13 +142,17 @@ TEST_F(SettingsFile, NinePointModelOnTwoCamerasWritesTwoVectorSections)
     }
     EXPECT_EQ(Text().find(L"Param"), std::wstring::npos);
 
-    FillModels(0, 0.0, 30.0);
-    FillModels(1, 0.0, 40.0);
+    // The sixteen-point tables go into sections of their own beside the nine-point ones.
+    m_state.m_nCalibModel = CALIB_MODEL_SIXTEEN;
+    SaveSettings(m_state);
+    FillModels(0, 0.0, 0.0);
+    FillModels(1, 0.0, 0.0);
     LoadCalibration(m_state);
     ExpectModels(0, 10.0, 30.0);
     ExpectModels(1, 20.0, 40.0);
-    EXPECT_TRUE(NinePointCalibAt(0)->IsModelValid());
-    EXPECT_TRUE(NinePointCalibAt(1)->IsModelValid());
+    for (std::uint16_t camera = 0; camera < 2; ++camera)
+        EXPECT_TRUE(NinePointCalibAt(camera)->IsModelValid() &&
+                    SixteenPointCalibAt(camera)->IsModelValid());
 }
 
 // What each model writes is read back by the tests around this one.
