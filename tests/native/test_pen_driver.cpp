@@ -226,7 +226,8 @@ TEST_F(PenDriverTwoSingleSpotCameras, PenOnMonitorZeroIsNotLiftedByTheOtherCamer
     EXPECT_EQ(Mouse().size(), 7u);
 }
 
-TEST_F(PenDriverTwoSingleSpotCameras, PenSeenOnlyByCameraOneActsInThePassesItsPacketsComplete)
+TEST_F(PenDriverTwoSingleSpotCameras,
+       PenSeenOnlyByCameraOneActsInThePassesItsPacketsCompleteAndLiftsWhenItGoesQuiet)
 {
     // Camera 1 maps (100, 200) to (1124, 200) on monitor 1. Camera 0 sees nothing; its empty
     // packets complete three passes after camera 1's.
@@ -239,6 +240,11 @@ TEST_F(PenDriverTwoSingleSpotCameras, PenSeenOnlyByCameraOneActsInThePassesItsPa
     EXPECT_EQ(mouse.front(), Press(1124, 200));
     EXPECT_EQ(mouse.back(), Release(1124, 200));
     EXPECT_EQ(g_nActiveMonitor, 0);
+    // Pressed again, then camera 1 goes quiet: the pen it drives is lifted.
+    Run(camera0, SingleSamples(Repeat({200, 300}, 2)));
+    m_world.m_records[1].rxState = RX_QUIET;
+    OnPenByte(m_world.m_records);
+    EXPECT_EQ(Buttons().back(), Release(1224, 300));
 }
 
 // Both cameras see a spot: the pointer follows the camera whose number is the monitor a spot
