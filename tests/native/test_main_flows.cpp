@@ -172,4 +172,7 @@ TEST(DriverModes, ABurstOfDisplayChangesShowsOneBox)
     scenario.m_world.m_platform.m_onBox = nullptr;
     EXPECT_EQ(scenario.m_world.m_platform.m_boxes.size(), 1u);
     EXPECT_TRUE(scenario.State().m_controller.m_link.IsReaderRunning());
+    // A change after the box has gone is a change of its own.
+    modes.OnDisplayChange();
+    EXPECT_EQ(scenario.m_world.m_platform.m_boxes.size(), 2u);
 }
