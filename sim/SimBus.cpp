@@ -14,6 +14,14 @@
 
 namespace
 {
+// Reading a folder as a file throws in the standard library: a path that names no regular file
+// reads as nothing.
+bool IsReadableFile(const std::filesystem::path& path)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
 constexpr std::uint64_t NEVER = std::numeric_limits<std::uint64_t>::max();
 // A waiting read on the real clock looks again at least this often.
 constexpr std::uint64_t MAX_WAIT_SLICE_MICROS = 50'000;
@@ -247,12 +255,14 @@ void CSimBus::ApplyLocked(const SIM_COMMAND& c, const std::filesystem::path& bas
 
 void CSimBus::ReplayLocked(const std::filesystem::path& path, bool fast, std::uint64_t now)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in;
+    if (IsReadableFile(path))
+        in.open(path, std::ios::binary);
     const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)),
                                          std::istreambuf_iterator<char>());
     RECORDING_HEADER header;
     std::vector<RECORDED_BYTE> bytes;
-    if (!in || !ReadRecording(file, header, bytes))
+    if (!in.is_open() || !ReadRecording(file, header, bytes))
     {
         m_errors.push_back({0, "cannot read the recording " + path.string()});
         LogErrorsLocked({m_errors.back()});
@@ -283,8 +293,10 @@ void CSimBus::ReplayLocked(const std::filesystem::path& path, bool fast, std::ui
 
 bool CSimBus::LoadScenarioFile(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::ifstream in;
+    if (IsReadableFile(path))
+        in.open(path, std::ios::binary);
+    if (!in.is_open())
     {
         std::lock_guard lock(m_lock);
         m_errors.push_back({0, "cannot read the scenario file"});
@@ -323,6 +335,8 @@ void CSimBus::PollControlFile()
     if (m_controlPath.empty())
         return;
     m_nLastPollMicros = m_clock.NowMicros();
+    if (!IsReadableFile(m_controlPath))
+        return;
     std::ifstream in(m_controlPath, std::ios::binary);
     if (!in)
         return;
