@@ -4,11 +4,11 @@
 // Byte 0 chooses: bits 0..1 the parser (0 multi-spot with the tracker, 1 single-spot, 2 raw
 // multi-spot, 3 raw single-spot); bit 2 for the tracking parsers: bytes alternate between the
 // two cameras, for the raw parsers: start from the position (byte 1) and type byte (byte 2)
-// the image decoder may have left in the shared calibration receive state, checking only the
-// invariants; for the multi-spot tracker bit 3: the link goes quiet after every '&' that an
-// odd byte follows, bit 4 (one camera): the link goes quiet right before every packet that
-// begins a frame, and the reports must be those of the tracker that reports a frame on the
-// next '7'. The raw parsers' stream starts at byte 3, the others' at byte 1.
+// the image decoder may have left in the shared calibration receive state; for the multi-spot
+// tracker bit 3: the link goes quiet after every '&' that an odd byte follows, bit 4 (one camera):
+// the link goes quiet right before every packet that begins a frame, and the reports must be those
+// of the tracker that reports a frame on the next '7'. The raw parsers' stream starts at byte 3,
+// the others' at byte 1.
 
 #include "calibration/RawSpotParser.h"
 #include "tests/fuzz/SpotFuzzSupport.h"
@@ -204,19 +204,20 @@ void FuzzSingleSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
     }
 }
 
-// Camera pixels without any model; from a clean start the multi-spot form is decoded
-// literally, the single-spot form checked for its framing and range.
+// Camera pixels without any model: the multi-spot form is decoded literally, the single-spot
+// form checked for its framing and range.
 void FuzzRaw(const std::uint8_t* data, std::size_t size, bool leftBehind, bool multi)
 {
     if (size < 3)
         return;
+    const std::uint16_t length = multi ? 12 : 7;
+    CReferenceFramer reference(FRAME_RULES{length, multi ? AcceptsFrameStart : AcceptsSingleSpot});
     if (leftBehind)
     {
         g_calRxPos = static_cast<std::uint16_t>(data[1] % CAL_RX_BUFFER_SIZE);
         g_calRxBuf[1] = data[2];
+        reference.Resume(g_calRxPos, g_calRxBuf[1]);
     }
-    const std::uint16_t length = multi ? 12 : 7;
-    CReferenceFramer reference(FRAME_RULES{length, multi ? AcceptsFrameStart : AcceptsSingleSpot});
     for (std::size_t n = 3; n < size; ++n)
     {
         CAMERA_RECORD record;
@@ -227,8 +228,6 @@ void FuzzRaw(const std::uint8_t* data, std::size_t size, bool leftBehind, bool m
         if (result.state == SPOT_PRESENT)
             FuzzCheck(result.x > 0 && result.y > 0 &&
                       (multi || (result.x < 4096 && result.y <= 480)));
-        if (leftBehind)
-            continue;
         const FRAME_RESULT expected = reference.Feed(data[n]);
         FuzzCheck(g_calRxPos == reference.Pos());
         FuzzCheck((expected == FRAME_RESULT::Complete) == (result.state != SPOT_NO_CHANGE));
