@@ -4,11 +4,11 @@
 // Byte 0 chooses: bits 0..1 the parser (0 multi-spot with the tracker, 1 single-spot, 2 raw
 // multi-spot, 3 raw single-spot); bit 2 for the tracking parsers: bytes alternate between the
 // two cameras, for the raw parsers: start from the position (byte 1) and type byte (byte 2)
-// the image decoder may have left in the shared calibration receive state; for the multi-spot
-// tracker bit 3: the link goes quiet after every '&' that an odd byte follows, bit 4 (one camera):
-// the link goes quiet right before every packet that begins a frame, and the reports must be those
-// of the tracker that reports a frame on the next '7'. The raw parsers' stream starts at byte 3,
-// the others' at byte 1.
+// the image decoder may have left in the shared calibration receive state; for the single-spot
+// parser bit 3: no model is selected; for the multi-spot tracker bit 3: the link goes quiet after
+// every '&' that an odd byte follows, bit 4 (one camera): the link goes quiet right before every
+// packet that begins a frame, and the reports must be those of the tracker that reports a frame on
+// the next '7'. The raw parsers' stream starts at byte 3, the others' at byte 1.
 
 #include "calibration/RawSpotParser.h"
 #include "tests/fuzz/SpotFuzzSupport.h"
@@ -170,7 +170,7 @@ void FuzzMultiSpot(const std::uint8_t* data, std::size_t size, bool twoCameras, 
 }
 
 // Decoded like the wire format says, camera 1 shifted onto monitor 1.
-void FuzzSingleSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
+void FuzzSingleSpot(const std::uint8_t* data, std::size_t size, bool twoCameras, bool noModel)
 {
     const FRAME_RULES rules{7, AcceptsSingleSpot};
     CReferenceFramer reference[2] = {CReferenceFramer(rules), CReferenceFramer(rules)};
@@ -193,9 +193,11 @@ void FuzzSingleSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
         int y = (buf[4] & 0x0F) * 256 + buf[5];
         if (y > 480)
             y = 0;
-        if (x == 0 || y == 0)
+        const bool lift = x == 0 || y == 0;
+        if (lift || noModel)
         {
-            FuzzCheck(result.state == SPOT_ABSENT);
+            // Without a model a spot changes nothing, while a lift still lifts.
+            FuzzCheck(result.state == (lift ? SPOT_ABSENT : SPOT_NO_CHANGE));
             continue;
         }
         FuzzCheck(result.state == SPOT_PRESENT);
@@ -248,11 +250,13 @@ void FuzzRaw(const std::uint8_t* data, std::size_t size, bool leftBehind, bool m
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    (void)FuzzWorld(1.23);
+    CPenWorld& world = FuzzWorld(1.23);
     ResetSpotTracking();
     ResetCalReceiveState();
     if (size == 0)
         return 0;
+    const bool noModel = (data[0] & 11) == 9;
+    world.m_state.m_nCalibModel = noModel ? 7 : CALIB_MODEL_SIXTEEN;
     const bool variant = (data[0] & 4) != 0;
     switch (data[0] & 3)
     {
@@ -260,7 +264,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FuzzMultiSpot(data, size, variant, (data[0] & 8) != 0, (data[0] & 24) == 16);
         break;
     case 1:
-        FuzzSingleSpot(data, size, variant);
+        FuzzSingleSpot(data, size, variant, noModel);
         break;
     case 2:
         FuzzRaw(data, size, variant, true);
