@@ -29,6 +29,46 @@ std::vector<std::uint8_t> Packet(std::uint8_t type, std::uint8_t grey)
     bytes[IMAGE_PACKET_LENGTH - 1] = '&';
     return bytes;
 }
+
+// One camera streaming into an open view through the driver's own reader thread.
+class CStreamWorld
+{
+public:
+    explicit CStreamWorld(const std::string& scenario) : m_world(scenario)
+    {
+        m_pState = std::make_unique<CDriver>();
+        g_pMainDlg = m_pState.get();
+    }
+    ~CStreamWorld()
+    {
+        g_pAdjustDlg = nullptr;
+        m_pState.reset();
+        g_pMainDlg = nullptr;
+    }
+
+    // Streams until `frames` pictures were published; the latest one.
+    bool Stream(std::uint64_t frames, ADJUST_FRAME& frame)
+    {
+        CDeviceController& controller = m_pState->m_controller;
+        if (!controller.StartDevices() || !controller.DetectFirmware())
+            return false;
+        m_view.BeginDrawing();
+        m_pState->m_bGreyImage = GreyImageFlag(controller.GetDeviceVersion(0));
+        g_pAdjustDlg = &m_view;
+        if (!controller.StartImageStream(0))
+            return false;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while (m_view.FramesPublished() < frames && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        controller.StopImageStream();
+        g_pAdjustDlg = nullptr;
+        return m_view.TakeFrame(frame);
+    }
+
+    CDeviceWorld m_world;
+    std::unique_ptr<CDriverState> m_pState;
+    CAdjustView m_view;
+};
 } // namespace
 
 TEST(YuvToRgb, StudioRangeWithClamping)
@@ -70,69 +110,6 @@ TEST(ImageDecoder, PacketsPastTheFirstColumnAfterLostLineStartsLeaveTheRowsAbove
     }
 }
 
-namespace
-{
-// One camera streaming into an open view through the driver's own reader thread.
-class CStreamWorld
-{
-public:
-    explicit CStreamWorld(const std::string& scenario) : m_world(scenario)
-    {
-        m_pState = std::make_unique<CDriver>();
-        g_pMainDlg = m_pState.get();
-    }
-    ~CStreamWorld()
-    {
-        g_pAdjustDlg = nullptr;
-        m_pState.reset();
-        g_pMainDlg = nullptr;
-    }
-
-    // Streams until `frames` pictures were published; the latest one.
-    bool Stream(std::uint64_t frames, ADJUST_FRAME& frame)
-    {
-        CDeviceController& controller = m_pState->m_controller;
-        if (!controller.StartDevices() || !controller.DetectFirmware())
-            return false;
-        m_view.BeginDrawing();
-        m_pState->m_bGreyImage = GreyImageFlag(controller.GetDeviceVersion(0));
-        g_pAdjustDlg = &m_view;
-        if (!controller.StartImageStream(0))
-            return false;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-        while (m_view.FramesPublished() < frames && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        controller.StopImageStream();
-        g_pAdjustDlg = nullptr;
-        return m_view.TakeFrame(frame);
-    }
-
-    std::vector<SIM_YUV> MeantPicture()
-    {
-        return m_world.m_bus->WithUnit(0, [](CSimUnit& unit)
-                                       { return SimRenderPicture(unit.View(), 160, 120); });
-    }
-
-    CDeviceWorld m_world;
-    std::unique_ptr<CDriverState> m_pState;
-    CAdjustView m_view;
-};
-
-// The picture as it should show, 4:2:2 included: each pair of columns shares the chroma of
-// its right-hand pixel, which the camera sent first.
-std::vector<std::uint32_t> Shown(const std::vector<SIM_YUV>& picture, bool grey)
-{
-    std::vector<std::uint32_t> shown;
-    for (std::size_t i = 0; i < picture.size(); ++i)
-    {
-        const SIM_YUV& p = picture[i];
-        const SIM_YUV& chroma = picture[i | 1];
-        shown.push_back(grey ? RgbColour(p.y, p.y, p.y) : YuvToRgb(p.y, chroma.u, chroma.v));
-    }
-    return shown;
-}
-} // namespace
-
 TEST(ImageStream, AWholeSimulatedFrameShowsPixelForPixelWhatTheCameraSees)
 {
     struct CASE
@@ -159,11 +136,17 @@ TEST(ImageStream, AWholeSimulatedFrameShowsPixelForPixelWhatTheCameraSees)
         ASSERT_EQ(frame.width, 160);
         ASSERT_EQ(frame.height, 120);
 
-        const auto picture = world.MeantPicture();
-        const auto shown = Shown(picture, c.grey);
+        const auto picture = world.m_world.m_bus->WithUnit(
+            0, [](CSimUnit& unit) { return SimRenderPicture(unit.View(), 160, 120); });
         int wrong = 0;
-        for (std::size_t i = 0; i < shown.size(); ++i)
-            wrong += frame.pixels[i] != shown[i];
+        for (std::size_t i = 0; i < picture.size(); ++i)
+        {
+            // 4:2:2: each pair of columns shares the chroma of its right-hand pixel, sent first.
+            const SIM_YUV& p = picture[i];
+            const SIM_YUV& chroma = picture[i | 1];
+            wrong += frame.pixels[i] !=
+                     (c.grey ? RgbColour(p.y, p.y, p.y) : YuvToRgb(p.y, chroma.u, chroma.v));
+        }
         EXPECT_EQ(wrong, 0);
 
         // Not an empty picture: a dark room around the bright monitor.
