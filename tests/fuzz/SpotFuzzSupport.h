@@ -28,6 +28,14 @@ class CReferenceFramer
 public:
     explicit CReferenceFramer(const FRAME_RULES& rules) : m_rules(rules) {}
 
+    // Goes on from what another consumer of a shared buffer left; a position at or past this
+    // packet's end starts over.
+    void Resume(std::uint16_t pos, std::uint8_t type)
+    {
+        m_nPos = pos < m_rules.length ? pos : 0;
+        m_buf[1] = type;
+    }
+
     FRAME_RESULT Feed(std::uint8_t byte)
     {
         const std::uint16_t p = m_nPos;

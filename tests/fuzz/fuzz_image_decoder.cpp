@@ -5,7 +5,8 @@
 // surface, the pixels each drawn packet leaves, and one picture per frame start.
 //
 // Input: 12 set-up bytes, then the stream.
-//   0: bit 0 grey, bit 1 drawing on, bit 2 far-away cursor, bit 3 far-away rectangle
+//   0: bit 0 grey, bit 1 drawing on, bit 2 far-away cursor, bit 3 far-away rectangle,
+//      bit 4 a view just opened (drawing on, its cursor where opening puts it)
 //   1: receive position   2: sequence number   3: image size (low three bits)
 //   4..5, 6..7: cursor column and row   8..11: rectangle width and height
 
@@ -136,7 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < SETUP_BYTES)
         return 0;
     const bool grey = (data[0] & 1) != 0;
-    const bool drawing = (data[0] & 2) != 0;
+    const bool opened = (data[0] & 16) != 0;
+    const bool drawing = opened || (data[0] & 2) != 0;
     world.m_state.m_bGreyImage = grey ? 1 : 0;
     view->m_bDrawing = drawing ? 1 : 0;
     view->m_pfnFrameReady = [](CAdjustView*) { ++g_nHooks; };
@@ -153,6 +155,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     g_nImageSeq = ref.seq;
     view->m_nCursorX = static_cast<std::int32_t>(ref.x);
     view->m_nCursorY = static_cast<std::int32_t>(ref.y);
+    if (opened)
+    {
+        // Just past the surface's last column and row: nothing lands before a frame or line start.
+        view->BeginDrawing();
+        ref.x = ADJUST_SURFACE_WIDTH;
+        ref.y = ADJUST_SURFACE_HEIGHT;
+    }
 
     CAMERA_RECORD record;
     record.imageWidth = imageSize.width;

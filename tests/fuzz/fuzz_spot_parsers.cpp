@@ -4,11 +4,11 @@
 // Byte 0 chooses: bits 0..1 the parser (0 multi-spot with the tracker, 1 single-spot, 2 raw
 // multi-spot, 3 raw single-spot); bit 2 for the tracking parsers: bytes alternate between the
 // two cameras, for the raw parsers: start from the position (byte 1) and type byte (byte 2)
-// the image decoder may have left in the shared calibration receive state, checking only the
-// invariants; for the multi-spot tracker bit 3: the link goes quiet after every '&' that an
-// odd byte follows, bit 4 (one camera): the link goes quiet right before every packet that
-// begins a frame, and the reports must be those of the tracker that reports a frame on the
-// next '7'. The raw parsers' stream starts at byte 3, the others' at byte 1.
+// the image decoder may have left in the shared calibration receive state; for the single-spot
+// parser bit 3: no model is selected; for the multi-spot tracker bit 3: the link goes quiet after
+// every '&' that an odd byte follows, bit 4 (one camera): the link goes quiet right before every
+// packet that begins a frame, and the reports must be those of the tracker that reports a frame on
+// the next '7'. The raw parsers' stream starts at byte 3, the others' at byte 1.
 
 #include "calibration/RawSpotParser.h"
 #include "tests/fuzz/SpotFuzzSupport.h"
@@ -170,7 +170,7 @@ void FuzzMultiSpot(const std::uint8_t* data, std::size_t size, bool twoCameras, 
 }
 
 // Decoded like the wire format says, camera 1 shifted onto monitor 1.
-void FuzzSingleSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
+void FuzzSingleSpot(const std::uint8_t* data, std::size_t size, bool twoCameras, bool noModel)
 {
     const FRAME_RULES rules{7, AcceptsSingleSpot};
     CReferenceFramer reference[2] = {CReferenceFramer(rules), CReferenceFramer(rules)};
@@ -193,9 +193,11 @@ void FuzzSingleSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
         int y = (buf[4] & 0x0F) * 256 + buf[5];
         if (y > 480)
             y = 0;
-        if (x == 0 || y == 0)
+        const bool lift = x == 0 || y == 0;
+        if (lift || noModel)
         {
-            FuzzCheck(result.state == SPOT_ABSENT);
+            // Without a model a spot changes nothing, while a lift still lifts.
+            FuzzCheck(result.state == (lift ? SPOT_ABSENT : SPOT_NO_CHANGE));
             continue;
         }
         FuzzCheck(result.state == SPOT_PRESENT);
@@ -204,19 +206,20 @@ void FuzzSingleSpot(const std::uint8_t* data, std::size_t size, bool twoCameras)
     }
 }
 
-// Camera pixels without any model; from a clean start the multi-spot form is decoded
-// literally, the single-spot form checked for its framing and range.
+// Camera pixels without any model: the multi-spot form is decoded literally, the single-spot
+// form checked for its framing and range.
 void FuzzRaw(const std::uint8_t* data, std::size_t size, bool leftBehind, bool multi)
 {
     if (size < 3)
         return;
+    const std::uint16_t length = multi ? 12 : 7;
+    CReferenceFramer reference(FRAME_RULES{length, multi ? AcceptsFrameStart : AcceptsSingleSpot});
     if (leftBehind)
     {
         g_calRxPos = static_cast<std::uint16_t>(data[1] % CAL_RX_BUFFER_SIZE);
         g_calRxBuf[1] = data[2];
+        reference.Resume(g_calRxPos, g_calRxBuf[1]);
     }
-    const std::uint16_t length = multi ? 12 : 7;
-    CReferenceFramer reference(FRAME_RULES{length, multi ? AcceptsFrameStart : AcceptsSingleSpot});
     for (std::size_t n = 3; n < size; ++n)
     {
         CAMERA_RECORD record;
@@ -227,8 +230,6 @@ void FuzzRaw(const std::uint8_t* data, std::size_t size, bool leftBehind, bool m
         if (result.state == SPOT_PRESENT)
             FuzzCheck(result.x > 0 && result.y > 0 &&
                       (multi || (result.x < 4096 && result.y <= 480)));
-        if (leftBehind)
-            continue;
         const FRAME_RESULT expected = reference.Feed(data[n]);
         FuzzCheck(g_calRxPos == reference.Pos());
         FuzzCheck((expected == FRAME_RESULT::Complete) == (result.state != SPOT_NO_CHANGE));
@@ -249,11 +250,13 @@ void FuzzRaw(const std::uint8_t* data, std::size_t size, bool leftBehind, bool m
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    (void)FuzzWorld(1.23);
+    CPenWorld& world = FuzzWorld(1.23);
     ResetSpotTracking();
     ResetCalReceiveState();
     if (size == 0)
         return 0;
+    const bool noModel = (data[0] & 11) == 9;
+    world.m_state.m_nCalibModel = noModel ? 7 : CALIB_MODEL_SIXTEEN;
     const bool variant = (data[0] & 4) != 0;
     switch (data[0] & 3)
     {
@@ -261,7 +264,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FuzzMultiSpot(data, size, variant, (data[0] & 8) != 0, (data[0] & 24) == 16);
         break;
     case 1:
-        FuzzSingleSpot(data, size, variant);
+        FuzzSingleSpot(data, size, variant, noModel);
         break;
     case 2:
         FuzzRaw(data, size, variant, true);
