@@ -289,7 +289,6 @@ TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
     EXPECT_EQ(run.Config(L"State", L"Check Ceiling"), L"1");
     EXPECT_EQ(run.Config(L"State", L"Check Rear"), L"0");
     EXPECT_EQ(run.Config(L"State", L"Start Program"), L"1");
-    EXPECT_EQ(run.Config(L"State", L"Save"), L"1");
     EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), run.Path("Tavelo.exe"));
     RemoveAutostart();
     EXPECT_TRUE(run.Exit());
