@@ -34,9 +34,6 @@ void CalibrateOneUnit(int model, std::size_t targets, const char* name)
     run.Command(ID_TRAY_CALIBRATE);
     HWND window = run.WaitForWindow(L"CCalibrationDlg", 10000);
     ASSERT_NE(window, nullptr);
-    const RECT area = WindowRect(window);
-    EXPECT_EQ(area.right - area.left, GetSystemMetrics(SM_CXSCREEN));
-    EXPECT_EQ(area.bottom - area.top, GetSystemMetrics(SM_CYSCREEN));
     EXPECT_TRUE(run.WaitForState("cursor", "0", 3000));
 
     const std::vector<TOUCHED> touched = TouchShownTargets(run, optics, targets + 1);
@@ -63,7 +60,6 @@ void CalibrateOneUnit(int model, std::size_t targets, const char* name)
     ASSERT_TRUE(run.WaitForState("reader", "1", 5000));
     const std::string report = run.ReadText("CalibrationReport0.txt");
     EXPECT_NE(report.find("advice=all_good\n"), std::string::npos) << report;
-    EXPECT_NE(report.find("worst_target_px="), std::string::npos) << report;
     EXPECT_TRUE(run.Exists("CalibrationReport0.png"));
     const std::size_t beforeTap = probe.Count();
     EXPECT_TRUE(TapUntilHidden(run, optics[0], 0, window, 512, 600));
