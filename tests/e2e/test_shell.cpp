@@ -105,6 +105,7 @@ TEST(Shell, CalibratedBoardStartsIntoTheTrayDrawsAStrokeAndExitSaves)
     PressKey(VK_RETURN);
     EXPECT_EQ(run.WaitForExit(10000), 0u);
     EXPECT_EQ(run.Config(L"State", L"Inkora"), L"0");
+    EXPECT_FALSE(run.Exists("Config.new")) << "the save's copy replaces the file, none is left";
 }
 
 TEST(Shell, EveryStartUpFailureTellsTheUserAndEnds)

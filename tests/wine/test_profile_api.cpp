@@ -1,12 +1,8 @@
-// The Win32 profile functions behind the platform seam, on real files: the settings file
-// replaced in one step through them, and the paths they are given.
+// The Win32 profile functions behind the platform seam, on real files: the paths they are given,
+// and the in-memory reader of downloaded files against them. The settings file's save and load
+// through them is the end-to-end runs' part.
 
-#include "calibration/CalibTables.h"
-#include "core/DriverState.h"
-#include "device/DeviceGlobals.h"
 #include "platform/win32/Win32Platform.h"
-#include "settings/Settings.h"
-#include "shell/Driver.h"
 #include "tests/support/ProfileWorld.h"
 #include "update/ProfileText.h"
 
@@ -22,51 +18,6 @@ CWin32Platform& Win32()
     return platform;
 }
 } // namespace
-
-TEST(IniWin32, SettingsAndCalibrationReadBackThroughTheProfileFunctions)
-{
-    CTempFolder folder;
-    CScopedPlatform scope(Win32());
-    ReleaseCalibTables();
-    g_nDeviceCount = 2;
-    AllocateCalibTables(2);
-    for (int i = 0; i < 9; ++i)
-    {
-        NinePointCalibAt(0)->m_dH[i] = -1234.5678901 * (i + 1);
-        NinePointCalibAt(1)->m_dH[i] = 0.000123456789 * (i + 1);
-    }
-    CDriver saved;
-    saved.m_strConfigPath = folder.PathOf(L"Config.ini");
-    saved.m_bCalibrated = 1;
-    saved.m_nCalibModel = CALIB_MODEL_NINE;
-    saved.m_nSelectServer = 12345;
-    SaveSettings(saved);
-    // A second save replaces the file the first one wrote, and leaves nothing beside it.
-    saved.m_bRearProjection = 1;
-    SaveSettings(saved);
-    EXPECT_FALSE(Win32().FileExists(folder.PathOf(L"Config.new")));
-
-    CDriver loaded;
-    loaded.m_strConfigPath = saved.m_strConfigPath;
-    LoadSettings(loaded);
-    EXPECT_EQ(loaded.m_bCalibrated, 1);
-    EXPECT_EQ(loaded.m_nCalibModel, CALIB_MODEL_NINE);
-    EXPECT_EQ(loaded.m_bRearProjection, 1);
-    EXPECT_EQ(loaded.m_nSelectServer, 1234) << "four characters of a state value";
-    for (int camera = 0; camera < 2; ++camera)
-    {
-        CNinePointCalib& model = *NinePointCalibAt(static_cast<std::uint16_t>(camera));
-        const double expected[2] = {model.m_dH[4], model.m_dH[8]};
-        model.m_dH[4] = 0.0;
-        model.m_dH[8] = 0.0;
-        LoadCalibration(loaded);
-        EXPECT_NEAR(model.m_dH[4], expected[0], 1e-9) << camera;
-        EXPECT_NEAR(model.m_dH[8], expected[1], 1e-9) << camera;
-        EXPECT_TRUE(model.IsModelValid());
-    }
-    ReleaseCalibTables();
-    g_nDeviceCount = 0;
-}
 
 TEST(IniWin32, PathBeyondTheBufferIsCutWhereTheBufferEnds)
 {

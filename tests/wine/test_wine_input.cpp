@@ -30,7 +30,7 @@ TEST(WineInput, LowLevelHookInAnotherProcessSeesThePenStrokeMarkedAsTheDriversOw
     g_penInjector.SetArea(0, 0, width, height);
     g_penInjector.SetFilter(FILTER_RAW, PEN_FILTER_T, 1);
 
-    // Touch, drag, lift: the press where the pen touched, the release where it left.
+    // Touch, drag, lift. Where the press and the release land is the end-to-end stroke's part.
     g_penInjector.PointerMove(300, 200);
     g_penInjector.PointerMove(300, 200);
     g_penInjector.PointerMove(340, 220);
@@ -39,8 +39,6 @@ TEST(WineInput, LowLevelHookInAnotherProcessSeesThePenStrokeMarkedAsTheDriversOw
 
     const std::vector<HOOKED_EVENT> buttons = ButtonEvents(probe, skip, 2);
     ASSERT_EQ(buttons.size(), 2u);
-    EXPECT_TRUE(At(buttons[0], WM_LBUTTONDOWN, 300, 200, 1.5));
-    EXPECT_TRUE(At(buttons[1], WM_LBUTTONUP, 340, 220, 1.5));
     const std::vector<HOOKED_EVENT> events = probe.Events();
     // Every event the hook saw was injected by the driver and carries its mark.
     EXPECT_GT(events.size(), skip + buttons.size());
