@@ -137,7 +137,7 @@ TEST(DeviceSettingStore, SettingsRoundTripThroughTheCamera)
     state.m_nDeviceSetting2 = 9;
     state.m_nDeviceSetting3 = 2;
     state.m_bCalibrated = 1;
-    state.m_bCeilingMount = 1;
+    state.m_bCeilingMount = 0;
     state.m_nDeviceSetting6 = 1;
     state.m_nCalibModel = CALIB_MODEL_NINE;
     state.m_nInkoraPenMode = 2;
@@ -148,19 +148,21 @@ TEST(DeviceSettingStore, SettingsRoundTripThroughTheCamera)
     const auto written = world.Packets(0);
     EXPECT_EQ(written, (std::vector<std::string>{
                            STREAM_OFF, "24 0B 00 02 09 26", "24 0B 00 03 02 26",
-                           "24 0B 00 04 01 26", "24 0B 00 05 01 26", "24 0B 00 06 01 26",
+                           "24 0B 00 04 01 26", "24 0B 00 05 00 26", "24 0B 00 06 01 26",
                            "24 0B 00 07 01 26", "24 0B 00 08 02 26", "24 0B 00 0B 01 26"}));
     // The pauses go through the platform's clock: ten of 15 ms, none of them real.
     EXPECT_EQ(world.m_platform.m_sleeps, std::vector<std::uint32_t>(10, 15));
 
-    state.m_nDeviceSetting2 = state.m_nDeviceSetting3 = state.m_bCalibrated = 0;
-    state.m_bCeilingMount = state.m_nDeviceSetting6 = state.m_nCalibModel = 0;
-    state.m_nInkoraPenMode = state.m_bRearProjection = 0;
+    // Every value is overwritten by what the camera holds; ceiling and rear differ, so neither
+    // can be read from the other's address.
+    state.m_nDeviceSetting2 = state.m_nDeviceSetting3 = state.m_bCalibrated = 5;
+    state.m_bCeilingMount = state.m_nDeviceSetting6 = state.m_nCalibModel = 5;
+    state.m_nInkoraPenMode = state.m_bRearProjection = 5;
     world.Controller().ReadSettings();
     EXPECT_EQ(state.m_nDeviceSetting2, 9);
     EXPECT_EQ(state.m_nDeviceSetting3, 2);
     EXPECT_EQ(state.m_bCalibrated, 1);
-    EXPECT_EQ(state.m_bCeilingMount, 1);
+    EXPECT_EQ(state.m_bCeilingMount, 0);
     EXPECT_EQ(state.m_nDeviceSetting6, 1);
     EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_NINE);
     EXPECT_EQ(state.m_nInkoraPenMode, 2);
