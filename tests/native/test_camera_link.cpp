@@ -88,14 +88,15 @@ TEST(CameraCommands, OpenConfiguresTheLinkAndNumberedCommandsSendTheirPackets)
     EXPECT_EQ(world.Packets(0),
               (std::vector<std::string>{"24 01 00 00 00 26", "24 01 00 00 00 26"}));
     world.ClearPackets();
-    for (int code = 2; code <= 9; ++code)
+    // The image sizes first: the stream commands after them leave the size as it was.
+    for (int code : {6, 7, 8, 9, 2, 3, 4, 5})
         EXPECT_TRUE(link.SendCommand(0, code));
     EXPECT_FALSE(link.SendCommand(0, 10));
     EXPECT_FALSE(link.SendCommand(0, 1));
     EXPECT_EQ(world.Packets(0), (std::vector<std::string>{
-                                    "24 07 00 00 01 26", "24 07 00 00 00 26", "24 01 00 00 01 26",
-                                    "24 01 00 00 00 26", "24 06 00 00 00 26", "24 06 00 00 01 26",
-                                    "24 06 00 00 03 26", "24 06 00 00 05 26"}));
+                                    "24 06 00 00 00 26", "24 06 00 00 01 26", "24 06 00 00 03 26",
+                                    "24 06 00 00 05 26", "24 07 00 00 01 26", "24 07 00 00 00 26",
+                                    "24 01 00 00 01 26", "24 01 00 00 00 26"}));
     EXPECT_EQ(link.GetRecords()[0].imageWidth, 160);
     EXPECT_EQ(link.GetRecords()[0].imageHeight, 120);
 }

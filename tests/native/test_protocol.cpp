@@ -57,11 +57,3 @@ TEST(ProtocolVersionText, MinorByteFormsTheText)
     EXPECT_GE(ParseVersionText("1.23"), MULTI_SPOT_VERSION);
     EXPECT_LT(ParseVersionText("1.22"), MULTI_SPOT_VERSION);
 }
-
-// The stream commands leave the image size as it was.
-TEST(ProtocolPackets, StreamCommandsKeepTheImageSize)
-{
-    EXPECT_EQ(FindNumberedCommand(2)->packet, (COMMAND_PACKET{0x24, 0x07, 0, 0, 0x01, 0x26}));
-    EXPECT_EQ(FindNumberedCommand(5)->packet, (COMMAND_PACKET{0x24, 0x01, 0, 0, 0x00, 0x26}));
-    EXPECT_EQ(FindNumberedCommand(5)->imageWidth, -1);
-}
