@@ -84,6 +84,7 @@ TEST(CameraCommands, OpenConfiguresTheLinkAndNumberedCommandsSendTheirPackets)
     const SIM_LINK_RECORD linkRecord = world.m_bus->LinkRecord(0);
     EXPECT_EQ(linkRecord.baudRate, 460800u);
     EXPECT_EQ(linkRecord.readTimeoutMs, 300u);
+    EXPECT_EQ(linkRecord.purgesRx, 1);
     // The reset pass writes stream off twice before the camera is opened for good.
     EXPECT_EQ(world.Packets(0),
               (std::vector<std::string>{"24 01 00 00 00 26", "24 01 00 00 00 26"}));
