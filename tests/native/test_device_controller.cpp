@@ -77,10 +77,17 @@ TEST(DeviceStartup, TwoCamerasAreTiedToTheirMonitorsAndTablesAreLaidOut)
     EXPECT_EQ(SixteenPointCalibAt(0)->m_ptTarget[1].x, 354);
 }
 
-TEST(DeviceTracking, StartingTrackingDuringTheImageStreamStopsItFirst)
+TEST(DeviceTracking, ImageStreamAsksTheOneCameraForSmallFramesAndTrackingStopsItFirst)
 {
     CControllerWorld world("units 2");
     ASSERT_TRUE(world.Controller().StartDevices());
+    world.ClearPackets();
+    ASSERT_TRUE(world.Controller().StartImageStream(1));
+    EXPECT_EQ(world.Controller().StopImageStream(), 1);
+    EXPECT_EQ(world.Packets(1),
+              (std::vector<std::string>{STREAM_OFF, STREAM_ON, "24 06 00 00 05 26",
+                                        "24 07 00 00 01 26", STREAM_OFF}));
+    EXPECT_EQ(world.Packets(0), (std::vector<std::string>{STREAM_OFF, STREAM_ON, STREAM_OFF}));
     ASSERT_TRUE(world.Controller().StartImageStream(1));
     EXPECT_EQ(world.Controller().GetRecords()[1].imageWidth, 160);
     world.ClearPackets();
@@ -116,20 +123,7 @@ TEST(DeviceTracking, TrackingAsksTheBridgeForEachPacketAtOnceWhenTheLibraryCan)
     }
 }
 
-TEST(DeviceTracking, ImageStreamAsksTheOneCameraForSmallFrames)
-{
-    CControllerWorld world("units 2");
-    ASSERT_TRUE(world.Controller().StartDevices());
-    world.ClearPackets();
-    ASSERT_TRUE(world.Controller().StartImageStream(1));
-    EXPECT_EQ(world.Controller().StopImageStream(), 1);
-    EXPECT_EQ(world.Packets(1),
-              (std::vector<std::string>{STREAM_OFF, STREAM_ON, "24 06 00 00 05 26",
-                                        "24 07 00 00 01 26", STREAM_OFF}));
-    EXPECT_EQ(world.Packets(0), (std::vector<std::string>{STREAM_OFF, STREAM_ON, STREAM_OFF}));
-}
-
-TEST(DeviceSettingStore, SettingsRoundTripThroughTheCamera)
+TEST(DeviceSettingStore, SettingsAndOptionsRoundTripThroughTheCamera)
 {
     CControllerWorld world("units 1\nunit 0 minor 0x23");
     ASSERT_TRUE(world.Controller().StartDevices());
@@ -167,16 +161,23 @@ TEST(DeviceSettingStore, SettingsRoundTripThroughTheCamera)
     EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_NINE);
     EXPECT_EQ(state.m_nInkoraPenMode, 2);
     EXPECT_EQ(state.m_bRearProjection, 1);
-}
 
-TEST(DeviceSettingStore, OutOfRangeDeviceSettingsReadBackAsZero)
-{
-    CControllerWorld world("units 1\nunit 0 set 3 3\nunit 0 set 6 3\nunit 0 set 2 200");
-    ASSERT_TRUE(world.Controller().StartDevices());
+    // Settings 3 and 6 out of their range read back as zero; setting 2 has no range.
+    world.m_bus->Execute("unit 0 set 3 3\nunit 0 set 6 3\nunit 0 set 2 200");
     world.Controller().ReadSettings();
-    EXPECT_EQ(world.m_pState->m_nDeviceSetting3, 0);
-    EXPECT_EQ(world.m_pState->m_nDeviceSetting6, 0);
-    EXPECT_EQ(world.m_pState->m_nDeviceSetting2, 200);
+    EXPECT_EQ(state.m_nDeviceSetting3, 0);
+    EXPECT_EQ(state.m_nDeviceSetting6, 0);
+    EXPECT_EQ(state.m_nDeviceSetting2, 200);
+
+    // The options alone, in their order after stream off.
+    state.m_bCeilingMount = 1;
+    state.m_nCalibModel = 1;
+    state.m_bRearProjection = 0;
+    world.ClearPackets();
+    world.Controller().WriteOptions();
+    EXPECT_EQ(world.Packets(0),
+              (std::vector<std::string>{STREAM_OFF, "24 0B 00 05 01 26", "24 0B 00 07 01 26",
+                                        "24 0B 00 0B 00 26", "24 0B 00 04 01 26"}));
 }
 
 TEST(DeviceSettingStore, SixteenPointCalibrationComesBackAsTruncatedFloats)
@@ -233,19 +234,4 @@ TEST(DeviceSettingStore, NinePointRawPointsComeBackAsIntegers)
     // Only the low 16 bits are stored.
     EXPECT_EQ(model.m_ptRaw[8].x, 0xFFFE);
     EXPECT_EQ(model.m_ptRaw[8].y, 70000 & 0xFFFF);
-}
-
-TEST(DeviceSettingStore, OptionsAreWrittenInTheirOrderAfterStreamOff)
-{
-    CControllerWorld world("units 1");
-    ASSERT_TRUE(world.Controller().StartDevices());
-    world.m_pState->m_bCeilingMount = 1;
-    world.m_pState->m_nCalibModel = 1;
-    world.m_pState->m_bRearProjection = 0;
-    world.m_pState->m_bCalibrated = 1;
-    world.ClearPackets();
-    world.Controller().WriteOptions();
-    EXPECT_EQ(world.Packets(0),
-              (std::vector<std::string>{STREAM_OFF, "24 0B 00 05 01 26", "24 0B 00 07 01 26",
-                                        "24 0B 00 0B 00 26", "24 0B 00 04 01 26"}));
 }
