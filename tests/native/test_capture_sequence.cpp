@@ -128,19 +128,14 @@ TEST_F(Capture, PenKeptDownAfterACaptureTakesNothingUntilLifted)
     EXPECT_EQ(Sixteen(0).m_ptCamera[4].x, 300.0f);
 }
 
-TEST_F(Capture, CursorFollowsTheRawCameraPoint)
-{
-    PenAt(123, 45, 2);
-    ASSERT_EQ(m_world.m_platform.m_cursorPositions.size(), 2u);
-    EXPECT_EQ(m_world.m_platform.m_cursorPositions[1], (std::pair<int, int>{123, 45}));
-}
-
-TEST_F(Capture, NoModelSelectedCapturesNothing)
+TEST_F(Capture, NoModelSelectedCapturesNothingAndTheCursorFollowsTheRawCameraPoint)
 {
     m_world.m_state.m_nCalibModel = 3;
-    PenAt(100, 100, 20);
+    PenAt(123, 45, 20);
     EXPECT_EQ(g_captureState.m_nTargetIndex, 0);
     EXPECT_EQ(g_bPointTaken, 0);
+    ASSERT_EQ(m_world.m_platform.m_cursorPositions.size(), 20u);
+    EXPECT_EQ(m_world.m_platform.m_cursorPositions[1], (std::pair<int, int>{123, 45}));
 }
 
 TEST_F(Capture, LastTargetOfTheOnlyCameraSolvesSavesAndResumesTracking)
