@@ -100,7 +100,7 @@ protected:
 };
 } // namespace
 
-TEST_F(Capture, SeventhSteadySampleTakesTheMeanOfTheSeven)
+TEST_F(Capture, SeventhSteadySampleTakesTheMeanOfTheSevenAndAPenKeptDownNothingMore)
 {
     PenAt(100, 100, 6);
     NoPen();
@@ -115,11 +115,8 @@ TEST_F(Capture, SeventhSteadySampleTakesTheMeanOfTheSeven)
     EXPECT_EQ(Sixteen(0).m_ptCamera[0].y, 200.0f);
     EXPECT_EQ(g_bPointTaken, 1);
     EXPECT_EQ(Count("redraw"), 1);
-}
 
-TEST_F(Capture, PenKeptDownAfterACaptureTakesNothingUntilLifted)
-{
-    PenAt(100, 100, 7);
+    // The pen kept down takes nothing more until it is lifted.
     PenAt(300, 300, 40);
     EXPECT_EQ(g_nCapturedPoints, 1u);
     NoPen();
