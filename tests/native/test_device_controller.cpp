@@ -180,58 +180,54 @@ TEST(DeviceSettingStore, SettingsAndOptionsRoundTripThroughTheCamera)
                                         "24 0B 00 0B 00 26", "24 0B 00 04 01 26"}));
 }
 
-TEST(DeviceSettingStore, SixteenPointCalibrationComesBackAsTruncatedFloats)
+// Sixteen-point camera points come back truncated, nine-point raw points as their low 16 bits.
+// Point 3 lies below the camera image and point 8 left of it: no calibration can have taken them,
+// so the read fails, but they are read all the same.
+TEST(DeviceSettingStore, CalibrationPointsComeBackAsTheirStoredWords)
 {
     CControllerWorld world("units 1");
     ASSERT_TRUE(world.Controller().StartDevices());
     world.m_pState->m_nCalibModel = CALIB_MODEL_SIXTEEN;
-    CSixteenPointCalib& model = *SixteenPointCalibAt(0);
+    CSixteenPointCalib& sixteen = *SixteenPointCalibAt(0);
+    const auto sixteenPoint = [](int i)
+    {
+        return i == 3 ? CALIB_POINT_F{300.5f, 65535.9f}
+                      : CALIB_POINT_F{40.75f + 37.0f * float(i), 479.9f - 11.5f * float(i)};
+    };
     for (int i = 0; i < CSixteenPointCalib::POINT_COUNT; ++i)
-        model.m_ptCamera[i] = {40.75f + 37.0f * float(i), 479.9f - 11.5f * float(i)};
-    model.m_ptCamera[3] = {300.5f, 65535.9f};
+        sixteen.m_ptCamera[i] = sixteenPoint(i);
     ASSERT_TRUE(WriteCalibrationToCamera(world.Controller()));
     const auto store = world.m_bus->SettingStore(0);
     // Point 0 x is word 0: high byte at 13, low byte at 45.
     EXPECT_EQ(store[13] * 256 + store[45], 40);
-    for (auto& point : model.m_ptCamera)
+    for (auto& point : sixteen.m_ptCamera)
         point = {-1.0f, -1.0f};
-    // Point 3 lies outside the camera image: no calibration can have taken it.
     EXPECT_FALSE(ReadCalibrationFromCamera(world.Controller()));
     for (int i = 0; i < CSixteenPointCalib::POINT_COUNT; ++i)
     {
-        if (i == 3)
-            continue;
-        EXPECT_EQ(model.m_ptCamera[i].x, std::trunc(40.75f + 37.0f * float(i))) << i;
-        EXPECT_EQ(model.m_ptCamera[i].y, std::trunc(479.9f - 11.5f * float(i))) << i;
+        EXPECT_EQ(sixteen.m_ptCamera[i].x, std::trunc(sixteenPoint(i).x)) << i;
+        EXPECT_EQ(sixteen.m_ptCamera[i].y, std::trunc(sixteenPoint(i).y)) << i;
     }
-    EXPECT_EQ(model.m_ptCamera[3].x, 300.0f);
-    EXPECT_EQ(model.m_ptCamera[3].y, 65535.0f);
-}
 
-TEST(DeviceSettingStore, NinePointRawPointsComeBackAsIntegers)
-{
-    CControllerWorld world("units 1");
-    ASSERT_TRUE(world.Controller().StartDevices());
     world.m_pState->m_nCalibModel = CALIB_MODEL_NINE;
-    CNinePointCalib& model = *NinePointCalibAt(0);
+    CNinePointCalib& nine = *NinePointCalibAt(0);
+    const auto ninePoint = [](int i) {
+        return i == 8 ? CALIB_POINT{-2, 65636} : CALIB_POINT{100 + 50 * i, 400 - 30 * i};
+    };
     for (int i = 0; i < CNinePointCalib::POINT_COUNT; ++i)
-        model.m_ptRaw[i] = {100 + 50 * i, 400 - 30 * i};
-    model.m_ptRaw[8] = {-2, 70000};
+        nine.m_ptRaw[i] = ninePoint(i);
     world.ClearPackets();
     world.m_platform.m_sleeps.clear();
     ASSERT_TRUE(WriteCalibrationToCamera(world.Controller()));
     // Two bytes per word, two words per point, each byte after a pause.
     EXPECT_EQ(world.Packets(0).size(), 9u * 2 * 2);
     EXPECT_EQ(world.m_platform.m_sleeps.size(), 9u * 2 * 2);
-    for (auto& point : model.m_ptRaw)
+    for (auto& point : nine.m_ptRaw)
         point = {0, 0};
-    EXPECT_FALSE(ReadCalibrationFromCamera(world.Controller())) << "point 8 is outside the image";
-    for (int i = 0; i < 8; ++i)
+    EXPECT_FALSE(ReadCalibrationFromCamera(world.Controller()));
+    for (int i = 0; i < CNinePointCalib::POINT_COUNT; ++i)
     {
-        EXPECT_EQ(model.m_ptRaw[i].x, 100 + 50 * i);
-        EXPECT_EQ(model.m_ptRaw[i].y, 400 - 30 * i);
+        EXPECT_EQ(nine.m_ptRaw[i].x, ninePoint(i).x & 0xFFFF) << i;
+        EXPECT_EQ(nine.m_ptRaw[i].y, ninePoint(i).y & 0xFFFF) << i;
     }
-    // Only the low 16 bits are stored.
-    EXPECT_EQ(model.m_ptRaw[8].x, 0xFFFE);
-    EXPECT_EQ(model.m_ptRaw[8].y, 70000 & 0xFFFF);
 }
