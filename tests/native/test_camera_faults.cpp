@@ -16,25 +16,6 @@ namespace
 constexpr double FRAME_MS = 10.0;
 constexpr double READ_TIMEOUT_MS = protocol::READ_TIMEOUT_MS;
 
-struct FAULT_CASE
-{
-    bool multi = false;
-    FAULT_CONDITION condition = FAULT_CONDITION::Clean;
-    double minutes = 1.0;
-};
-
-std::string CaseName(const ::testing::TestParamInfo<FAULT_CASE>& info)
-{
-    std::string name = std::string(info.param.multi ? "Multi" : "Single") + "_" +
-                       FaultConditionName(info.param.condition);
-    for (char& c : name)
-        c = c == '-' ? '_' : c;
-    return name;
-}
-
-using QuietCamera = ::testing::TestWithParam<FAULT_CASE>;
-using SecondCamera = ::testing::TestWithParam<FAULT_CASE>;
-
 // What the driver sent for camera 0's monitor, repeats of one record left out: a camera 0
 // frame seen a pass earlier or later only changes how often a position repeats.
 std::vector<std::tuple<int, int, int, int>> MonitorZero(const std::vector<PEN_OUTPUT>& outputs)
@@ -53,68 +34,75 @@ std::vector<std::tuple<int, int, int, int>> MonitorZero(const std::vector<PEN_OU
 } // namespace
 
 // Stalled or unplugged mid-stroke, with pen 0 and (multi-spot form) a companion pen down.
-TEST_P(QuietCamera, ReleasesItsPensWithinOneReadTimeoutAndNeverLeavesOnePressed)
+TEST(Faults, AQuietCameraReleasesItsPensWithinOneReadTimeoutAndNeverLeavesOnePressed)
 {
-    CFaultTour tour(GetParam().multi, GetParam().condition);
-    ASSERT_TRUE(tour.Run()) << tour.Error();
-    const FAULT_FIGURES figures = tour.Figures();
-    EXPECT_LE(figures.lagMs, READ_TIMEOUT_MS + FRAME_MS);
-    EXPECT_EQ(figures.stuck, 0);
-    EXPECT_EQ(figures.phantom, 0);
-    if (GetParam().condition != FAULT_CONDITION::Stall)
-        return;
-
-    // Half a second of silence with the pen resting: a lift, then a fresh press where it
-    // rests when frames come again, not a double click across the silence.
-    std::vector<PEN_OUTPUT> buttons;
-    for (const PEN_OUTPUT& output : tour.Outputs())
+    for (const FAULT_CONDITION condition : {FAULT_CONDITION::Stall, FAULT_CONDITION::Unplug})
     {
-        if (output.pen == 0 && output.micros >= tour.QuietTimes().at(1) &&
-            output.kind != MOUSE_ACTION::Move)
-            buttons.push_back(output);
-    }
-    ASSERT_GE(buttons.size(), 2u);
-    EXPECT_EQ(buttons[0].kind, MOUSE_ACTION::Release);
-    EXPECT_EQ(buttons[1].kind, MOUSE_ACTION::Press);
-    EXPECT_NEAR(buttons[1].x, 300, 5);
-    EXPECT_NEAR(buttons[1].y, 200, 5);
-}
+        for (const bool multi : {false, true})
+        {
+            SCOPED_TRACE(testing::Message()
+                         << FaultConditionName(condition) << (multi ? " multi" : ""));
+            CFaultTour tour(multi, condition);
+            ASSERT_TRUE(tour.Run()) << tour.Error();
+            const FAULT_FIGURES figures = tour.Figures();
+            EXPECT_LE(figures.lagMs, READ_TIMEOUT_MS + FRAME_MS);
+            EXPECT_EQ(figures.stuck, 0);
+            EXPECT_EQ(figures.phantom, 0);
+            if (condition != FAULT_CONDITION::Stall)
+                continue;
 
-INSTANTIATE_TEST_SUITE_P(Faults, QuietCamera,
-                         ::testing::Values(FAULT_CASE{false, FAULT_CONDITION::Stall},
-                                           FAULT_CASE{true, FAULT_CONDITION::Stall},
-                                           FAULT_CASE{false, FAULT_CONDITION::Unplug},
-                                           FAULT_CASE{true, FAULT_CONDITION::Unplug}),
-                         CaseName);
+            // Half a second of silence with the pen resting: a lift, then a fresh press where
+            // it rests when frames come again, not a double click across the silence.
+            std::vector<PEN_OUTPUT> buttons;
+            for (const PEN_OUTPUT& output : tour.Outputs())
+            {
+                if (output.pen == 0 && output.micros >= tour.QuietTimes().at(1) &&
+                    output.kind != MOUSE_ACTION::Move)
+                    buttons.push_back(output);
+            }
+            ASSERT_GE(buttons.size(), 2u);
+            EXPECT_EQ(buttons[0].kind, MOUSE_ACTION::Release);
+            EXPECT_EQ(buttons[1].kind, MOUSE_ACTION::Press);
+            EXPECT_NEAR(buttons[1].x, 300, 5);
+            EXPECT_NEAR(buttons[1].y, 200, 5);
+        }
+    }
+}
 
 // Strokes, taps and holds on both monitors by turns; camera 1 one frame a second faster
 // gains a frame period on camera 0 every 100 seconds, so it runs for ten minutes.
-TEST_P(SecondCamera, EachCameraKeepsPaceAndCameraZeroIsUndisturbed)
+TEST(Faults, WithASecondCameraEachKeepsPaceAndCameraZeroIsUndisturbed)
 {
-    CFaultTour tour(GetParam().multi, GetParam().condition, GetParam().minutes);
-    ASSERT_TRUE(tour.Run()) << tour.Error();
-    const FAULT_FIGURES figures = tour.Figures();
-    EXPECT_GT(figures.presses, 30);
-    EXPECT_LE(figures.lagMs, 2 * FRAME_MS + READ_TIMEOUT_MS);
-    EXPECT_EQ(figures.phantom, 0);
-    EXPECT_EQ(figures.stuck, 0);
+    const struct
+    {
+        bool multi;
+        FAULT_CONDITION condition;
+        double minutes;
+    } cases[] = {{false, FAULT_CONDITION::TwoCamerasFast, 10.0},
+                 {false, FAULT_CONDITION::TwoCamerasGarbage, 1.0},
+                 {true, FAULT_CONDITION::TwoCamerasGarbage, 1.0}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message()
+                     << FaultConditionName(c.condition) << (c.multi ? " multi" : ""));
+        CFaultTour tour(c.multi, c.condition, c.minutes);
+        ASSERT_TRUE(tour.Run()) << tour.Error();
+        const FAULT_FIGURES figures = tour.Figures();
+        EXPECT_GT(figures.presses, 30);
+        EXPECT_LE(figures.lagMs, 2 * FRAME_MS + READ_TIMEOUT_MS);
+        EXPECT_EQ(figures.phantom, 0);
+        EXPECT_EQ(figures.stuck, 0);
 
-    // The same rounds with camera 1 as clean as camera 0, for the first minute.
-    CFaultTour plain(GetParam().multi, FAULT_CONDITION::TwoCamerasClean, 1.0);
-    ASSERT_TRUE(plain.Run()) << plain.Error();
-    const auto expected = MonitorZero(plain.Outputs());
-    auto seen = MonitorZero(tour.Outputs());
-    ASSERT_GE(seen.size(), expected.size());
-    seen.resize(expected.size());
-    EXPECT_EQ(seen, expected);
+        // The same rounds with camera 1 as clean as camera 0, for the first minute.
+        CFaultTour plain(c.multi, FAULT_CONDITION::TwoCamerasClean, 1.0);
+        ASSERT_TRUE(plain.Run()) << plain.Error();
+        const auto expected = MonitorZero(plain.Outputs());
+        auto seen = MonitorZero(tour.Outputs());
+        ASSERT_GE(seen.size(), expected.size());
+        seen.resize(expected.size());
+        EXPECT_EQ(seen, expected);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, SecondCamera,
-    ::testing::Values(FAULT_CASE{false, FAULT_CONDITION::TwoCamerasFast, 10.0},
-                      FAULT_CASE{false, FAULT_CONDITION::TwoCamerasGarbage, 1.0},
-                      FAULT_CASE{true, FAULT_CONDITION::TwoCamerasGarbage, 1.0}),
-    CaseName);
 
 // Unplugged mid-stroke and plugged in again: the driver reopens the unit by itself and the
 // pens land where they did, without a restart or a new calibration.

@@ -100,7 +100,7 @@ protected:
 };
 } // namespace
 
-TEST_F(Capture, SeventhSteadySampleTakesTheMeanOfTheSeven)
+TEST_F(Capture, SeventhSteadySampleTakesTheMeanOfTheSevenAndAPenKeptDownNothingMore)
 {
     PenAt(100, 100, 6);
     NoPen();
@@ -115,11 +115,8 @@ TEST_F(Capture, SeventhSteadySampleTakesTheMeanOfTheSeven)
     EXPECT_EQ(Sixteen(0).m_ptCamera[0].y, 200.0f);
     EXPECT_EQ(g_bPointTaken, 1);
     EXPECT_EQ(Count("redraw"), 1);
-}
 
-TEST_F(Capture, PenKeptDownAfterACaptureTakesNothingUntilLifted)
-{
-    PenAt(100, 100, 7);
+    // The pen kept down takes nothing more until it is lifted.
     PenAt(300, 300, 40);
     EXPECT_EQ(g_nCapturedPoints, 1u);
     NoPen();
@@ -128,19 +125,14 @@ TEST_F(Capture, PenKeptDownAfterACaptureTakesNothingUntilLifted)
     EXPECT_EQ(Sixteen(0).m_ptCamera[4].x, 300.0f);
 }
 
-TEST_F(Capture, CursorFollowsTheRawCameraPoint)
-{
-    PenAt(123, 45, 2);
-    ASSERT_EQ(m_world.m_platform.m_cursorPositions.size(), 2u);
-    EXPECT_EQ(m_world.m_platform.m_cursorPositions[1], (std::pair<int, int>{123, 45}));
-}
-
-TEST_F(Capture, NoModelSelectedCapturesNothing)
+TEST_F(Capture, NoModelSelectedCapturesNothingAndTheCursorFollowsTheRawCameraPoint)
 {
     m_world.m_state.m_nCalibModel = 3;
-    PenAt(100, 100, 20);
+    PenAt(123, 45, 20);
     EXPECT_EQ(g_captureState.m_nTargetIndex, 0);
     EXPECT_EQ(g_bPointTaken, 0);
+    ASSERT_EQ(m_world.m_platform.m_cursorPositions.size(), 20u);
+    EXPECT_EQ(m_world.m_platform.m_cursorPositions[1], (std::pair<int, int>{123, 45}));
 }
 
 TEST_F(Capture, LastTargetOfTheOnlyCameraSolvesSavesAndResumesTracking)

@@ -77,10 +77,17 @@ TEST(DeviceStartup, TwoCamerasAreTiedToTheirMonitorsAndTablesAreLaidOut)
     EXPECT_EQ(SixteenPointCalibAt(0)->m_ptTarget[1].x, 354);
 }
 
-TEST(DeviceTracking, StartingTrackingDuringTheImageStreamStopsItFirst)
+TEST(DeviceTracking, ImageStreamAsksTheOneCameraForSmallFramesAndTrackingStopsItFirst)
 {
     CControllerWorld world("units 2");
     ASSERT_TRUE(world.Controller().StartDevices());
+    world.ClearPackets();
+    ASSERT_TRUE(world.Controller().StartImageStream(1));
+    EXPECT_EQ(world.Controller().StopImageStream(), 1);
+    EXPECT_EQ(world.Packets(1),
+              (std::vector<std::string>{STREAM_OFF, STREAM_ON, "24 06 00 00 05 26",
+                                        "24 07 00 00 01 26", STREAM_OFF}));
+    EXPECT_EQ(world.Packets(0), (std::vector<std::string>{STREAM_OFF, STREAM_ON, STREAM_OFF}));
     ASSERT_TRUE(world.Controller().StartImageStream(1));
     EXPECT_EQ(world.Controller().GetRecords()[1].imageWidth, 160);
     world.ClearPackets();
@@ -116,20 +123,7 @@ TEST(DeviceTracking, TrackingAsksTheBridgeForEachPacketAtOnceWhenTheLibraryCan)
     }
 }
 
-TEST(DeviceTracking, ImageStreamAsksTheOneCameraForSmallFrames)
-{
-    CControllerWorld world("units 2");
-    ASSERT_TRUE(world.Controller().StartDevices());
-    world.ClearPackets();
-    ASSERT_TRUE(world.Controller().StartImageStream(1));
-    EXPECT_EQ(world.Controller().StopImageStream(), 1);
-    EXPECT_EQ(world.Packets(1),
-              (std::vector<std::string>{STREAM_OFF, STREAM_ON, "24 06 00 00 05 26",
-                                        "24 07 00 00 01 26", STREAM_OFF}));
-    EXPECT_EQ(world.Packets(0), (std::vector<std::string>{STREAM_OFF, STREAM_ON, STREAM_OFF}));
-}
-
-TEST(DeviceSettingStore, SettingsRoundTripThroughTheCamera)
+TEST(DeviceSettingStore, SettingsAndOptionsRoundTripThroughTheCamera)
 {
     CControllerWorld world("units 1\nunit 0 minor 0x23");
     ASSERT_TRUE(world.Controller().StartDevices());
@@ -167,85 +161,73 @@ TEST(DeviceSettingStore, SettingsRoundTripThroughTheCamera)
     EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_NINE);
     EXPECT_EQ(state.m_nInkoraPenMode, 2);
     EXPECT_EQ(state.m_bRearProjection, 1);
-}
 
-TEST(DeviceSettingStore, OutOfRangeDeviceSettingsReadBackAsZero)
-{
-    CControllerWorld world("units 1\nunit 0 set 3 3\nunit 0 set 6 3\nunit 0 set 2 200");
-    ASSERT_TRUE(world.Controller().StartDevices());
+    // Settings 3 and 6 out of their range read back as zero; setting 2 has no range.
+    world.m_bus->Execute("unit 0 set 3 3\nunit 0 set 6 3\nunit 0 set 2 200");
     world.Controller().ReadSettings();
-    EXPECT_EQ(world.m_pState->m_nDeviceSetting3, 0);
-    EXPECT_EQ(world.m_pState->m_nDeviceSetting6, 0);
-    EXPECT_EQ(world.m_pState->m_nDeviceSetting2, 200);
+    EXPECT_EQ(state.m_nDeviceSetting3, 0);
+    EXPECT_EQ(state.m_nDeviceSetting6, 0);
+    EXPECT_EQ(state.m_nDeviceSetting2, 200);
+
+    // The options alone, in their order after stream off.
+    state.m_bCeilingMount = 1;
+    state.m_nCalibModel = 1;
+    state.m_bRearProjection = 0;
+    world.ClearPackets();
+    world.Controller().WriteOptions();
+    EXPECT_EQ(world.Packets(0),
+              (std::vector<std::string>{STREAM_OFF, "24 0B 00 05 01 26", "24 0B 00 07 01 26",
+                                        "24 0B 00 0B 00 26", "24 0B 00 04 01 26"}));
 }
 
-TEST(DeviceSettingStore, SixteenPointCalibrationComesBackAsTruncatedFloats)
+// Sixteen-point camera points come back truncated, nine-point raw points as their low 16 bits.
+// Point 3 lies below the camera image and point 8 left of it: no calibration can have taken them,
+// so the read fails, but they are read all the same.
+TEST(DeviceSettingStore, CalibrationPointsComeBackAsTheirStoredWords)
 {
     CControllerWorld world("units 1");
     ASSERT_TRUE(world.Controller().StartDevices());
     world.m_pState->m_nCalibModel = CALIB_MODEL_SIXTEEN;
-    CSixteenPointCalib& model = *SixteenPointCalibAt(0);
+    CSixteenPointCalib& sixteen = *SixteenPointCalibAt(0);
+    const auto sixteenPoint = [](int i)
+    {
+        return i == 3 ? CALIB_POINT_F{300.5f, 65535.9f}
+                      : CALIB_POINT_F{40.75f + 37.0f * float(i), 479.9f - 11.5f * float(i)};
+    };
     for (int i = 0; i < CSixteenPointCalib::POINT_COUNT; ++i)
-        model.m_ptCamera[i] = {40.75f + 37.0f * float(i), 479.9f - 11.5f * float(i)};
-    model.m_ptCamera[3] = {300.5f, 65535.9f};
+        sixteen.m_ptCamera[i] = sixteenPoint(i);
     ASSERT_TRUE(WriteCalibrationToCamera(world.Controller()));
     const auto store = world.m_bus->SettingStore(0);
     // Point 0 x is word 0: high byte at 13, low byte at 45.
     EXPECT_EQ(store[13] * 256 + store[45], 40);
-    for (auto& point : model.m_ptCamera)
+    for (auto& point : sixteen.m_ptCamera)
         point = {-1.0f, -1.0f};
-    // Point 3 lies outside the camera image: no calibration can have taken it.
     EXPECT_FALSE(ReadCalibrationFromCamera(world.Controller()));
     for (int i = 0; i < CSixteenPointCalib::POINT_COUNT; ++i)
     {
-        if (i == 3)
-            continue;
-        EXPECT_EQ(model.m_ptCamera[i].x, std::trunc(40.75f + 37.0f * float(i))) << i;
-        EXPECT_EQ(model.m_ptCamera[i].y, std::trunc(479.9f - 11.5f * float(i))) << i;
+        EXPECT_EQ(sixteen.m_ptCamera[i].x, std::trunc(sixteenPoint(i).x)) << i;
+        EXPECT_EQ(sixteen.m_ptCamera[i].y, std::trunc(sixteenPoint(i).y)) << i;
     }
-    EXPECT_EQ(model.m_ptCamera[3].x, 300.0f);
-    EXPECT_EQ(model.m_ptCamera[3].y, 65535.0f);
-}
 
-TEST(DeviceSettingStore, NinePointRawPointsComeBackAsIntegers)
-{
-    CControllerWorld world("units 1");
-    ASSERT_TRUE(world.Controller().StartDevices());
     world.m_pState->m_nCalibModel = CALIB_MODEL_NINE;
-    CNinePointCalib& model = *NinePointCalibAt(0);
+    CNinePointCalib& nine = *NinePointCalibAt(0);
+    const auto ninePoint = [](int i) {
+        return i == 8 ? CALIB_POINT{-2, 65636} : CALIB_POINT{100 + 50 * i, 400 - 30 * i};
+    };
     for (int i = 0; i < CNinePointCalib::POINT_COUNT; ++i)
-        model.m_ptRaw[i] = {100 + 50 * i, 400 - 30 * i};
-    model.m_ptRaw[8] = {-2, 70000};
+        nine.m_ptRaw[i] = ninePoint(i);
     world.ClearPackets();
     world.m_platform.m_sleeps.clear();
     ASSERT_TRUE(WriteCalibrationToCamera(world.Controller()));
     // Two bytes per word, two words per point, each byte after a pause.
     EXPECT_EQ(world.Packets(0).size(), 9u * 2 * 2);
     EXPECT_EQ(world.m_platform.m_sleeps.size(), 9u * 2 * 2);
-    for (auto& point : model.m_ptRaw)
+    for (auto& point : nine.m_ptRaw)
         point = {0, 0};
-    EXPECT_FALSE(ReadCalibrationFromCamera(world.Controller())) << "point 8 is outside the image";
-    for (int i = 0; i < 8; ++i)
+    EXPECT_FALSE(ReadCalibrationFromCamera(world.Controller()));
+    for (int i = 0; i < CNinePointCalib::POINT_COUNT; ++i)
     {
-        EXPECT_EQ(model.m_ptRaw[i].x, 100 + 50 * i);
-        EXPECT_EQ(model.m_ptRaw[i].y, 400 - 30 * i);
+        EXPECT_EQ(nine.m_ptRaw[i].x, ninePoint(i).x & 0xFFFF) << i;
+        EXPECT_EQ(nine.m_ptRaw[i].y, ninePoint(i).y & 0xFFFF) << i;
     }
-    // Only the low 16 bits are stored.
-    EXPECT_EQ(model.m_ptRaw[8].x, 0xFFFE);
-    EXPECT_EQ(model.m_ptRaw[8].y, 70000 & 0xFFFF);
-}
-
-TEST(DeviceSettingStore, OptionsAreWrittenInTheirOrderAfterStreamOff)
-{
-    CControllerWorld world("units 1");
-    ASSERT_TRUE(world.Controller().StartDevices());
-    world.m_pState->m_bCeilingMount = 1;
-    world.m_pState->m_nCalibModel = 1;
-    world.m_pState->m_bRearProjection = 0;
-    world.m_pState->m_bCalibrated = 1;
-    world.ClearPackets();
-    world.Controller().WriteOptions();
-    EXPECT_EQ(world.Packets(0),
-              (std::vector<std::string>{STREAM_OFF, "24 0B 00 05 01 26", "24 0B 00 07 01 26",
-                                        "24 0B 00 0B 00 26", "24 0B 00 04 01 26"}));
 }

@@ -209,19 +209,14 @@ REPLAY Replay(const std::vector<PACKET_ON_LINK>& stream)
     }
     return replay;
 }
-
-class FrameClose : public ::testing::Test
-{
-protected:
-    CPenWorld m_world;
-};
 } // namespace
 
 // Frames arrive whole: the quiet link reports each frame once, with exactly the slots the '7'
 // after it would report, in the same order; a frame that lacks a pen of the frame before waits
 // for that '7'. The one addition: a frame that a '6' follows was reported before the '6' came.
-TEST_F(FrameClose, WholeFramesAreReportedOnceWithTheSlotsTheNextSevenWouldReport)
+TEST(FrameClose, WholeFramesAreReportedOnceWithTheSlotsTheNextSevenWouldReport)
 {
+    CPenWorld world;
     int early = 0;
     int frames = 0;
     for (std::uint32_t seed = 1; seed <= 40; ++seed)
@@ -248,8 +243,9 @@ TEST_F(FrameClose, WholeFramesAreReportedOnceWithTheSlotsTheNextSevenWouldReport
 // The link goes quiet inside frames: a frame reported early and then amended by its late
 // packets lifts no pen and presses none that the frame's own report does not, moves none by
 // the matching distance, and leaves every pen where the '7' after the frame puts it.
-TEST_F(FrameClose, FrameSplitByAGapGivesNoLiftPressOrJumpItsWholeReportDoesNot)
+TEST(FrameClose, FrameSplitByAGapGivesNoLiftPressOrJumpItsWholeReportDoesNot)
 {
+    CPenWorld world;
     int amended = 0;
     for (std::uint32_t seed = 1; seed <= 40; ++seed)
     {

@@ -10,8 +10,8 @@
 #include "camera_image/YuvToRgb.h"
 #include "core/DriverState.h"
 #include "device/CalReceiveState.h"
-#include "shell/Driver.h"
-#include "tests/support/DeviceWorld.h"
+#include "device/DeviceController.h"
+#include "tests/support/PenScenario.h"
 #include "tests/support/PenTestKit.h"
 
 #include <gtest/gtest.h>
@@ -29,46 +29,6 @@ std::vector<std::uint8_t> Packet(std::uint8_t type, std::uint8_t grey)
     bytes[IMAGE_PACKET_LENGTH - 1] = '&';
     return bytes;
 }
-
-// One camera streaming into an open view through the driver's own reader thread.
-class CStreamWorld
-{
-public:
-    explicit CStreamWorld(const std::string& scenario) : m_world(scenario)
-    {
-        m_pState = std::make_unique<CDriver>();
-        g_pMainDlg = m_pState.get();
-    }
-    ~CStreamWorld()
-    {
-        g_pAdjustDlg = nullptr;
-        m_pState.reset();
-        g_pMainDlg = nullptr;
-    }
-
-    // Streams until `frames` pictures were published; the latest one.
-    bool Stream(std::uint64_t frames, ADJUST_FRAME& frame)
-    {
-        CDeviceController& controller = m_pState->m_controller;
-        if (!controller.StartDevices() || !controller.DetectFirmware())
-            return false;
-        m_view.BeginDrawing();
-        m_pState->m_bGreyImage = GreyImageFlag(controller.GetDeviceVersion(0));
-        g_pAdjustDlg = &m_view;
-        if (!controller.StartImageStream(0))
-            return false;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-        while (m_view.FramesPublished() < frames && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        controller.StopImageStream();
-        g_pAdjustDlg = nullptr;
-        return m_view.TakeFrame(frame);
-    }
-
-    CDeviceWorld m_world;
-    std::unique_ptr<CDriverState> m_pState;
-    CAdjustView m_view;
-};
 } // namespace
 
 TEST(YuvToRgb, StudioRangeWithClamping)
@@ -112,31 +72,45 @@ TEST(ImageDecoder, PacketsPastTheFirstColumnAfterLostLineStartsLeaveTheRowsAbove
 
 TEST(ImageStream, AWholeSimulatedFrameShowsPixelForPixelWhatTheCameraSees)
 {
-    struct CASE
-    {
-        const char* scenario;
-        bool grey;
-    };
     // A colour camera with a bent lens, and a grey one aimed too far to one side, so that
     // the monitor runs off the picture's edge.
-    const CASE cases[] = {
-        {"units 1\nunit 0 minor 0x15\nunit 0 view 0.8 0.1\nunit 0 lens -0.08", false},
-        {"units 1\nunit 0 minor 0x16\nunit 0 view 1.1 -0.05 -150 10\nunit 0 mount 0 0", true},
-    };
-    for (const CASE& c : cases)
+    const struct
     {
-        SCOPED_TRACE(c.scenario);
-        CStreamWorld world(c.scenario);
+        std::uint8_t minor;
+        const char* view;
+        bool grey;
+    } cases[] = {
+        {0x15, "unit 0 view 0.8 0.1\nunit 0 lens -0.08", false},
+        {0x16, "unit 0 view 1.1 -0.05 -150 10\nunit 0 mount 0 0", true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.view);
+        CPenScenario scenario({.firmwareMinor = c.minor});
+        scenario.m_world.m_bus->Execute(c.view);
+        CDeviceController& controller = scenario.State().m_controller;
+        ASSERT_TRUE(scenario.StartDevices()) << scenario.Error();
+        CAdjustView view;
+        view.BeginDrawing();
+        scenario.State().m_bGreyImage = GreyImageFlag(controller.GetDeviceVersion(0));
+        g_pAdjustDlg = &view;
+        const bool streaming = controller.StartImageStream(0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while (streaming && view.FramesPublished() < 3 &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        controller.StopImageStream();
+        g_pAdjustDlg = nullptr;
         ADJUST_FRAME frame;
-        ASSERT_TRUE(world.Stream(3, frame));
+        ASSERT_TRUE(streaming && view.TakeFrame(frame));
         EXPECT_GE(frame.sequence, 3u);
-        ASSERT_FALSE(world.m_view.TakeFrame(frame)) << "a picture is taken once";
+        ASSERT_FALSE(view.TakeFrame(frame)) << "a picture is taken once";
         EXPECT_EQ(frame.x, 1024 / 2 - 80);
         EXPECT_EQ(frame.y, 768 / 2 - 60);
         ASSERT_EQ(frame.width, 160);
         ASSERT_EQ(frame.height, 120);
 
-        const auto picture = world.m_world.m_bus->WithUnit(
+        const auto picture = scenario.m_world.m_bus->WithUnit(
             0, [](CSimUnit& unit) { return SimRenderPicture(unit.View(), 160, 120); });
         int wrong = 0;
         for (std::size_t i = 0; i < picture.size(); ++i)

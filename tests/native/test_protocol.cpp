@@ -21,9 +21,9 @@ template <typename Reader> std::vector<int> FeedAll(Reader& reader, std::vector<
 }
 } // namespace
 
-// An end byte inside the packet ends the reply early; a wrong type or a broken end drops it and
+// An end byte inside a setting reply ends it early; a wrong type or a broken end drops it and
 // the next reply is read.
-TEST(ProtocolSettingReply, EndsEarlyOnAnEndByteAndDropsWrongTypesAndBrokenEnds)
+TEST(ProtocolReplies, SettingReplyEndsEarlyOnAnEndByteAndVersionReplyTakesByteFive)
 {
     CSettingReplyReader reader;
     EXPECT_EQ(FeedAll(reader, {0x24, 0x32, 0x26}), std::vector<int>{0});
@@ -36,13 +36,11 @@ TEST(ProtocolSettingReply, EndsEarlyOnAnEndByteAndDropsWrongTypesAndBrokenEnds)
     EXPECT_TRUE(FeedAll(reader, {0x24, 0x24, 0x32, 1, 2, 3, 4, 0x26}).empty());
     EXPECT_TRUE(FeedAll(reader, {0x24, 0x32, 1, 2, 3, 4, 0x25}).empty());
     EXPECT_EQ(FeedAll(reader, {0x24, 0x32, 1, 2, 3, 7, 0x26}), std::vector<int>{7});
-}
 
-TEST(ProtocolVersionReply, TakesByteFiveWhateverTheLastByte)
-{
-    CVersionReplyReader reader;
-    EXPECT_EQ(FeedAll(reader, {0x24, 0x32, 0x26, 0x26, 0x26, 0x23, 0x00}), std::vector<int>{0x23});
-    EXPECT_TRUE(FeedAll(reader, {0x24, 0x37, 1, 2, 3, 4, 0x26}).empty());
+    // The version reply takes byte five whatever the bytes between and the last byte.
+    CVersionReplyReader version;
+    EXPECT_EQ(FeedAll(version, {0x24, 0x32, 0x26, 0x26, 0x26, 0x23, 0x00}), std::vector<int>{0x23});
+    EXPECT_TRUE(FeedAll(version, {0x24, 0x37, 1, 2, 3, 4, 0x26}).empty());
 }
 
 TEST(ProtocolVersionText, MinorByteFormsTheText)
@@ -56,12 +54,4 @@ TEST(ProtocolVersionText, MinorByteFormsTheText)
     EXPECT_DOUBLE_EQ(ParseVersionText("1."), 1.0);
     EXPECT_GE(ParseVersionText("1.23"), MULTI_SPOT_VERSION);
     EXPECT_LT(ParseVersionText("1.22"), MULTI_SPOT_VERSION);
-}
-
-// The stream commands leave the image size as it was.
-TEST(ProtocolPackets, StreamCommandsKeepTheImageSize)
-{
-    EXPECT_EQ(FindNumberedCommand(2)->packet, (COMMAND_PACKET{0x24, 0x07, 0, 0, 0x01, 0x26}));
-    EXPECT_EQ(FindNumberedCommand(5)->packet, (COMMAND_PACKET{0x24, 0x01, 0, 0, 0x00, 0x26}));
-    EXPECT_EQ(FindNumberedCommand(5)->imageWidth, -1);
 }

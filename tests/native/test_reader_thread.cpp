@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -30,38 +31,40 @@ void CountTable(CAMERA_RECORD* records)
     CountRecord(records[0]);
 }
 
-// Reader thread only while it runs; read after it has stopped.
-std::vector<std::uint64_t> g_quietAt[2];
-std::uint64_t g_nNew[2] = {0, 0};
-
-void RecordStates(CAMERA_RECORD* records)
-{
-    for (int i = 0; i < 2; ++i)
-    {
-        if (records[i].rxState == RX_QUIET)
-            g_quietAt[i].push_back(Platform().MonotonicMicros());
-        g_nNew[i] += records[i].rxState == RX_NEW_BYTE ? 1 : 0;
-    }
-}
-
-// Each camera's new bytes and idle marks, in order, with their simulated time; an idle mark
-// is byte -1. Reader thread only while it runs.
+// What the reader handed on for each camera, in order, with its simulated time and whether the
+// stop had begun; passes with nothing new for a camera are left out. Reader thread only while
+// it runs.
 struct LINK_EVENT
 {
+    std::uint8_t state;
     int byte;
     std::uint64_t micros;
+    bool stopping;
 };
 std::vector<LINK_EVENT> g_linkEvents[2];
+std::atomic<bool> g_bStopping{false};
 
 void RecordLinkEvents(CAMERA_RECORD* records)
 {
     for (std::uint16_t i = 0; i < records[0].count && i < 2; ++i)
     {
-        if (records[i].rxState == RX_NEW_BYTE)
-            g_linkEvents[i].push_back({ByteOf(records[i]), Platform().MonotonicMicros()});
-        if (records[i].rxState == RX_LINK_IDLE)
-            g_linkEvents[i].push_back({-1, Platform().MonotonicMicros()});
+        if (records[i].rxState != RX_NOTHING_NEW)
+            g_linkEvents[i].push_back({records[i].rxState, ByteOf(records[i]),
+                                       Platform().MonotonicMicros(), g_bStopping});
     }
+    ++g_nCalls;
+}
+
+// When a camera's record was in a state, up to an instant.
+std::vector<std::uint64_t> TimesOf(int camera, std::uint8_t state, std::uint64_t until = UINT64_MAX)
+{
+    std::vector<std::uint64_t> times;
+    for (const LINK_EVENT& event : g_linkEvents[camera])
+    {
+        if (event.state == state && event.micros <= until)
+            times.push_back(event.micros);
+    }
+    return times;
 }
 
 // Waits (without a clock) until the reader has called back at least `calls` times.
@@ -88,8 +91,6 @@ std::uint64_t RunReaderFor(CCameraLink& link, CDeviceWorld& world, std::uint64_t
 PFN_FT_Write g_pfnSimWrite = nullptr;
 CSimBus* g_pDawdleBus = nullptr;
 std::atomic<bool> g_bDawdle{false};
-std::atomic<bool> g_bStopping{false};
-std::atomic<int> g_nQuietWhileStopping{0};
 
 FT_STATUS TAVELO_STDCALL WriteThenDawdle(FT_HANDLE handle, void* buffer, std::uint32_t count,
                                          std::uint32_t* written)
@@ -107,33 +108,7 @@ FT_STATUS TAVELO_STDCALL WriteThenDawdle(FT_HANDLE handle, void* buffer, std::ui
     }
     return status;
 }
-
-void CountQuietWhileStopping(CAMERA_RECORD* records)
-{
-    for (std::uint16_t i = 0; i < records[0].count; ++i)
-    {
-        if (g_bStopping && records[i].rxState == RX_QUIET)
-            ++g_nQuietWhileStopping;
-    }
-    ++g_nCalls;
-}
 } // namespace
-
-// A cleared callback is never called, though the reader goes on reading for 50 ms of the
-// units' time.
-TEST(ReaderCallbacks, ClearedCallbackIsNeverCalled)
-{
-    CDeviceWorld world("units 1\nunit 0 pen 0 320 240");
-    CCameraLink link;
-    ASSERT_TRUE(OpenUnits(link, 1));
-    g_nCalls = 0;
-    link.SetCurrentDevice(0);
-    ASSERT_TRUE(link.SetCallback(0, &CountRecord));
-    ASSERT_TRUE(link.SetCallback(0, nullptr));
-    RunReaderFor(link, world, 50'000);
-    link.StopReader();
-    EXPECT_EQ(g_nCalls, 0);
-}
 
 TEST(ReaderStop, NoCallbackRunsAfterTheStopReturns)
 {
@@ -176,17 +151,22 @@ TEST(ReaderStop, TheDriversOwnStopIsNoCameraGoingQuiet)
         g_pDawdleBus = &world.m_bus.Bus();
         CCameraLink link;
         ASSERT_TRUE(OpenUnits(link, static_cast<std::uint16_t>(units)));
-        ASSERT_TRUE(link.SetCallback(1, &CountQuietWhileStopping));
+        ASSERT_TRUE(link.SetCallback(1, &RecordLinkEvents));
         g_nCalls = 0;
         g_bStopping = false;
-        g_nQuietWhileStopping = 0;
+        g_linkEvents[0].clear();
+        g_linkEvents[1].clear();
         ASSERT_TRUE(link.StartReader());
         ASSERT_TRUE(WaitForCalls(50));
         g_bDawdle = true;
         link.StopReader();
         g_bDawdle = false;
         EXPECT_TRUE(g_bStopping);
-        EXPECT_EQ(g_nQuietWhileStopping, 0) << units << " units";
+        std::ptrdiff_t quietWhileStopping = 0;
+        for (const std::vector<LINK_EVENT>& events : g_linkEvents)
+            quietWhileStopping += std::ranges::count_if(
+                events, [](const LINK_EVENT& e) { return e.stopping && e.state == RX_QUIET; });
+        EXPECT_EQ(quietWhileStopping, 0) << units << " units";
     }
 }
 
@@ -218,7 +198,9 @@ TEST(ReaderStop, StopEndsABlockedReadWithinOneReadTimeout)
     }
 }
 
-TEST(ReaderStop, SilentCameraStillHandsThePreviousByteToTheCallback)
+// A cleared callback is never called, though the reader goes on reading for 50 ms of the
+// units' time; a camera that falls silent still hands its previous byte on, once per read.
+TEST(ReaderCallbacks, ClearedCallbackIsNeverCalledAndASilentCameraStillHandsOnItsByte)
 {
     CDeviceWorld world("units 1\nunit 0 pen 0 320 240");
     CCameraLink link;
@@ -226,6 +208,12 @@ TEST(ReaderStop, SilentCameraStillHandsThePreviousByteToTheCallback)
     g_nCalls = 0;
     g_bStopped = false;
     link.SetCurrentDevice(0);
+    ASSERT_TRUE(link.SetCallback(0, &CountRecord));
+    ASSERT_TRUE(link.SetCallback(0, nullptr));
+    RunReaderFor(link, world, 50'000);
+    link.StopReader();
+    EXPECT_EQ(g_nCalls, 0);
+
     ASSERT_TRUE(link.SetCallback(0, &CountRecord));
     ASSERT_TRUE(link.StartReader());
     ASSERT_TRUE(WaitForCalls(20));
@@ -251,10 +239,9 @@ TEST(ReaderTwoCameras, EachCameraIsReadAsItSendsAndASilentOneIsQuietOncePerReadT
         CCameraLink link;
         ASSERT_TRUE(OpenUnits(link, 2));
         world.m_bus->Execute(std::string("unit 0 fault ") + fault);
-        g_quietAt[0].clear();
-        g_quietAt[1].clear();
-        g_nNew[0] = g_nNew[1] = 0;
-        ASSERT_TRUE(link.SetCallback(1, &RecordStates));
+        g_linkEvents[0].clear();
+        g_linkEvents[1].clear();
+        ASSERT_TRUE(link.SetCallback(1, &RecordLinkEvents));
         const std::uint64_t start = RunReaderFor(link, world, 3'500'000);
         // Stopping turns camera 1's stream off first, so it may go quiet after this.
         const std::uint64_t stop = world.m_bus->NowMicros();
@@ -262,18 +249,13 @@ TEST(ReaderTwoCameras, EachCameraIsReadAsItSendsAndASilentOneIsQuietOncePerReadT
 
         // Only the marks before the stop: the reader runs on while this thread stops it (on
         // a loaded machine for a long while), and once camera 1's stream is off both are silent.
-        std::vector<std::uint64_t> quiet;
-        for (std::uint64_t at : g_quietAt[0])
-        {
-            if (at <= stop)
-                quiet.push_back(at);
-        }
+        const std::vector<std::uint64_t> quiet = TimesOf(0, RX_QUIET, stop);
         const bool unplugged = std::string(fault) == "unplug";
         ASSERT_GE(quiet.size(), unplugged ? 1u : 10u) << fault;
         EXPECT_LE(quiet.size(), (stop - start) / timeout + 1) << fault;
         if (unplugged)
         {
-            EXPECT_EQ(g_quietAt[0].size(), 1u) << "gone is handed on once";
+            EXPECT_EQ(TimesOf(0, RX_QUIET).size(), 1u) << "gone is handed on once";
         }
         EXPECT_LE(quiet[0], start + timeout + 10'000) << fault;
         for (std::size_t n = 1; n < quiet.size(); ++n)
@@ -282,11 +264,12 @@ TEST(ReaderTwoCameras, EachCameraIsReadAsItSendsAndASilentOneIsQuietOncePerReadT
             EXPECT_GE(gap, timeout) << fault << " mark " << n;
             EXPECT_LE(gap, timeout + 20'000) << fault << " mark " << n;
         }
-        EXPECT_EQ(g_nNew[0], 0u) << fault;
-        EXPECT_TRUE(g_quietAt[1].empty() || g_quietAt[1][0] > stop) << fault;
+        EXPECT_TRUE(TimesOf(0, RX_NEW_BYTE).empty()) << fault;
+        EXPECT_TRUE(TimesOf(1, RX_QUIET, stop).empty()) << fault;
+        const std::size_t received = TimesOf(1, RX_NEW_BYTE).size();
         // The stop may come between the last read and its callback.
-        EXPECT_NEAR(double(g_nNew[1]), double(world.m_bus->Stats(1).bytesRead), 1.0) << fault;
-        EXPECT_GT(g_nNew[1], 3000u) << fault;
+        EXPECT_NEAR(double(received), double(world.m_bus->Stats(1).bytesRead), 1.0) << fault;
+        EXPECT_GT(received, 3000u) << fault;
     }
 }
 
@@ -325,7 +308,7 @@ TEST(ReaderQuietGap, TheLinkGoesIdleOnceAfterEachFrameAndNeverInsideOne)
                 int idle = 0;
                 for (std::size_t n = 0; n < events.size(); ++n)
                 {
-                    if (events[n].byte >= 0)
+                    if (events[n].state != RX_LINK_IDLE)
                         continue;
                     ++idle;
                     // Right after the last byte of an '8' packet, by the gap.

@@ -110,21 +110,6 @@ TEST(SimRead, TimeOutMovesVirtualTimeWithoutWaiting)
     }
 }
 
-TEST(SimRead, ASettingReplyCrossesTheLinkAtTheBaudRate)
-{
-    CScopedSimBus bus;
-    CPort port(bus.Bus());
-    EXPECT_EQ(bus->LinkRecord(0).purgesRx, 1) << "the port purges once when it opens";
-    const std::uint64_t t = bus->NowMicros();
-    port.Send(SettingRead(4));
-    // 7 bytes of 21.7 us.
-    std::uint8_t reply[7];
-    std::uint32_t got = 0;
-    port.D2xx().pFT_Read(port.Handle(), reply, 7, &got);
-    EXPECT_EQ(got, 7u);
-    EXPECT_EQ(bus->NowMicros() - t, 152u);
-}
-
 TEST(SimFaults, GarbageAddsBytesBetweenIntactPackets)
 {
     CScopedSimBus bus;
