@@ -48,8 +48,6 @@ protected:
 using Events = std::vector<INJECTED_EVENT>;
 
 using CompanionPens = PenGestures;
-
-using Posted = std::vector<COMPANION_MESSAGE>;
 } // namespace
 
 // A second touch is a double click only near the first (within twenty pixels), soon after it
@@ -125,14 +123,6 @@ TEST_F(PenGestures, MovesOutsideTheAreaAreDroppedWithoutCounting)
     EXPECT_EQ(Buttons().back(), Release(600, 300));
 }
 
-TEST_F(PenGestures, EveryMoveIsDroppedBeforeTheFirstArea)
-{
-    g_penInjector.Reset();
-    Touch(300, 200, 5);
-    Lift();
-    EXPECT_TRUE(m_platform.m_mouse.empty());
-}
-
 // The system maps an absolute coordinate back to a pixel as (d * size) >> 16.
 TEST(PenMouseRecords, EveryPixelOfTheDisplayModeMapsBackToItself)
 {
@@ -195,9 +185,11 @@ TEST_F(PenGestures, APenOnAMonitorBesideThePrimaryReachesItThroughValuesBeyondTh
     }
 }
 
-TEST_F(PenGestures, NothingIsSentWhenTheDisplayModeIsUnknown)
+TEST_F(PenGestures, NothingIsSentBeforeTheFirstAreaOrWithoutADisplayMode)
 {
     g_penInjector.Reset();
+    Touch(300, 200, 5);
+    Lift();
     m_platform.m_nDisplayWidth = 0;
     g_penInjector.SendMouse(100, 500, PEN_DOWN);
     EXPECT_TRUE(m_platform.m_mouse.empty());
@@ -224,9 +216,9 @@ TEST_F(CompanionPens, DoubleClickIsPostedAtTheCurrentPositionAndStillLifted)
     g_penInjector.CompanionPenMove(2, 310, 200);
     g_penInjector.CompanionPenUp(2);
     EXPECT_EQ(CompanionMessages(m_platform.m_windowMessages),
-              (Posted{{1140, 0x013600C8, PEN_DBLCLICK},
-                      {1140, 0x013600C8, PEN_MOVE},
-                      {1140, 0x013600C8, PEN_UP}}));
+              (std::vector<COMPANION_MESSAGE>{{1140, 0x013600C8, PEN_DBLCLICK},
+                                              {1140, 0x013600C8, PEN_MOVE},
+                                              {1140, 0x013600C8, PEN_UP}}));
 }
 
 TEST_F(CompanionPens, HoldRightClicksWithTheSameCounts)

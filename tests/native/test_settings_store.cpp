@@ -420,25 +420,22 @@ TEST_F(SettingsFile, SaveCutOffAnywhereLeavesTheOldOrTheNewFileWhole)
     EXPECT_GE(cuts, 100);
 }
 
-TEST(IniFile, PathOfFullLengthIsCutToTheBuffer)
+// The path is cut to its buffer; a platform that ignores the buffer size and hands back far too
+// much is cut to the caller's; writes go to the stored path, and a null value writes nothing.
+TEST(IniFile, PathReadsAndWritesStayInTheirBuffersAndGoToTheStoredPath)
 {
+    CFakePlatform platform;
+    CScopedPlatform scope(platform);
     CIniFile ini;
     EXPECT_STREQ(ini.GetPath(), L"");
     const std::wstring exact(INI_PATH_CHARS - 1, L'a');
     EXPECT_EQ(std::wstring(ini.SetPath(exact.c_str())), exact);
     const std::wstring longer = L"C:\\" + std::wstring(400, L'b') + L"\\Config.ini";
     EXPECT_EQ(std::wstring(ini.SetPath(longer.c_str())), longer.substr(0, INI_PATH_CHARS - 1));
-    EXPECT_EQ(std::wstring(ini.SetPath(L"short.ini")), L"short.ini");
     EXPECT_STREQ(ini.SetPath(nullptr), L"");
-}
 
-TEST(IniFile, ReadNeverWritesPastTheBuffer)
-{
-    CFakePlatform platform;
-    CScopedPlatform scope(platform);
     std::wstring seenDefault = L"unset";
     std::size_t seenSize = 0;
-    // A platform that ignores the buffer size and hands back far too much.
     platform.m_profileReader = [&](const std::wstring&, const std::wstring&, const std::wstring&,
                                    const std::wstring& defaultValue, std::size_t bufferChars)
     {
@@ -446,25 +443,6 @@ TEST(IniFile, ReadNeverWritesPastTheBuffer)
         seenSize = bufferChars;
         return std::wstring(100, L'x');
     };
-    CIniFile ini;
-    ini.SetPath(L"c.ini");
-    wchar_t buffer[8];
-    std::fill(std::begin(buffer), std::end(buffer), L'#');
-    EXPECT_EQ(ini.ReadString(L"S", L"k", nullptr, buffer, 5), 4u);
-    EXPECT_EQ(std::wstring(buffer), L"xxxx");
-    EXPECT_EQ(buffer[5], L'#');
-    EXPECT_EQ(seenDefault, L"");
-    EXPECT_EQ(seenSize, 5u);
-
-    std::fill(std::begin(buffer), std::end(buffer), L'#');
-    EXPECT_EQ(ini.ReadString(L"S", L"k", L"d", buffer, 0), 0u);
-    EXPECT_EQ(buffer[0], L'#');
-}
-
-TEST(IniFile, WritesGoToTheStoredPathAndNullValuesWriteNothing)
-{
-    CFakePlatform platform;
-    CScopedPlatform scope(platform);
     std::vector<std::wstring> writes;
     platform.m_profileWriter = [&](const std::wstring& path, const std::wstring& section,
                                    const std::wstring& key, const std::wstring& value)
@@ -472,13 +450,22 @@ TEST(IniFile, WritesGoToTheStoredPathAndNullValuesWriteNothing)
         writes.push_back(path + L"|" + section + L"|" + key + L"|" + value);
         return true;
     };
-    CIniFile ini;
     ini.SetPath(L"D:\\x\\Config.ini");
+    wchar_t buffer[8];
+    std::fill(std::begin(buffer), std::end(buffer), L'#');
+    EXPECT_EQ(ini.ReadString(L"S", L"k", nullptr, buffer, 5), 4u);
+    EXPECT_EQ(std::wstring(buffer), L"xxxx");
+    EXPECT_EQ(buffer[5], L'#');
+    EXPECT_EQ(seenDefault, L"");
+    EXPECT_EQ(seenSize, 5u);
+    std::fill(std::begin(buffer), std::end(buffer), L'#');
+    EXPECT_EQ(ini.ReadString(L"S", L"k", L"d", buffer, 0), 0u);
+    EXPECT_EQ(buffer[0], L'#');
+
     EXPECT_TRUE(ini.WriteString(L"State", L"Save", L"1"));
     EXPECT_FALSE(ini.WriteString(L"State", L"Save", nullptr));
     EXPECT_FALSE(ini.WriteString(nullptr, L"Save", L"1"));
-    ASSERT_EQ(writes.size(), 1u);
-    EXPECT_EQ(writes[0], L"D:\\x\\Config.ini|State|Save|1");
+    EXPECT_EQ(writes, std::vector<std::wstring>{L"D:\\x\\Config.ini|State|Save|1"});
 }
 
 TEST(SettingsText, ConvertsAsWtoiDoes)

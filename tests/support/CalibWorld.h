@@ -64,11 +64,9 @@ inline void CaptureSixteen(CSixteenPointCalib& model, CSimOptics& optics)
         std::int32_t x = 0;
         std::int32_t y = 0;
         ASSERT_TRUE(optics.ScreenToCamera(model.m_ptTarget[k].x, model.m_ptTarget[k].y, x, y));
-        std::int32_t mx = 0;
-        std::int32_t my = 0;
-        MirrorCameraPointFor(optics.Config().ceilingMount, optics.Config().rearProjection, x, y, mx,
-                             my);
-        model.m_ptCamera[k] = {static_cast<float>(mx), static_cast<float>(my)};
+        MirrorCameraPointFor(optics.Config().ceilingMount, optics.Config().rearProjection, x, y, x,
+                             y);
+        model.m_ptCamera[k] = {static_cast<float>(x), static_cast<float>(y)};
     }
     model.CopyTargetsToFloat();
 }
