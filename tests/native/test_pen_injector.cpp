@@ -147,13 +147,6 @@ TEST(PenMouseRecords, EveryPixelOfTheDisplayModeMapsBackToItself)
             ASSERT_EQ(pixelOf(platform.m_mouse[0].dx, width), p) << "width " << width;
             ASSERT_EQ(pixelOf(platform.m_mouse[0].dy, height), y) << "height " << height;
         }
-        platform.m_mouse.clear();
-        g_penInjector.SendMouse(width - 1, 1, PEN_MOVE);
-        EXPECT_LE(platform.m_mouse[0].dx, 65535);
-        EXPECT_LE(platform.m_mouse[0].dy, 65535);
-        g_penInjector.SendMouse(width + 10, height + 10, PEN_MOVE);
-        EXPECT_GT(platform.m_mouse[1].dx, 65535);
-        EXPECT_LT(platform.m_mouse[1].dy, 0);
     }
     EXPECT_EQ(platform.m_mouse[0].extraInfo, PEN_EXTRA_INFO);
     g_penInjector.Reset();

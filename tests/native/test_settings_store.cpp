@@ -362,10 +362,7 @@ TEST_F(SettingsFile, SaveCutOffAnywhereLeavesTheOldOrTheNewFileWhole)
 
     // Every operation on the files, counted; from operation `cut` on, each one fails without
     // effect (a process that stopped), or only that one does (a write that failed).
-    auto writer = platform.m_profileWriter;
-    auto copier = platform.m_fileCopier;
-    auto mover = platform.m_fileMover;
-    auto remover = platform.m_fileRemover;
+    const auto remover = platform.m_fileRemover;
     int operations = 0;
     int cut = 0;
     bool stopped = true;
@@ -374,14 +371,14 @@ TEST_F(SettingsFile, SaveCutOffAnywhereLeavesTheOldOrTheNewFileWhole)
         const int index = operations++;
         return stopped ? index < cut : index != cut;
     };
-    platform.m_profileWriter = [&](const std::wstring& path, const std::wstring& section,
-                                   const std::wstring& key, const std::wstring& value)
-    { return allowed() && writer(path, section, key, value); };
-    platform.m_fileCopier = [&](const std::wstring& from, const std::wstring& to)
-    { return allowed() && copier(from, to); };
-    platform.m_fileMover = [&](const std::wstring& from, const std::wstring& to)
-    { return allowed() && mover(from, to); };
-    platform.m_fileRemover = [&](const std::wstring& path) { return allowed() && remover(path); };
+    const auto counted = [&allowed](auto& hook) {
+        hook = [&allowed, inner = hook](const auto&... args)
+        { return allowed() && inner(args...); };
+    };
+    counted(platform.m_profileWriter);
+    counted(platform.m_fileCopier);
+    counted(platform.m_fileMover);
+    counted(platform.m_fileRemover);
 
     int cuts = 0;
     for (const bool oldFileExists : {true, false})
