@@ -46,12 +46,6 @@ std::string ReadFile(const std::filesystem::path& path)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// A shipped file's text after its byte-order mark.
-std::wstring ReadLanguageFile(const std::string& name)
-{
-    return DecodeProfileBytes(ReadFile(LANGUAGE_DIR / name));
-}
-
 struct LANGUAGE_FILE
 {
     std::vector<std::wstring> sections;
@@ -137,7 +131,8 @@ TEST_P(LanguageShippedFile, IsCompleteTranslatedAndMatchesItsSource)
     const LANGUAGE_FILE sourceFile = ParseLines(DecodeProfileBytes("\xEF\xBB\xBF" + source));
     const std::map<std::wstring, std::wstring> sourceTexts(sourceFile.keys.begin(),
                                                            sourceFile.keys.end());
-    const LANGUAGE_FILE english = ParseLines(ReadLanguageFile("ENG.lng"));
+    const LANGUAGE_FILE english =
+        ParseLines(DecodeProfileBytes(ReadFile(LANGUAGE_DIR / "ENG.lng")));
     const std::map<std::wstring, std::wstring> englishTexts(english.keys.begin(),
                                                             english.keys.end());
     int sameAsEnglish = 0;
@@ -193,7 +188,8 @@ TEST(LanguageFiles, NoOtherFilesAreShipped)
 // falls back to its own copy of the English texts, which must be the shipped English file's.
 TEST(LanguageFiles, MissingEmptyOrGarbledFilesGiveTheEnglishTexts)
 {
-    const LANGUAGE_FILE english = ParseLines(ReadLanguageFile("ENG.lng"));
+    const LANGUAGE_FILE english =
+        ParseLines(DecodeProfileBytes(ReadFile(LANGUAGE_DIR / "ENG.lng")));
     ASSERT_EQ(english.keys.size(), 58u);
     const std::wstring emptyValues = LanguageFileText([](const std::wstring&) { return L""; });
     // Eight-bit text taken for UTF-16, as a reader that guesses the encoding wrongly sees it.
