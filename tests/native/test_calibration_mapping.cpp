@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <limits>
+#include <tuple>
 
 namespace
 {
@@ -32,18 +33,8 @@ void LoadIdentityNine(std::uint16_t camera)
     ASSERT_TRUE(model.SetModelValid(true));
 }
 
-struct MAPPED
-{
-    bool mapped;
-    int x;
-    int y;
-    bool operator==(const MAPPED&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const MAPPED& m)
-{
-    return out << (m.mapped ? "mapped " : "not mapped ") << "(" << m.x << ", " << m.y << ")";
-}
+// Whether the point mapped, and where.
+using MAPPED = std::tuple<bool, int, int>;
 
 // Unmapped results keep the caller's value, so the caller's marker shows through.
 MAPPED Map(std::uint16_t camera, int x, int y)

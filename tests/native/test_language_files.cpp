@@ -15,6 +15,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,14 +57,9 @@ struct LANGUAGE_FILE
 LANGUAGE_FILE ParseLines(const std::wstring& text)
 {
     LANGUAGE_FILE file;
-    std::size_t begin = 0;
-    while (begin < text.size())
+    std::wistringstream lines(text);
+    for (std::wstring line; std::getline(lines, line);)
     {
-        std::size_t end = text.find(L'\n', begin);
-        if (end == std::wstring::npos)
-            end = text.size();
-        std::wstring line = text.substr(begin, end - begin);
-        begin = end + 1;
         if (!line.empty() && line.back() == L'\r')
             line.pop_back();
         if (line.empty() || line[0] == L'#' || line[0] == L';')

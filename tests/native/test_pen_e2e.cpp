@@ -216,10 +216,8 @@ TEST_F(PenEndToEnd, PensOneToThreeAreDrawnByTheCompanionProgram)
             if (message.message != WM_COMPANION_PEN1 + std::uint32_t(pen - 1))
                 continue;
             EXPECT_EQ(message.window, 0x2001u);
-            const int x = static_cast<int>(message.wParam >> 16);
-            const int y = static_cast<int>(message.wParam & 0xFFFF);
-            EXPECT_NEAR(x, pens[pen][0], POSITION_TOLERANCE) << "pen " << pen;
-            EXPECT_NEAR(y, pens[pen][1], POSITION_TOLERANCE) << "pen " << pen;
+            EXPECT_NEAR(int(message.wParam >> 16), pens[pen][0], POSITION_TOLERANCE) << pen;
+            EXPECT_NEAR(int(message.wParam & 0xFFFF), pens[pen][1], POSITION_TOLERANCE) << pen;
             if (actions.empty() || actions.back() != message.lParam)
                 actions.push_back(message.lParam);
         }

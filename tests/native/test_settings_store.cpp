@@ -90,7 +90,7 @@ class SettingsFile : public ::testing::Test
 protected:
     SettingsFile() { m_state.m_strConfigPath = m_world.ConfigPath(); }
 
-    std::wstring Value(const wchar_t* section, const wchar_t* key) const
+    std::wstring Value(const std::wstring& section, const std::wstring& key) const
     {
         return FindProfileValue(Text(), section, key).value_or(L"(absent)");
     }
@@ -132,13 +132,10 @@ TEST_F(SettingsFile, TwoCamerasWriteAndReadBackTheirOwnSectionsOfEitherModel)
         const std::wstring section = L"1280_1024_Vector" + std::to_wstring(camera);
         for (int i = 0; i < 9; ++i)
         {
-            const std::wstring key = L"v" + std::to_wstring(i);
-            const std::wstring value = Value(section.c_str(), key.c_str());
-            const std::size_t point = value.find(L'.');
-            ASSERT_NE(point, std::wstring::npos) << "camera " << camera << " key " << i;
-            EXPECT_EQ(value.size() - point - 1, 18u) << "eighteen decimals";
+            const std::wstring value = Value(section, L"v" + std::to_wstring(i));
+            EXPECT_EQ(value.size() - value.find(L'.') - 1, 18u) << "camera " << camera << " v" << i;
         }
-        EXPECT_EQ(Value(section.c_str(), L"v9"), L"(absent)");
+        EXPECT_EQ(Value(section, L"v9"), L"(absent)");
     }
     EXPECT_EQ(Text().find(L"Param"), std::wstring::npos);
 
