@@ -22,6 +22,21 @@ namespace
 constexpr double ROUNDING_TIE_MARGIN = 1e-3;
 
 const CALIB_RECT PRIMARY_1024{0, 0, 1024, 768};
+
+// Fills a sixteen-point model's camera points from the optics, mirrored as the capture does.
+void CaptureSixteen(CSixteenPointCalib& model, CSimOptics& optics)
+{
+    for (int k = 0; k < CSixteenPointCalib::POINT_COUNT; ++k)
+    {
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        ASSERT_TRUE(optics.ScreenToCamera(model.m_ptTarget[k].x, model.m_ptTarget[k].y, x, y));
+        MirrorCameraPointFor(optics.Config().ceilingMount, optics.Config().rearProjection, x, y, x,
+                             y);
+        model.m_ptCamera[k] = {static_cast<float>(x), static_cast<float>(y)};
+    }
+    model.CopyTargetsToFloat();
+}
 } // namespace
 
 // The margins of a monitor right of the primary come from its right coordinate, not its width.

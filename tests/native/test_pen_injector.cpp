@@ -158,12 +158,8 @@ TEST_F(PenGestures, APenOnAMonitorBesideThePrimaryReachesItThroughValuesBeyondTh
     // relative to the primary and are not clamped, so the pointer lands on the pen's own monitor
     // once mapped back as Windows and Wine do, left + (dx * width >> 16).
     g_penInjector.SetArea(-800, -600, 1824, 1368);
-    const struct
-    {
-        int x;
-        int y;
-    } pens[] = {{1424, 300}, {1823, 767}, {-400, 300}, {400, -300}, {400, 1200}};
-    for (const auto& pen : pens)
+    const PEN_POINT pens[] = {{1424, 300}, {1823, 767}, {-400, 300}, {400, -300}, {400, 1200}};
+    for (const PEN_POINT& pen : pens)
     {
         SCOPED_TRACE(testing::Message() << pen.x << "," << pen.y);
         Forget();

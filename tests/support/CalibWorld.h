@@ -1,16 +1,12 @@
 #pragma once
 // A driver state record and two cameras' calibration tables for one test, on a fake platform
 // with one 1024 x 768 monitor; the previous record is restored and the tables released after.
-// And the noise-free capture of a sixteen-point model through simulated optics.
 
 #include "calibration/CalibTables.h"
-#include "calibration/CalibratedMapping.h"
 #include "core/DriverState.h"
 #include "shell/Driver.h"
 #include "sim/Optics.h"
 #include "tests/support/FakePlatform.h"
-
-#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -54,19 +50,4 @@ inline SIM_OPTICS_CONFIG MildLensView(double fill = 0.85)
     PlaceCentredView(config, fill, 0.05);
     config.k1 = -0.05;
     return config;
-}
-
-// Fills a sixteen-point model's camera points from the optics, mirrored as the capture does.
-inline void CaptureSixteen(CSixteenPointCalib& model, CSimOptics& optics)
-{
-    for (int k = 0; k < CSixteenPointCalib::POINT_COUNT; ++k)
-    {
-        std::int32_t x = 0;
-        std::int32_t y = 0;
-        ASSERT_TRUE(optics.ScreenToCamera(model.m_ptTarget[k].x, model.m_ptTarget[k].y, x, y));
-        MirrorCameraPointFor(optics.Config().ceilingMount, optics.Config().rearProjection, x, y, x,
-                             y);
-        model.m_ptCamera[k] = {static_cast<float>(x), static_cast<float>(y)};
-    }
-    model.CopyTargetsToFloat();
 }
