@@ -315,20 +315,17 @@ TEST_F(SettingsFile, CalibrationSaveHookWritesTheMainRecord)
     EXPECT_FALSE(m_world.FileText(L"Config.ini").has_value());
     g_pMainDlg = &m_state;
     // Finishing a camera saves through the capture's hook; cancelling reloads through it.
-    const CALIBRATION_HOOKS previousHooks = g_calibrationHooks;
     CALIBRATION_HOOKS hooks;
     AddCalibrationSettingsHooks(hooks);
-    g_calibrationHooks = hooks;
-    ASSERT_NE(g_calibrationHooks.pfnSaveSettings, nullptr);
-    EXPECT_TRUE(g_calibrationHooks.pfnSaveSettings());
+    ASSERT_NE(hooks.pfnSaveSettings, nullptr);
+    EXPECT_TRUE(hooks.pfnSaveSettings());
     EXPECT_EQ(Value(L"State", L"Save"), L"1");
     EXPECT_NE(Value(L"1024_768_Param0", L"p0"), L"(absent)");
     const double saved = SixteenPointCalibAt(0)->m_dParam[0];
     SixteenPointCalibAt(0)->m_dParam[0] = saved + 100.0;
-    ASSERT_NE(g_calibrationHooks.pfnReloadCalibration, nullptr);
-    g_calibrationHooks.pfnReloadCalibration();
+    ASSERT_NE(hooks.pfnReloadCalibration, nullptr);
+    hooks.pfnReloadCalibration();
     EXPECT_DOUBLE_EQ(SixteenPointCalibAt(0)->m_dParam[0], saved);
-    g_calibrationHooks = previousHooks;
     g_pMainDlg = previous;
 }
 

@@ -24,7 +24,6 @@ struct CSetupWorld : CDeviceWorld
 {
     CSetupWorld() : CDeviceWorld("units 1\nunit 0 minor 0x0F")
     {
-        m_platform.SetSingleMonitor(1024, 768);
         m_platform.m_profileWriter = [this](const std::wstring&, const std::wstring& section,
                                             const std::wstring& key, const std::wstring& value)
         {

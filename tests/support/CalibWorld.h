@@ -15,7 +15,6 @@ class CCalibWorld
 public:
     CCalibWorld() : m_scope(m_platform)
     {
-        m_platform.SetSingleMonitor(1024, 768);
         m_pState = std::make_unique<CDriver>();
         m_pPrevious = g_pMainDlg;
         g_pMainDlg = m_pState.get();
