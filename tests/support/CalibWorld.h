@@ -8,16 +8,12 @@
 #include "sim/Optics.h"
 #include "tests/support/FakePlatform.h"
 
-#include <memory>
-
 class CCalibWorld
 {
 public:
     CCalibWorld() : m_scope(m_platform)
     {
-        m_pState = std::make_unique<CDriver>();
-        m_pPrevious = g_pMainDlg;
-        g_pMainDlg = m_pState.get();
+        g_pMainDlg = &m_state;
         AllocateCalibTables(2);
     }
     ~CCalibWorld()
@@ -28,18 +24,18 @@ public:
     CCalibWorld(const CCalibWorld&) = delete;
     CCalibWorld& operator=(const CCalibWorld&) = delete;
 
-    CDriverState& State() { return *m_pState; }
+    CDriverState& State() { return m_state; }
     void Mount(int ceiling, int rear)
     {
-        m_pState->m_bCeilingMount = ceiling;
-        m_pState->m_bRearProjection = rear;
+        m_state.m_bCeilingMount = ceiling;
+        m_state.m_bRearProjection = rear;
     }
 
 private:
     CFakePlatform m_platform;
     CScopedPlatform m_scope;
-    std::unique_ptr<CDriverState> m_pState;
-    CDriverState* m_pPrevious = nullptr;
+    CDriver m_state;
+    CDriverState* m_pPrevious = g_pMainDlg;
 };
 
 // The simulator's standard front view of a 1024 x 768 monitor through a mild lens.
