@@ -168,7 +168,9 @@ TEST_F(SettingsFile, SixteenPointModelWritesNoVectorSectionsAndAnUnknownModelNoT
     }
 }
 
-TEST_F(SettingsFile, UncalibratedResolutionLeavesTablesUnchanged)
+// Tables load only at the resolution they were saved at; a display change reloads only the
+// current model's.
+TEST_F(SettingsFile, TablesLoadAtTheirOwnResolutionAndADisplayChangeReloadsTheCurrentModel)
 {
     m_world.m_platform.SetSingleMonitor(1280, 1024);
     CCameraSetup cameras(1);
@@ -188,6 +190,18 @@ TEST_F(SettingsFile, UncalibratedResolutionLeavesTablesUnchanged)
     m_world.m_platform.SetSingleMonitor(1280, 1024);
     LoadCalibration(m_state);
     ExpectModels(0, 5.0, 6.0);
+
+    // The file now says model 0; change it back to 1 as a hand edit would.
+    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"1");
+    FillModels(0, 70.0, 80.0);
+    ReloadSettingsAfterDisplayChange(m_state);
+    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_NINE);
+    ExpectModels(0, 5.0, 80.0);
+
+    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"0");
+    FillModels(0, 70.0, 80.0);
+    ReloadSettingsAfterDisplayChange(m_state);
+    ExpectModels(0, 70.0, 6.0);
 }
 
 // Absent values read as 0, others by their first four characters as an integer; a single
@@ -281,28 +295,6 @@ TEST_F(SettingsFile, ValuesThatCannotMapAreNoCalibrationAndAreNeverWrittenBack)
         EXPECT_EQ(FindProfileValue(saved, L"State", L"Save"), c.calibrated ? L"1" : L"0");
         EXPECT_EQ(FindProfileValue(saved, L"1024_768_Vector0", L"v0").has_value(), c.calibrated);
     }
-}
-
-TEST_F(SettingsFile, DisplayChangeReloadsOnlyCurrentModel)
-{
-    CCameraSetup cameras(1);
-    FillModels(0, 2.0, 3.0);
-    m_state.m_nCalibModel = CALIB_MODEL_NINE;
-    SaveSettings(m_state);
-    m_state.m_nCalibModel = CALIB_MODEL_SIXTEEN;
-    SaveSettings(m_state);
-    // The file now says model 0; change it back to 1 as a hand edit would.
-    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"1");
-
-    FillModels(0, 70.0, 80.0);
-    ReloadSettingsAfterDisplayChange(m_state);
-    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_NINE);
-    ExpectModels(0, 2.0, 80.0);
-
-    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"0");
-    FillModels(0, 70.0, 80.0);
-    ReloadSettingsAfterDisplayChange(m_state);
-    ExpectModels(0, 70.0, 3.0);
 }
 
 TEST_F(SettingsFile, CalibrationSaveHookWritesTheMainRecord)
