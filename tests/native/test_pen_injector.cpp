@@ -196,7 +196,7 @@ TEST_F(CompanionPens, OnlyPensOneToThreeAreCompanionPensAndPenZeroHasItsOwnGestu
     EXPECT_TRUE(m_platform.m_windowMessages.empty());
 }
 
-TEST_F(CompanionPens, DoubleClickIsPostedAtTheCurrentPositionAndStillLifted)
+TEST_F(CompanionPens, DoubleClickIsPostedAtTheCurrentPositionStillLiftedAndAHoldRightClicks)
 {
     g_penInjector.CompanionPenMove(2, 300, 200);
     g_penInjector.CompanionPenUp(2);
@@ -207,10 +207,9 @@ TEST_F(CompanionPens, DoubleClickIsPostedAtTheCurrentPositionAndStillLifted)
               (std::vector<COMPANION_MESSAGE>{{1140, 0x013600C8, PEN_DBLCLICK},
                                               {1140, 0x013600C8, PEN_MOVE},
                                               {1140, 0x013600C8, PEN_UP}}));
-}
 
-TEST_F(CompanionPens, HoldRightClicksWithTheSameCounts)
-{
+    // A hold right-clicks with the same counts as pen 0's.
+    m_platform.m_windowMessages.clear();
     for (int n = 0; n < 54; ++n)
         g_penInjector.CompanionPenMove(3, 500, 500);
     std::vector<std::intptr_t> actions;

@@ -53,7 +53,6 @@ TEST(UpdateVersion, PartsAreReadLikeDecimalNumbersAndANewerServerVersionIsLaterI
     // A minus sign does not wrap round to a huge part.
     EXPECT_FALSE(Newer(L"-1.0.0.0", L"1.0.0.0"));
 
-    // Parts are read like decimal numbers.
     EXPECT_EQ(FormatVersionText(ParseVersionText(L"1.2")), L"1.2.0.0");
     EXPECT_EQ(FormatVersionText(ParseVersionText(L" 1.+2.13x.4.5")), L"1.2.13.4");
     EXPECT_EQ(FormatVersionText(ParseVersionText(L"1..99999999999.")), L"1.0.4294967295.0");
