@@ -107,11 +107,6 @@ TEST_F(SettingsFile, StateValuesRoundTripInTableOrder)
     SetSwitches(m_state, {1, 1, 0, CALIB_MODEL_NINE, 2, 1, 17, -1});
     SaveSettings(m_state);
 
-    CDriver loaded;
-    loaded.m_strConfigPath = m_world.ConfigPath();
-    LoadSettings(loaded);
-    EXPECT_EQ(Switches(loaded), (SWITCHES{1, 1, 0, CALIB_MODEL_NINE, 2, 1, 17, -1}));
-
     const std::wstring text = Text();
     EXPECT_EQ(text.substr(0, text.find(L"[1024_768")),
               L"[State]\r\nSave=1\r\nCheck Ceiling=1\r\nCheck Rear=0\r\nLens Angles=1\r\n"
@@ -210,9 +205,10 @@ TEST_F(SettingsFile, StateValuesReadFourCharactersAsAnIntegerAndACameraKeepsItsO
 {
     const std::wstring edited = L"[State]\r\nSelect Server=12345\r\nSave=7x\r\nInkora=abc\r\n"
                                 L"Lens Angles=-3\r\nRadio Server=+5\r\nStart Program=\r\n";
-    const std::wstring full = L"[State]\r\nSave=1\r\nCheck Ceiling=1\r\nCheck Rear=1\r\n"
-                              L"Lens Angles=1\r\nInkora=2\r\nStart Program=1\r\n"
-                              L"Select Server=3\r\nRadio Server=1\r\n";
+    // Every key its own value, so a value read from another key's place shows.
+    const std::wstring full = L"[State]\r\nSave=1\r\nCheck Ceiling=2\r\nCheck Rear=3\r\n"
+                              L"Lens Angles=4\r\nInkora=5\r\nStart Program=6\r\n"
+                              L"Select Server=7\r\nRadio Server=8\r\n";
     const struct
     {
         const std::wstring* file; // null: a fresh installation
@@ -222,11 +218,11 @@ TEST_F(SettingsFile, StateValuesReadFourCharactersAsAnIntegerAndACameraKeepsItsO
     } cases[] = {
         {nullptr, 1, 0, {0, 0, 0, CALIB_MODEL_SIXTEEN, 0, 0, 0, 0}},
         {&edited, 1, 0, {7, 0, 0, -3, 0, 0, 1234, 5}},
-        {&full, 1, 1, {9, 9, 9, 9, 9, 1, 3, 1}},
-        {&full, 1, 0, {1, 1, 1, CALIB_MODEL_NINE, 2, 1, 3, 1}},
+        {&full, 1, 1, {9, 9, 9, 9, 9, 6, 7, 8}},
+        {&full, 1, 0, {1, 2, 3, 4, 5, 6, 7, 8}},
         // Two cameras never read their settings from a camera, so the file keeps them whatever
         // the firmware says; otherwise a two-camera board would forget its calibration.
-        {&full, 2, 1, {1, 1, 1, CALIB_MODEL_NINE, 2, 1, 3, 1}},
+        {&full, 2, 1, {1, 2, 3, 4, 5, 6, 7, 8}},
     };
     for (const auto& c : cases)
     {
