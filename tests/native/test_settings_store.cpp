@@ -101,7 +101,7 @@ protected:
 };
 } // namespace
 
-TEST_F(SettingsFile, StateValuesRoundTripInTableOrder)
+TEST_F(SettingsFile, StateValuesAreWrittenInTableOrder)
 {
     CCameraSetup cameras(1);
     SetSwitches(m_state, {1, 1, 0, CALIB_MODEL_NINE, 2, 1, 17, -1});
