@@ -116,14 +116,8 @@ protected:
 };
 } // namespace
 
-TEST_F(PenDriver, PensOneToThreeReachNobodyWithoutACompanionWindowAndTheCanvasIfItAloneIsShown)
+TEST_F(PenDriver, CanvasWindowServesWhenTheMultiPanelIsHidden)
 {
-    Run(MultiFrames({{{100, 100}, {300, 200}}}));
-    ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
-    for (const RECORDED_MESSAGE& message : m_world.m_platform.m_windowMessages)
-        EXPECT_EQ(message.window, 0u);
-
-    m_world.m_platform.m_windowMessages.clear();
     m_world.m_platform.AddWindow("TfrmMultiPanser", MULTI_WINDOW, false);
     m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
     Run(MultiFrames({{{100, 100}, {300, 200}}}));
@@ -136,6 +130,14 @@ TEST_F(PenDriver, PensOneToThreeReachNobodyWithoutACompanionWindowAndTheCanvasIf
     Run(MultiFrames({{{100, 100}, {300, 200}}}));
     ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
     EXPECT_EQ(m_world.m_platform.m_windowMessages.back().window, CANVAS_WINDOW);
+}
+
+TEST_F(PenDriver, WithoutAnyCompanionWindowPensOneToThreeReachNobody)
+{
+    Run(MultiFrames({{{100, 100}, {300, 200}}}));
+    ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
+    for (const RECORDED_MESSAGE& message : m_world.m_platform.m_windowMessages)
+        EXPECT_EQ(message.window, 0u);
 }
 
 TEST_F(PenDriver, VisibleCompanionWindowTurnsTheDoubleClickIntoTwoPresses)
