@@ -76,13 +76,6 @@ TEST(MainFlows, FailedLinkStillEndsItsReaderBeforeTheRecordGoes)
 
 namespace
 {
-struct MODE_CASE
-{
-    const char* name;
-    void (*event)(CDriverModes& modes);
-    bool stillCalibrating;
-};
-
 int CursorCount(CPenScenario& scenario, bool show)
 {
     std::lock_guard guard(scenario.m_world.m_platform.m_lock);
@@ -94,7 +87,12 @@ int CursorCount(CPenScenario& scenario, bool show)
 // calibration ends, however it ends; the pen maps through the model it had before.
 TEST(DriverModes, EventsDuringACalibrationEndItSoundly)
 {
-    const MODE_CASE cases[] = {
+    const struct
+    {
+        const char* name;
+        void (*event)(CDriverModes& modes);
+        bool stillCalibrating;
+    } cases[] = {
         {"Calibrate again", [](CDriverModes& m) { m.OnCalibrate(false); }, true},
         {"Escape", [](CDriverModes& m) { m.OnEscape(); }, false},
         {"display change", [](CDriverModes& m) { m.OnDisplayChange(); }, false},
@@ -102,7 +100,7 @@ TEST(DriverModes, EventsDuringACalibrationEndItSoundly)
         {"session end", [](CDriverModes& m) { m.OnEndSession(); }, false},
         {"no window", nullptr, false},
     };
-    for (const MODE_CASE& c : cases)
+    for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         CPenScenario scenario;

@@ -62,7 +62,6 @@ std::vector<std::uint8_t> MultiFrames(const FRAMES& frames)
     return bytes + MultiSpotFrame({});
 }
 
-// The same pens for a number of frames.
 FRAMES Hold(const std::vector<PEN_POINT>& pens, int frames)
 {
     return FRAMES(static_cast<std::size_t>(frames), pens);

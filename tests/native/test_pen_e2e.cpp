@@ -22,23 +22,6 @@ namespace
 // Calibration and camera pixels together: one camera pixel is about two screen pixels here.
 constexpr int POSITION_TOLERANCE = 5;
 
-::testing::AssertionResult Near(const INJECTED_EVENT& event, MOUSE_ACTION action, int x, int y)
-{
-    if (event.action == action && std::abs(event.x - x) <= POSITION_TOLERANCE &&
-        std::abs(event.y - y) <= POSITION_TOLERANCE)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << ::testing::PrintToString(event) << ", expected near "
-                                         << ::testing::PrintToString(INJECTED_EVENT{action, x, y});
-}
-
-std::vector<MOUSE_ACTION> Actions(const std::vector<INJECTED_EVENT>& events)
-{
-    std::vector<MOUSE_ACTION> actions;
-    for (const INJECTED_EVENT& event : events)
-        actions.push_back(event.action);
-    return actions;
-}
-
 class PenEndToEnd : public ::testing::Test
 {
 protected:
@@ -59,14 +42,17 @@ protected:
         m_scenario.ClearRecords();
     }
 
-    std::vector<INJECTED_EVENT> Mouse() { return MouseEvents(m_scenario.m_world.m_platform); }
     // The button records are the expected ones, each near its expected place.
     void ExpectButtons(const std::vector<INJECTED_EVENT>& expected)
     {
+        const auto near = [](const INJECTED_EVENT& a, const INJECTED_EVENT& b)
+        {
+            return a.action == b.action && std::abs(a.x - b.x) <= POSITION_TOLERANCE &&
+                   std::abs(a.y - b.y) <= POSITION_TOLERANCE;
+        };
         const auto buttons = ButtonEvents(m_scenario.m_world.m_platform);
-        ASSERT_EQ(Actions(buttons), Actions(expected)) << ::testing::PrintToString(buttons);
-        for (std::size_t n = 0; n < buttons.size(); ++n)
-            EXPECT_TRUE(Near(buttons[n], expected[n].action, expected[n].x, expected[n].y));
+        EXPECT_TRUE(std::ranges::equal(buttons, expected, near))
+            << ::testing::PrintToString(buttons);
     }
 
     // Pen 0 of a camera at a screen point for some frames.
@@ -165,7 +151,7 @@ TEST_F(PenEndToEnd, StrokeIsPressDragReleaseAndEachFrameMovesThePointerWithinThe
 
     ExpectButtons({Press(200, 300), Release(600, 400)});
     // Every move lies on the stroke.
-    const auto mouse = Mouse();
+    const auto mouse = MouseEvents(m_scenario.m_world.m_platform);
     EXPECT_GE(mouse.size(), 20u);
     for (const INJECTED_EVENT& event : mouse)
     {
@@ -230,10 +216,8 @@ TEST_F(PenEndToEnd, PensOneToThreeAreDrawnByTheCompanionProgram)
             if (message.message != WM_COMPANION_PEN1 + std::uint32_t(pen - 1))
                 continue;
             EXPECT_EQ(message.window, 0x2001u);
-            const int x = static_cast<int>(message.wParam >> 16);
-            const int y = static_cast<int>(message.wParam & 0xFFFF);
-            EXPECT_NEAR(x, pens[pen][0], POSITION_TOLERANCE) << "pen " << pen;
-            EXPECT_NEAR(y, pens[pen][1], POSITION_TOLERANCE) << "pen " << pen;
+            EXPECT_NEAR(int(message.wParam >> 16), pens[pen][0], POSITION_TOLERANCE) << pen;
+            EXPECT_NEAR(int(message.wParam & 0xFFFF), pens[pen][1], POSITION_TOLERANCE) << pen;
             if (actions.empty() || actions.back() != message.lParam)
                 actions.push_back(message.lParam);
         }

@@ -48,8 +48,6 @@ protected:
 using Events = std::vector<INJECTED_EVENT>;
 
 using CompanionPens = PenGestures;
-
-using Posted = std::vector<COMPANION_MESSAGE>;
 } // namespace
 
 // A second touch is a double click only near the first (within twenty pixels), soon after it
@@ -88,7 +86,6 @@ TEST_F(PenGestures, HoldingStillRightClicksOnTheFiftyFourthSample)
     EXPECT_EQ(Buttons(), (Events{Press(400, 300), Release(400, 300), RightClick(400, 300)}));
     // Holding on only moves; the lift sends one more left-up.
     Touch(402, 301, 100);
-    EXPECT_EQ(Buttons().size(), 3u);
     Lift();
     EXPECT_EQ(Buttons(), (Events{Press(400, 300), Release(400, 300), RightClick(400, 300),
                                  Release(402, 301)}));
@@ -125,14 +122,6 @@ TEST_F(PenGestures, MovesOutsideTheAreaAreDroppedWithoutCounting)
     EXPECT_EQ(Buttons().back(), Release(600, 300));
 }
 
-TEST_F(PenGestures, EveryMoveIsDroppedBeforeTheFirstArea)
-{
-    g_penInjector.Reset();
-    Touch(300, 200, 5);
-    Lift();
-    EXPECT_TRUE(m_platform.m_mouse.empty());
-}
-
 // The system maps an absolute coordinate back to a pixel as (d * size) >> 16.
 TEST(PenMouseRecords, EveryPixelOfTheDisplayModeMapsBackToItself)
 {
@@ -157,13 +146,6 @@ TEST(PenMouseRecords, EveryPixelOfTheDisplayModeMapsBackToItself)
             ASSERT_EQ(pixelOf(platform.m_mouse[0].dx, width), p) << "width " << width;
             ASSERT_EQ(pixelOf(platform.m_mouse[0].dy, height), y) << "height " << height;
         }
-        platform.m_mouse.clear();
-        g_penInjector.SendMouse(width - 1, 1, PEN_MOVE);
-        EXPECT_LE(platform.m_mouse[0].dx, 65535);
-        EXPECT_LE(platform.m_mouse[0].dy, 65535);
-        g_penInjector.SendMouse(width + 10, height + 10, PEN_MOVE);
-        EXPECT_GT(platform.m_mouse[1].dx, 65535);
-        EXPECT_LT(platform.m_mouse[1].dy, 0);
     }
     EXPECT_EQ(platform.m_mouse[0].extraInfo, PEN_EXTRA_INFO);
     g_penInjector.Reset();
@@ -175,12 +157,8 @@ TEST_F(PenGestures, APenOnAMonitorBesideThePrimaryReachesItThroughValuesBeyondTh
     // relative to the primary and are not clamped, so the pointer lands on the pen's own monitor
     // once mapped back as Windows and Wine do, left + (dx * width >> 16).
     g_penInjector.SetArea(-800, -600, 1824, 1368);
-    const struct
-    {
-        int x;
-        int y;
-    } pens[] = {{1424, 300}, {1823, 767}, {-400, 300}, {400, -300}, {400, 1200}};
-    for (const auto& pen : pens)
+    const PEN_POINT pens[] = {{1424, 300}, {1823, 767}, {-400, 300}, {400, -300}, {400, 1200}};
+    for (const PEN_POINT& pen : pens)
     {
         SCOPED_TRACE(testing::Message() << pen.x << "," << pen.y);
         Forget();
@@ -195,9 +173,11 @@ TEST_F(PenGestures, APenOnAMonitorBesideThePrimaryReachesItThroughValuesBeyondTh
     }
 }
 
-TEST_F(PenGestures, NothingIsSentWhenTheDisplayModeIsUnknown)
+TEST_F(PenGestures, NothingIsSentBeforeTheFirstAreaOrWithoutADisplayMode)
 {
     g_penInjector.Reset();
+    Touch(300, 200, 5);
+    Lift();
     m_platform.m_nDisplayWidth = 0;
     g_penInjector.SendMouse(100, 500, PEN_DOWN);
     EXPECT_TRUE(m_platform.m_mouse.empty());
@@ -216,7 +196,7 @@ TEST_F(CompanionPens, OnlyPensOneToThreeAreCompanionPensAndPenZeroHasItsOwnGestu
     EXPECT_TRUE(m_platform.m_windowMessages.empty());
 }
 
-TEST_F(CompanionPens, DoubleClickIsPostedAtTheCurrentPositionAndStillLifted)
+TEST_F(CompanionPens, DoubleClickIsPostedAtTheCurrentPositionStillLiftedAndAHoldRightClicks)
 {
     g_penInjector.CompanionPenMove(2, 300, 200);
     g_penInjector.CompanionPenUp(2);
@@ -224,13 +204,12 @@ TEST_F(CompanionPens, DoubleClickIsPostedAtTheCurrentPositionAndStillLifted)
     g_penInjector.CompanionPenMove(2, 310, 200);
     g_penInjector.CompanionPenUp(2);
     EXPECT_EQ(CompanionMessages(m_platform.m_windowMessages),
-              (Posted{{1140, 0x013600C8, PEN_DBLCLICK},
-                      {1140, 0x013600C8, PEN_MOVE},
-                      {1140, 0x013600C8, PEN_UP}}));
-}
+              (std::vector<COMPANION_MESSAGE>{{1140, 0x013600C8, PEN_DBLCLICK},
+                                              {1140, 0x013600C8, PEN_MOVE},
+                                              {1140, 0x013600C8, PEN_UP}}));
 
-TEST_F(CompanionPens, HoldRightClicksWithTheSameCounts)
-{
+    // A hold right-clicks with the same counts as pen 0's.
+    m_platform.m_windowMessages.clear();
     for (int n = 0; n < 54; ++n)
         g_penInjector.CompanionPenMove(3, 500, 500);
     std::vector<std::intptr_t> actions;

@@ -90,7 +90,7 @@ class SettingsFile : public ::testing::Test
 protected:
     SettingsFile() { m_state.m_strConfigPath = m_world.ConfigPath(); }
 
-    std::wstring Value(const wchar_t* section, const wchar_t* key) const
+    std::wstring Value(const std::wstring& section, const std::wstring& key) const
     {
         return FindProfileValue(Text(), section, key).value_or(L"(absent)");
     }
@@ -101,16 +101,11 @@ protected:
 };
 } // namespace
 
-TEST_F(SettingsFile, StateValuesRoundTripInTableOrder)
+TEST_F(SettingsFile, StateValuesAreWrittenInTableOrder)
 {
     CCameraSetup cameras(1);
     SetSwitches(m_state, {1, 1, 0, CALIB_MODEL_NINE, 2, 1, 17, -1});
     SaveSettings(m_state);
-
-    CDriver loaded;
-    loaded.m_strConfigPath = m_world.ConfigPath();
-    LoadSettings(loaded);
-    EXPECT_EQ(Switches(loaded), (SWITCHES{1, 1, 0, CALIB_MODEL_NINE, 2, 1, 17, -1}));
 
     const std::wstring text = Text();
     EXPECT_EQ(text.substr(0, text.find(L"[1024_768")),
@@ -132,13 +127,10 @@ TEST_F(SettingsFile, TwoCamerasWriteAndReadBackTheirOwnSectionsOfEitherModel)
         const std::wstring section = L"1280_1024_Vector" + std::to_wstring(camera);
         for (int i = 0; i < 9; ++i)
         {
-            const std::wstring key = L"v" + std::to_wstring(i);
-            const std::wstring value = Value(section.c_str(), key.c_str());
-            const std::size_t point = value.find(L'.');
-            ASSERT_NE(point, std::wstring::npos) << "camera " << camera << " key " << i;
-            EXPECT_EQ(value.size() - point - 1, 18u) << "eighteen decimals";
+            const std::wstring value = Value(section, L"v" + std::to_wstring(i));
+            EXPECT_EQ(value.size() - value.find(L'.') - 1, 18u) << "camera " << camera << " v" << i;
         }
-        EXPECT_EQ(Value(section.c_str(), L"v9"), L"(absent)");
+        EXPECT_EQ(Value(section, L"v9"), L"(absent)");
     }
     EXPECT_EQ(Text().find(L"Param"), std::wstring::npos);
 
@@ -171,7 +163,9 @@ TEST_F(SettingsFile, SixteenPointModelWritesNoVectorSectionsAndAnUnknownModelNoT
     }
 }
 
-TEST_F(SettingsFile, UncalibratedResolutionLeavesTablesUnchanged)
+// Tables load only at the resolution they were saved at; a display change reloads only the
+// current model's.
+TEST_F(SettingsFile, TablesLoadAtTheirOwnResolutionAndADisplayChangeReloadsTheCurrentModel)
 {
     m_world.m_platform.SetSingleMonitor(1280, 1024);
     CCameraSetup cameras(1);
@@ -191,6 +185,18 @@ TEST_F(SettingsFile, UncalibratedResolutionLeavesTablesUnchanged)
     m_world.m_platform.SetSingleMonitor(1280, 1024);
     LoadCalibration(m_state);
     ExpectModels(0, 5.0, 6.0);
+
+    // The file now says model 0; change it back to 1 as a hand edit would.
+    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"1");
+    FillModels(0, 70.0, 80.0);
+    ReloadSettingsAfterDisplayChange(m_state);
+    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_NINE);
+    ExpectModels(0, 5.0, 80.0);
+
+    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"0");
+    FillModels(0, 70.0, 80.0);
+    ReloadSettingsAfterDisplayChange(m_state);
+    ExpectModels(0, 70.0, 6.0);
 }
 
 // Absent values read as 0, others by their first four characters as an integer; a single
@@ -199,9 +205,10 @@ TEST_F(SettingsFile, StateValuesReadFourCharactersAsAnIntegerAndACameraKeepsItsO
 {
     const std::wstring edited = L"[State]\r\nSelect Server=12345\r\nSave=7x\r\nInkora=abc\r\n"
                                 L"Lens Angles=-3\r\nRadio Server=+5\r\nStart Program=\r\n";
-    const std::wstring full = L"[State]\r\nSave=1\r\nCheck Ceiling=1\r\nCheck Rear=1\r\n"
-                              L"Lens Angles=1\r\nInkora=2\r\nStart Program=1\r\n"
-                              L"Select Server=3\r\nRadio Server=1\r\n";
+    // Every key its own value, so a value read from another key's place shows.
+    const std::wstring full = L"[State]\r\nSave=1\r\nCheck Ceiling=2\r\nCheck Rear=3\r\n"
+                              L"Lens Angles=4\r\nInkora=5\r\nStart Program=6\r\n"
+                              L"Select Server=7\r\nRadio Server=8\r\n";
     const struct
     {
         const std::wstring* file; // null: a fresh installation
@@ -211,11 +218,11 @@ TEST_F(SettingsFile, StateValuesReadFourCharactersAsAnIntegerAndACameraKeepsItsO
     } cases[] = {
         {nullptr, 1, 0, {0, 0, 0, CALIB_MODEL_SIXTEEN, 0, 0, 0, 0}},
         {&edited, 1, 0, {7, 0, 0, -3, 0, 0, 1234, 5}},
-        {&full, 1, 1, {9, 9, 9, 9, 9, 1, 3, 1}},
-        {&full, 1, 0, {1, 1, 1, CALIB_MODEL_NINE, 2, 1, 3, 1}},
+        {&full, 1, 1, {9, 9, 9, 9, 9, 6, 7, 8}},
+        {&full, 1, 0, {1, 2, 3, 4, 5, 6, 7, 8}},
         // Two cameras never read their settings from a camera, so the file keeps them whatever
         // the firmware says; otherwise a two-camera board would forget its calibration.
-        {&full, 2, 1, {1, 1, 1, CALIB_MODEL_NINE, 2, 1, 3, 1}},
+        {&full, 2, 1, {1, 2, 3, 4, 5, 6, 7, 8}},
     };
     for (const auto& c : cases)
     {
@@ -273,10 +280,7 @@ TEST_F(SettingsFile, ValuesThatCannotMapAreNoCalibrationAndAreNeverWrittenBack)
         (void)LoadStartupSettings(state);
         EXPECT_EQ(state.m_bCalibrated, c.calibrated ? 1 : 0);
         EXPECT_EQ(NinePointCalibAt(0)->IsModelValid(), c.calibrated);
-        if (!c.calibrated)
-        {
-            EXPECT_EQ(NinePointCalibAt(0)->m_dH[4], 44.0);
-        }
+        EXPECT_TRUE(c.calibrated || NinePointCalibAt(0)->m_dH[4] == 44.0) << "value overwritten";
 
         // A table holding such a value, as a failed solve may leave it, is not written out.
         NinePointCalibAt(0)->m_dH[4] = std::wcstod(c.value, nullptr);
@@ -289,28 +293,6 @@ TEST_F(SettingsFile, ValuesThatCannotMapAreNoCalibrationAndAreNeverWrittenBack)
     }
 }
 
-TEST_F(SettingsFile, DisplayChangeReloadsOnlyCurrentModel)
-{
-    CCameraSetup cameras(1);
-    FillModels(0, 2.0, 3.0);
-    m_state.m_nCalibModel = CALIB_MODEL_NINE;
-    SaveSettings(m_state);
-    m_state.m_nCalibModel = CALIB_MODEL_SIXTEEN;
-    SaveSettings(m_state);
-    // The file now says model 0; change it back to 1 as a hand edit would.
-    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"1");
-
-    FillModels(0, 70.0, 80.0);
-    ReloadSettingsAfterDisplayChange(m_state);
-    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_NINE);
-    ExpectModels(0, 2.0, 80.0);
-
-    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"0");
-    FillModels(0, 70.0, 80.0);
-    ReloadSettingsAfterDisplayChange(m_state);
-    ExpectModels(0, 70.0, 3.0);
-}
-
 TEST_F(SettingsFile, CalibrationSaveHookWritesTheMainRecord)
 {
     CCameraSetup cameras(1);
@@ -321,20 +303,17 @@ TEST_F(SettingsFile, CalibrationSaveHookWritesTheMainRecord)
     EXPECT_FALSE(m_world.FileText(L"Config.ini").has_value());
     g_pMainDlg = &m_state;
     // Finishing a camera saves through the capture's hook; cancelling reloads through it.
-    const CALIBRATION_HOOKS previousHooks = g_calibrationHooks;
     CALIBRATION_HOOKS hooks;
     AddCalibrationSettingsHooks(hooks);
-    g_calibrationHooks = hooks;
-    ASSERT_NE(g_calibrationHooks.pfnSaveSettings, nullptr);
-    EXPECT_TRUE(g_calibrationHooks.pfnSaveSettings());
+    ASSERT_NE(hooks.pfnSaveSettings, nullptr);
+    EXPECT_TRUE(hooks.pfnSaveSettings());
     EXPECT_EQ(Value(L"State", L"Save"), L"1");
     EXPECT_NE(Value(L"1024_768_Param0", L"p0"), L"(absent)");
     const double saved = SixteenPointCalibAt(0)->m_dParam[0];
     SixteenPointCalibAt(0)->m_dParam[0] = saved + 100.0;
-    ASSERT_NE(g_calibrationHooks.pfnReloadCalibration, nullptr);
-    g_calibrationHooks.pfnReloadCalibration();
+    ASSERT_NE(hooks.pfnReloadCalibration, nullptr);
+    hooks.pfnReloadCalibration();
     EXPECT_DOUBLE_EQ(SixteenPointCalibAt(0)->m_dParam[0], saved);
-    g_calibrationHooks = previousHooks;
     g_pMainDlg = previous;
 }
 
@@ -362,10 +341,7 @@ TEST_F(SettingsFile, SaveCutOffAnywhereLeavesTheOldOrTheNewFileWhole)
 
     // Every operation on the files, counted; from operation `cut` on, each one fails without
     // effect (a process that stopped), or only that one does (a write that failed).
-    auto writer = platform.m_profileWriter;
-    auto copier = platform.m_fileCopier;
-    auto mover = platform.m_fileMover;
-    auto remover = platform.m_fileRemover;
+    const auto remover = platform.m_fileRemover;
     int operations = 0;
     int cut = 0;
     bool stopped = true;
@@ -374,14 +350,14 @@ TEST_F(SettingsFile, SaveCutOffAnywhereLeavesTheOldOrTheNewFileWhole)
         const int index = operations++;
         return stopped ? index < cut : index != cut;
     };
-    platform.m_profileWriter = [&](const std::wstring& path, const std::wstring& section,
-                                   const std::wstring& key, const std::wstring& value)
-    { return allowed() && writer(path, section, key, value); };
-    platform.m_fileCopier = [&](const std::wstring& from, const std::wstring& to)
-    { return allowed() && copier(from, to); };
-    platform.m_fileMover = [&](const std::wstring& from, const std::wstring& to)
-    { return allowed() && mover(from, to); };
-    platform.m_fileRemover = [&](const std::wstring& path) { return allowed() && remover(path); };
+    const auto counted = [&allowed](auto& hook) {
+        hook = [&allowed, inner = hook](const auto&... args)
+        { return allowed() && inner(args...); };
+    };
+    counted(platform.m_profileWriter);
+    counted(platform.m_fileCopier);
+    counted(platform.m_fileMover);
+    counted(platform.m_fileRemover);
 
     int cuts = 0;
     for (const bool oldFileExists : {true, false})
@@ -420,25 +396,22 @@ TEST_F(SettingsFile, SaveCutOffAnywhereLeavesTheOldOrTheNewFileWhole)
     EXPECT_GE(cuts, 100);
 }
 
-TEST(IniFile, PathOfFullLengthIsCutToTheBuffer)
+// The path is cut to its buffer; a platform that ignores the buffer size and hands back far too
+// much is cut to the caller's; writes go to the stored path, and a null value writes nothing.
+TEST(IniFile, PathReadsAndWritesStayInTheirBuffersAndGoToTheStoredPath)
 {
+    CFakePlatform platform;
+    CScopedPlatform scope(platform);
     CIniFile ini;
     EXPECT_STREQ(ini.GetPath(), L"");
     const std::wstring exact(INI_PATH_CHARS - 1, L'a');
     EXPECT_EQ(std::wstring(ini.SetPath(exact.c_str())), exact);
     const std::wstring longer = L"C:\\" + std::wstring(400, L'b') + L"\\Config.ini";
     EXPECT_EQ(std::wstring(ini.SetPath(longer.c_str())), longer.substr(0, INI_PATH_CHARS - 1));
-    EXPECT_EQ(std::wstring(ini.SetPath(L"short.ini")), L"short.ini");
     EXPECT_STREQ(ini.SetPath(nullptr), L"");
-}
 
-TEST(IniFile, ReadNeverWritesPastTheBuffer)
-{
-    CFakePlatform platform;
-    CScopedPlatform scope(platform);
     std::wstring seenDefault = L"unset";
     std::size_t seenSize = 0;
-    // A platform that ignores the buffer size and hands back far too much.
     platform.m_profileReader = [&](const std::wstring&, const std::wstring&, const std::wstring&,
                                    const std::wstring& defaultValue, std::size_t bufferChars)
     {
@@ -446,25 +419,6 @@ TEST(IniFile, ReadNeverWritesPastTheBuffer)
         seenSize = bufferChars;
         return std::wstring(100, L'x');
     };
-    CIniFile ini;
-    ini.SetPath(L"c.ini");
-    wchar_t buffer[8];
-    std::fill(std::begin(buffer), std::end(buffer), L'#');
-    EXPECT_EQ(ini.ReadString(L"S", L"k", nullptr, buffer, 5), 4u);
-    EXPECT_EQ(std::wstring(buffer), L"xxxx");
-    EXPECT_EQ(buffer[5], L'#');
-    EXPECT_EQ(seenDefault, L"");
-    EXPECT_EQ(seenSize, 5u);
-
-    std::fill(std::begin(buffer), std::end(buffer), L'#');
-    EXPECT_EQ(ini.ReadString(L"S", L"k", L"d", buffer, 0), 0u);
-    EXPECT_EQ(buffer[0], L'#');
-}
-
-TEST(IniFile, WritesGoToTheStoredPathAndNullValuesWriteNothing)
-{
-    CFakePlatform platform;
-    CScopedPlatform scope(platform);
     std::vector<std::wstring> writes;
     platform.m_profileWriter = [&](const std::wstring& path, const std::wstring& section,
                                    const std::wstring& key, const std::wstring& value)
@@ -472,13 +426,22 @@ TEST(IniFile, WritesGoToTheStoredPathAndNullValuesWriteNothing)
         writes.push_back(path + L"|" + section + L"|" + key + L"|" + value);
         return true;
     };
-    CIniFile ini;
     ini.SetPath(L"D:\\x\\Config.ini");
+    wchar_t buffer[8];
+    std::fill(std::begin(buffer), std::end(buffer), L'#');
+    EXPECT_EQ(ini.ReadString(L"S", L"k", nullptr, buffer, 5), 4u);
+    EXPECT_EQ(std::wstring(buffer), L"xxxx");
+    EXPECT_EQ(buffer[5], L'#');
+    EXPECT_EQ(seenDefault, L"");
+    EXPECT_EQ(seenSize, 5u);
+    std::fill(std::begin(buffer), std::end(buffer), L'#');
+    EXPECT_EQ(ini.ReadString(L"S", L"k", L"d", buffer, 0), 0u);
+    EXPECT_EQ(buffer[0], L'#');
+
     EXPECT_TRUE(ini.WriteString(L"State", L"Save", L"1"));
     EXPECT_FALSE(ini.WriteString(L"State", L"Save", nullptr));
     EXPECT_FALSE(ini.WriteString(nullptr, L"Save", L"1"));
-    ASSERT_EQ(writes.size(), 1u);
-    EXPECT_EQ(writes[0], L"D:\\x\\Config.ini|State|Save|1");
+    EXPECT_EQ(writes, std::vector<std::wstring>{L"D:\\x\\Config.ini|State|Save|1"});
 }
 
 TEST(SettingsText, ConvertsAsWtoiDoes)

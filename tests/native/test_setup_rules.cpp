@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <memory>
 
 namespace
 {
@@ -24,15 +23,13 @@ struct CSetupWorld : CDeviceWorld
 {
     CSetupWorld() : CDeviceWorld("units 1\nunit 0 minor 0x0F")
     {
-        m_platform.SetSingleMonitor(1024, 768);
         m_platform.m_profileWriter = [this](const std::wstring&, const std::wstring& section,
                                             const std::wstring& key, const std::wstring& value)
         {
             m_file[section + L"/" + key] = value;
             return true;
         };
-        m_pState = std::make_unique<CDriver>();
-        g_pMainDlg = m_pState.get();
+        g_pMainDlg = &m_state;
         for (int i = 0; i < MSG_TEXT_COUNT; ++i)
             State().m_strMsgText[i] = L"M" + std::to_wstring(i + 1);
         EXPECT_TRUE(State().m_controller.StartDevices());
@@ -42,10 +39,9 @@ struct CSetupWorld : CDeviceWorld
     ~CSetupWorld()
     {
         (void)State().m_controller.StopDevices();
-        m_pState.reset();
         g_pMainDlg = nullptr;
     }
-    CDriverState& State() { return *m_pState; }
+    CDriverState& State() { return m_state; }
     std::vector<std::wstring> Boxes() const
     {
         std::vector<std::wstring> texts;
@@ -66,7 +62,7 @@ struct CSetupWorld : CDeviceWorld
         return found == m_file.end() ? L"(unsaved)" : found->second;
     }
 
-    std::unique_ptr<CDriverState> m_pState;
+    CDriver m_state;
     std::map<std::wstring, std::wstring> m_file;
 };
 } // namespace

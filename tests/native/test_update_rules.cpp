@@ -39,7 +39,7 @@ bool Download(std::optional<std::uint64_t> announced, std::initializer_list<std:
 }
 } // namespace
 
-TEST(UpdateVersion, ServerVersionIsNewerOnlyWhenLaterInOrder)
+TEST(UpdateVersion, PartsAreReadLikeDecimalNumbersAndANewerServerVersionIsLaterInOrder)
 {
     EXPECT_TRUE(Newer(L"1.2.0.6", L"1.2.0.5"));
     EXPECT_FALSE(Newer(L"1.2.0.5", L"1.2.0.5"));
@@ -52,12 +52,9 @@ TEST(UpdateVersion, ServerVersionIsNewerOnlyWhenLaterInOrder)
     EXPECT_FALSE(Newer(L"version two", L"0.0.0.1"));
     // A minus sign does not wrap round to a huge part.
     EXPECT_FALSE(Newer(L"-1.0.0.0", L"1.0.0.0"));
-}
 
-TEST(UpdateVersion, PartsAreReadLikeDecimalNumbers)
-{
     EXPECT_EQ(FormatVersionText(ParseVersionText(L"1.2")), L"1.2.0.0");
-    EXPECT_EQ(FormatVersionText(ParseVersionText(L" 1.+2.3x.4.5")), L"1.2.3.4");
+    EXPECT_EQ(FormatVersionText(ParseVersionText(L" 1.+2.13x.4.5")), L"1.2.13.4");
     EXPECT_EQ(FormatVersionText(ParseVersionText(L"1..99999999999.")), L"1.0.4294967295.0");
     // A minus sign makes the part 0, neither its digits nor a wrapped-round value.
     EXPECT_EQ(FormatVersionText(ParseVersionText(L"1.-2.3.4")), L"1.0.3.4");
@@ -107,7 +104,7 @@ TEST(UpdateFiles, ServersComeFromTheInstalledListAndABadSelectionFallsBack)
     EXPECT_EQ(ChooseUpdateServer(state, DEFAULT_UPDATE_URL), DEFAULT_UPDATE_URL);
 }
 
-TEST(UpdateBrowser, AddressReplacesThePlaceholderQuoted)
+TEST(UpdateBrowser, AddressReplacesThePlaceholderQuotedUnlessItCouldBreakOut)
 {
     const std::wstring url = L"https://two.test/Tavelo/";
     EXPECT_EQ(BuildBrowserCommand(L"\"C:\\Web\\view.exe\" -page \"%1\" -new", url),
@@ -117,10 +114,8 @@ TEST(UpdateBrowser, AddressReplacesThePlaceholderQuoted)
     EXPECT_EQ(BuildBrowserCommand(L"C:\\Web\\view.exe", url),
               L"C:\\Web\\view.exe \"https://two.test/Tavelo/\"");
     EXPECT_EQ(BuildBrowserCommand(L"", url), std::nullopt);
-}
 
-TEST(UpdateBrowser, AddressesThatCouldBreakOutAreRefused)
-{
+    // Addresses that could break out of their quotes or pass for an option are refused.
     const std::wstring hostileUrls[] = {L"",
                                         L"http://x.test/\" --remote-debugging-port=1",
                                         L"http://x.test/\r\nnext",

@@ -258,17 +258,11 @@ std::wstring CFakePlatform::ReadRegistryText(REGISTRY_ROOT root, const std::wstr
         const auto found = m_registry.find({stored, storedKey, valueName});
         return found == m_registry.end() ? nullptr : &found->second;
     };
-    const std::wstring* value = nullptr;
-    if (root == REGISTRY_ROOT::CLASSES_ROOT)
-    {
-        value = find(REGISTRY_ROOT::CURRENT_USER, L"Software\\Classes\\" + key);
-        if (value == nullptr)
-            value = find(REGISTRY_ROOT::LOCAL_MACHINE, L"Software\\Classes\\" + key);
-    }
-    else
-    {
-        value = find(root, key);
-    }
+    const bool merged = root == REGISTRY_ROOT::CLASSES_ROOT;
+    const std::wstring* value =
+        merged ? find(REGISTRY_ROOT::CURRENT_USER, L"Software\\Classes\\" + key) : find(root, key);
+    if (merged && value == nullptr)
+        value = find(REGISTRY_ROOT::LOCAL_MACHINE, L"Software\\Classes\\" + key);
     return value == nullptr ? std::wstring() : *value;
 }
 

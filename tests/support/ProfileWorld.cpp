@@ -7,7 +7,6 @@
 #include <cwctype>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace
@@ -124,14 +123,6 @@ void CTempFolder::WriteBytes(const std::wstring& name, const std::string& bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("test file could not be written");
-}
-
-std::string CTempFolder::ReadBytes(const std::wstring& name) const
-{
-    std::ifstream in(std::filesystem::path(PathOf(name)), std::ios::binary);
-    if (!in)
-        return std::string();
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 void CTempFolder::MakeFolder(const std::wstring& name) const

@@ -24,8 +24,6 @@ public:
     // A path inside the folder; name may hold backslash-separated subfolders.
     std::wstring PathOf(const std::wstring& name) const;
     void WriteBytes(const std::wstring& name, const std::string& bytes) const;
-    // The file's bytes, or an empty string when it does not exist.
-    std::string ReadBytes(const std::wstring& name) const;
     void MakeFolder(const std::wstring& name) const;
 
 private:
