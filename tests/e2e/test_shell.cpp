@@ -292,14 +292,9 @@ TEST(Shell, ASecondCopyEndsAndAUnitUnpluggedMidStrokeAndPluggedInAgainDrawsAgain
     CHookProbe probe;
     ASSERT_TRUE(StartTracking(run, probe, Board()));
     PROCESS_INFORMATION second{};
-    ASSERT_TRUE(Launch(run.Path("Tavelo.exe"), run.Path(""), second));
+    ASSERT_TRUE(Launch(run.Path("Tavelo.exe"), L"", second, run.Path("").c_str()));
     EXPECT_EQ(run.AnswerBox(IDOK, "m2", second.dwProcessId), EnglishMessage(L"M2"));
-    EXPECT_EQ(WaitForSingleObject(second.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(second.hProcess, &code);
-    CloseHandle(second.hProcess);
-    CloseHandle(second.hThread);
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(Finish(second, 10000), 0u);
 
     const std::size_t skip = probe.Count();
     run.Control(Board().PenAt(0, 0, 400, 300));
