@@ -255,12 +255,10 @@ TEST(Shell, StaysHiddenRestartsTrackingOnResumeAndReloadsTablesOnADisplayChange)
 TEST(Shell, At144DpiTheSplashKeepsItsPixelSizeAndThePenLandsWhereItTouches)
 {
     const std::string manifest = EmbeddedManifest(TestProgramDirectory() + L"\\Tavelo.exe");
-    EXPECT_NE(manifest.find("<dpiAwareness>PerMonitorV2, PerMonitor</dpiAwareness>"),
-              std::string::npos)
-        << manifest;
-    EXPECT_NE(manifest.find("<dpiAware>true/pm</dpiAware>"), std::string::npos);
-    EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
-    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+    for (const char* part :
+         {"<dpiAwareness>PerMonitorV2, PerMonitor</dpiAwareness>", "<dpiAware>true/pm</dpiAware>",
+          "Microsoft.Windows.Common-Controls", "level=\"asInvoker\""})
+        EXPECT_NE(manifest.find(part), std::string::npos) << part << " in\n" << manifest;
 
     const SCOPED_LOG_PIXELS dpi(144);
     CDriverRun run("dpi144");
