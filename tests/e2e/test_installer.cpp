@@ -169,8 +169,7 @@ TEST(Installer, SilentInstallRunsUpgradesKeepingTheCalibrationAndUninstallsClean
     const std::vector<std::wstring> files = PackageFiles();
     EXPECT_EQ(files.size(), 15u);
     for (const std::wstring& file : files)
-        EXPECT_TRUE(FileExists(PROGRAM_FOLDER + L"\\" + file))
-            << std::string(file.begin(), file.end());
+        EXPECT_TRUE(FileExists(PROGRAM_FOLDER + L"\\" + file)) << Narrow(file);
     EXPECT_FALSE(FileExists(PROGRAM_FOLDER + L"\\Ftd2xx.dll"));
     EXPECT_TRUE(FileExists(Shortcuts()[0]) || FileExists(Shortcuts()[1]));
     EXPECT_EQ(RegistryText(UninstallKey(products[0]), L"DisplayName"), L"Tavelo");
