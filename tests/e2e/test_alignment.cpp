@@ -114,8 +114,7 @@ TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
     // Two cameras keep their settings in the file: a calibrated board starts tracking.
     run.WriteText("Config.ini", "[State]\r\nSave=1\r\nLens Angles=0\r\n");
     ASSERT_TRUE(run.StartUntil("reader"));
-    run.Command(ID_TRAY_WIZARD);
-    HWND wizard = run.WaitForDialog(WIZARD_NEXT, RUN_WINDOW_MS);
+    HWND wizard = run.OpenDialog(ID_TRAY_WIZARD, WIZARD_NEXT);
     ASSERT_NE(wizard, nullptr);
     ASSERT_NE(CDriverRun::PressPageButton(wizard, IDC_ALIGN_HEADING), nullptr);
     // From the tray the pen is running: the user is asked first.

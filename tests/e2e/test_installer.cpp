@@ -32,21 +32,12 @@ const std::wstring PROGRAM_FOLDER = L"C:\\Tavelo Board";
 // runs. Its exit code.
 DWORD Msiexec(const std::wstring& arguments, const std::function<void(DWORD)>& user = nullptr)
 {
-    std::wstring command = L"msiexec.exe " + arguments + (user ? L"" : L" /qn");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!Launch(L"msiexec.exe", arguments + (user ? L"" : L" /qn"), process))
         return GetLastError();
     if (user)
         user(process.dwProcessId);
-    WaitForSingleObject(process.hProcess, 180000);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return code;
+    return Finish(process, 180000);
 }
 
 DWORD Install(const char* package, const wchar_t* properties = L"",
@@ -178,8 +169,7 @@ TEST(Installer, SilentInstallRunsUpgradesKeepingTheCalibrationAndUninstallsClean
     const std::vector<std::wstring> files = PackageFiles();
     EXPECT_EQ(files.size(), 15u);
     for (const std::wstring& file : files)
-        EXPECT_TRUE(FileExists(PROGRAM_FOLDER + L"\\" + file))
-            << std::string(file.begin(), file.end());
+        EXPECT_TRUE(FileExists(PROGRAM_FOLDER + L"\\" + file)) << Narrow(file);
     EXPECT_FALSE(FileExists(PROGRAM_FOLDER + L"\\Ftd2xx.dll"));
     EXPECT_TRUE(FileExists(Shortcuts()[0]) || FileExists(Shortcuts()[1]));
     EXPECT_EQ(RegistryText(UninstallKey(products[0]), L"DisplayName"), L"Tavelo");

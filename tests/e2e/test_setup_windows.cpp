@@ -29,16 +29,15 @@ void RemoveAutostart()
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, RUN_KEY, L"Tavelo");
 }
 
+// A control that is not there is neither.
 bool IsShown(HWND dialog, int id)
 {
-    HWND control = GetDlgItem(dialog, id);
-    return control != nullptr && IsWindowVisible(control);
+    return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE;
 }
 
 bool IsEnabled(HWND dialog, int id)
 {
-    HWND control = GetDlgItem(dialog, id);
-    return control != nullptr && IsWindowEnabled(control);
+    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
 }
 
 bool IsChecked(HWND dialog, int id)
@@ -52,20 +51,6 @@ bool NoBoxOnceHandled(CDriverRun& run)
 {
     run.DescribeState();
     return run.WaitForMessageBox(0) == nullptr;
-}
-
-// The tray's wizard of a running program, once it shows.
-HWND OpenTrayWizard(CDriverRun& run)
-{
-    run.Command(ID_TRAY_WIZARD);
-    return run.WaitForDialog(WIZARD_NEXT, RUN_WINDOW_MS);
-}
-
-// The configuration dialog of a running program, once it shows.
-HWND OpenConfiguration(CDriverRun& run)
-{
-    run.Command(ID_TRAY_CONFIG);
-    return run.WaitForDialog(IDC_CFG_SERVER_LIST, RUN_WINDOW_MS);
 }
 
 // How far the page's illustration (left of every control) on the screen is from a picture of
@@ -175,7 +160,7 @@ void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
         << "run this suite with the locale of its ctest entry";
     CDriverRun run(std::string("skin") + std::to_string(expected.skin) + "-" + expected.code);
     ASSERT_TRUE(run.StartOn(Board()));
-    HWND dialog = OpenConfiguration(run);
+    HWND dialog = run.OpenDialog(ID_TRAY_CONFIG, IDC_CFG_SERVER_LIST);
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(run.Shoot("configuration", dialog));
     {
@@ -184,7 +169,7 @@ void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
     }
     CDriverRun::Click(dialog, IDC_CFG_CANCEL);
     Sleep(300);
-    HWND wizard = OpenTrayWizard(run);
+    HWND wizard = run.OpenDialog(ID_TRAY_WIZARD, WIZARD_NEXT);
     ASSERT_NE(wizard, nullptr);
     const struct
     {
@@ -232,7 +217,6 @@ TEST(SetupWindows, FirstRunWizardSetsUpTheBoardAndCalibratesFromItsLastPage)
 {
     RemoveAutostart();
     CDriverRun run("first-run");
-    ASSERT_FALSE(run.Exists("Config.ini"));
     HWND wizard = run.StartIntoWizard();
     ASSERT_NE(wizard, nullptr) << "no wizard at first start";
     EXPECT_EQ(run.WaitForWindow(L"SPLASH", 0), nullptr) << "the splash must be gone";
@@ -316,7 +300,7 @@ TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenCancelKeepsItRunningAnd
     Board().WriteConfig(run);
     run.WriteText("SimScenario.txt", Board().Scenario() + "log packets.txt\n");
     ASSERT_TRUE(run.StartUntil("reader"));
-    HWND wizard = OpenTrayWizard(run);
+    HWND wizard = run.OpenDialog(ID_TRAY_WIZARD, WIZARD_NEXT);
     ASSERT_NE(wizard, nullptr);
     ASSERT_TRUE(run.WaitForState("reader", "1", RUN_WINDOW_MS));
     const std::size_t starts = WaitForTrackingStarts(run, 1);
@@ -350,7 +334,7 @@ TEST(SetupWindows, TrayWizardAsksBeforeAChangeStopsThePenCancelKeepsItRunningAnd
 
     // Exit while the wizard is open, after it applied rear projection: it is cancelled first,
     // so the save keeps the settings as they were.
-    ASSERT_NE(wizard = OpenTrayWizard(run), nullptr);
+    ASSERT_NE(wizard = run.OpenDialog(ID_TRAY_WIZARD, WIZARD_NEXT), nullptr);
     ASSERT_NE(CDriverRun::WaitForPage(wizard, IDC_MODEL_SIXTEEN), nullptr);
     CDriverRun::Click(wizard, WIZARD_NEXT);
     ASSERT_NE(page = CDriverRun::WaitForPage(wizard, IDC_OPTIONS_REAR), nullptr);
@@ -370,14 +354,13 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     const std::string before = run.ReadText("Config.ini");
 
     // Cancel after changing everything changes nothing, even after OK answered No.
-    HWND dialog = OpenConfiguration(run);
+    HWND dialog = run.OpenDialog(ID_TRAY_CONFIG, IDC_CFG_SERVER_LIST);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(WindowText(dialog), LanguageText("ENU", L"CONFIGURATION", L"C1"));
     EXPECT_TRUE(IsChecked(dialog, IDC_CFG_NINE));
-    EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_CEILING));
-    EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_REAR));
-    EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_UPDATE)) << "no newer version was reported";
-    EXPECT_FALSE(IsEnabled(dialog, IDC_CFG_SERVER_LIST));
+    // The mounting options with the nine-point model, the update with no newer version reported.
+    for (const int off : {IDC_CFG_CEILING, IDC_CFG_REAR, IDC_CFG_UPDATE, IDC_CFG_SERVER_LIST})
+        EXPECT_FALSE(IsEnabled(dialog, off)) << off;
     CDriverRun::Click(dialog, IDC_CFG_SIXTEEN);
     EXPECT_TRUE(IsEnabled(dialog, IDC_CFG_CEILING));
     EXPECT_TRUE(IsEnabled(dialog, IDC_CFG_REAR));
@@ -395,7 +378,7 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
     EXPECT_EQ(RegistryText(RUN_KEY, L"Tavelo"), L"");
 
     // Only start with Windows: closes without a question on a calibrated board.
-    ASSERT_NE(dialog = OpenConfiguration(run), nullptr);
+    ASSERT_NE(dialog = run.OpenDialog(ID_TRAY_CONFIG, IDC_CFG_SERVER_LIST), nullptr);
     EXPECT_FALSE(IsChecked(dialog, IDC_CFG_START_PROGRAM)) << "Cancel kept the old choice";
     CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);
     CDriverRun::ClickLater(dialog, IDC_CFG_OK);
@@ -407,7 +390,7 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
 
     // Rear projection changes the mapping: M11; No stays, Yes closes and calibrates. Start with
     // Windows is turned off with it.
-    ASSERT_NE(dialog = OpenConfiguration(run), nullptr);
+    ASSERT_NE(dialog = run.OpenDialog(ID_TRAY_CONFIG, IDC_CFG_SERVER_LIST), nullptr);
     CDriverRun::Click(dialog, IDC_CFG_SIXTEEN);
     CDriverRun::Click(dialog, IDC_CFG_REAR);
     CDriverRun::Click(dialog, IDC_CFG_START_PROGRAM);

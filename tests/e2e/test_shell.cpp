@@ -255,12 +255,10 @@ TEST(Shell, StaysHiddenRestartsTrackingOnResumeAndReloadsTablesOnADisplayChange)
 TEST(Shell, At144DpiTheSplashKeepsItsPixelSizeAndThePenLandsWhereItTouches)
 {
     const std::string manifest = EmbeddedManifest(TestProgramDirectory() + L"\\Tavelo.exe");
-    EXPECT_NE(manifest.find("<dpiAwareness>PerMonitorV2, PerMonitor</dpiAwareness>"),
-              std::string::npos)
-        << manifest;
-    EXPECT_NE(manifest.find("<dpiAware>true/pm</dpiAware>"), std::string::npos);
-    EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
-    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+    for (const char* part :
+         {"<dpiAwareness>PerMonitorV2, PerMonitor</dpiAwareness>", "<dpiAware>true/pm</dpiAware>",
+          "Microsoft.Windows.Common-Controls", "level=\"asInvoker\""})
+        EXPECT_NE(manifest.find(part), std::string::npos) << part << " in\n" << manifest;
 
     const SCOPED_LOG_PIXELS dpi(144);
     CDriverRun run("dpi144");
@@ -292,14 +290,9 @@ TEST(Shell, ASecondCopyEndsAndAUnitUnpluggedMidStrokeAndPluggedInAgainDrawsAgain
     CHookProbe probe;
     ASSERT_TRUE(StartTracking(run, probe, Board()));
     PROCESS_INFORMATION second{};
-    ASSERT_TRUE(Launch(run.Path("Tavelo.exe"), run.Path(""), second));
+    ASSERT_TRUE(Launch(run.Path("Tavelo.exe"), L"", second, run.Path("").c_str()));
     EXPECT_EQ(run.AnswerBox(IDOK, "m2", second.dwProcessId), EnglishMessage(L"M2"));
-    EXPECT_EQ(WaitForSingleObject(second.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(second.hProcess, &code);
-    CloseHandle(second.hProcess);
-    CloseHandle(second.hThread);
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(Finish(second, 10000), 0u);
 
     const std::size_t skip = probe.Count();
     run.Control(Board().PenAt(0, 0, 400, 300));

@@ -79,9 +79,7 @@ TEST(Support, ARecordedSessionReplaysIntoAFreshRunAndTheLogTellsItInOrder)
     CHookProbe probe;
     const std::size_t skip = probe.Count();
     ASSERT_TRUE(run.StartTracking(probe, RUN_START_MS));
-    const auto duration =
-        static_cast<DWORD>((recorded.back().micros - recorded.front().micros) / 1000);
-    Sleep(duration + 2000);
+    Sleep(DWORD((recorded.back().micros - recorded.front().micros) / 1000) + 2000);
     const std::vector<HOOKED_EVENT> replayed = ButtonEvents(probe, skip, 0);
     EXPECT_TRUE(run.Exit());
 

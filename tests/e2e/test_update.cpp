@@ -21,7 +21,6 @@ namespace
 {
 // A downloading start-up may take two downloads' deadlines before the tray icon comes.
 constexpr DWORD SLOW_START_MS = 30000;
-constexpr int IDC_CONFIG_UPDATE = 1016;
 
 // Replaces the program's string block that holds the default server's address.
 bool PointUpdatesAt(const CDriverRun& run, const std::wstring& url)
@@ -88,12 +87,11 @@ TEST(UpdateCheck, NewerVersionIsOfferedAndTheUpdateButtonStartsTheUpdater)
     ASSERT_TRUE(run.WaitForState("tray", "1", RUN_START_MS));
     EXPECT_EQ(run.DescribeState()["newversion"], "1");
 
-    run.Command(ID_TRAY_CONFIG);
-    HWND config = run.WaitForDialog(IDC_CONFIG_UPDATE, RUN_WINDOW_MS);
+    HWND config = run.OpenDialog(ID_TRAY_CONFIG, IDC_CFG_UPDATE);
     ASSERT_NE(config, nullptr);
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(config, IDC_CONFIG_UPDATE)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(config, IDC_CFG_UPDATE)));
     run.Shoot("configuration", config);
-    CDriverRun::ClickLater(config, IDC_CONFIG_UPDATE);
+    CDriverRun::ClickLater(config, IDC_CFG_UPDATE);
     EXPECT_EQ(run.AnswerBox(IDYES), EnglishMessage(L"M8"));
     EXPECT_EQ(updater.WaitForArguments(RUN_WINDOW_MS),
               std::vector<std::string>{"3" + Narrow(update.server.Url(L"/files/Tavelo/"))});

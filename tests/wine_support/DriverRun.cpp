@@ -95,13 +95,24 @@ HWND WaitForTopLevel(const wchar_t* className, int controlId, DWORD processId, D
     return found;
 }
 
-bool Launch(const std::wstring& program, const std::wstring& folder, PROCESS_INFORMATION& process)
+bool Launch(const std::wstring& program, const std::wstring& arguments,
+            PROCESS_INFORMATION& process, const wchar_t* folder)
 {
-    std::wstring command = L"\"" + program + L"\"";
+    std::wstring command = L'"' + program + L'"' + (arguments.empty() ? L"" : L" ") + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &startup, &process) != FALSE;
+    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder,
+                          &startup, &process) != FALSE;
+}
+
+DWORD Finish(PROCESS_INFORMATION& process, DWORD milliseconds)
+{
+    WaitForSingleObject(process.hProcess, milliseconds);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds)
@@ -199,16 +210,11 @@ CDriverRun::CDriverRun(const std::string& name)
 
 CDriverRun::~CDriverRun()
 {
-    if (m_process.hProcess != nullptr)
-    {
-        if (IsRunning())
-        {
-            TerminateProcess(m_process.hProcess, 1);
-            WaitForSingleObject(m_process.hProcess, 5000);
-        }
-        CloseHandle(m_process.hProcess);
-        CloseHandle(m_process.hThread);
-    }
+    if (m_process.hProcess == nullptr)
+        return;
+    if (IsRunning())
+        TerminateProcess(m_process.hProcess, 1);
+    Finish(m_process, 5000);
 }
 
 std::wstring CDriverRun::Path(const std::string& name) const

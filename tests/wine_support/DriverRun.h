@@ -45,7 +45,12 @@ inline std::wstring Widen(const std::string& text)
 {
     return std::wstring(text.begin(), text.end());
 }
-bool Launch(const std::wstring& program, const std::wstring& folder, PROCESS_INFORMATION& process);
+// Starts a program with a command line's arguments, in `folder` unless it is null.
+bool Launch(const std::wstring& program, const std::wstring& arguments,
+            PROCESS_INFORMATION& process, const wchar_t* folder = nullptr);
+// Waits for a started process to end and closes its handles; its exit code, or STILL_ACTIVE
+// after the time-out.
+DWORD Finish(PROCESS_INFORMATION& process, DWORD milliseconds);
 // A visible top-level window of a process of the given class (holding a control with that id
 // unless it is 0), once it shows.
 HWND WaitForTopLevel(const wchar_t* className, int controlId, DWORD processId, DWORD milliseconds);
@@ -92,7 +97,7 @@ public:
         return ReadIni(Path("Config.ini"), section, key);
     }
 
-    bool Start() { return Launch(Path("Tavelo.exe"), m_strFolder, m_process); }
+    bool Start() { return Launch(Path("Tavelo.exe"), L"", m_process, m_strFolder.c_str()); }
     // Starts the program and waits for its main window and the described `key` to be 1
     // ("reader": the pen is tracked; "tray": the icon is shown).
     bool StartUntil(const char* key = "reader");
@@ -115,6 +120,12 @@ public:
     }
     // A command of the tray menu.
     void Command(int id) const { PostToMain(WM_COMMAND, WPARAM(id)); }
+    // A tray command that opens a dialog, and the dialog holding that control once it shows.
+    HWND OpenDialog(int command, int controlId) const
+    {
+        Command(command);
+        return WaitForDialog(controlId, RUN_WINDOW_MS);
+    }
     // Exit from the tray menu; true when the program then ended with code 0.
     bool Exit();
     // Opens the tray menu as a click on the icon does and saves it as "tray-menu"; the popup

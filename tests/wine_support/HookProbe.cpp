@@ -1,5 +1,7 @@
 #include "tests/wine_support/HookProbe.h"
 
+#include "tests/wine_support/DriverRun.h"
+
 #include <cstdio>
 
 std::vector<HOOKED_EVENT> CHookProbe::Events() const
@@ -35,12 +37,8 @@ CHookProbe::CHookProbe()
     const std::wstring stopName = L"TaveloProbeStop" + suffix;
     m_hReady = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
     m_hStop = CreateEventW(nullptr, TRUE, FALSE, stopName.c_str());
-    std::wstring command = L"\"" + TestProgramDirectory() + L"\\mouse_hook_probe.exe\" \"" +
-                           m_strOutput + L"\" " + readyName + L" " + stopName;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    m_bStarted = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                nullptr, &startup, &m_process) != FALSE;
+    m_bStarted = Launch(TestProgramDirectory() + L"\\mouse_hook_probe.exe",
+                        L'"' + m_strOutput + L"\" " + readyName + L" " + stopName, m_process);
     if (m_bStarted)
         m_bReady = WaitForSingleObject(m_hReady, 20000) == WAIT_OBJECT_0;
 }
@@ -49,11 +47,7 @@ CHookProbe::~CHookProbe()
 {
     SetEvent(m_hStop);
     if (m_bStarted)
-    {
-        WaitForSingleObject(m_process.hProcess, 10000);
-        CloseHandle(m_process.hProcess);
-        CloseHandle(m_process.hThread);
-    }
+        Finish(m_process, 10000);
     CloseHandle(m_hReady);
     CloseHandle(m_hStop);
     DeleteFileW(m_strOutput.c_str());

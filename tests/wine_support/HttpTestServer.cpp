@@ -10,12 +10,9 @@ CHttpTestServer::CHttpTestServer(const std::wstring& root, const std::wstring& w
 {
     CreateDirectoryW(work.c_str(), nullptr);
     DeleteFileW((work + L"\\port.txt").c_str());
-    std::wstring command = L"\"" + TestProgramDirectory() + L"\\http_test_server.exe\" \"" + root +
-                           L"\" \"" + work + L"\\port.txt\" \"" + work + L"\\requests.log\" 300";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &m_process))
+    if (!Launch(TestProgramDirectory() + L"\\http_test_server.exe",
+                L'"' + root + L"\" \"" + work + L"\\port.txt\" \"" + work + L"\\requests.log\" 300",
+                m_process))
         return;
     for (int i = 0; i < 200 && m_nPort == 0; ++i)
     {
@@ -29,9 +26,7 @@ CHttpTestServer::~CHttpTestServer()
     if (m_process.hProcess == nullptr)
         return;
     TerminateProcess(m_process.hProcess, 0);
-    WaitForSingleObject(m_process.hProcess, 10000);
-    CloseHandle(m_process.hThread);
-    CloseHandle(m_process.hProcess);
+    Finish(m_process, 10000);
 }
 
 std::wstring CHttpTestServer::Url(const std::wstring& path) const

@@ -55,11 +55,7 @@ void SetMachineClass(const std::wstring& key, const std::wstring& value)
 
 CHtmlOpenCommand::CHtmlOpenCommand(const std::wstring& command)
 {
-    wchar_t type[256] = {};
-    DWORD size = sizeof type;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.htm", nullptr, RRF_RT_REG_SZ,
-                     nullptr, type, &size) == ERROR_SUCCESS)
-        m_strOldType = type;
+    m_strOldType = RegistryText(std::wstring(MACHINE_CLASSES) + L"\\.htm", nullptr);
     SetMachineClass(L".htm", L"TaveloTestPage");
     SetMachineClass(L"TaveloTestPage\\shell\\open\\command", command);
 }
