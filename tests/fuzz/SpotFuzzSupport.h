@@ -4,22 +4,15 @@
 // step as the wire protocol states it, to check the parsers' framing against.
 
 #include "device/PacketFramer.h"
+#include "tests/fuzz/FuzzCheck.h"
 #include "tests/support/PenTestKit.h"
 
 #include <cstdint>
-#include <cstdlib>
 
 inline CPenWorld& FuzzWorld(double firmwareVersion)
 {
     static CPenWorld* world = new CPenWorld(PEN_WORLD_OPTIONS{2, firmwareVersion});
     return *world;
-}
-
-// Ends the run with a crash that libFuzzer reports, with the input that caused it.
-inline void FuzzCheck(bool condition)
-{
-    if (!condition)
-        std::abort();
 }
 
 // The framing rules in their literal form: store the byte at the position, then test.

@@ -5,20 +5,14 @@
 // report into a false test.
 
 #include "device/StreamRecording.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 namespace
 {
-void FuzzCheck(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
 void ParsesAnythingTotally(const std::uint8_t* data, std::size_t size)
 {
     CRecordingParser parser;

@@ -3,19 +3,13 @@
 // reader that a hostile byte sequence could wedge would lose every later setting.
 
 #include "device/Protocol.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 namespace
 {
-void FuzzCheck(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
 template <typename READER>
 void ReadsAReplyAfter(const std::uint8_t* data, std::size_t size, std::uint8_t value)
 {

@@ -21,20 +21,9 @@
 
 namespace
 {
-bool AcceptsMultiSpot(std::uint8_t type)
-{
-    return type >= '6' && type <= ':';
-}
-
-bool AcceptsSingleSpot(std::uint8_t type)
-{
-    return type == '1' || type == '2';
-}
-
-bool AcceptsFrameStart(std::uint8_t type)
-{
-    return type == '6' || type == '7';
-}
+constexpr FRAME_RULES MULTI_SPOT{12, [](std::uint8_t type) { return type >= '6' && type <= ':'; }};
+constexpr FRAME_RULES SINGLE_SPOT{7, [](std::uint8_t type) { return type == '1' || type == '2'; }};
+constexpr FRAME_RULES FRAME_START{12, [](std::uint8_t type) { return type == '6' || type == '7'; }};
 
 bool InsideMonitorZero(const PEN_POINT& point)
 {
@@ -84,13 +73,13 @@ bool SameReport(const REPORT& a, const REPORT& b)
 std::vector<bool> QuietBeforeFrames(const std::uint8_t* data, std::size_t size)
 {
     std::vector<bool> quiet(size, false);
-    CReferenceFramer framer(FRAME_RULES{12, AcceptsMultiSpot});
+    CReferenceFramer framer(MULTI_SPOT);
     std::size_t last = 0;
     for (std::size_t n = 1; n < size; ++n)
     {
         if (framer.Feed(data[n]) != FRAME_RESULT::Complete)
             continue;
-        if (AcceptsFrameStart(framer.Buf()[1]) && last != 0)
+        if (FRAME_START.pfnAcceptsType(framer.Buf()[1]) && last != 0)
             quiet[last] = true;
         last = n;
     }
@@ -102,8 +91,7 @@ std::vector<bool> QuietBeforeFrames(const std::uint8_t* data, std::size_t size)
 void FuzzMultiSpot(const std::uint8_t* data, std::size_t size, bool twoCameras, bool quiet,
                    bool wholeFrames)
 {
-    const FRAME_RULES rules{12, AcceptsMultiSpot};
-    CReferenceFramer reference[2] = {CReferenceFramer(rules), CReferenceFramer(rules)};
+    CReferenceFramer reference[2] = {CReferenceFramer(MULTI_SPOT), CReferenceFramer(MULTI_SPOT)};
     SPOT_SLOT shown[PEN_SLOTS];
     twoCameras = twoCameras && !wholeFrames;
     const std::vector<bool> quietBefore = QuietBeforeFrames(data, size);
@@ -164,16 +152,14 @@ void FuzzMultiSpot(const std::uint8_t* data, std::size_t size, bool twoCameras, 
                           IsExactlyEmpty(g_ptNew[k]));
         }
     }
-    FuzzCheck(!wholeFrames || reported.size() == nextSevenReports.size());
-    for (std::size_t n = 0; n < reported.size() && wholeFrames; ++n)
-        FuzzCheck(SameReport(reported[n], nextSevenReports[n]));
+    FuzzCheck(!wholeFrames || std::equal(reported.begin(), reported.end(), nextSevenReports.begin(),
+                                         nextSevenReports.end(), SameReport));
 }
 
 // Decoded like the wire format says, camera 1 shifted onto monitor 1.
 void FuzzSingleSpot(const std::uint8_t* data, std::size_t size, bool twoCameras, bool noModel)
 {
-    const FRAME_RULES rules{7, AcceptsSingleSpot};
-    CReferenceFramer reference[2] = {CReferenceFramer(rules), CReferenceFramer(rules)};
+    CReferenceFramer reference[2] = {CReferenceFramer(SINGLE_SPOT), CReferenceFramer(SINGLE_SPOT)};
     for (std::size_t n = 1; n < size; ++n)
     {
         const std::uint16_t camera = twoCameras ? static_cast<std::uint16_t>(n & 1) : 0;
@@ -212,8 +198,8 @@ void FuzzRaw(const std::uint8_t* data, std::size_t size, bool leftBehind, bool m
 {
     if (size < 3)
         return;
-    const std::uint16_t length = multi ? 12 : 7;
-    CReferenceFramer reference(FRAME_RULES{length, multi ? AcceptsFrameStart : AcceptsSingleSpot});
+    const FRAME_RULES& rules = multi ? FRAME_START : SINGLE_SPOT;
+    CReferenceFramer reference(rules);
     if (leftBehind)
     {
         g_calRxPos = static_cast<std::uint16_t>(data[1] % CAL_RX_BUFFER_SIZE);
@@ -225,7 +211,7 @@ void FuzzRaw(const std::uint8_t* data, std::size_t size, bool leftBehind, bool m
         CAMERA_RECORD record;
         record.rxByte = data[n];
         const SPOT_SLOT result = multi ? ParseRawMultiSpot(record) : ParseRawSingleSpot(record);
-        FuzzCheck(g_calRxPos < length);
+        FuzzCheck(g_calRxPos < rules.length);
         FuzzCheck(result.state >= SPOT_NO_CHANGE && result.state <= SPOT_PRESENT);
         if (result.state == SPOT_PRESENT)
             FuzzCheck(result.x > 0 && result.y > 0 &&

@@ -7,6 +7,7 @@
 #include "core/DriverState.h"
 #include "core/IniFile.h"
 #include "shell/Driver.h"
+#include "tests/fuzz/FuzzCheck.h"
 #include "tests/support/ProfileWorld.h"
 #include "update/BrowserCommand.h"
 #include "update/DownloadRule.h"
@@ -16,19 +17,12 @@
 #include "update/VersionText.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <string_view>
 
 namespace
 {
-void FuzzCheck(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
 std::wstring g_strFileText;
 
 CDriverState& State()

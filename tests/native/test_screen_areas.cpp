@@ -39,14 +39,16 @@ protected:
 };
 } // namespace
 
-TEST_F(ScreenAreas, SecondaryEnumeratedFirstStillLeavesThePrimaryInAreaZero)
+TEST_F(ScreenAreas, SecondaryLeftOfThePrimaryEnumeratedFirstKeepsItsNegativeEdgeInAreaOne)
 {
-    Enumerate({Monitor(1920, 0, 3200, 1024, false, L"\\\\.\\DISPLAY2"),
+    Enumerate({Monitor(-1280, -200, 0, 824, false, L"\\\\.\\DISPLAY2"),
                Monitor(0, 0, 1920, 1080, true, L"\\\\.\\DISPLAY1")});
     ASSERT_EQ(m_areas.GetCount(), 2);
     MONITOR_AREA* table = m_areas.GetAreas();
     EXPECT_EQ(Rect(table[0]), (std::vector<int>{0, 0, 1920, 1080}));
-    EXPECT_EQ(Rect(table[1]), (std::vector<int>{1920, 0, 3200, 1024}));
+    EXPECT_EQ(Rect(table[1]), (std::vector<int>{-1280, -200, 0, 824}));
+    EXPECT_TRUE(CScreenAreas::Contains(table[1], -5, 0));
+    EXPECT_FALSE(CScreenAreas::Contains(table[1], -1280, 0));
     // Flags, names and handles follow the enumeration order.
     EXPECT_EQ(table[0].primary, 0);
     EXPECT_EQ(table[1].primary, 1);
@@ -64,15 +66,6 @@ TEST_F(ScreenAreas, OneMonitorStillGivesTheSecondCameraAnEmptyArea)
     EXPECT_EQ(Rect(m_areas.GetAreas()[0]), (std::vector<int>{0, 0, 1280, 1024}));
     EXPECT_EQ(Rect(m_areas.GetAreas()[1]), (std::vector<int>{0, 0, 0, 0}));
     EXPECT_FALSE(CScreenAreas::Contains(m_areas.GetAreas()[1], 0, 0));
-}
-
-TEST_F(ScreenAreas, MonitorLeftOfThePrimaryKeepsItsNegativeEdge)
-{
-    Enumerate({Monitor(0, 0, 1024, 768, true, L"\\\\.\\DISPLAY1"),
-               Monitor(-1280, -200, 0, 824, false, L"\\\\.\\DISPLAY2")});
-    EXPECT_EQ(Rect(m_areas.GetAreas()[1]), (std::vector<int>{-1280, -200, 0, 824}));
-    EXPECT_TRUE(CScreenAreas::Contains(m_areas.GetAreas()[1], -5, 0));
-    EXPECT_FALSE(CScreenAreas::Contains(m_areas.GetAreas()[1], -1280, 0));
 }
 
 TEST_F(ScreenAreas, MoreMonitorsThanTheFirstTableNeverWritePastIt)
