@@ -71,10 +71,22 @@ TEST(SimPacing, FramesFollowTheFrameRateOnTheVirtualClock)
     }
 }
 
-TEST(SimPacing, StreamAndImageCommandsSwitchWhatTheUnitSends)
+TEST(SimPort, ReadsTimeOutOnTheVirtualClockAndCommandsSwitchWhatTheUnitSends)
 {
     CScopedSimBus bus;
     CPort port(bus.Bus());
+    // The port's own 300 ms; ten minutes pass at once on the virtual clock; without a time-out
+    // and with nothing on its way the read gives up at once.
+    for (const std::uint32_t ms : {300u, 50u, 600'000u, 0u})
+    {
+        if (ms != 300u)
+            port.D2xx().pFT_SetTimeouts(port.Handle(), ms, ms);
+        const std::uint64_t t = bus->NowMicros();
+        EXPECT_EQ(port.ReadByte(), -1);
+        EXPECT_EQ(bus->NowMicros() - t, ms * 1000ull) << ms;
+    }
+
+    // Bytes that have arrived are taken without waiting, whatever the time-out.
     EXPECT_TRUE(port.ReadFor(100'000).empty());
     port.Send(protocol::STREAM_ON);
     EXPECT_EQ(Packets(port.ReadFor(105'000), 12, "6789:").size(), 10u);
@@ -94,22 +106,6 @@ TEST(SimPacing, StreamAndImageCommandsSwitchWhatTheUnitSends)
     port.Send(protocol::IMAGE_MODE_OFF);
     port.ReadFor(5'000);
     EXPECT_EQ(Packets(port.ReadFor(100'000), 12, "6789:").size(), 10u);
-}
-
-TEST(SimRead, TimeOutMovesVirtualTimeWithoutWaiting)
-{
-    CScopedSimBus bus;
-    CPort port(bus.Bus());
-    // The port's own 300 ms; ten minutes pass at once on the virtual clock; without a time-out
-    // and with nothing on its way the read gives up at once.
-    for (const std::uint32_t ms : {300u, 50u, 600'000u, 0u})
-    {
-        if (ms != 300u)
-            port.D2xx().pFT_SetTimeouts(port.Handle(), ms, ms);
-        const std::uint64_t t = bus->NowMicros();
-        EXPECT_EQ(port.ReadByte(), -1);
-        EXPECT_EQ(bus->NowMicros() - t, ms * 1000ull) << ms;
-    }
 }
 
 TEST(SimFaults, GarbageAddsBytesBetweenIntactPacketsAndBrokenSpoilsEverySecondEnd)
