@@ -16,18 +16,6 @@ const char* const ENTRY_NAMES[] = {"FT_Write",       "FT_Read",          "FT_Ope
                                    "FT_OpenEx",      "FT_SetBaudRate",   "FT_ListDevices",
                                    "FT_Close",       "FT_ResetDevice",   "FT_Purge",
                                    "FT_SetTimeouts", "FT_GetQueueStatus"};
-
-// A library with every entry point but one.
-std::map<std::string, void*> LibraryWithout(const char* missing)
-{
-    std::map<std::string, void*> symbols;
-    for (const char* name : ENTRY_NAMES)
-    {
-        if (std::string(name) != missing)
-            symbols[name] = reinterpret_cast<void*>(&DummyWrite);
-    }
-    return symbols;
-}
 } // namespace
 
 TEST(CameraBinding, MissingLibraryShowsTheLoadMessageTheListingNamesItsEntryPointAndWritesStayOut)
@@ -63,7 +51,10 @@ TEST(CameraBinding, EachMissingEntryPointStopsBindingWithItsOwnMessage)
     for (const char* missing : ENTRY_NAMES)
     {
         CFakePlatform platform;
-        platform.m_libraries[L"ftd2xx.dll"] = LibraryWithout(missing);
+        std::map<std::string, void*>& symbols = platform.m_libraries[L"ftd2xx.dll"];
+        for (const char* name : ENTRY_NAMES)
+            symbols[name] = reinterpret_cast<void*>(&DummyWrite);
+        symbols.erase(missing);
         CScopedPlatform scope(platform);
         CCameraLink link;
         (void)link.BindLibrary();

@@ -76,9 +76,9 @@ TEST(CameraListing, UnitsAreCountedAndNeverWrittenPastTheArray)
     }
 }
 
-TEST(CameraCommands, OpenConfiguresTheLinkAndNumberedCommandsSendTheirPackets)
+TEST(CameraCommands, OpenConfiguresTheLinkAndCommandsAndSettingReadsGoThrough)
 {
-    CDeviceWorld world("units 1");
+    CDeviceWorld world("units 1\nunit 0 set 7 1\nunit 0 set 9 0x26");
     CCameraLink link;
     ASSERT_TRUE(OpenUnits(link, 1));
     const SIM_LINK_RECORD linkRecord = world.m_bus->LinkRecord(0);
@@ -100,13 +100,7 @@ TEST(CameraCommands, OpenConfiguresTheLinkAndNumberedCommandsSendTheirPackets)
                                     "24 01 00 00 01 26", "24 01 00 00 00 26"}));
     EXPECT_EQ(link.GetRecords()[0].imageWidth, 160);
     EXPECT_EQ(link.GetRecords()[0].imageHeight, 120);
-}
 
-TEST(CameraCommands, SettingReplyOfAStoredByteAndAMissingReplyReadAsZero)
-{
-    CDeviceWorld world("units 1\nunit 0 set 7 1\nunit 0 set 9 0x26");
-    CCameraLink link;
-    ASSERT_TRUE(OpenUnits(link, 1));
     const auto read7 = protocol::SettingRead(7);
     ASSERT_TRUE(link.WritePacket(0, read7.data(), 6, nullptr));
     EXPECT_EQ(link.ReadReply(0), 1);

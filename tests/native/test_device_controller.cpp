@@ -61,7 +61,7 @@ TEST(DeviceStartup, TooManyCamerasFailWithTheFlagAndNoneFailsWithout)
     EXPECT_EQ(g_nDeviceCount, 0);
 }
 
-TEST(DeviceStartup, TwoCamerasAreTiedToTheirMonitorsAndTablesAreLaidOut)
+TEST(DeviceStartup, TwoCamerasAreTiedToTheirMonitorsAndTheImageStreamUsesOne)
 {
     CControllerWorld world("units 2");
     ASSERT_TRUE(world.Controller().StartDevices());
@@ -75,12 +75,8 @@ TEST(DeviceStartup, TwoCamerasAreTiedToTheirMonitorsAndTablesAreLaidOut)
     // Second monitor at (1024, 0): nine-point margins from its right edge.
     EXPECT_EQ(NinePointCalibAt(1)->m_ptTarget[0].x, 1224);
     EXPECT_EQ(SixteenPointCalibAt(0)->m_ptTarget[1].x, 354);
-}
 
-TEST(DeviceTracking, ImageStreamAsksTheOneCameraForSmallFramesAndTrackingStopsItFirst)
-{
-    CControllerWorld world("units 2");
-    ASSERT_TRUE(world.Controller().StartDevices());
+    // The image stream asks the one camera for small frames; tracking stops it first.
     world.ClearPackets();
     ASSERT_TRUE(world.Controller().StartImageStream(1));
     EXPECT_EQ(world.Controller().StopImageStream(), 1);

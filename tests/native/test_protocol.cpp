@@ -23,7 +23,7 @@ template <typename Reader> std::vector<int> FeedAll(Reader& reader, std::vector<
 
 // An end byte inside a setting reply ends it early; a wrong type or a broken end drops it and
 // the next reply is read.
-TEST(ProtocolReplies, SettingReplyEndsEarlyOnAnEndByteAndVersionReplyTakesByteFive)
+TEST(ProtocolReplies, SettingReplyEndsEarlyOnAnEndByteAndVersionReplyFormsTheVersion)
 {
     CSettingReplyReader reader;
     EXPECT_EQ(FeedAll(reader, {0x24, 0x32, 0x26}), std::vector<int>{0});
@@ -41,10 +41,7 @@ TEST(ProtocolReplies, SettingReplyEndsEarlyOnAnEndByteAndVersionReplyTakesByteFi
     CVersionReplyReader version;
     EXPECT_EQ(FeedAll(version, {0x24, 0x32, 0x26, 0x26, 0x26, 0x23, 0x00}), std::vector<int>{0x23});
     EXPECT_TRUE(FeedAll(version, {0x24, 0x37, 1, 2, 3, 4, 0x26}).empty());
-}
 
-TEST(ProtocolVersionText, MinorByteFormsTheText)
-{
     EXPECT_EQ(FirmwareVersionPrefix() + FirmwareMinorText(0x23), "1.23");
     EXPECT_EQ(FirmwareVersionPrefix() + FirmwareMinorText(0x09), "1.0");
     EXPECT_EQ(FirmwareVersionPrefix() + FirmwareMinorText(0xFF), "1.0");

@@ -142,10 +142,4 @@ inline std::vector<std::vector<std::uint8_t>> Packets(const std::vector<std::uin
     }
     return packets;
 }
-
-// Whole multi-spot packets in a stream.
-inline std::size_t MultiSpots(const std::vector<std::uint8_t>& stream)
-{
-    return Packets(stream, 12, "6789:").size();
-}
 } // namespace simtest
