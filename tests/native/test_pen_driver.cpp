@@ -116,13 +116,19 @@ protected:
 };
 } // namespace
 
-TEST_F(PenDriver, CanvasWindowServesWhenTheMultiPanelIsHidden)
+TEST_F(PenDriver, PensOneToThreeReachNobodyWithoutACompanionAndTheCanvasWithoutTheMultiPanel)
 {
-    m_world.m_platform.AddWindow("TfrmMultiPanser", MULTI_WINDOW, false);
-    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
     Run(MultiFrames({{{100, 100}, {300, 200}}}));
     ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
-    EXPECT_EQ(m_world.m_platform.m_windowMessages[0].window, CANVAS_WINDOW);
+    for (const RECORDED_MESSAGE& message : m_world.m_platform.m_windowMessages)
+        EXPECT_EQ(message.window, 0u);
+
+    m_world.m_platform.AddWindow("TfrmMultiPanser", MULTI_WINDOW, false);
+    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
+    m_world.m_platform.m_windowMessages.clear();
+    Run(MultiFrames({{{100, 100}, {300, 200}}}));
+    ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
+    EXPECT_EQ(m_world.m_platform.m_windowMessages.back().window, CANVAS_WINDOW);
 
     // Once both are hidden the pens keep going to the window found last.
     m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, false);
@@ -130,14 +136,6 @@ TEST_F(PenDriver, CanvasWindowServesWhenTheMultiPanelIsHidden)
     Run(MultiFrames({{{100, 100}, {300, 200}}}));
     ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
     EXPECT_EQ(m_world.m_platform.m_windowMessages.back().window, CANVAS_WINDOW);
-}
-
-TEST_F(PenDriver, WithoutAnyCompanionWindowPensOneToThreeReachNobody)
-{
-    Run(MultiFrames({{{100, 100}, {300, 200}}}));
-    ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
-    for (const RECORDED_MESSAGE& message : m_world.m_platform.m_windowMessages)
-        EXPECT_EQ(message.window, 0u);
 }
 
 TEST_F(PenDriver, VisibleCompanionWindowTurnsTheDoubleClickIntoTwoPresses)
