@@ -287,16 +287,15 @@ TEST_F(StallWatchTest, EveryPenIsLiftedBeforeTheProgramEnds)
         (std::vector<COMPANION_MESSAGE>{{WM_COMPANION_PEN1, PackCompanionLift(600, 400), PEN_UP}}));
 }
 
-TEST_F(StallWatchTest, SilentWhileTheSystemIsSuspended)
+// The pen path watches nothing while the system is suspended; the calibration callback watches
+// whatever the run state.
+TEST_F(StallWatchTest, SilentWhileSuspendedButTheCalibrationCallbackAlwaysWatches)
 {
     m_world.m_state.m_nRunState = RUN_STATE_SUSPENDED;
     CameraOneRepeats(0x5A, 3000);
     EXPECT_EQ(m_world.m_state.m_controller.m_link.m_bFailed, 0);
     EXPECT_TRUE(m_world.m_platform.m_mainMessages.empty());
-}
 
-TEST_F(StallWatchTest, CalibrationCallbackWatchesWhateverTheRunState)
-{
     m_world.m_state.m_nRunState = RUN_STATE_BUSY;
     CAMERA_RECORD record;
     record.index = 1;
