@@ -85,7 +85,17 @@ class PenDriverTwoMultiSpotCameras : public PenDriver
 {
 protected:
     PenDriverTwoMultiSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23}) {}
+
+    // Camera 0 keeps sending a changing stream; camera 1 repeats one byte.
+    void CameraOneRepeats(std::uint8_t byte, int times)
+    {
+        std::vector<std::uint8_t> camera0;
+        for (int n = 0; n < times; ++n)
+            camera0.push_back(static_cast<std::uint8_t>(n & 1 ? 0x11 : 0x22));
+        Run(camera0, std::vector<std::uint8_t>(static_cast<std::size_t>(times), byte));
+    }
 };
+using StallWatchTest = PenDriverTwoMultiSpotCameras;
 
 class PenDriverSingleSpot : public PenDriver
 {
@@ -99,19 +109,6 @@ protected:
     PenDriverTwoSingleSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.10})
     {
         m_world.m_state.m_nInkoraPenMode = 0;
-    }
-};
-
-class StallWatchTest : public PenDriverTwoMultiSpotCameras
-{
-protected:
-    // Camera 0 keeps sending a changing stream; camera 1 repeats one byte.
-    void CameraOneRepeats(std::uint8_t byte, int times)
-    {
-        std::vector<std::uint8_t> camera0;
-        for (int n = 0; n < times; ++n)
-            camera0.push_back(static_cast<std::uint8_t>(n & 1 ? 0x11 : 0x22));
-        Run(camera0, std::vector<std::uint8_t>(static_cast<std::size_t>(times), byte));
     }
 };
 } // namespace
