@@ -46,7 +46,7 @@ MAPPED Map(std::uint16_t camera, int x, int y)
 }
 } // namespace
 
-TEST(CalibMirror, SixteenPointModelSeesTheMountingTable)
+TEST(CalibMirror, SixteenPointModelSeesTheMountingTableAndPointsBeyondTheImageStillMap)
 {
     CCalibWorld world;
     LoadIdentitySixteen(0);
@@ -64,13 +64,6 @@ TEST(CalibMirror, SixteenPointModelSeesTheMountingTable)
         // The identity model shows the mirrored point itself.
         EXPECT_EQ(Map(0, 100, 50), (MAPPED{true, c.x, c.y}));
     }
-}
-
-TEST(CalibMirror, PointsBeyondTheImageMirrorToNegativeAndStillMap)
-{
-    CCalibWorld world;
-    LoadIdentitySixteen(0);
-    world.State().m_nCalibModel = CALIB_MODEL_SIXTEEN;
     world.Mount(0, 0);
     EXPECT_EQ(Map(0, 700, 500), (MAPPED{true, -60, -20}));
 
@@ -99,7 +92,10 @@ TEST(CalibMapping, NinePointModelIgnoresTheMountingAndRoundsHalfUp)
         }
 }
 
-TEST(CalibMapping, OtherModelValuesAndUnsolvedModelsMapNothing)
+// Unsolved models and other model values map nothing; each camera uses its own element (the
+// two-camera pen tests see the sixteen-point model's), and a camera past the tables maps
+// nothing in either model.
+TEST(CalibMapping, EachCameraUsesItsOwnSolvedElementOfAKnownModel)
 {
     CCalibWorld world;
     world.State().m_nCalibModel = CALIB_MODEL_SIXTEEN;
@@ -110,26 +106,17 @@ TEST(CalibMapping, OtherModelValuesAndUnsolvedModelsMapNothing)
 
     LoadIdentitySixteen(0);
     LoadIdentityNine(0);
-    for (int model : {2, -1, 1000})
-    {
-        world.State().m_nCalibModel = model;
-        EXPECT_EQ(Map(0, 320, 240), (MAPPED{false, -99999, -99999})) << "model " << model;
-    }
-}
-
-// The two-camera pen tests see the sixteen-point model's element; a camera past the tables maps
-// nothing in either model.
-TEST(CalibMapping, EachCameraUsesItsOwnElement)
-{
-    CCalibWorld world;
-    LoadIdentityNine(0);
     LoadIdentityNine(1);
     // Camera 1 watches the monitor to the right: its model shifts by 1024.
     NinePointCalibAt(1)->m_dH[2] = 1024.0;
-    world.State().m_nCalibModel = CALIB_MODEL_NINE;
     EXPECT_EQ(Map(0, 320, 240), (MAPPED{true, 320, 240}));
     EXPECT_EQ(Map(1, 320, 240), (MAPPED{true, 1344, 240}));
     EXPECT_EQ(Map(2, 320, 240), (MAPPED{false, -99999, -99999}));
     world.State().m_nCalibModel = CALIB_MODEL_SIXTEEN;
     EXPECT_EQ(Map(2, 100, 50), (MAPPED{false, -99999, -99999}));
+    for (int model : {2, -1, 1000})
+    {
+        world.State().m_nCalibModel = model;
+        EXPECT_EQ(Map(0, 320, 240), (MAPPED{false, -99999, -99999})) << "model " << model;
+    }
 }

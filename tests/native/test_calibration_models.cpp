@@ -269,7 +269,9 @@ TEST(CalibFit, DampingStartsOverAfterEveryStepThatLowersTheError)
     }
 }
 
-TEST(CalibFit, ErrorThatIsNotANumberEndsTheFit)
+// Values that are not finite make no model: the fit ends at an error that is not a number, and
+// tables loaded with such values are refused.
+TEST(CalibFit, ValuesThatAreNotFiniteEndTheFitAndMakeNoModel)
 {
     // Targets near the top of the single-precision range: a step overflows the stored
     // projections and the error after it is not a number.
@@ -286,15 +288,8 @@ TEST(CalibFit, ErrorThatIsNotANumberEndsTheFit)
     for (double p : model.m_dParam)
         EXPECT_TRUE(std::isfinite(p));
     EXPECT_TRUE(model.IsModelValid());
-}
-
-TEST(CalibFit, LoadedValuesThatAreNotFiniteDoNotMakeAModel)
-{
-    CSixteenPointCalib sixteen;
-    EXPECT_FALSE(sixteen.IsModelValid());
-    EXPECT_TRUE(sixteen.SetModelValid(true));
-    sixteen.m_dParam[PARAM_K2] = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(sixteen.SetModelValid(true));
+    model.m_dParam[PARAM_K2] = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(model.SetModelValid(true));
 
     CNinePointCalib nine;
     EXPECT_FALSE(nine.IsModelValid());

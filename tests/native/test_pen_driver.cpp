@@ -85,7 +85,17 @@ class PenDriverTwoMultiSpotCameras : public PenDriver
 {
 protected:
     PenDriverTwoMultiSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23}) {}
+
+    // Camera 0 keeps sending a changing stream; camera 1 repeats one byte.
+    void CameraOneRepeats(std::uint8_t byte, int times)
+    {
+        std::vector<std::uint8_t> camera0;
+        for (int n = 0; n < times; ++n)
+            camera0.push_back(static_cast<std::uint8_t>(n & 1 ? 0x11 : 0x22));
+        Run(camera0, std::vector<std::uint8_t>(static_cast<std::size_t>(times), byte));
+    }
 };
+using StallWatchTest = PenDriverTwoMultiSpotCameras;
 
 class PenDriverSingleSpot : public PenDriver
 {
@@ -101,28 +111,21 @@ protected:
         m_world.m_state.m_nInkoraPenMode = 0;
     }
 };
-
-class StallWatchTest : public PenDriverTwoMultiSpotCameras
-{
-protected:
-    // Camera 0 keeps sending a changing stream; camera 1 repeats one byte.
-    void CameraOneRepeats(std::uint8_t byte, int times)
-    {
-        std::vector<std::uint8_t> camera0;
-        for (int n = 0; n < times; ++n)
-            camera0.push_back(static_cast<std::uint8_t>(n & 1 ? 0x11 : 0x22));
-        Run(camera0, std::vector<std::uint8_t>(static_cast<std::size_t>(times), byte));
-    }
-};
 } // namespace
 
-TEST_F(PenDriver, CanvasWindowServesWhenTheMultiPanelIsHidden)
+TEST_F(PenDriver, PensOneToThreeReachNobodyWithoutACompanionAndTheCanvasWithoutTheMultiPanel)
 {
-    m_world.m_platform.AddWindow("TfrmMultiPanser", MULTI_WINDOW, false);
-    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
     Run(MultiFrames({{{100, 100}, {300, 200}}}));
     ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
-    EXPECT_EQ(m_world.m_platform.m_windowMessages[0].window, CANVAS_WINDOW);
+    for (const RECORDED_MESSAGE& message : m_world.m_platform.m_windowMessages)
+        EXPECT_EQ(message.window, 0u);
+
+    m_world.m_platform.AddWindow("TfrmMultiPanser", MULTI_WINDOW, false);
+    m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, true);
+    m_world.m_platform.m_windowMessages.clear();
+    Run(MultiFrames({{{100, 100}, {300, 200}}}));
+    ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
+    EXPECT_EQ(m_world.m_platform.m_windowMessages.back().window, CANVAS_WINDOW);
 
     // Once both are hidden the pens keep going to the window found last.
     m_world.m_platform.AddWindow("TfrmCanvas", CANVAS_WINDOW, false);
@@ -130,14 +133,6 @@ TEST_F(PenDriver, CanvasWindowServesWhenTheMultiPanelIsHidden)
     Run(MultiFrames({{{100, 100}, {300, 200}}}));
     ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
     EXPECT_EQ(m_world.m_platform.m_windowMessages.back().window, CANVAS_WINDOW);
-}
-
-TEST_F(PenDriver, WithoutAnyCompanionWindowPensOneToThreeReachNobody)
-{
-    Run(MultiFrames({{{100, 100}, {300, 200}}}));
-    ASSERT_FALSE(m_world.m_platform.m_windowMessages.empty());
-    for (const RECORDED_MESSAGE& message : m_world.m_platform.m_windowMessages)
-        EXPECT_EQ(message.window, 0u);
 }
 
 TEST_F(PenDriver, VisibleCompanionWindowTurnsTheDoubleClickIntoTwoPresses)
@@ -289,16 +284,15 @@ TEST_F(StallWatchTest, EveryPenIsLiftedBeforeTheProgramEnds)
         (std::vector<COMPANION_MESSAGE>{{WM_COMPANION_PEN1, PackCompanionLift(600, 400), PEN_UP}}));
 }
 
-TEST_F(StallWatchTest, SilentWhileTheSystemIsSuspended)
+// The pen path watches nothing while the system is suspended; the calibration callback watches
+// whatever the run state.
+TEST_F(StallWatchTest, SilentWhileSuspendedButTheCalibrationCallbackAlwaysWatches)
 {
     m_world.m_state.m_nRunState = RUN_STATE_SUSPENDED;
     CameraOneRepeats(0x5A, 3000);
     EXPECT_EQ(m_world.m_state.m_controller.m_link.m_bFailed, 0);
     EXPECT_TRUE(m_world.m_platform.m_mainMessages.empty());
-}
 
-TEST_F(StallWatchTest, CalibrationCallbackWatchesWhateverTheRunState)
-{
     m_world.m_state.m_nRunState = RUN_STATE_BUSY;
     CAMERA_RECORD record;
     record.index = 1;

@@ -56,7 +56,7 @@ TEST_F(ScreenAreas, SecondaryLeftOfThePrimaryEnumeratedFirstKeepsItsNegativeEdge
     EXPECT_EQ(table[1].hMonitor, static_cast<MonitorHandle>(0x100));
 }
 
-TEST_F(ScreenAreas, OneMonitorStillGivesTheSecondCameraAnEmptyArea)
+TEST_F(ScreenAreas, OneMonitorGivesTheSecondCameraAnEmptyAreaAndMoreLaterNeverWritePastIt)
 {
     m_platform.SetSingleMonitor(1280, 1024);
     Enumerate();
@@ -66,11 +66,7 @@ TEST_F(ScreenAreas, OneMonitorStillGivesTheSecondCameraAnEmptyArea)
     EXPECT_EQ(Rect(m_areas.GetAreas()[0]), (std::vector<int>{0, 0, 1280, 1024}));
     EXPECT_EQ(Rect(m_areas.GetAreas()[1]), (std::vector<int>{0, 0, 0, 0}));
     EXPECT_FALSE(CScreenAreas::Contains(m_areas.GetAreas()[1], 0, 0));
-}
 
-TEST_F(ScreenAreas, MoreMonitorsThanTheFirstTableNeverWritePastIt)
-{
-    Enumerate();
     // Three monitors appear later; the table keeps the size it was first given.
     Enumerate({Monitor(0, 0, 1024, 768, false, L"\\\\.\\DISPLAY3"),
                Monitor(1024, 0, 2048, 768, false, L"\\\\.\\DISPLAY2"),
@@ -79,6 +75,6 @@ TEST_F(ScreenAreas, MoreMonitorsThanTheFirstTableNeverWritePastIt)
     EXPECT_EQ(m_areas.GetCapacity(), 2);
     EXPECT_EQ(g_nAreaIndex, 2);
     // The enumeration stopped before the primary monitor, so area 0 keeps the old one.
-    EXPECT_EQ(Rect(m_areas.GetAreas()[0]), (std::vector<int>{0, 0, 1024, 768}));
+    EXPECT_EQ(Rect(m_areas.GetAreas()[0]), (std::vector<int>{0, 0, 1280, 1024}));
     EXPECT_EQ(Rect(m_areas.GetAreas()[1]), (std::vector<int>{1024, 0, 2048, 768}));
 }

@@ -101,18 +101,6 @@ protected:
 };
 } // namespace
 
-TEST_F(SettingsFile, StateValuesAreWrittenInTableOrder)
-{
-    CCameraSetup cameras(1);
-    SetSwitches(m_state, {1, 1, 0, CALIB_MODEL_NINE, 2, 1, 17, -1});
-    SaveSettings(m_state);
-
-    const std::wstring text = Text();
-    EXPECT_EQ(text.substr(0, text.find(L"[1024_768")),
-              L"[State]\r\nSave=1\r\nCheck Ceiling=1\r\nCheck Rear=0\r\nLens Angles=1\r\n"
-              L"Inkora=2\r\nStart Program=1\r\nSelect Server=17\r\nRadio Server=-1\r\n");
-}
-
 TEST_F(SettingsFile, TwoCamerasWriteAndReadBackTheirOwnSectionsOfEitherModel)
 {
     m_world.m_platform.SetSingleMonitor(1280, 1024);
@@ -148,16 +136,21 @@ TEST_F(SettingsFile, TwoCamerasWriteAndReadBackTheirOwnSectionsOfEitherModel)
 }
 
 // What each model writes is read back by the tests around this one.
-TEST_F(SettingsFile, SixteenPointModelWritesNoVectorSectionsAndAnUnknownModelNoTables)
+TEST_F(SettingsFile,
+       StateValuesInTableOrderThenNoVectorSectionsForSixteenPointsNorTablesForAnUnknownModel)
 {
     CCameraSetup cameras(1);
     for (const int model : {int{CALIB_MODEL_SIXTEEN}, 2})
     {
         CProfileWorld world;
-        m_state.m_nCalibModel = model;
+        SetSwitches(m_state, {1, 1, 0, model, 2, 1, 17, -1});
         SaveSettings(m_state);
         const std::wstring text = world.FileText(L"Config.ini").value_or(L"");
-        EXPECT_EQ(FindProfileValue(text, L"State", L"Lens Angles"), std::to_wstring(model));
+        EXPECT_EQ(
+            text.substr(0, text.find(L"[1024_768")),
+            L"[State]\r\nSave=1\r\nCheck Ceiling=1\r\nCheck Rear=0\r\nLens Angles=" +
+                std::to_wstring(model) +
+                L"\r\nInkora=2\r\nStart Program=1\r\nSelect Server=17\r\nRadio Server=-1\r\n");
         EXPECT_EQ(text.find(L"Vector"), std::wstring::npos) << model;
         EXPECT_EQ(text.find(L"Param") != std::wstring::npos, model == CALIB_MODEL_SIXTEEN) << model;
     }

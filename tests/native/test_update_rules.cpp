@@ -50,8 +50,6 @@ TEST(UpdateVersion, PartsAreReadLikeDecimalNumbersAndANewerServerVersionIsLaterI
     // Nothing, or nothing that reads as a number, is 0.0.0.0 and never newer.
     EXPECT_FALSE(Newer(L"", L"0.0.0.0"));
     EXPECT_FALSE(Newer(L"version two", L"0.0.0.1"));
-    // A minus sign does not wrap round to a huge part.
-    EXPECT_FALSE(Newer(L"-1.0.0.0", L"1.0.0.0"));
 
     EXPECT_EQ(FormatVersionText(ParseVersionText(L"1.2")), L"1.2.0.0");
     EXPECT_EQ(FormatVersionText(ParseVersionText(L" 1.+2.13x.4.5")), L"1.2.13.4");
