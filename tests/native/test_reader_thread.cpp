@@ -55,7 +55,6 @@ void RecordLinkEvents(CAMERA_RECORD* records)
     ++g_nCalls;
 }
 
-// When a camera's record was in a state, up to an instant.
 std::vector<std::uint64_t> TimesOf(int camera, std::uint8_t state, std::uint64_t until = UINT64_MAX)
 {
     std::vector<std::uint64_t> times;
