@@ -98,6 +98,12 @@ protected:
 
     CPenWorld m_world;
 };
+
+class CaptureTwoCameras : public Capture
+{
+protected:
+    CaptureTwoCameras() : Capture(2) {}
+};
 } // namespace
 
 TEST_F(Capture, SeventhSteadySampleTakesTheMeanOfTheSevenAndAPenKeptDownNothingMore)
@@ -155,15 +161,6 @@ TEST_F(Capture, LastTargetOfTheOnlyCameraSolvesSavesAndResumesTracking)
     EXPECT_EQ(g_captureState.m_nTargetIndex, 0);
     EXPECT_EQ(Count("save"), 1);
 }
-
-namespace
-{
-class CaptureTwoCameras : public Capture
-{
-protected:
-    CaptureTwoCameras() : Capture(2) {}
-};
-} // namespace
 
 TEST_F(CaptureTwoCameras, EscapeDuringTheSecondCameraKeepsTheFirstCamerasNewModel)
 {

@@ -43,7 +43,7 @@ protected:
 };
 } // namespace
 
-TEST_F(DiagLogTest, LinesAreStampedAndKeepTheirOrderAcrossRuns)
+TEST_F(DiagLogTest, LinesAreStampedInOrderAcrossRunsAndOnlyTwoFilesOfTheNewestAreKept)
 {
     OpenIn(m_dir.Path());
     m_log.Write("Tavelo started");
@@ -60,15 +60,12 @@ TEST_F(DiagLogTest, LinesAreStampedAndKeepTheirOrderAcrossRuns)
     EXPECT_EQ(events,
               (std::vector<std::string>{"Tavelo started", "Unit 0: firmware 1.23", "two lines",
                                         "Shutdown: Exit chosen from the tray menu"}));
-}
 
-TEST_F(DiagLogTest, NeverHoldsMoreThanTwoFilesOfTheLimitAndKeepsTheNewestLines)
-{
-    OpenIn(m_dir.Path());
+    // Three limits' worth later: never more than two files, and the newest lines kept.
     const std::string filler(200, 'x');
-    constexpr int LINES = 15000; // about three limits' worth
+    constexpr int LINES = 15000;
     for (int n = 0; n < LINES; ++n)
-        m_log.Printf("line %d %s", n, filler.c_str());
+        next.Printf("line %d %s", n, filler.c_str());
 
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path()))

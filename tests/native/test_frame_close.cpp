@@ -22,15 +22,6 @@ namespace
 constexpr int WIDTH = 1024;
 constexpr int HEIGHT = 768;
 
-struct STREAM_KIND
-{
-    // The link goes quiet inside frames too, not only after them.
-    bool bGapsInsideFrames;
-    // Pens keep to their own quarter of the monitor, away from its corner, so no spot is
-    // within the matching distance of another pen's.
-    bool bPensApart;
-};
-
 // One packet as the unit sends it, with what comes before it and whether the link then goes
 // quiet.
 struct PACKET_ON_LINK
@@ -43,7 +34,10 @@ struct PACKET_ON_LINK
 class CStreamMaker
 {
 public:
-    CStreamMaker(std::uint32_t seed, const STREAM_KIND& kind) : m_random(seed), m_kind(kind) {}
+    // Split streams: the link goes quiet inside frames too, not only after them, and pens keep
+    // to their own quarter of the monitor, away from its corner, so no spot is within the
+    // matching distance of another pen's.
+    CStreamMaker(std::uint32_t seed, bool split) : m_random(seed), m_bSplit(split) {}
 
     std::vector<PACKET_ON_LINK> Frames(int frames)
     {
@@ -78,8 +72,7 @@ public:
                     byte = byte == PACKET_START ? 0 : byte;
                 }
                 stream[p].bytes.insert(stream[p].bytes.begin(), between.begin(), between.end());
-                stream[p].bQuietAfter =
-                    p + 1 == stream.size() || (m_kind.bGapsInsideFrames && Chance(30));
+                stream[p].bQuietAfter = p + 1 == stream.size() || (m_bSplit && Chance(30));
             }
         }
         return stream;
@@ -102,7 +95,7 @@ private:
     // Where pen k may be: its quarter of the monitor less a border, or the whole monitor.
     CALIB_RECT Bounds(int pen) const
     {
-        if (!m_kind.bPensApart)
+        if (!m_bSplit)
             return {1, 1, WIDTH, HEIGHT};
         const int left = (pen % 2) * WIDTH / 2 + 100;
         const int top = (pen / 2) * HEIGHT / 2 + 100;
@@ -131,7 +124,7 @@ private:
     }
 
     std::mt19937 m_random;
-    STREAM_KIND m_kind;
+    bool m_bSplit;
     PEN m_pens[PEN_SLOTS];
 };
 
@@ -221,7 +214,7 @@ TEST(FrameClose, WholeFramesAreReportedOnceWithTheSlotsTheNextSevenWouldReport)
     int frames = 0;
     for (std::uint32_t seed = 1; seed <= 40; ++seed)
     {
-        const REPLAY replay = Replay(CStreamMaker(seed, {false, false}).Frames(300));
+        const REPLAY replay = Replay(CStreamMaker(seed, false).Frames(300));
         ASSERT_EQ(replay.driver.size(), replay.nextSeven.size());
         // The last frame has no '7' after it.
         for (std::size_t frame = 0; frame + 1 < replay.driver.size(); ++frame)
@@ -249,7 +242,7 @@ TEST(FrameClose, FrameSplitByAGapGivesNoLiftPressOrJumpItsWholeReportDoesNot)
     int amended = 0;
     for (std::uint32_t seed = 1; seed <= 40; ++seed)
     {
-        const REPLAY replay = Replay(CStreamMaker(seed, {true, true}).Frames(300));
+        const REPLAY replay = Replay(CStreamMaker(seed, true).Frames(300));
         REPORT shown(PEN_SLOTS, SPOT_SLOT{0, 0, SPOT_ABSENT});
         for (std::size_t frame = 0; frame < replay.driver.size(); ++frame)
         {

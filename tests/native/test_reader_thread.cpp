@@ -55,7 +55,6 @@ void RecordLinkEvents(CAMERA_RECORD* records)
     ++g_nCalls;
 }
 
-// When a camera's record was in a state, up to an instant.
 std::vector<std::uint64_t> TimesOf(int camera, std::uint8_t state, std::uint64_t until = UINT64_MAX)
 {
     std::vector<std::uint64_t> times;
@@ -206,7 +205,6 @@ TEST(ReaderCallbacks, ClearedCallbackIsNeverCalledAndASilentCameraStillHandsOnIt
     CCameraLink link;
     ASSERT_TRUE(OpenUnits(link, 1));
     g_nCalls = 0;
-    g_bStopped = false;
     link.SetCurrentDevice(0);
     ASSERT_TRUE(link.SetCallback(0, &CountRecord));
     ASSERT_TRUE(link.SetCallback(0, nullptr));
@@ -350,7 +348,6 @@ TEST(ReaderQueue, TheReaderEmptiesItsOwnMessageQueueWhileItRuns)
         CCameraLink link;
         ASSERT_TRUE(OpenUnits(link, c.units));
         g_nCalls = 0;
-        g_bStopped = false;
         link.SetCurrentDevice(0);
         ASSERT_TRUE(c.mode == 1 ? link.SetCallback(1, &CountTable)
                                 : link.SetCallback(0, &CountRecord));

@@ -2,7 +2,7 @@
 
 using namespace simtest;
 
-TEST(SimImage, FramesFollowEachOtherAsFastAsTheLinkCarriesThem)
+TEST(SimImage, FramesFollowAsFastAsTheLinkCarriesThemAndShowWhatTheOpticsSee)
 {
     CScopedSimBus bus;
     bus->Execute("unit 0 minor 0x15");
@@ -25,11 +25,8 @@ TEST(SimImage, FramesFollowEachOtherAsFastAsTheLinkCarriesThem)
     const double frameMicros = (1 + 120 * 20) * 19 * 21.701;
     EXPECT_NEAR(double(frameStarts[1] - frameStarts[0]), frameMicros, 5.0);
     EXPECT_NEAR(double(frameStarts[2] - frameStarts[1]), frameMicros, 5.0);
-}
 
-TEST(SimImage, MonitorSeenThroughTheOpticsThatPlaceTheSpots)
-{
-    CScopedSimBus bus;
+    // The picture shows the monitor through the optics that place the spots.
     bus->Execute("unit 0 monitor 1024 0 2048 768\nunit 0 view 0.6 0.1 30 -100\n"
                  "unit 0 lens -0.05\nunit 0 mount 0 1");
     SIM_OPTICS_CONFIG config;

@@ -66,7 +66,7 @@ TEST(SimScenario, GoodLinesGiveTheirCommands)
     EXPECT_EQ(c.value2, 0x26u);
 }
 
-TEST(SimScenario, BadLinesSayWhy)
+TEST(SimScenario, BadLinesSayWhyAndAWholeTextKeepsTheGoodOnes)
 {
     EXPECT_EQ(ErrorOf("frobnicate"), "unknown command 'frobnicate'");
     EXPECT_EQ(ErrorOf("units 33"), "bad unit count '33'");
@@ -78,10 +78,8 @@ TEST(SimScenario, BadLinesSayWhy)
     EXPECT_EQ(ErrorOf("unit 0 send 1G"), "bad byte '1G'");
     EXPECT_EQ(ErrorOf("unit 0 explode"), "unknown unit command 'explode'");
     EXPECT_EQ(ErrorOf("unit"), "missing unit index");
-}
 
-TEST(SimScenario, WholeTextKeepsGoodLinesAndNumbersBadOnes)
-{
+    // A whole text keeps its good lines and numbers its bad ones.
     const std::string text = "\xEF\xBB\xBF# scenario\r\n"
                              "units 2\r\n"
                              "\r\n"

@@ -18,8 +18,6 @@ CDeviceWorld::CDeviceWorld(const std::string& scenario)
                                  errors[0].message);
 }
 
-CDeviceWorld::~CDeviceWorld() = default;
-
 std::string HexPacket(const protocol::COMMAND_PACKET& packet)
 {
     std::string text;

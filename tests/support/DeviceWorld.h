@@ -14,7 +14,6 @@ class CDeviceWorld
 public:
     // scenario: simulator commands, e.g. "units 2\nunit 0 minor 0x23".
     explicit CDeviceWorld(const std::string& scenario = "units 1\nunit 0 minor 0x23");
-    ~CDeviceWorld();
 
     // Command packets unit `unit` received, as hex text ("24 01 00 00 01 26"), in order.
     std::vector<std::string> Packets(int unit);

@@ -356,22 +356,12 @@ void CPenScenario::PenDown(int camera, int pen, double screenX, double screenY)
     double cameraY = 0.0;
     if (!Optics(camera).ScreenToCameraExact(screenX, screenY, cameraX, cameraY))
         return;
-    m_world.m_bus->WithUnit(camera,
-                            [&](CSimUnit& unit)
-                            {
-                                unit.SetPen(pen, cameraX, cameraY);
-                                return 0;
-                            });
+    m_world.m_bus->WithUnit(camera, [&](CSimUnit& unit) { unit.SetPen(pen, cameraX, cameraY); });
 }
 
 void CPenScenario::PenUp(int camera, int pen)
 {
-    m_world.m_bus->WithUnit(camera,
-                            [&](CSimUnit& unit)
-                            {
-                                unit.LiftPen(pen);
-                                return 0;
-                            });
+    m_world.m_bus->WithUnit(camera, [&](CSimUnit& unit) { unit.LiftPen(pen); });
 }
 
 bool CPenScenario::DriverMaps(int camera, double screenX, double screenY, int& mappedX,
