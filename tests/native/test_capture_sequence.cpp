@@ -68,10 +68,9 @@ protected:
     // Holds the pen on the camera point that sees target k of the sixteen-point grid, lifts.
     void TakeTarget(int camera, int k)
     {
-        const CSixteenPointCalib* model = SixteenPointCalibAt(static_cast<std::uint16_t>(camera));
         // A camera that sees the monitor at half size, shifted: a model must fit this.
-        const int x = 40 + (model->m_ptTarget[k].x - m_world.m_areas[camera].rect[0]) / 2;
-        const int y = 30 + model->m_ptTarget[k].y / 2;
+        const int x = 40 + (Sixteen(camera).m_ptTarget[k].x - m_world.m_areas[camera].rect[0]) / 2;
+        const int y = 30 + Sixteen(camera).m_ptTarget[k].y / 2;
         PenAt(x, y, STEADY_SAMPLES);
         NoPen();
     }
