@@ -19,18 +19,6 @@
 #include <chrono>
 #include <thread>
 
-namespace
-{
-std::vector<std::uint8_t> Packet(std::uint8_t type, std::uint8_t grey)
-{
-    std::vector<std::uint8_t> bytes(IMAGE_PACKET_LENGTH, grey);
-    bytes[0] = '$';
-    bytes[1] = type;
-    bytes[IMAGE_PACKET_LENGTH - 1] = '&';
-    return bytes;
-}
-} // namespace
-
 TEST(YuvToRgb, StudioRangeWithClamping)
 {
     EXPECT_EQ(YuvToRgb(16, 128, 128), RgbColour(0, 0, 0));
@@ -52,9 +40,17 @@ TEST(ImageDecoder, PacketsPastTheFirstColumnAfterLostLineStartsLeaveTheRowsAbove
     CAMERA_RECORD record;
     record.imageWidth = 160;
     record.imageHeight = 120;
-    std::vector<std::uint8_t> bytes = Packet('3', 0) + Packet('4', 90);
+    const auto packet = [](std::uint8_t type, std::uint8_t grey)
+    {
+        std::vector<std::uint8_t> bytes(IMAGE_PACKET_LENGTH, grey);
+        bytes[0] = '$';
+        bytes[1] = type;
+        bytes[IMAGE_PACKET_LENGTH - 1] = '&';
+        return bytes;
+    };
+    std::vector<std::uint8_t> bytes = packet('3', 0) + packet('4', 90);
     for (int n = 0; n < 4 * ADJUST_SURFACE_WIDTH / 16; ++n)
-        bytes = bytes + Packet(2, 90);
+        bytes = bytes + packet(2, 90);
     g_pAdjustDlg = &view;
     for (const std::uint8_t b : bytes)
     {

@@ -12,16 +12,6 @@
 
 #include <string>
 
-namespace
-{
-void PutLanguageFile(CProfileWorld& world, const std::wstring& code)
-{
-    // Every text names its code and key, e.g. "ENG W3".
-    world.PutFile(L"language\\" + code + L".lng",
-                  LanguageFileText([&](const std::wstring& key) { return code + L" " + key; }));
-}
-} // namespace
-
 TEST(LanguageLayout, SetsTheTrayMenusOrderAndTheConfigurationDialogsCaptionFont)
 {
     struct LAYOUT_CASE
@@ -76,8 +66,11 @@ TEST(LanguageChoice, PrimaryLanguageSelectsCodeLayoutSkinAndFileWithEnglishForAM
     {
         SCOPED_TRACE(testing::Message() << std::hex << c.languageId);
         CProfileWorld world;
-        PutLanguageFile(world, L"DEU");
-        PutLanguageFile(world, L"ENG");
+        // Every text names its code and key, e.g. "ENG W3".
+        for (const std::wstring code : {L"DEU", L"ENG"})
+            world.PutFile(
+                L"language\\" + code + L".lng",
+                LanguageFileText([&](const std::wstring& key) { return code + L" " + key; }));
         world.m_platform.m_nLanguageId = c.languageId;
         g_nLangLayout = -1;
         CDriver state;

@@ -74,15 +74,6 @@ TEST(MainFlows, FailedLinkStillEndsItsReaderBeforeTheRecordGoes)
     scenario.reset();
 }
 
-namespace
-{
-int CursorCount(CPenScenario& scenario, bool show)
-{
-    std::lock_guard guard(scenario.m_world.m_platform.m_lock);
-    return static_cast<int>(std::ranges::count(scenario.m_world.m_platform.m_cursorShows, show));
-}
-} // namespace
-
 // A calibration runs when an event arrives. The cursor is hidden once and shown once when the
 // calibration ends, however it ends; the pen maps through the model it had before.
 TEST(DriverModes, EventsDuringACalibrationEndItSoundly)
@@ -116,8 +107,13 @@ TEST(DriverModes, EventsDuringACalibrationEndItSoundly)
         g_calibrationHooks = hooks;
         CDriverModes modes(scenario.State());
         modes.SetMode(DRIVER_MODE::Tracking);
-        const int hiddenBefore = CursorCount(scenario, false);
-        const int shownBefore = CursorCount(scenario, true);
+        const auto cursorCount = [&scenario](bool show)
+        {
+            std::lock_guard guard(scenario.m_world.m_platform.m_lock);
+            return std::ranges::count(scenario.m_world.m_platform.m_cursorShows, show);
+        };
+        const auto hiddenBefore = cursorCount(false);
+        const auto shownBefore = cursorCount(true);
 
         modes.OnCalibrate(false);
         if (c.event != nullptr)
@@ -134,8 +130,8 @@ TEST(DriverModes, EventsDuringACalibrationEndItSoundly)
         }
 
         EXPECT_EQ(modes.IsCalibrating(), c.stillCalibrating);
-        EXPECT_EQ(CursorCount(scenario, false) - hiddenBefore, 1);
-        EXPECT_EQ(CursorCount(scenario, true) - shownBefore, c.stillCalibrating ? 0 : 1);
+        EXPECT_EQ(cursorCount(false) - hiddenBefore, 1);
+        EXPECT_EQ(cursorCount(true) - shownBefore, c.stillCalibrating ? 0 : 1);
         if (c.stillCalibrating)
             continue;
         EXPECT_FALSE(g_captureState.m_bArmed.load());

@@ -31,17 +31,16 @@ struct CSetupWorld : CDeviceWorld
         };
         g_pMainDlg = &m_state;
         for (int i = 0; i < MSG_TEXT_COUNT; ++i)
-            State().m_strMsgText[i] = L"M" + std::to_wstring(i + 1);
-        EXPECT_TRUE(State().m_controller.StartDevices());
-        EXPECT_TRUE(State().m_controller.DetectFirmware());
-        State().m_bCalibrated = 1;
+            m_state.m_strMsgText[i] = L"M" + std::to_wstring(i + 1);
+        EXPECT_TRUE(m_state.m_controller.StartDevices());
+        EXPECT_TRUE(m_state.m_controller.DetectFirmware());
+        m_state.m_bCalibrated = 1;
     }
     ~CSetupWorld()
     {
-        (void)State().m_controller.StopDevices();
+        (void)m_state.m_controller.StopDevices();
         g_pMainDlg = nullptr;
     }
-    CDriverState& State() { return m_state; }
     std::vector<std::wstring> Boxes() const
     {
         std::vector<std::wstring> texts;
@@ -72,7 +71,7 @@ struct CSetupWorld : CDeviceWorld
 TEST(ConfigurationRules, OkAsksOnlyWhenTheMappingChangesAndNoKeepsTheDialogOpen)
 {
     CSetupWorld world;
-    CDriverState& state = world.State();
+    CDriverState& state = world.m_state;
     CONFIG_VALUES values = ConfigValuesFrom(state);
     values.startProgram = 1;
     values.rear = 1;
@@ -95,7 +94,7 @@ TEST(ConfigurationRules, OkAsksOnlyWhenTheMappingChangesAndNoKeepsTheDialogOpen)
 TEST(ConfigurationRules, TheListedServerTheCeilingAndStartWithWindowsAreAppliedAndSaved)
 {
     CSetupWorld world;
-    CDriverState& state = world.State();
+    CDriverState& state = world.m_state;
     state.m_nSelectServer = 3;
     state.m_nRadioServer = 1;
     CONFIG_VALUES values = ConfigValuesFrom(state);
@@ -117,7 +116,7 @@ TEST(ConfigurationRules, TheListedServerTheCeilingAndStartWithWindowsAreAppliedA
 TEST(WizardRules, FirstRunCommitsTheMountingAndFinishSaves)
 {
     CSetupWorld world;
-    CDriverState& state = world.State();
+    CDriverState& state = world.m_state;
     state.m_nWizardOrigin = WIZARD_ORIGIN_FIRST_RUN;
     state.m_bCalibrated = 0;
     CWizardCommits commits(state);
@@ -136,7 +135,7 @@ TEST(WizardRules, FirstRunCommitsTheMountingAndFinishSaves)
 TEST(WizardRules, TrayWizardAsksBeforeStoppingThePenAndCancelPutsEverythingBack)
 {
     CSetupWorld world;
-    CDriverState& state = world.State();
+    CDriverState& state = world.m_state;
     state.m_nWizardOrigin = WIZARD_ORIGIN_TRAY;
     state.m_bCeilingMount = 1;
     ASSERT_TRUE(state.m_controller.StartPenTracking());

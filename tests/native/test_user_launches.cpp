@@ -22,9 +22,8 @@ const std::wstring APP_PATH_KEY = WINDOWS_KEY + L"\\App Paths\\Inkora.exe";
 
 // A platform whose registry holds the machine's program folders and whose disk holds the
 // given files.
-class CLaunchWorld
+struct CLaunchWorld
 {
-public:
     CLaunchWorld() : m_scope(m_platform)
     {
         m_platform.m_registry[{REGISTRY_ROOT::LOCAL_MACHINE, WINDOWS_KEY, L"ProgramFilesDir"}] =
@@ -38,8 +37,6 @@ public:
 
     CFakePlatform m_platform;
     std::set<std::wstring> m_files;
-
-private:
     CScopedPlatform m_scope;
 };
 } // namespace
