@@ -7,9 +7,9 @@
 #include "device/StreamRecording.h"
 #include "tests/fuzz/FuzzCheck.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 namespace
 {
@@ -98,8 +98,7 @@ void ReadsBackWhatWasWritten(const std::uint8_t* data, std::size_t size)
     {
         FuzzCheck(readHeader.units[i].location == header.units[i].location);
         FuzzCheck(readHeader.units[i].calibration == header.units[i].calibration);
-        FuzzCheck(std::memcmp(readHeader.units[i].monitorRect, header.units[i].monitorRect,
-                              sizeof header.units[i].monitorRect) == 0);
+        FuzzCheck(std::ranges::equal(readHeader.units[i].monitorRect, header.units[i].monitorRect));
     }
     FuzzCheck(readHeader.calibModel == header.calibModel);
     FuzzCheck(readHeader.screenWidth == header.screenWidth);

@@ -46,9 +46,8 @@ void CheckReport(const SPOT_SLOT* slots, SPOT_SLOT* shown)
         if (slot.state == SPOT_PRESENT)
         {
             FuzzCheck(InsideMonitorZero(PEN_POINT{slot.x, slot.y}));
-            if (shown[k].state == SPOT_PRESENT)
-                FuzzCheck(PenDistance(shown[k].x, shown[k].y, slot.x, slot.y) <
-                          MATCH_DISTANCE_NEAR);
+            FuzzCheck(shown[k].state != SPOT_PRESENT ||
+                      PenDistance(shown[k].x, shown[k].y, slot.x, slot.y) < MATCH_DISTANCE_NEAR);
         }
         if (slot.state != SPOT_NO_CHANGE)
             shown[k] = slot;
