@@ -82,7 +82,7 @@ public:
     {
         return Locked(m_world.m_platform.m_windowMessages);
     }
-    std::vector<std::uint32_t> MainMessages();
+    std::vector<std::uint32_t> MainMessages() { return m_world.m_platform.PostedToMain(); }
     void ClearRecords();
 
     const std::string& Error() const { return m_strError; }
