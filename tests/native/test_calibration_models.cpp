@@ -130,6 +130,7 @@ TEST(CalibHomography, ExactPairsGiveBackTheHomographyAndDegenerateOnesLeaveItInF
     EXPECT_TRUE(model.IsModelValid());
     EXPECT_NEAR(Eigen::Map<const Eigen::Matrix3d>(model.m_dH).norm(), 1.0, 1e-12);
     ExpectRoundsLikeKnownHomography(model);
+    const std::vector<double> solved(std::begin(model.m_dH), std::end(model.m_dH));
 
     // The pen held on one spot for every target.
     for (CALIB_POINT_F& p : model.m_ptCorrected)
@@ -144,7 +145,7 @@ TEST(CalibHomography, ExactPairsGiveBackTheHomographyAndDegenerateOnesLeaveItInF
     model.m_ptCorrected[3].x = std::numeric_limits<float>::quiet_NaN();
     EXPECT_FALSE(model.SolveHomography());
     EXPECT_TRUE(model.IsModelValid());
-    ExpectRoundsLikeKnownHomography(model);
+    EXPECT_EQ(std::vector<double>(std::begin(model.m_dH), std::end(model.m_dH)), solved);
 
     for (double& h : model.m_dH)
         h = -h;
