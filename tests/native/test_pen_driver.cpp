@@ -18,12 +18,12 @@ constexpr WindowHandle CANVAS_WINDOW = 0x1002;
 
 using Events = std::vector<INJECTED_EVENT>;
 
-// The pens of CAMERAS cameras of one firmware (1.10 is the single-spot form), on as many
-// monitors.
-template <int CAMERAS, double FIRMWARE> class PenDriverWith : public ::testing::Test
+// The pens of CAMERAS cameras of one firmware, in hundredths (110 is the single-spot form),
+// on as many monitors.
+template <int CAMERAS, int FIRMWARE> class PenDriverWith : public ::testing::Test
 {
 protected:
-    PenDriverWith() : m_world(PEN_WORLD_OPTIONS{CAMERAS, FIRMWARE}) {}
+    PenDriverWith() : m_world(PEN_WORLD_OPTIONS{CAMERAS, FIRMWARE / 100.0}) {}
 
     // One reader pass per byte: each camera's next byte, or its last one again when its
     // stream has ended (as after a read time-out). The passes that sent mouse records.
@@ -60,11 +60,11 @@ protected:
 
     CPenWorld m_world;
 };
-using PenDriver = PenDriverWith<1, 1.23>;
-using PenDriverTwoMultiSpotCameras = PenDriverWith<2, 1.23>;
+using PenDriver = PenDriverWith<1, 123>;
+using PenDriverTwoMultiSpotCameras = PenDriverWith<2, 123>;
 using StallWatchTest = PenDriverTwoMultiSpotCameras;
-using PenDriverSingleSpot = PenDriverWith<1, 1.10>;
-using PenDriverTwoSingleSpotCameras = PenDriverWith<2, 1.10>;
+using PenDriverSingleSpot = PenDriverWith<1, 110>;
+using PenDriverTwoSingleSpotCameras = PenDriverWith<2, 110>;
 
 using FRAMES = std::vector<std::vector<PEN_POINT>>;
 const FRAMES LIFT = {{}};
