@@ -187,10 +187,12 @@ TEST_F(PenGestures, CompanionPensDoubleClickAtTheCurrentPositionStillLiftedAndAH
     Touch(12, 20);
     EXPECT_EQ(Buttons(), (Events{Press(12, 20)}));
     m_platform.m_windowMessages.clear();
+    m_platform.m_mouse.clear();
     g_penInjector.CompanionPenMove(0, 10, 20);
     g_penInjector.CompanionPenMove(4, 10, 20);
     g_penInjector.CompanionPenUp(-1);
     EXPECT_TRUE(m_platform.m_windowMessages.empty());
+    EXPECT_TRUE(m_platform.m_mouse.empty()) << "pen 0 moved as a companion pen";
 
     g_penInjector.CompanionPenMove(2, 300, 200);
     g_penInjector.CompanionPenUp(2);
