@@ -101,8 +101,6 @@ TEST(AboutAndLaunchers, KeyboardPrefersTheTabletPanelAndTheCompanionComesFromPro
         ASSERT_TRUE(planted.IsCopied());
         run.Command(ID_TRAY_INKORA);
         EXPECT_EQ(run.WaitForMessageBox(2000), nullptr) << "a missing companion program is silent";
-        EXPECT_EQ(planted.WaitForRecord(500), "") << "a program in the drive root was started";
-        EXPECT_TRUE(run.IsRunning());
         CStandIn companion(companionPath);
         run.Command(ID_TRAY_INKORA);
         EXPECT_NE(companion.WaitForRecord(10000), "") << "the companion program did not start";

@@ -131,15 +131,7 @@ TEST(Alignment, TrayWizardAsksFirstAndTwoGreyCamerasAreAlignedOneAfterTheOther)
     CDriverRun::Click(view, IDC_ADJUST_OK);
     const std::vector<RECT> monitors = Monitors();
     ASSERT_EQ(monitors.size(), 2u) << "the test display must have two screens";
-    RECT second{};
-    WaitUntil(
-        [&]
-        {
-            second = WindowRect(view);
-            return !EqualRect(&second, &first);
-        },
-        RUN_WINDOW_MS);
-    EXPECT_TRUE(EqualRect(&second, &monitors[1]));
+    EXPECT_TRUE(WaitUntil([&] { return UnitOfWindow(view, monitors) == 1; }, RUN_WINDOW_MS));
     EXPECT_EQ(run.DescribeState()["record0"],
               "0_0_0_" + std::to_string(first.right) + "_" + std::to_string(first.bottom));
 

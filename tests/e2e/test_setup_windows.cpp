@@ -16,14 +16,6 @@
 
 namespace
 {
-// A unit that keeps no settings of its own, calibrated with the nine-point model: what the
-// configuration dialog shows comes from Config.ini.
-const CCalibratedBoard& NinePointFileBoard()
-{
-    static const CCalibratedBoard board({.firmwareMinor = 0x0F, .calibModel = 1});
-    return board;
-}
-
 void RemoveAutostart()
 {
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, RUN_KEY, L"Tavelo");
@@ -100,13 +92,6 @@ std::map<int, std::wstring> FontFaces(HWND window)
     return faces;
 }
 
-RECT ClientRect(HWND control)
-{
-    RECT rect = WindowRect(control);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 struct SKIN_EXPECTED
 {
     const char* code;
@@ -119,6 +104,7 @@ struct SKIN_EXPECTED
 // its caption font.
 void ExpectLaidOut(HWND window, SETUP_WINDOW kind, const SKIN_EXPECTED& expected)
 {
+    SCOPED_TRACE("window " + std::to_string(kind));
     const std::map<int, std::wstring> faces = FontFaces(window);
     const SKIN_FONT caption = CaptionFont(kind, expected.layout);
     for (const SKIN_CONTROL& control : SkinControls(kind))
@@ -131,7 +117,8 @@ void ExpectLaidOut(HWND window, SETUP_WINDOW kind, const SKIN_EXPECTED& expected
             EXPECT_EQ(WindowText(item), ShippedText(expected.code, control.text));
         }
         const SKIN_RECT& want = ControlRect(control, expected.layout);
-        const RECT got = ClientRect(item);
+        RECT got = WindowRect(item);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&got), 2);
         EXPECT_EQ(got.left, want.x);
         EXPECT_EQ(got.top, want.y);
         if (control.kind != CONTROL_LIST && control.kind != CONTROL_PUSH)
@@ -163,10 +150,7 @@ void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
     HWND dialog = run.OpenDialog(ID_TRAY_CONFIG, IDC_CFG_SERVER_LIST);
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(run.Shoot("configuration", dialog));
-    {
-        SCOPED_TRACE("configuration");
-        ExpectLaidOut(dialog, SETUP_CONFIG, expected);
-    }
+    ExpectLaidOut(dialog, SETUP_CONFIG, expected);
     CDriverRun::Click(dialog, IDC_CFG_CANCEL);
     Sleep(300);
     HWND wizard = run.OpenDialog(ID_TRAY_WIZARD, WIZARD_NEXT);
@@ -195,10 +179,7 @@ void ShowEveryWindowInItsSkin(const SKIN_EXPECTED& expected)
         if (shown.window != SETUP_CALIBRATE_PAGE)
             CDriverRun::Click(wizard, WIZARD_NEXT);
     }
-    {
-        SCOPED_TRACE("frame");
-        ExpectLaidOut(wizard, SETUP_WIZARD_FRAME, expected);
-    }
+    ExpectLaidOut(wizard, SETUP_WIZARD_FRAME, expected);
     CDriverRun::Click(wizard, IDCANCEL);
     run.DescribeState();
 
@@ -350,7 +331,9 @@ TEST(SetupWindows, ConfigurationDialogEnablesAsksAndAppliesAsTheUserChooses)
 {
     RemoveAutostart();
     CDriverRun run("configuration");
-    ASSERT_TRUE(run.StartOn(NinePointFileBoard()));
+    // A unit that keeps no settings of its own, calibrated with the nine-point model: what the
+    // configuration dialog shows comes from Config.ini.
+    ASSERT_TRUE(run.StartOn(CCalibratedBoard({.firmwareMinor = 0x0F, .calibModel = 1})));
     const std::string before = run.ReadText("Config.ini");
 
     // Cancel after changing everything changes nothing, even after OK answered No.

@@ -82,14 +82,6 @@ protected:
             TakeTarget(camera, k);
     }
 
-    std::vector<std::uint32_t> Posted()
-    {
-        std::vector<std::uint32_t> messages;
-        for (const RECORDED_MESSAGE& message : m_world.m_platform.m_mainMessages)
-            messages.push_back(message.message);
-        return messages;
-    }
-
     CSixteenPointCalib& Sixteen(int camera)
     {
         return *SixteenPointCalibAt(static_cast<std::uint16_t>(camera));
@@ -148,7 +140,8 @@ TEST_F(Capture, LastTargetOfTheOnlyCameraSolvesSavesAndResumesTracking)
     EXPECT_EQ(m_world.m_state.m_bMoreCameras, 0);
     EXPECT_EQ(Count("save"), 1);
     EXPECT_EQ(Count("hide"), 1);
-    EXPECT_EQ(Posted(), (std::vector<std::uint32_t>{WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
+    EXPECT_EQ(m_world.m_platform.PostedToMain(),
+              (std::vector<std::uint32_t>{WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
     EXPECT_EQ(g_nCapturedPoints, 0u);
     EXPECT_EQ(g_nGridColumn, 0u);
 
@@ -182,7 +175,8 @@ TEST_F(CaptureTwoCameras, EscapeDuringTheSecondCameraKeepsTheFirstCamerasNewMode
     EXPECT_EQ(g_nSteadyCount, 0);
     EXPECT_EQ(m_world.m_state.m_bMoreCameras, 0);
     EXPECT_EQ(g_hookCalls, (std::vector<std::string>{"hide", "reload"}));
-    EXPECT_EQ(Posted(), (std::vector<std::uint32_t>{WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
+    EXPECT_EQ(m_world.m_platform.PostedToMain(),
+              (std::vector<std::uint32_t>{WM_SHOW_CURSOR, WM_RESTART_TRACKING}));
 
     // Starting over begins at camera 0, target 0.
     g_captureState.m_bArmed = true;

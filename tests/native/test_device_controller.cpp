@@ -148,22 +148,20 @@ TEST(DeviceSettingStore, SettingsAndOptionsRoundTripThroughTheCamera)
     state.m_nDeviceSetting2 = state.m_nDeviceSetting3 = state.m_bCalibrated = 5;
     state.m_bCeilingMount = state.m_nDeviceSetting6 = state.m_nCalibModel = 5;
     state.m_nInkoraPenMode = state.m_bRearProjection = 5;
+    const auto settings = [&state]
+    {
+        return std::vector<std::int32_t>{state.m_nDeviceSetting2, state.m_nDeviceSetting3,
+                                         state.m_bCalibrated,     state.m_bCeilingMount,
+                                         state.m_nDeviceSetting6, state.m_nCalibModel,
+                                         state.m_nInkoraPenMode,  state.m_bRearProjection};
+    };
     world.Controller().ReadSettings();
-    EXPECT_EQ(state.m_nDeviceSetting2, 9);
-    EXPECT_EQ(state.m_nDeviceSetting3, 2);
-    EXPECT_EQ(state.m_bCalibrated, 1);
-    EXPECT_EQ(state.m_bCeilingMount, 0);
-    EXPECT_EQ(state.m_nDeviceSetting6, 1);
-    EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_NINE);
-    EXPECT_EQ(state.m_nInkoraPenMode, 2);
-    EXPECT_EQ(state.m_bRearProjection, 1);
+    EXPECT_EQ(settings(), (std::vector<std::int32_t>{9, 2, 1, 0, 1, CALIB_MODEL_NINE, 2, 1}));
 
     // Settings 3 and 6 out of their range read back as zero; setting 2 has no range.
     world.m_bus->Execute("unit 0 set 3 3\nunit 0 set 6 3\nunit 0 set 2 200");
     world.Controller().ReadSettings();
-    EXPECT_EQ(state.m_nDeviceSetting3, 0);
-    EXPECT_EQ(state.m_nDeviceSetting6, 0);
-    EXPECT_EQ(state.m_nDeviceSetting2, 200);
+    EXPECT_EQ(settings(), (std::vector<std::int32_t>{200, 0, 1, 0, 0, CALIB_MODEL_NINE, 2, 1}));
 
     // The options alone, in their order after stream off.
     state.m_bCeilingMount = 1;

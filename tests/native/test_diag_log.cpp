@@ -2,11 +2,12 @@
 // more than its two files, and a folder it cannot write to costs the driver nothing.
 
 #include "core/DiagLog.h"
-#include "tests/native/test_sim_helpers.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/ProfileWorld.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -36,7 +37,8 @@ class DiagLogTest : public ::testing::Test
 protected:
     CFakePlatform m_platform;
     CScopedPlatform m_scope{m_platform};
-    simtest::CTempDir m_dir{"diaglog"};
+    CTempFolder m_folder;
+    const std::filesystem::path m_dir{m_folder.Path()};
     CDiagLog m_log;
 
     void OpenIn(const std::filesystem::path& folder) { m_log.Open(folder.wstring() + L"/"); }
@@ -45,17 +47,17 @@ protected:
 
 TEST_F(DiagLogTest, LinesAreStampedInOrderAcrossRunsAndOnlyTwoFilesOfTheNewestAreKept)
 {
-    OpenIn(m_dir.Path());
+    OpenIn(m_dir);
     m_log.Write("Tavelo started");
     m_log.Printf("Unit %u: firmware %.2f", 0u, 1.23);
     m_log.Write("two\nlines");
     // A second run goes on in the same file.
     CDiagLog next;
-    next.Open(m_dir.Path().wstring() + L"/");
+    next.Open(m_dir.wstring() + L"/");
     next.Write("Shutdown: Exit chosen from the tray menu");
 
     std::vector<std::string> events;
-    for (const std::string& line : Lines(m_dir.Path() / "Tavelo.log"))
+    for (const std::string& line : Lines(m_dir / "Tavelo.log"))
         events.push_back(EventOf(line));
     EXPECT_EQ(events,
               (std::vector<std::string>{"Tavelo started", "Unit 0: firmware 1.23", "two lines",
@@ -68,7 +70,7 @@ TEST_F(DiagLogTest, LinesAreStampedInOrderAcrossRunsAndOnlyTwoFilesOfTheNewestAr
         next.Printf("line %d %s", n, filler.c_str());
 
     std::size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path()))
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir))
     {
         ++files;
         EXPECT_LE(static_cast<std::int64_t>(entry.file_size()), DIAG_LOG_LIMIT) << entry.path();
@@ -76,8 +78,8 @@ TEST_F(DiagLogTest, LinesAreStampedInOrderAcrossRunsAndOnlyTwoFilesOfTheNewestAr
     EXPECT_EQ(files, 2u);
     // The newest line closes the current file, and the old file ends just before the current
     // one starts: nothing between them was lost.
-    const std::vector<std::string> current = Lines(m_dir.Path() / "Tavelo.log");
-    const std::vector<std::string> old = Lines(m_dir.Path() / "Tavelo.log.1");
+    const std::vector<std::string> current = Lines(m_dir / "Tavelo.log");
+    const std::vector<std::string> old = Lines(m_dir / "Tavelo.log.1");
     ASSERT_FALSE(current.empty());
     ASSERT_FALSE(old.empty());
     auto number = [](const std::string& line)
@@ -91,14 +93,14 @@ TEST_F(DiagLogTest, LinesAreStampedInOrderAcrossRunsAndOnlyTwoFilesOfTheNewestAr
     EXPECT_EQ(number(current.back()), LINES - 1);
     EXPECT_EQ(number(old.back()) + 1, number(current.front()));
     // The old file was filled to within a line of the limit before it was moved aside.
-    EXPECT_GT(static_cast<std::int64_t>(std::filesystem::file_size(m_dir.Path() / "Tavelo.log.1")),
+    EXPECT_GT(static_cast<std::int64_t>(std::filesystem::file_size(m_dir / "Tavelo.log.1")),
               DIAG_LOG_LIMIT - 300);
 }
 
 TEST_F(DiagLogTest, AFolderThatCannotBeWrittenGivesNoLogAndNoBox)
 {
     // A regular file where the folder should be: no one, not even root, can create the log.
-    const std::filesystem::path notAFolder = m_dir.Path() / "settings";
+    const std::filesystem::path notAFolder = m_dir / "settings";
     std::ofstream(notAFolder) << "a file";
     OpenIn(notAFolder);
     for (int n = 0; n < 3000; ++n)

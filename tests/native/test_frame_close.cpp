@@ -138,8 +138,8 @@ bool Reported(const REPORT& report)
     return std::any_of(report.begin(), report.end(), Changed);
 }
 
-// A report as printed: a present pen with its position, any other slot by its state only.
-const auto Describe = ::testing::PrintToString<REPORT>;
+// Reports as printed: a present pen with its position, any other slot by its state only.
+const auto Describe = [](const auto& reports) { return ::testing::PrintToString(reports); };
 
 // The reports of each frame, from both trackers: a '7' reports the frame before it, a quiet
 // link the frame it follows, a '6' itself.
@@ -218,14 +218,8 @@ TEST(FrameClose, WholeFramesAreReportedOnceWithTheSlotsTheNextSevenWouldReport)
         ASSERT_EQ(replay.driver.size(), replay.nextSeven.size());
         // The last frame has no '7' after it.
         for (std::size_t frame = 0; frame + 1 < replay.driver.size(); ++frame)
-        {
-            const auto& driver = replay.driver[frame];
-            const auto& expected = replay.nextSeven[frame];
-            ASSERT_EQ(driver.size(), expected.size()) << "seed " << seed << " frame " << frame;
-            for (std::size_t n = 0; n < driver.size(); ++n)
-                ASSERT_EQ(Describe(driver[n]), Describe(expected[n]))
-                    << "seed " << seed << " frame " << frame << " report " << n;
-        }
+            ASSERT_EQ(Describe(replay.driver[frame]), Describe(replay.nextSeven[frame]))
+                << "seed " << seed << " frame " << frame;
         early += replay.quietReports;
         frames += static_cast<int>(replay.driver.size());
     }

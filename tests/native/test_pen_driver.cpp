@@ -18,10 +18,12 @@ constexpr WindowHandle CANVAS_WINDOW = 0x1002;
 
 using Events = std::vector<INJECTED_EVENT>;
 
-class PenDriver : public ::testing::Test
+// The pens of CAMERAS cameras of one firmware, in hundredths (110 is the single-spot form),
+// on as many monitors.
+template <int CAMERAS, int FIRMWARE> class PenDriverWith : public ::testing::Test
 {
 protected:
-    explicit PenDriver(const PEN_WORLD_OPTIONS& options = PEN_WORLD_OPTIONS()) : m_world(options) {}
+    PenDriverWith() : m_world(PEN_WORLD_OPTIONS{CAMERAS, FIRMWARE / 100.0}) {}
 
     // One reader pass per byte: each camera's next byte, or its last one again when its
     // stream has ended (as after a read time-out). The passes that sent mouse records.
@@ -47,8 +49,22 @@ protected:
     std::vector<INJECTED_EVENT> Mouse() { return MouseEvents(m_world.m_platform); }
     std::vector<INJECTED_EVENT> Buttons() { return ButtonEvents(m_world.m_platform); }
 
+    // Camera 0 keeps sending a changing stream; camera 1 repeats one byte.
+    void CameraOneRepeats(std::uint8_t byte, int times)
+    {
+        std::vector<std::uint8_t> camera0;
+        for (int n = 0; n < times; ++n)
+            camera0.push_back(static_cast<std::uint8_t>(n & 1 ? 0x11 : 0x22));
+        Run(camera0, std::vector<std::uint8_t>(static_cast<std::size_t>(times), byte));
+    }
+
     CPenWorld m_world;
 };
+using PenDriver = PenDriverWith<1, 123>;
+using PenDriverTwoMultiSpotCameras = PenDriverWith<2, 123>;
+using StallWatchTest = PenDriverTwoMultiSpotCameras;
+using PenDriverSingleSpot = PenDriverWith<1, 110>;
+using PenDriverTwoSingleSpotCameras = PenDriverWith<2, 110>;
 
 using FRAMES = std::vector<std::vector<PEN_POINT>>;
 const FRAMES LIFT = {{}};
@@ -81,36 +97,6 @@ std::vector<PEN_POINT> Repeat(PEN_POINT point, int samples)
     return std::vector<PEN_POINT>(static_cast<std::size_t>(samples), point);
 }
 
-class PenDriverTwoMultiSpotCameras : public PenDriver
-{
-protected:
-    PenDriverTwoMultiSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.23}) {}
-
-    // Camera 0 keeps sending a changing stream; camera 1 repeats one byte.
-    void CameraOneRepeats(std::uint8_t byte, int times)
-    {
-        std::vector<std::uint8_t> camera0;
-        for (int n = 0; n < times; ++n)
-            camera0.push_back(static_cast<std::uint8_t>(n & 1 ? 0x11 : 0x22));
-        Run(camera0, std::vector<std::uint8_t>(static_cast<std::size_t>(times), byte));
-    }
-};
-using StallWatchTest = PenDriverTwoMultiSpotCameras;
-
-class PenDriverSingleSpot : public PenDriver
-{
-protected:
-    PenDriverSingleSpot() : PenDriver(PEN_WORLD_OPTIONS{1, 1.10}) {}
-};
-
-class PenDriverTwoSingleSpotCameras : public PenDriver
-{
-protected:
-    PenDriverTwoSingleSpotCameras() : PenDriver(PEN_WORLD_OPTIONS{2, 1.10})
-    {
-        m_world.m_state.m_nInkoraPenMode = 0;
-    }
-};
 } // namespace
 
 TEST_F(PenDriver, PensOneToThreeReachNobodyWithoutACompanionAndTheCanvasWithoutTheMultiPanel)
@@ -198,7 +184,6 @@ TEST_F(PenDriverSingleSpot, OnlyTheCanvasWindowCountsForTheDoubleClick)
 {
     // The multi panel alone does not stop the double click in this form.
     m_world.m_platform.AddWindow("TfrmMultiPanser", MULTI_WINDOW, true);
-    m_world.m_state.m_nInkoraPenMode = 0;
     Run(SingleSamples({{300, 200}, {0, 0}, {305, 200}, {0, 0}}));
     EXPECT_EQ(Buttons(), (Events{Press(300, 200), Release(300, 200), DoubleClick(300, 200)}));
     m_world.m_platform.m_mouse.clear();

@@ -30,11 +30,6 @@ protected:
     {
     }
 
-    void CalibrateAndTrack()
-    {
-        ASSERT_TRUE(m_scenario.StartDevices() && m_scenario.Calibrate()) << m_scenario.Error();
-        Track();
-    }
     void Track()
     {
         ASSERT_TRUE(m_scenario.StartTracking()) << m_scenario.Error();
@@ -112,7 +107,7 @@ protected:
 };
 } // namespace
 
-TEST_F(PenEndToEnd, CalibrationTakesEveryTargetAndMapsThePenOntoTheScreen)
+TEST_F(PenEndToEnd, CalibratedPenClicksStrokesAndDrivesTheCompanionProgramsPens)
 {
     ASSERT_TRUE(m_scenario.StartDevices() && m_scenario.Calibrate()) << m_scenario.Error();
 
@@ -128,14 +123,27 @@ TEST_F(PenEndToEnd, CalibrationTakesEveryTargetAndMapsThePenOntoTheScreen)
 
     // Over the whole monitor the solved model puts the pen within a few pixels.
     EXPECT_LE(WorstMiss(Grid(60, 960, 100, 60, 700, 80)), POSITION_TOLERANCE);
-}
 
-// The unit's frames go out every 10 ms; each one that moved the pen reaches the pointer as the
-// link goes quiet after it, not with the next frame's first packet.
-TEST_F(PenEndToEnd, StrokeIsPressDragReleaseAndEachFrameMovesThePointerWithinTheQuietGap)
-{
-    CalibrateAndTrack();
-    // The unit's log of the frames it sent, kept with the test logs.
+    Track();
+    // A quick second touch is a double click where the first touch pressed; a third quick touch
+    // presses anew.
+    for (const int x : {400, 412, 410})
+    {
+        Hold(x, 400, 3);
+        Lift(x == 410 ? 40 : 5);
+    }
+    ExpectButtons({Press(400, 400), Release(400, 400), DoubleClick(400, 400), Press(410, 400),
+                   Release(410, 400)});
+
+    m_scenario.ClearRecords();
+    Hold(700, 250, 70);
+    Lift(3);
+    ExpectButtons({Press(700, 250), Release(700, 250), RightClick(700, 250), Release(700, 250)});
+
+    // A stroke is press, drag, release. The unit's frames go out every 10 ms; each one that
+    // moved the pen reaches the pointer as the link goes quiet after it, not with the next
+    // frame's first packet. The unit's log of the frames it sent is kept with the test logs.
+    m_scenario.ClearRecords();
     const std::filesystem::path log =
         std::filesystem::path(TAVELO_SOURCE_DIR) / "build" / "test-logs" / "pen-stroke-frames.txt";
     std::error_code ignored;
@@ -175,29 +183,9 @@ TEST_F(PenEndToEnd, StrokeIsPressDragReleaseAndEachFrameMovesThePointerWithinThe
         ASSERT_NE(first, sent.end());
         EXPECT_LE(*first - frame, QUIET_GAP_MS * 1000 + 1000) << "frame at " << frame;
     }
-}
 
-TEST_F(PenEndToEnd, QuickSecondTouchIsADoubleClickAndAHoldIsARightClick)
-{
-    CalibrateAndTrack();
-    // The double click lands where the first touch pressed; a third quick touch presses anew.
-    for (const int x : {400, 412, 410})
-    {
-        Hold(x, 400, 3);
-        Lift(x == 410 ? 40 : 5);
-    }
-    ExpectButtons({Press(400, 400), Release(400, 400), DoubleClick(400, 400), Press(410, 400),
-                   Release(410, 400)});
-
+    // Pens one to three are drawn by the companion program.
     m_scenario.ClearRecords();
-    Hold(700, 250, 70);
-    Lift(3);
-    ExpectButtons({Press(700, 250), Release(700, 250), RightClick(700, 250), Release(700, 250)});
-}
-
-TEST_F(PenEndToEnd, PensOneToThreeAreDrawnByTheCompanionProgram)
-{
-    CalibrateAndTrack();
     m_scenario.m_world.m_platform.AddWindow("TfrmMultiPanser", 0x2001, true);
     const double pens[4][2] = {{150, 150}, {850, 150}, {150, 600}, {850, 600}};
     for (int pen = 0; pen < 4; ++pen)

@@ -46,8 +46,6 @@ protected:
 };
 
 using Events = std::vector<INJECTED_EVENT>;
-
-using CompanionPens = PenGestures;
 } // namespace
 
 // A second touch is a double click only near the first (within twenty pixels), soon after it
@@ -77,7 +75,7 @@ TEST_F(PenGestures, DoubleClickNeedsANearQuickSecondPressAfterAStillFirstOne)
     }
 }
 
-TEST_F(PenGestures, HoldingStillRightClicksOnTheFiftyFourthSample)
+TEST_F(PenGestures, HoldingStillRightClicksOnTheFiftyFourthSampleAndWanderingStartsTheHoldAgain)
 {
     Touch(400, 300, 53);
     EXPECT_EQ(Buttons(), (Events{Press(400, 300)}));
@@ -93,10 +91,8 @@ TEST_F(PenGestures, HoldingStillRightClicksOnTheFiftyFourthSample)
     Forget();
     Touch(600, 300, 54);
     EXPECT_EQ(Buttons(), (Events{Press(600, 300), Release(600, 300), RightClick(600, 300)}));
-}
 
-TEST_F(PenGestures, WanderingFivePixelsStartsTheHoldAgain)
-{
+    Restart();
     Touch(400, 300, 40);
     Touch(405, 300);
     // Back at the touch point the hold counts from the start: 51 samples are not enough...
@@ -183,21 +179,21 @@ TEST_F(PenGestures, NothingIsSentBeforeTheFirstAreaOrWithoutADisplayMode)
     EXPECT_TRUE(m_platform.m_mouse.empty());
 }
 
-TEST_F(CompanionPens, OnlyPensOneToThreeAreCompanionPensAndPenZeroHasItsOwnGestures)
+// Pens one to three are posted to the companion program; pen 0's gestures are its own.
+TEST_F(PenGestures, CompanionPensDoubleClickAtTheCurrentPositionStillLiftedAndAHoldRightClicks)
 {
     g_penInjector.CompanionPenMove(1, 10, 20);
     g_penInjector.CompanionPenUp(1);
     Touch(12, 20);
     EXPECT_EQ(Buttons(), (Events{Press(12, 20)}));
     m_platform.m_windowMessages.clear();
+    m_platform.m_mouse.clear();
     g_penInjector.CompanionPenMove(0, 10, 20);
     g_penInjector.CompanionPenMove(4, 10, 20);
     g_penInjector.CompanionPenUp(-1);
     EXPECT_TRUE(m_platform.m_windowMessages.empty());
-}
+    EXPECT_TRUE(m_platform.m_mouse.empty()) << "pen 0 moved as a companion pen";
 
-TEST_F(CompanionPens, DoubleClickIsPostedAtTheCurrentPositionStillLiftedAndAHoldRightClicks)
-{
     g_penInjector.CompanionPenMove(2, 300, 200);
     g_penInjector.CompanionPenUp(2);
     m_platform.m_windowMessages.clear();

@@ -21,27 +21,6 @@
 
 namespace
 {
-// Camera globals and calibration tables for one test, restored afterwards.
-class CCameraSetup
-{
-public:
-    explicit CCameraSetup(std::uint16_t cameras, std::int32_t settingsInDevice = 0)
-    {
-        ReleaseCalibTables();
-        g_nDeviceCount = cameras;
-        g_bSettingsInDevice = settingsInDevice;
-        AllocateCalibTables(cameras);
-    }
-    ~CCameraSetup()
-    {
-        ReleaseCalibTables();
-        g_nDeviceCount = 0;
-        g_bSettingsInDevice = 0;
-    }
-    CCameraSetup(const CCameraSetup&) = delete;
-    CCameraSetup& operator=(const CCameraSetup&) = delete;
-};
-
 // Values whose "%.18f" text reads back to the same double: a camera's nine-point table from
 // one base, its sixteen-point table from another.
 void FillModels(std::uint16_t camera, double nine, double sixteen)
@@ -89,6 +68,21 @@ class SettingsFile : public ::testing::Test
 {
 protected:
     SettingsFile() { m_state.m_strConfigPath = m_world.ConfigPath(); }
+    ~SettingsFile() override
+    {
+        ReleaseCalibTables();
+        g_nDeviceCount = 0;
+        g_bSettingsInDevice = 0;
+    }
+
+    // Camera globals and calibration tables, until the next call or the end of the test.
+    static void Cameras(std::uint16_t cameras, std::int32_t settingsInDevice = 0)
+    {
+        ReleaseCalibTables();
+        g_nDeviceCount = cameras;
+        g_bSettingsInDevice = settingsInDevice;
+        AllocateCalibTables(cameras);
+    }
 
     std::wstring Value(const std::wstring& section, const std::wstring& key) const
     {
@@ -101,10 +95,12 @@ protected:
 };
 } // namespace
 
-TEST_F(SettingsFile, TwoCamerasWriteAndReadBackTheirOwnSectionsOfEitherModel)
+// Each camera's tables of either model go into sections of their own and load only at the
+// resolution they were saved at; a display change reloads only the current model's.
+TEST_F(SettingsFile, TwoCamerasKeepTablesOfEitherModelPerResolutionAndReloadTheCurrentOne)
 {
     m_world.m_platform.SetSingleMonitor(1280, 1024);
-    CCameraSetup cameras(2);
+    Cameras(2);
     FillModels(0, 10.0, 30.0);
     FillModels(1, 20.0, 40.0);
     m_state.m_nCalibModel = CALIB_MODEL_NINE;
@@ -133,13 +129,35 @@ TEST_F(SettingsFile, TwoCamerasWriteAndReadBackTheirOwnSectionsOfEitherModel)
     for (std::uint16_t camera = 0; camera < 2; ++camera)
         EXPECT_TRUE(NinePointCalibAt(camera)->IsModelValid() &&
                     SixteenPointCalibAt(camera)->IsModelValid());
+
+    // Fresh tables at another resolution load nothing.
+    Cameras(2);
+    m_world.m_platform.SetSingleMonitor(1024, 768);
+    FillModels(0, 50.0, 60.0);
+    LoadCalibration(m_state);
+    ExpectModels(0, 50.0, 60.0);
+    EXPECT_FALSE(NinePointCalibAt(0)->IsModelValid());
+    EXPECT_FALSE(SixteenPointCalibAt(0)->IsModelValid());
+
+    // The file now says model 0; change it back to 1 as a hand edit would.
+    m_world.m_platform.SetSingleMonitor(1280, 1024);
+    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"1");
+    FillModels(0, 70.0, 80.0);
+    ReloadSettingsAfterDisplayChange(m_state);
+    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_NINE);
+    ExpectModels(0, 10.0, 80.0);
+
+    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"0");
+    FillModels(0, 70.0, 80.0);
+    ReloadSettingsAfterDisplayChange(m_state);
+    ExpectModels(0, 70.0, 30.0);
 }
 
 // What each model writes is read back by the tests around this one.
 TEST_F(SettingsFile,
        StateValuesInTableOrderThenNoVectorSectionsForSixteenPointsNorTablesForAnUnknownModel)
 {
-    CCameraSetup cameras(1);
+    Cameras(1);
     for (const int model : {int{CALIB_MODEL_SIXTEEN}, 2})
     {
         CProfileWorld world;
@@ -154,42 +172,6 @@ TEST_F(SettingsFile,
         EXPECT_EQ(text.find(L"Vector"), std::wstring::npos) << model;
         EXPECT_EQ(text.find(L"Param") != std::wstring::npos, model == CALIB_MODEL_SIXTEEN) << model;
     }
-}
-
-// Tables load only at the resolution they were saved at; a display change reloads only the
-// current model's.
-TEST_F(SettingsFile, TablesLoadAtTheirOwnResolutionAndADisplayChangeReloadsTheCurrentModel)
-{
-    m_world.m_platform.SetSingleMonitor(1280, 1024);
-    CCameraSetup cameras(1);
-    FillModels(0, 5.0, 6.0);
-    m_state.m_nCalibModel = CALIB_MODEL_NINE;
-    SaveSettings(m_state);
-    m_state.m_nCalibModel = CALIB_MODEL_SIXTEEN;
-    SaveSettings(m_state);
-
-    m_world.m_platform.SetSingleMonitor(1024, 768);
-    FillModels(0, 50.0, 60.0);
-    LoadCalibration(m_state);
-    ExpectModels(0, 50.0, 60.0);
-    EXPECT_FALSE(NinePointCalibAt(0)->IsModelValid());
-    EXPECT_FALSE(SixteenPointCalibAt(0)->IsModelValid());
-
-    m_world.m_platform.SetSingleMonitor(1280, 1024);
-    LoadCalibration(m_state);
-    ExpectModels(0, 5.0, 6.0);
-
-    // The file now says model 0; change it back to 1 as a hand edit would.
-    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"1");
-    FillModels(0, 70.0, 80.0);
-    ReloadSettingsAfterDisplayChange(m_state);
-    EXPECT_EQ(m_state.m_nCalibModel, CALIB_MODEL_NINE);
-    ExpectModels(0, 5.0, 80.0);
-
-    Platform().WriteProfileText(m_world.ConfigPath(), L"State", L"Lens Angles", L"0");
-    FillModels(0, 70.0, 80.0);
-    ReloadSettingsAfterDisplayChange(m_state);
-    ExpectModels(0, 70.0, 6.0);
 }
 
 // Absent values read as 0, others by their first four characters as an integer; a single
@@ -222,7 +204,7 @@ TEST_F(SettingsFile, StateValuesReadFourCharactersAsAnIntegerAndACameraKeepsItsO
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
         if (c.file != nullptr)
             m_world.PutFile(L"Config.ini", *c.file);
-        CCameraSetup cameras(c.cameras, c.inDevice);
+        Cameras(c.cameras, c.inDevice);
         SetSwitches(m_state, {9, 9, 9, 9, 9, 9, 9, 9});
         LoadSettings(m_state);
         EXPECT_EQ(Switches(m_state), c.expected);
@@ -235,7 +217,7 @@ TEST_F(SettingsFile, CalibrationValuesAreCutTo29CharactersAndBadOrAbsentOnesKeep
     m_world.PutFile(L"Config.ini",
                     L"[1024_768_Vector0]\r\nv0=-123456789.12345678901234567899999\r\n"
                     L"v1=0.25\r\nv2=not a number\r\nv4=\r\n");
-    CCameraSetup cameras(1);
+    Cameras(1);
     double* h = NinePointCalibAt(0)->m_dH;
     for (int i = 2; i <= 4; ++i)
         h[i] = 40.0 + i;
@@ -268,7 +250,7 @@ TEST_F(SettingsFile, ValuesThatCannotMapAreNoCalibrationAndAreNeverWrittenBack)
         for (int i = 0; i < 9; ++i)
             file += L"v" + std::to_wstring(i) + L"=" + (i == 4 ? c.value : L"1.5") + L"\r\n";
         world.PutFile(L"Config.ini", file);
-        CCameraSetup cameras(1);
+        Cameras(1);
         NinePointCalibAt(0)->m_dH[4] = 44.0;
         (void)LoadStartupSettings(state);
         EXPECT_EQ(state.m_bCalibrated, c.calibrated ? 1 : 0);
@@ -288,7 +270,7 @@ TEST_F(SettingsFile, ValuesThatCannotMapAreNoCalibrationAndAreNeverWrittenBack)
 
 TEST_F(SettingsFile, CalibrationSaveHookWritesTheMainRecord)
 {
-    CCameraSetup cameras(1);
+    Cameras(1);
     m_state.m_bCalibrated = 1;
     CDriverState* previous = g_pMainDlg;
     g_pMainDlg = nullptr;
@@ -315,7 +297,7 @@ TEST_F(SettingsFile, CalibrationSaveHookWritesTheMainRecord)
 // a mix, never empty. The next save after a cut-off one writes the new settings whole.
 TEST_F(SettingsFile, SaveCutOffAnywhereLeavesTheOldOrTheNewFileWhole)
 {
-    CCameraSetup cameras(2);
+    Cameras(2);
     CFakePlatform& platform = m_world.m_platform;
     const auto setValues = [&](int value)
     {

@@ -48,13 +48,6 @@ struct CSetupWorld : CDeviceWorld
             texts.push_back(box.text);
         return texts;
     }
-    std::vector<std::uint32_t> Posted() const
-    {
-        std::vector<std::uint32_t> messages;
-        for (const RECORDED_MESSAGE& message : m_platform.m_mainMessages)
-            messages.push_back(message.message);
-        return messages;
-    }
     std::wstring Saved(const wchar_t* key) const
     {
         const auto found = m_file.find(std::wstring(L"State/") + key);
@@ -80,7 +73,7 @@ TEST(ConfigurationRules, OkAsksOnlyWhenTheMappingChangesAndNoKeepsTheDialogOpen)
     EXPECT_EQ(state.m_bStartProgram, 1) << "taken at once";
     ASSERT_EQ(world.Boxes(), std::vector<std::wstring>{L"M11"}) << "rear projection alone asks";
     EXPECT_EQ(world.m_platform.m_boxes[0].style, BOX_YESNO | BOX_ICONINFORMATION);
-    EXPECT_EQ(world.Posted(), std::vector<std::uint32_t>{WM_CALIBRATE_NEXT});
+    EXPECT_EQ(world.m_platform.PostedToMain(), std::vector<std::uint32_t>{WM_CALIBRATE_NEXT});
 
     // Not calibrated: asked even with nothing changed; No lets the next OK close.
     world.m_platform.m_boxes.clear();
@@ -171,7 +164,7 @@ TEST(WizardRules, TrayWizardAsksBeforeStoppingThePenAndCancelPutsEverythingBack)
     EXPECT_EQ(state.m_bRearProjection, 0);
     EXPECT_EQ(state.m_bCeilingMount, 1);
     EXPECT_EQ(state.m_bStartProgram, 0);
-    EXPECT_EQ(world.Posted(), std::vector<std::uint32_t>{WM_RESTART_TRACKING});
+    EXPECT_EQ(world.m_platform.PostedToMain(), std::vector<std::uint32_t>{WM_RESTART_TRACKING});
 
     // Once a calibration has started from the wizard, it keeps the model it calibrates.
     CWizardCommits calibrating(state);
@@ -179,5 +172,5 @@ TEST(WizardRules, TrayWizardAsksBeforeStoppingThePenAndCancelPutsEverythingBack)
     calibrating.StartCalibration();
     EXPECT_FALSE(calibrating.Cancel());
     EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_NINE);
-    EXPECT_EQ(world.Posted().back(), std::uint32_t{WM_CALIBRATE_NEXT});
+    EXPECT_EQ(world.m_platform.PostedToMain().back(), std::uint32_t{WM_CALIBRATE_NEXT});
 }

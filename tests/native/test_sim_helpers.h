@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -20,28 +19,6 @@ inline std::string Utf8(const std::filesystem::path& path)
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
 }
-
-// A fresh folder for one test, removed afterwards.
-class CTempDir
-{
-public:
-    explicit CTempDir(const std::string& name)
-    {
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        m_path = std::filesystem::temp_directory_path() /
-                 ("tavelo_sim_" + name + "_" + std::to_string(stamp));
-        std::filesystem::create_directories(m_path);
-    }
-    ~CTempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 // One listed unit, opened and configured through the bound entry points. Its bridge hands
 // on every byte as it crosses the link, so the link itself is what a test sees.

@@ -1,6 +1,6 @@
 #include "tests/native/test_sim_helpers.h"
+#include "tests/support/ProfileWorld.h"
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -10,8 +10,8 @@ using protocol::SettingWrite;
 
 TEST(SimSettingStore, PersistsToItsFileAcrossBuses)
 {
-    CTempDir dir("store");
-    const std::filesystem::path file = dir.Path() / "unit0.bin";
+    CTempFolder dir;
+    const std::filesystem::path file = std::filesystem::path(dir.Path()) / "unit0.bin";
     {
         CScopedSimBus bus;
         EXPECT_TRUE(bus->Execute("unit 0 store " + Utf8(file)).empty());

@@ -14,6 +14,7 @@
 #include "tests/native/test_sim_helpers.h"
 #include "tests/support/PenScenario.h"
 #include "tests/support/PenTestKit.h"
+#include "tests/support/ProfileWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -149,8 +150,8 @@ TEST(StreamRecording, ReplayOfARecordedSessionGivesTheSameDriverOutputInAFreshDr
     {
         SCOPED_TRACE(c.name);
         const PEN_SCENARIO_OPTIONS options{.cameras = c.units, .firmwareMinor = c.firmwareMinor};
-        simtest::CTempDir dir("recording");
-        const std::filesystem::path file = dir.Path() / "board.tvrec";
+        CTempFolder dir;
+        const std::filesystem::path file = std::filesystem::path(dir.Path()) / "board.tvrec";
         DRIVER_RUN recorded;
         std::uint64_t spanMicros = 0;
         {
@@ -235,8 +236,8 @@ TEST(StreamRecording, ReplayOfARecordedSessionGivesTheSameDriverOutputInAFreshDr
 
 TEST(StreamRecording, StopsAtItsSizeLimitAndTellsTheMainWindow)
 {
-    simtest::CTempDir dir("recording_limit");
-    const std::filesystem::path file = dir.Path() / "short.tvrec";
+    CTempFolder dir;
+    const std::filesystem::path file = std::filesystem::path(dir.Path()) / "short.tvrec";
     CPenScenario scenario;
     ASSERT_TRUE(scenario.StartDevices() && scenario.Calibrate() && scenario.StartTracking())
         << scenario.Error();

@@ -123,10 +123,7 @@ TEST(UpdateBrowser, AddressReplacesThePlaceholderQuotedUnlessItCouldBreakOut)
                                         L"-1",
                                         L"http://x.test\\"};
     for (const std::wstring& hostile : hostileUrls)
-    {
-        EXPECT_FALSE(IsSafeBrowserUrl(hostile)) << hostile.size();
-        EXPECT_EQ(BuildBrowserCommand(L"view.exe \"%1\"", hostile), std::nullopt);
-    }
+        EXPECT_EQ(BuildBrowserCommand(L"view.exe \"%1\"", hostile), std::nullopt) << hostile.size();
     EXPECT_TRUE(IsSafeBrowserUrl(L"http://x.test/a b?q=1&r=-2"));
 }
 

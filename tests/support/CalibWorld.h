@@ -21,8 +21,6 @@ public:
         ReleaseCalibTables();
         g_pMainDlg = m_pPrevious;
     }
-    CCalibWorld(const CCalibWorld&) = delete;
-    CCalibWorld& operator=(const CCalibWorld&) = delete;
 
     CDriverState& State() { return m_state; }
     void Mount(int ceiling, int rear)

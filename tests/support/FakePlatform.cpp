@@ -31,6 +31,15 @@ void CFakePlatform::AddWindow(const std::string& className, WindowHandle handle,
     m_windowVisible[handle] = visible;
 }
 
+std::vector<std::uint32_t> CFakePlatform::PostedToMain()
+{
+    std::lock_guard guard(m_lock);
+    std::vector<std::uint32_t> messages;
+    for (const RECORDED_MESSAGE& message : m_mainMessages)
+        messages.push_back(message.message);
+    return messages;
+}
+
 int CFakePlatform::ShowMessageBox(const std::wstring& text, std::uint32_t style)
 {
     std::function<void()> whileUp;

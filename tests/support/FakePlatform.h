@@ -78,6 +78,8 @@ public:
     void SetMonitors(int count, int width, int height);
     void SetSingleMonitor(int width, int height) { SetMonitors(1, width, height); }
     void AddWindow(const std::string& className, WindowHandle handle, bool visible);
+    // The messages posted to the main window so far, in order.
+    std::vector<std::uint32_t> PostedToMain();
 
     // What the test sets. Guarded by m_lock where the reader thread may touch it.
     std::mutex m_lock;

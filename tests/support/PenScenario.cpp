@@ -376,15 +376,6 @@ bool CPenScenario::DriverMaps(int camera, double screenX, double screenY, int& m
                           static_cast<std::int32_t>(std::floor(cameraY)), mappedX, mappedY);
 }
 
-std::vector<std::uint32_t> CPenScenario::MainMessages()
-{
-    std::lock_guard guard(m_world.m_platform.m_lock);
-    std::vector<std::uint32_t> messages;
-    for (const RECORDED_MESSAGE& message : m_world.m_platform.m_mainMessages)
-        messages.push_back(message.message);
-    return messages;
-}
-
 void CPenScenario::ClearRecords()
 {
     std::lock_guard guard(m_world.m_platform.m_lock);

@@ -49,8 +49,6 @@ class CPenScenario
 public:
     explicit CPenScenario(const PEN_SCENARIO_OPTIONS& options = PEN_SCENARIO_OPTIONS());
     ~CPenScenario();
-    CPenScenario(const CPenScenario&) = delete;
-    CPenScenario& operator=(const CPenScenario&) = delete;
 
     // Start-up's device part: list, open, firmware; the state record takes camera 0's
     // version. False with the reason in Error().
@@ -82,7 +80,7 @@ public:
     {
         return Locked(m_world.m_platform.m_windowMessages);
     }
-    std::vector<std::uint32_t> MainMessages();
+    std::vector<std::uint32_t> MainMessages() { return m_world.m_platform.PostedToMain(); }
     void ClearRecords();
 
     const std::string& Error() const { return m_strError; }

@@ -48,8 +48,6 @@ class CProfileWorld
 {
 public:
     CProfileWorld();
-    CProfileWorld(const CProfileWorld&) = delete;
-    CProfileWorld& operator=(const CProfileWorld&) = delete;
 
     std::wstring PathOf(const std::wstring& name) const { return L"C:\\Tavelo\\" + name; }
     std::wstring ConfigPath() const { return PathOf(L"Config.ini"); }

@@ -236,10 +236,10 @@ std::string FileBytes(const std::wstring& path)
     return bytes.str();
 }
 
-bool CDriverRun::StartUntil(const char* key)
+bool CDriverRun::StartUntil(const char* key, DWORD milliseconds)
 {
-    return Start() && WaitForMainWindow(RUN_START_MS) != nullptr &&
-           WaitForState(key, "1", RUN_START_MS);
+    return Start() && WaitForMainWindow(milliseconds) != nullptr &&
+           WaitForState(key, "1", milliseconds);
 }
 
 bool CDriverRun::StartOn(const CCalibratedBoard& board)
@@ -471,8 +471,7 @@ bool CDriverRun::Screenshot(const std::string& shot, HWND window) const
 
 bool CDriverRun::StartTracking(CHookProbe& probe, DWORD milliseconds)
 {
-    return probe.IsReady() && probe.WaitUntilDelivering(0) && Start() &&
-           WaitForMainWindow(milliseconds) != nullptr && WaitForState("reader", "1", milliseconds);
+    return probe.IsReady() && probe.WaitUntilDelivering(0) && StartUntil("reader", milliseconds);
 }
 
 void PressKey(WORD key)

@@ -99,8 +99,8 @@ public:
 
     bool Start() { return Launch(Path("Tavelo.exe"), L"", m_process, m_strFolder.c_str()); }
     // Starts the program and waits for its main window and the described `key` to be 1
-    // ("reader": the pen is tracked; "tray": the icon is shown).
-    bool StartUntil(const char* key = "reader");
+    // ("reader": the pen is tracked; "tray": the icon is shown), each within `milliseconds`.
+    bool StartUntil(const char* key = "reader", DWORD milliseconds = RUN_START_MS);
     // The board's Config.ini and units, then StartUntil("reader").
     bool StartOn(const CCalibratedBoard& board);
     // Starts a run without settings: the first-run wizard once it and the main window show.
