@@ -172,5 +172,6 @@ TEST(WizardRules, TrayWizardAsksBeforeStoppingThePenAndCancelPutsEverythingBack)
     calibrating.StartCalibration();
     EXPECT_FALSE(calibrating.Cancel());
     EXPECT_EQ(state.m_nCalibModel, CALIB_MODEL_NINE);
-    EXPECT_EQ(world.m_platform.PostedToMain().back(), std::uint32_t{WM_CALIBRATE_NEXT});
+    EXPECT_EQ(world.m_platform.PostedToMain(),
+              (std::vector<std::uint32_t>{WM_RESTART_TRACKING, WM_CALIBRATE_NEXT}));
 }
