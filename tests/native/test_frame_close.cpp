@@ -209,6 +209,7 @@ REPLAY Replay(const std::vector<PACKET_ON_LINK>& stream)
 // for that '7'. The one addition: a frame that a '6' follows was reported before the '6' came.
 TEST(FrameClose, WholeFramesAreReportedOnceWithTheSlotsTheNextSevenWouldReport)
 {
+    // The state record and monitor areas that the driver's tracker reads.
     CPenWorld world;
     int early = 0;
     int frames = 0;
@@ -232,6 +233,7 @@ TEST(FrameClose, WholeFramesAreReportedOnceWithTheSlotsTheNextSevenWouldReport)
 // the matching distance, and leaves every pen where the '7' after the frame puts it.
 TEST(FrameClose, FrameSplitByAGapGivesNoLiftPressOrJumpItsWholeReportDoesNot)
 {
+    // The state record and monitor areas that the driver's tracker reads.
     CPenWorld world;
     int amended = 0;
     for (std::uint32_t seed = 1; seed <= 40; ++seed)
